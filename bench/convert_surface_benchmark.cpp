@@ -1,0 +1,244 @@
+// Conversion of one closed surface mesh into a BRep: whole-call time and
+// peak memory, then the same road step by step to see where time goes.
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include <absl/container/flat_hash_map.h>
+#include <benchmark/benchmark.h>
+
+#include <vorna/basic/logger.h>
+#include <vorna/conversion/conversion_model.h>
+#include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
+#include <vorna/conversion/model/build_blocks.h>
+#include <vorna/conversion/model/convert_surfaces_into_brep.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/mesh/surface_mesh_builder.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
+#include <vorna/model/cut_along_internal_lines.h>
+#include <vorna/model/model_boundary.h>
+#include <vorna/model/surface.h>
+
+#include <support/block_fixtures.h>
+
+namespace
+{
+    using namespace vorna;
+
+    // Peak resident set size, in bytes, since the last reset.
+    double peak_rss()
+    {
+        std::ifstream status{ "/proc/self/status" };
+        std::string line;
+        while( std::getline( status, line ) )
+        {
+            if( line.rfind( "VmHWM:", 0 ) == 0 )
+            {
+                return std::stod( line.substr( 6 ) ) * 1024.0;
+            }
+        }
+        return 0.0;
+    }
+
+    double current_rss()
+    {
+        std::ifstream status{ "/proc/self/status" };
+        std::string line;
+        while( std::getline( status, line ) )
+        {
+            if( line.rfind( "VmRSS:", 0 ) == 0 )
+            {
+                return std::stod( line.substr( 6 ) ) * 1024.0;
+            }
+        }
+        return 0.0;
+    }
+
+    // Makes the peak start again from the current size (Linux 4.0+).
+    void reset_peak_rss()
+    {
+        std::ofstream{ "/proc/self/clear_refs" } << "5";
+    }
+
+    // A welded closed box of 12 * cells^2 triangles; with `split_faces`,
+    // the adjacency across the box's edges is removed so that its six
+    // faces become six surfaces bounded by twelve lines.
+    std::unique_ptr< SurfaceMesh< 3 > > make_input( index_t cells, bool split_faces )
+    {
+        auto mesh = test::make_box_mesh(
+            Point3D{ { 0, 0, 0 } }, Point3D{ { 1, 1, 1 } }, cells, false, "box" );
+        if( split_faces )
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+            for( index_t p = 0; p < mesh->nb_polygons(); p++ )
+            {
+                const auto normal = mesh->polygon_normal( p );
+                for( local_index_t e = 0; e < 3; e++ )
+                {
+                    const auto adjacent = mesh->polygon_adjacent( { p, e } );
+                    if( adjacent
+                        && normal.dot( mesh->polygon_normal( adjacent.value() ) )
+                               < 0.5 )
+                    {
+                        builder->unset_polygon_adjacent( { p, e } );
+                    }
+                }
+            }
+        }
+        return mesh;
+    }
+
+    void set_up()
+    {
+        ConversionModel::initialize();
+        Logger::set_level( Logger::Level::warn );
+    }
+
+    void BM_convert_surface_into_brep( benchmark::State& state )
+    {
+        set_up();
+        const auto mesh = make_input(
+            static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
+        const double triangles = mesh->nb_polygons();
+        const auto before = current_rss();
+        reset_peak_rss();
+        for( auto _ : state )
+        {
+            auto result = convert_surface_into_brep( *mesh );
+            benchmark::DoNotOptimize( result );
+        }
+        const auto peak = peak_rss();
+        state.counters["triangles"] = triangles;
+        state.counters["peak_MB"] = peak / 1e6;
+        state.counters["input_MB"] = before / 1e6;
+        state.counters["bytes_per_triangle"] = ( peak - before ) / triangles;
+        state.counters["peak_bytes_per_triangle"] = peak / triangles;
+    }
+
+    using Clock = std::chrono::steady_clock;
+
+    // Time and memory of one step: seconds, the peak reached during the
+    // step, and what the step leaves behind, both in MB above the input.
+    class StepMeter
+    {
+    public:
+        explicit StepMeter( absl::flat_hash_map< std::string, double >& counters )
+            : counters_( counters ), base_rss_( current_rss() )
+        {
+            restart();
+        }
+
+        void end( const std::string& step )
+        {
+            const std::chrono::duration< double > elapsed =
+                Clock::now() - start_;
+            counters_[step + "_s"] += elapsed.count();
+            counters_[step + "_peak_MB"] = ( peak_rss() - base_rss_ ) / 1e6;
+            counters_[step + "_kept_MB"] = ( current_rss() - base_rss_ ) / 1e6;
+            restart();
+        }
+
+    private:
+        void restart()
+        {
+            reset_peak_rss();
+            start_ = Clock::now();
+        }
+
+        absl::flat_hash_map< std::string, double >& counters_;
+        double base_rss_;
+        Clock::time_point start_;
+    };
+
+    // The road of BRepFromMeshesBuilder::build_brep_with_blocks, one timed
+    // step at a time.
+    void BM_convert_surface_steps( benchmark::State& state )
+    {
+        set_up();
+        const auto mesh = make_input(
+            static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
+        const std::reference_wrapper< const SurfaceMesh< 3 > > surfaces[] = {
+            *mesh
+        };
+        absl::flat_hash_map< std::string, double > steps;
+        for( auto _ : state )
+        {
+            BRep brep;
+            StepMeter meter{ steps };
+            detail::CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >
+                corners_lines{ brep, {}, surfaces };
+            meter.end( "setup" );
+            corners_lines.build_wireframe_step();
+            meter.end( "wireframe" );
+            corners_lines.build_corners_step();
+            corners_lines.build_lines_step();
+            meter.end( "corners_lines" );
+            corners_lines.build_surfaces();
+            auto mappings = corners_lines.mappings();
+            meter.end( "surfaces_mappings" );
+            detail::CutAlongInternalLines< BRep, BRepBuilder, 3 > cutter{ brep };
+            for( const auto& duplicated : cutter.cut_all_surfaces() )
+            {
+                const auto inputs = mappings.first.out2in( duplicated.first );
+                for( const auto& input : inputs )
+                {
+                    mappings.first.map( input, duplicated.second );
+                }
+            }
+            meter.end( "cut" );
+            build_blocks( brep );
+            meter.end( "blocks" );
+            BRepBuilder builder{ brep };
+            absl::flat_hash_map< std::string, uuid > boundaries;
+            for( const auto& surface : brep.surfaces() )
+            {
+                if( brep.nb_incidences( surface.id() ) != 1 )
+                {
+                    continue;
+                }
+                std::string name{ surface.name() };
+                auto found = boundaries.find( name );
+                if( found == boundaries.end() )
+                {
+                    const uuid boundary = builder.add_model_boundary();
+                    builder.set_model_boundary_name( boundary, name );
+                    found = boundaries.emplace( name, boundary ).first;
+                }
+                builder.add_surface_in_model_boundary(
+                    surface, brep.model_boundary( found->second ) );
+            }
+            meter.end( "model_boundaries" );
+            benchmark::DoNotOptimize( brep );
+        }
+        for( const auto& step : steps )
+        {
+            state.counters[step.first] = step.second;
+        }
+        state.counters["triangles"] = mesh->nb_polygons();
+    }
+
+    // 144 cells: 248,832 triangles; 289 cells: 1,002,252 triangles. Memory
+    // freed by one case stays with the process: run one case per process
+    // (--benchmark_filter) for clean memory figures.
+    BENCHMARK( BM_convert_surface_into_brep )
+        ->ArgNames( { "cells", "split" } )
+        ->Args( { 144, 0 } )
+        ->Args( { 289, 0 } )
+        ->Args( { 144, 1 } )
+        ->Args( { 289, 1 } )
+        ->Unit( benchmark::kMillisecond )
+        ->Iterations( 1 );
+    BENCHMARK( BM_convert_surface_steps )
+        ->ArgNames( { "cells", "split" } )
+        ->Args( { 144, 0 } )
+        ->Args( { 289, 0 } )
+        ->Args( { 144, 1 } )
+        ->Args( { 289, 1 } )
+        ->Unit( benchmark::kMillisecond )
+        ->Iterations( 1 );
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,827 @@
+#include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include <absl/container/fixed_array.h>
+#include <absl/container/flat_hash_set.h>
+#include <absl/container/inlined_vector.h>
+#include <absl/strings/str_cat.h>
+
+#include <conversion/common/tasks.h>
+#include <vorna/conversion/common/attribute.h>
+#include <vorna/conversion/common/mesh_builder_lookup.h>
+#include <vorna/conversion/mesh_analysis/surface_identifier.h>
+#include <vorna/geometry/nn_search.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/mesh_factory.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/mesh/surface_mesh_builder.h>
+#include <vorna/mesh/surface_mesh_merger.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
+#include <vorna/model/section.h>
+#include <vorna/model/section_builder.h>
+
+namespace
+{
+    using namespace vorna;
+
+    constexpr double COLOCATION_EPSILON{ 1e-6 };
+
+    using PolygonEdges = absl::InlinedVector< PolygonEdge, 3 >;
+
+    const ComponentType& surface_type()
+    {
+        static const ComponentType type{ "Surface" };
+        return type;
+    }
+
+    const ComponentType& line_type()
+    {
+        static const ComponentType type{ "Line" };
+        return type;
+    }
+
+    const ComponentType& corner_type()
+    {
+        static const ComponentType type{ "Corner" };
+        return type;
+    }
+
+    std::unique_ptr< SurfaceMeshBuilder< 3 > > surface_mesh_builder(
+        BRep& model, const uuid& surface )
+    {
+        return brep_surface_mesh_builder( model, surface );
+    }
+
+    std::unique_ptr< SurfaceMeshBuilder< 2 > > surface_mesh_builder(
+        Section& model, const uuid& surface )
+    {
+        return section_surface_mesh_builder( model, surface );
+    }
+
+    template < index_t D >
+    bool has_colocated_vertices( const SurfaceMesh< D >& mesh )
+    {
+        std::vector< Point< D > > points;
+        points.reserve( mesh.nb_vertices() );
+        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+        {
+            points.push_back( mesh.point( v ) );
+        }
+        return NNSearch< D >{ std::move( points ) }
+                   .colocated_index_mapping( COLOCATION_EPSILON )
+                   .nb_colocated_points()
+               > 0;
+    }
+
+    /// Where the vertices and polygons of one input surface mesh went in
+    /// the merged mesh: flat tables, so that later passes need no mapping
+    /// look-up per element.
+    template < index_t D >
+    struct SurfaceSource
+    {
+        explicit SurfaceSource( const SurfaceMesh< D >& input ) : mesh( input )
+        {
+        }
+
+        const SurfaceMesh< D >& mesh;
+        /// Input vertex -> unique vertex (= merged vertex).
+        std::vector< index_t > vertex_unique;
+        /// Input polygon -> merged polygon.
+        std::vector< index_t > polygon_merged;
+        /// False for a later listing of a mesh already listed: its keys
+        /// are the same, so it is mapped once.
+        bool first_listing{ true };
+    };
+} // namespace
+
+namespace vorna
+{
+    namespace detail
+    {
+        template < typename Model, typename Builder, index_t D >
+        class CornersLinesBuilderFromMeshes< Model, Builder, D >::Impl
+        {
+            using Owner = CornersLinesBuilderFromMeshes< Model, Builder, D >;
+            using CurveSpan = absl::Span<
+                const std::reference_wrapper< const EdgedCurve< D > > >;
+            using SurfaceSpan = absl::Span<
+                const std::reference_wrapper< const SurfaceMesh< D > > >;
+            /// (new surface vertex, merged vertex) in creation order.
+            using NewVertices =
+                std::vector< std::pair< ComponentMeshVertex, index_t > >;
+
+        public:
+            Impl( Owner& owner,
+                Model& model,
+                CurveSpan curves,
+                SurfaceSpan surfaces )
+                : owner_( owner ),
+                  model_( model ),
+                  builder_( model ),
+                  curves_( curves.begin(), curves.end() ),
+                  surfaces_( surfaces.begin(), surfaces.end() ),
+                  merger_( surfaces_, COLOCATION_EPSILON ),
+                  polygon_edges_(
+                      owner.wireframe()
+                          .edge_attribute_manager()
+                          .template find_or_create_attribute< VariableAttribute,
+                              PolygonEdges >(
+                              "polygon_edges", PolygonEdges{} ) ),
+                  use_input_( surfaces.size() == 1
+                              && !has_colocated_vertices(
+                                  surfaces.front().get() ) ),
+                  merged_( use_input_ ? surfaces.front().get()
+                                      : merger_.merged() ),
+                  identifier_( merged_ ),
+                  surface_ids_(
+                      merged_.polygon_attribute_manager()
+                          .template find_or_create_attribute< VariableAttribute,
+                              index_t >(
+                              SurfaceIdentifier< D >::surface_id_attribute_name,
+                              INVALID_INDEX, AttributeFlags{ true, false } ) )
+            {
+                if( use_input_ )
+                {
+                    // Labels left by an earlier conversion would be taken over
+                    // as groups; this mesh is grouped afresh.
+                    for( index_t p = 0; p < merged_.nb_polygons(); p++ )
+                    {
+                        surface_ids_->set_value( p, INVALID_INDEX );
+                    }
+                }
+                else
+                {
+                    merger_.create_surface_step();
+                }
+            }
+
+            void build_wireframe_step()
+            {
+                fork( [this] { identifier_.identify_polygons(); },
+                    [this] { build_wireframe(); } );
+            }
+
+            bool is_corner( index_t vertex ) const
+            {
+                const auto& wireframe = owner_.wireframe();
+                const auto& around = wireframe.edges_around_vertex( vertex );
+                if( around.size() != 2 )
+                {
+                    return true;
+                }
+                const auto e0 = around[0].edge_id;
+                const auto e1 = around[1].edge_id;
+                const auto surfaces0 = edge_surface_ids( e0 );
+                const auto surfaces1 = edge_surface_ids( e1 );
+                if( surfaces0.empty() != surfaces1.empty() )
+                {
+                    // One edge comes from curves only, the other from
+                    // surface borders: the line must change there.
+                    return true;
+                }
+                if( !surfaces0.empty() )
+                {
+                    return surfaces0 != surfaces1;
+                }
+                return edge_curve_ids( e0 ) != edge_curve_ids( e1 );
+            }
+
+            void build_surfaces()
+            {
+                const auto groups = identifier_.identified_surfaces_polygons();
+                const auto nb_groups = static_cast< index_t >( groups.size() );
+                surface_uuids_.assign( nb_groups, uuid{} );
+                const auto impl =
+                    MeshFactory::default_impl( merged_.type_name() );
+                for( index_t s = 0; s < nb_groups; s++ )
+                {
+                    surface_uuids_[s] = builder_.add_surface( impl );
+                    add_line_relationships( s, groups[s] );
+                }
+                vertex_old2new_.assign( merged_.nb_vertices(), INVALID_INDEX );
+                polygon_old2new_.assign( merged_.nb_polygons(), INVALID_INDEX );
+                polygon_surface_.assign( merged_.nb_polygons(), INVALID_INDEX );
+                polygon_in_surface_.assign(
+                    merged_.nb_polygons(), INVALID_INDEX );
+                for( index_t s = 0; s < nb_groups; s++ )
+                {
+                    build_surface( s, groups[s] );
+                }
+                add_final_polygon_entries();
+            }
+
+            std::pair< VertexMapping, ElementMapping > mappings()
+            {
+                update_surface_mappings();
+                update_line_mappings();
+                merged_.polygon_attribute_manager().delete_attribute(
+                    SurfaceIdentifier< D >::surface_id_attribute_name );
+                return { std::move( vertex_mapping_ ),
+                    std::move( element_mapping_ ) };
+            }
+
+        private:
+            // ---- wireframe -------------------------------------------------
+
+            void build_wireframe()
+            {
+                const auto colocated = colocate_points();
+                builder_.create_unique_vertices( colocated.second );
+                add_surface_borders_to_wireframe( colocated.first );
+                add_curve_edges_to_wireframe( colocated.first );
+            }
+
+            /// Colocated index of every merged point then every curve point,
+            /// and the number of distinct points. The merged mesh never has
+            /// two vertices within the tolerance (the merger guarantees it,
+            /// a single input is checked at construction), so without curves
+            /// the numbering is the identity and no search is needed.
+            std::pair< std::vector< index_t >, index_t > colocate_points() const
+            {
+                const auto nb_merged = merged_.nb_vertices();
+                if( curves_.empty() )
+                {
+                    std::vector< index_t > identity( nb_merged );
+                    std::iota( identity.begin(), identity.end(), 0u );
+                    return { std::move( identity ), nb_merged };
+                }
+                std::size_t nb_points = nb_merged;
+                for( const auto& curve : curves_ )
+                {
+                    nb_points += curve.get().nb_vertices();
+                }
+                std::vector< Point< D > > points;
+                points.reserve( nb_points );
+                for( index_t v = 0; v < nb_merged; v++ )
+                {
+                    points.push_back( merged_.point( v ) );
+                }
+                for( const auto& curve : curves_ )
+                {
+                    for( index_t v = 0; v < curve.get().nb_vertices(); v++ )
+                    {
+                        points.push_back( curve.get().point( v ) );
+                    }
+                }
+                auto info = NNSearch< D >{ std::move( points ) }
+                                .colocated_index_mapping( COLOCATION_EPSILON );
+                const auto nb_unique =
+                    static_cast< index_t >( info.unique_points.size() );
+                return { std::move( info.colocated_mapping ), nb_unique };
+            }
+
+            void add_surface_borders_to_wireframe(
+                const std::vector< index_t >& colocated )
+            {
+                for( index_t p = 0; p < merged_.nb_polygons(); p++ )
+                {
+                    const auto nb_edges = merged_.nb_polygon_edges( p );
+                    for( local_index_t e = 0; e < nb_edges; e++ )
+                    {
+                        const PolygonEdge edge{ p, e };
+                        if( !merged_.is_edge_on_border( edge ) )
+                        {
+                            continue;
+                        }
+                        const auto vertices =
+                            merged_.polygon_edge_vertices( edge );
+                        const auto wireframe_edge = owner_.find_or_create_edge(
+                            { colocated[vertices[0]], colocated[vertices[1]] },
+                            { merged_.point( vertices[0] ),
+                                merged_.point( vertices[1] ) } );
+                        polygon_edges_->modify_value( wireframe_edge,
+                            [&edge]( PolygonEdges& edges ) {
+                                edges.push_back( edge );
+                            } );
+                    }
+                }
+                fill_surface_sources( colocated );
+                const ComponentID merged_id{ surface_type(), merged_.id() };
+                for( const auto& source : sources_ )
+                {
+                    const auto& mesh_id = source.mesh.id();
+                    for( index_t v = 0; v < source.vertex_unique.size(); v++ )
+                    {
+                        vertex_mapping_.map( MeshVertex{ mesh_id, v },
+                            ComponentMeshVertex{
+                                merged_id, source.vertex_unique[v] } );
+                    }
+                    for( index_t p = 0; p < source.polygon_merged.size(); p++ )
+                    {
+                        element_mapping_.map( MeshElement{ mesh_id, p },
+                            ComponentMeshElement{
+                                merged_id, source.polygon_merged[p] } );
+                    }
+                }
+            }
+
+            void fill_surface_sources( const std::vector< index_t >& colocated )
+            {
+                sources_.clear();
+                if( use_input_ )
+                {
+                    auto& source = sources_.emplace_back( merged_ );
+                    source.vertex_unique.resize( merged_.nb_vertices() );
+                    for( index_t v = 0; v < merged_.nb_vertices(); v++ )
+                    {
+                        source.vertex_unique[v] = colocated[v];
+                    }
+                    source.polygon_merged.resize( merged_.nb_polygons() );
+                    std::iota( source.polygon_merged.begin(),
+                        source.polygon_merged.end(), 0u );
+                    return;
+                }
+                absl::flat_hash_set< uuid > listed;
+                for( index_t i = 0; i < surfaces_.size(); i++ )
+                {
+                    const auto& mesh = surfaces_.at( i ).get();
+                    auto& source = sources_.emplace_back( mesh );
+                    source.first_listing = listed.insert( mesh.id() ).second;
+                    source.vertex_unique.resize( mesh.nb_vertices() );
+                    for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                    {
+                        source.vertex_unique[v] =
+                            colocated[merger_.vertex_in_merged( i, v )];
+                    }
+                    source.polygon_merged.resize( mesh.nb_polygons() );
+                    for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+                    {
+                        source.polygon_merged[p] =
+                            merger_.polygon_in_merged( i, p );
+                    }
+                }
+            }
+
+            void add_curve_edges_to_wireframe(
+                const std::vector< index_t >& colocated )
+            {
+                const ComponentID wireframe_id{ line_type(),
+                    owner_.wireframe().id() };
+                auto offset = merged_.nb_vertices();
+                for( const auto& curve_ref : curves_ )
+                {
+                    const auto& curve = curve_ref.get();
+                    for( index_t e = 0; e < curve.nb_edges(); e++ )
+                    {
+                        const auto& vertices = curve.edge_vertices( e );
+                        const auto wireframe_edge = owner_.find_or_create_edge(
+                            { colocated[offset + vertices[0]],
+                                colocated[offset + vertices[1]] },
+                            { curve.point( curve.edge_vertex( { e, 0 } ) ),
+                                curve.point( curve.edge_vertex( { e, 1 } ) ) } );
+                        element_mapping_.map( MeshElement{ curve.id(), e },
+                            ComponentMeshElement{
+                                wireframe_id, wireframe_edge } );
+                    }
+                    const ComponentID curve_id{ line_type(), curve.id() };
+                    for( index_t v = 0; v < curve.nb_vertices(); v++ )
+                    {
+                        vertex_mapping_.map( MeshVertex{ curve.id(), v },
+                            ComponentMeshVertex{
+                                curve_id, colocated[offset + v] } );
+                    }
+                    offset += curve.nb_vertices();
+                }
+            }
+
+            // ---- corner rule -----------------------------------------------
+
+            absl::InlinedVector< index_t, 4 > edge_surface_ids(
+                index_t edge ) const
+            {
+                absl::InlinedVector< index_t, 4 > ids;
+                for( const auto& polygon_edge : polygon_edges_->value( edge ) )
+                {
+                    ids.push_back(
+                        surface_ids_->value( polygon_edge.polygon_id ) );
+                }
+                std::sort( ids.begin(), ids.end() );
+                ids.erase( std::unique( ids.begin(), ids.end() ), ids.end() );
+                return ids;
+            }
+
+            absl::flat_hash_set< uuid > edge_curve_ids( index_t edge ) const
+            {
+                absl::flat_hash_set< uuid > ids;
+                for( const auto& element : element_mapping_.out2in(
+                         ComponentMeshElement{ ComponentID{ line_type(),
+                                                   owner_.wireframe().id() },
+                             edge } ) )
+                {
+                    ids.insert( element.mesh_id );
+                }
+                return ids;
+            }
+
+            // ---- surfaces --------------------------------------------------
+
+            void add_line_relationships(
+                index_t group_id, const std::vector< index_t >& group )
+            {
+                absl::flat_hash_set< uuid > boundaries;
+                absl::flat_hash_set< uuid > internals;
+                for( const auto p : group )
+                {
+                    const auto nb_edges = merged_.nb_polygon_edges( p );
+                    for( local_index_t e = 0; e < nb_edges; e++ )
+                    {
+                        const auto wireframe_edge = owner_.wireframe_edge_id(
+                            merged_.polygon_edge_vertices( { p, e } ) );
+                        if( !wireframe_edge )
+                        {
+                            continue;
+                        }
+                        const auto& polygon_edges =
+                            polygon_edges_->value( wireframe_edge.value() );
+                        const auto count = std::count_if( polygon_edges.begin(),
+                            polygon_edges.end(),
+                            [this, group_id]( const PolygonEdge& edge ) {
+                                return surface_ids_->value( edge.polygon_id )
+                                       == group_id;
+                            } );
+                        const auto& line =
+                            owner_.line_uuid( wireframe_edge.value() );
+                        if( count == 1 )
+                        {
+                            boundaries.insert( line );
+                        }
+                        else
+                        {
+                            internals.insert( line );
+                        }
+                    }
+                }
+                const auto& surface =
+                    model_.surface( surface_uuids_[group_id] );
+                for( const auto& line : boundaries )
+                {
+                    builder_.add_line_surface_boundary_relationship(
+                        model_.line( line ), surface );
+                }
+                for( const auto& line : internals )
+                {
+                    builder_.add_line_surface_internal_relationship(
+                        model_.line( line ), surface );
+                }
+            }
+
+            void build_surface(
+                index_t group_id, const std::vector< index_t >& group )
+            {
+                const auto& surface_id = surface_uuids_[group_id];
+                const auto new_vertices =
+                    create_surface_mesh( group_id, group );
+                {
+                    auto mesh_builder =
+                        surface_mesh_builder( model_, surface_id );
+                    mesh_builder->compute_polygon_adjacencies();
+                    for( index_t k = 0; k < group.size(); k++ )
+                    {
+                        const auto p = group[k];
+                        const auto nb_edges = merged_.nb_polygon_vertices( p );
+                        for( local_index_t e = 0; e < nb_edges; e++ )
+                        {
+                            if( merged_.is_edge_on_border( { p, e } ) )
+                            {
+                                mesh_builder->unset_polygon_adjacent(
+                                    { k, e } );
+                            }
+                        }
+                    }
+                }
+                for( const auto& new_vertex : new_vertices )
+                {
+                    builder_.set_unique_vertex(
+                        new_vertex.first, new_vertex.second );
+                }
+                add_corner_surface_relationships( surface_id, new_vertices );
+                // Ready for the next surface: only the entries set here.
+                for( const auto& new_vertex : new_vertices )
+                {
+                    vertex_old2new_[new_vertex.second] = INVALID_INDEX;
+                }
+                for( const auto p : group )
+                {
+                    polygon_old2new_[p] = INVALID_INDEX;
+                }
+            }
+
+            NewVertices create_surface_mesh(
+                index_t group_id, const std::vector< index_t >& group )
+            {
+                const auto& surface_id = surface_uuids_[group_id];
+                const ComponentID component_id{ surface_type(), surface_id };
+                auto mesh_builder = surface_mesh_builder( model_, surface_id );
+                NewVertices new_vertices;
+                new_vertices.reserve( group.size() );
+                absl::InlinedVector< index_t, 64 > polygon_vertices;
+                for( const auto p : group )
+                {
+                    const auto nb_vertices = merged_.nb_polygon_vertices( p );
+                    polygon_vertices.resize( nb_vertices );
+                    for( local_index_t k = 0; k < nb_vertices; k++ )
+                    {
+                        const auto m = merged_.polygon_vertex( { p, k } );
+                        if( vertex_old2new_[m] == INVALID_INDEX )
+                        {
+                            const auto n =
+                                mesh_builder->create_point( merged_.point( m ) );
+                            vertex_old2new_[m] = n;
+                            new_vertices.emplace_back(
+                                ComponentMeshVertex{ component_id, n }, m );
+                        }
+                        polygon_vertices[k] = vertex_old2new_[m];
+                    }
+                    const auto q =
+                        mesh_builder->create_polygon( polygon_vertices );
+                    polygon_old2new_[p] = q;
+                    polygon_surface_[p] = group_id;
+                    polygon_in_surface_[p] = q;
+                }
+                name_and_import( surface_id, group );
+                return new_vertices;
+            }
+
+            void name_and_import(
+                const uuid& surface_id, absl::Span< const index_t > group )
+            {
+                const auto& first_inputs =
+                    element_mapping_.out2in( ComponentMeshElement{
+                        ComponentID{ surface_type(), merged_.id() },
+                        group.at( 0 ) } );
+                const auto& surface_mesh = model_.surface( surface_id ).mesh();
+                std::string name;
+                for( const auto& element : first_inputs )
+                {
+                    const auto* source = find_source( element.mesh_id );
+                    if( source != nullptr )
+                    {
+                        import_vertex_attributes( *source, surface_mesh );
+                        import_polygon_attributes( *source, surface_mesh );
+                        absl::StrAppend( &name, source->mesh.name() );
+                    }
+                    else
+                    {
+                        absl::StrAppend( &name, merged_.name() );
+                    }
+                }
+                builder_.set_surface_name( surface_id, name );
+            }
+
+            const SurfaceSource< D >* find_source( const uuid& mesh_id ) const
+            {
+                for( const auto& source : sources_ )
+                {
+                    if( source.mesh.id() == mesh_id )
+                    {
+                        return &source;
+                    }
+                }
+                return nullptr;
+            }
+
+            void import_vertex_attributes( const SurfaceSource< D >& source,
+                const SurfaceMesh< D >& surface_mesh )
+            {
+                const auto& from = source.mesh.vertex_attribute_manager();
+                if( from.attribute_names().empty() )
+                {
+                    return;
+                }
+                std::vector< index_t > old2new( source.vertex_unique.size() );
+                for( index_t v = 0; v < old2new.size(); v++ )
+                {
+                    old2new[v] = vertex_old2new_[source.vertex_unique[v]];
+                }
+                surface_mesh.vertex_attribute_manager().import( from, old2new );
+            }
+
+            void import_polygon_attributes( const SurfaceSource< D >& source,
+                const SurfaceMesh< D >& surface_mesh )
+            {
+                const auto& from = source.mesh.polygon_attribute_manager();
+                if( from.attribute_names().empty() )
+                {
+                    return;
+                }
+                std::vector< index_t > old2new( source.polygon_merged.size() );
+                for( index_t p = 0; p < old2new.size(); p++ )
+                {
+                    old2new[p] = polygon_old2new_[source.polygon_merged[p]];
+                }
+                surface_mesh.polygon_attribute_manager().import( from, old2new );
+            }
+
+            void add_corner_surface_relationships(
+                const uuid& surface_id, const NewVertices& new_vertices )
+            {
+                const auto& surface = model_.surface( surface_id );
+                const auto& surface_mesh = surface.mesh();
+                for( const auto& new_vertex : new_vertices )
+                {
+                    if( surface_mesh.is_vertex_on_border(
+                            new_vertex.first.vertex ) )
+                    {
+                        continue;
+                    }
+                    const auto unique_vertex =
+                        model_.unique_vertex( new_vertex.first );
+                    for( const auto& component_vertex :
+                        model_.component_mesh_vertices( unique_vertex ) )
+                    {
+                        const auto& component = component_vertex.component_id;
+                        if( component.type() == corner_type() )
+                        {
+                            builder_.add_corner_surface_internal_relationship(
+                                model_.corner( component.id() ), surface );
+                        }
+                    }
+                }
+            }
+
+            /// Every input polygon goes to the surface polygon that its
+            /// merged polygon became, whichever input stands behind the
+            /// group's first polygon.
+            void add_final_polygon_entries()
+            {
+                for( const auto& source : sources_ )
+                {
+                    if( !source.first_listing )
+                    {
+                        continue;
+                    }
+                    const auto& mesh_id = source.mesh.id();
+                    for( index_t p = 0; p < source.polygon_merged.size(); p++ )
+                    {
+                        const auto merged = source.polygon_merged[p];
+                        const auto group_id = polygon_surface_[merged];
+                        if( group_id == INVALID_INDEX )
+                        {
+                            continue;
+                        }
+                        element_mapping_.map( MeshElement{ mesh_id, p },
+                            ComponentMeshElement{
+                                ComponentID{ surface_type(),
+                                    surface_uuids_[group_id] },
+                                polygon_in_surface_[merged] } );
+                    }
+                }
+            }
+
+            // ---- mappings --------------------------------------------------
+
+            void update_surface_mappings()
+            {
+                for( const auto& source : sources_ )
+                {
+                    if( !source.first_listing )
+                    {
+                        continue;
+                    }
+                    const auto& mesh_id = source.mesh.id();
+                    for( index_t v = 0; v < source.vertex_unique.size(); v++ )
+                    {
+                        const MeshVertex key{ mesh_id, v };
+                        vertex_mapping_.erase_in( key );
+                        for( const auto& component_vertex :
+                            model_.component_mesh_vertices(
+                                source.vertex_unique[v] ) )
+                        {
+                            if( component_vertex.component_id.type()
+                                == surface_type() )
+                            {
+                                vertex_mapping_.map( key, component_vertex );
+                            }
+                        }
+                    }
+                }
+                const ComponentID merged_id{ surface_type(), merged_.id() };
+                for( index_t p = 0; p < merged_.nb_polygons(); p++ )
+                {
+                    element_mapping_.erase_out(
+                        ComponentMeshElement{ merged_id, p } );
+                }
+            }
+
+            void update_line_mappings()
+            {
+                absl::flat_hash_set< uuid > done;
+                for( const auto& curve_ref : curves_ )
+                {
+                    const auto& curve = curve_ref.get();
+                    if( !done.insert( curve.id() ).second )
+                    {
+                        continue;
+                    }
+                    for( index_t e = 0; e < curve.nb_edges(); e++ )
+                    {
+                        const MeshElement key{ curve.id(), e };
+                        const auto wireframe_edge =
+                            element_mapping_.in2out( key ).at( 0 ).element;
+                        element_mapping_.erase_in( key );
+                        element_mapping_.map( key,
+                            ComponentMeshElement{
+                                ComponentID{ line_type(),
+                                    owner_.line_uuid( wireframe_edge ) },
+                                owner_.line_edge_id( wireframe_edge ) } );
+                    }
+                    for( index_t v = 0; v < curve.nb_vertices(); v++ )
+                    {
+                        const MeshVertex key{ curve.id(), v };
+                        const auto unique_vertex =
+                            vertex_mapping_.in2out( key ).at( 0 ).vertex;
+                        vertex_mapping_.erase_in( key );
+                        for( const auto& component_vertex :
+                            model_.component_mesh_vertices( unique_vertex ) )
+                        {
+                            if( component_vertex.component_id.type()
+                                == line_type() )
+                            {
+                                vertex_mapping_.map( key, component_vertex );
+                            }
+                        }
+                    }
+                }
+            }
+
+        private:
+            Owner& owner_;
+            Model& model_;
+            Builder builder_;
+            // Copies of the caller's lists, which may be temporaries; the
+            // meshes themselves must outlive the builder.
+            std::vector< std::reference_wrapper< const EdgedCurve< D > > >
+                curves_;
+            std::vector< std::reference_wrapper< const SurfaceMesh< D > > >
+                surfaces_;
+            SurfaceMeshMerger< D > merger_;
+            std::shared_ptr< VariableAttribute< PolygonEdges > > polygon_edges_;
+            bool use_input_;
+            const SurfaceMesh< D >& merged_;
+            SurfaceIdentifier< D > identifier_;
+            std::shared_ptr< VariableAttribute< index_t > > surface_ids_;
+            VertexMapping vertex_mapping_;
+            ElementMapping element_mapping_;
+            std::vector< SurfaceSource< D > > sources_;
+            std::vector< uuid > surface_uuids_;
+            // Working tables over the merged mesh, reused surface after
+            // surface: only the entries a surface sets are reset.
+            std::vector< index_t > vertex_old2new_;
+            std::vector< index_t > polygon_old2new_;
+            std::vector< index_t > polygon_surface_;
+            std::vector< index_t > polygon_in_surface_;
+        };
+
+        template < typename Model, typename Builder, index_t D >
+        CornersLinesBuilderFromMeshes< Model, Builder, D >::
+            CornersLinesBuilderFromMeshes( Model& model,
+                absl::Span< const std::reference_wrapper< const EdgedCurve< D > > >
+                    curves,
+                absl::Span<
+                    const std::reference_wrapper< const SurfaceMesh< D > > >
+                    surfaces )
+            : CornersLinesBuilder< Model, Builder, D >( model ),
+              impl_( std::make_unique< Impl >( *this, model, curves, surfaces ) )
+        {
+        }
+
+        template < typename Model, typename Builder, index_t D >
+        CornersLinesBuilderFromMeshes< Model, Builder,
+            D >::~CornersLinesBuilderFromMeshes() = default;
+
+        template < typename Model, typename Builder, index_t D >
+        void CornersLinesBuilderFromMeshes< Model, Builder,
+            D >::build_wireframe_step()
+        {
+            impl_->build_wireframe_step();
+        }
+
+        template < typename Model, typename Builder, index_t D >
+        bool CornersLinesBuilderFromMeshes< Model, Builder, D >::is_corner(
+            index_t vertex ) const
+        {
+            return impl_->is_corner( vertex );
+        }
+
+        template < typename Model, typename Builder, index_t D >
+        void CornersLinesBuilderFromMeshes< Model, Builder, D >::build_surfaces()
+        {
+            impl_->build_surfaces();
+        }
+
+        template < typename Model, typename Builder, index_t D >
+        auto CornersLinesBuilderFromMeshes< Model, Builder, D >::mappings()
+            -> std::pair< VertexMapping, ElementMapping >
+        {
+            return impl_->mappings();
+        }
+
+        template class CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >;
+        template class CornersLinesBuilderFromMeshes< Section, SectionBuilder,
+            2 >;
+    } // namespace detail
+} // namespace vorna

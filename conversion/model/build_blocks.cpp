@@ -1,0 +1,569 @@
+#include <vorna/conversion/model/build_blocks.h>
+
+#include <array>
+#include <deque>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
+#include <absl/types/optional.h>
+#include <absl/types/span.h>
+
+#include <vorna/basic/corvane_exception.h>
+#include <vorna/basic/logger.h>
+#include <vorna/conversion/common/unset_uuid.h>
+#include <vorna/geometry/aabb.h>
+#include <vorna/geometry/infinite_line.h>
+#include <vorna/geometry/mensuration.h>
+#include <vorna/geometry/point.h>
+#include <vorna/geometry/position.h>
+#include <vorna/geometry/ray.h>
+#include <vorna/geometry/tetrahedron.h>
+#include <vorna/geometry/vector.h>
+#include <vorna/mesh/aabb_surface_helpers.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/point_set.h>
+#include <vorna/mesh/ray_tracing.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/model/block.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
+#include <vorna/model/corner.h>
+#include <vorna/model/find_intersections_with_boundaries.h>
+#include <vorna/model/line.h>
+#include <vorna/model/sided_surface.h>
+#include <vorna/model/surface.h>
+#include <vorna/model/surface_radial_sort.h>
+
+#include <conversion/common/aabb_ray_traversal.h>
+
+namespace
+{
+    using namespace vorna;
+
+    // Below this area a polygon gives no usable normal for a ray.
+    constexpr double MIN_POLYGON_AREA = 1e-6;
+
+    using SurfaceTrees = absl::flat_hash_map< uuid, AABBTree< 3 > >;
+
+    index_t side_index( bool side )
+    {
+        return side ? 1 : 0;
+    }
+
+    // Union-find over the positions of the removed list.
+    class RegionSets
+    {
+    public:
+        explicit RegionSets( index_t size ) : parents_( size )
+        {
+            std::iota( parents_.begin(), parents_.end(), 0u );
+        }
+
+        index_t find( index_t element )
+        {
+            while( parents_[element] != element )
+            {
+                parents_[element] = parents_[parents_[element]];
+                element = parents_[element];
+            }
+            return element;
+        }
+
+        void join( index_t first, index_t second )
+        {
+            const auto root0 = find( first );
+            const auto root1 = find( second );
+            if( root0 != root1 )
+            {
+                parents_[std::max( root0, root1 )] = std::min( root0, root1 );
+            }
+        }
+
+    private:
+        std::vector< index_t > parents_;
+    };
+
+    // Gives blocks to a BRep from the two sides of its surfaces: sides
+    // facing one region are flooded together across lines, the unbounded
+    // regions (negative volume) are dropped, and shells nested in a region
+    // are handed to it by casting a ray.
+    class BRepBlocksBuilder
+    {
+        struct BlockRay
+        {
+            uuid surface;
+            Point< 3 > origin;
+            Vector< 3 > direction;
+            Ray< 3 > ray;
+        };
+
+    public:
+        explicit BRepBlocksBuilder( BRep& brep ) : brep_( brep ), builder_( brep )
+        {
+        }
+
+        void build_blocks()
+        {
+            initialize();
+            create_blocks();
+            if( brep_.nb_blocks() == 1 )
+            {
+                const auto& block = *brep_.blocks().begin();
+                builder_.remove_block( block );
+                Logger::log_info(
+                    "[BRepBlocksBuilder::build_blocks] No Block were built" );
+                return;
+            }
+            const auto removed = remove_negative_volume_blocks();
+            const auto outer = attach_shells_to_enclosing_blocks( removed );
+            add_surface_block_relationships( removed, outer );
+            remove_blocks_without_boundaries();
+            add_free_lines_in_blocks();
+            add_free_corners_in_blocks();
+        }
+
+    private:
+        void initialize()
+        {
+            surface_blocks_.reserve( brep_.nb_surfaces() );
+            for( const auto& surface : brep_.surfaces() )
+            {
+                surface_blocks_.emplace(
+                    surface.id(), std::array< uuid, 2 >{ UNSET_UUID, UNSET_UUID } );
+            }
+            for( const auto& line : brep_.lines() )
+            {
+                line_sorted_surfaces_.emplace(
+                    line.id(), surface_radial_sort( brep_, line ) );
+            }
+        }
+
+        void create_blocks()
+        {
+            for( const auto& surface : brep_.surfaces() )
+            {
+                for( const bool side : { false, true } )
+                {
+                    // Looked up afresh: the flood from side 0 may have
+                    // reached side 1.
+                    if( surface_blocks_.at( surface.id() )[side_index( side )]
+                        != UNSET_UUID )
+                    {
+                        continue;
+                    }
+                    const uuid block = builder_.add_block();
+                    propagate_block( SidedSurface{ surface.id(), side }, block );
+                }
+            }
+        }
+
+        void propagate_block( const SidedSurface& start, const uuid& block )
+        {
+            std::deque< SidedSurface > stack;
+            stack.push_back( start );
+            while( !stack.empty() )
+            {
+                const auto sided = stack.back();
+                stack.pop_back();
+                auto& sides = surface_blocks_.at( sided.id );
+                auto& side_block = sides[side_index( sided.side )];
+                if( side_block != UNSET_UUID )
+                {
+                    continue;
+                }
+                side_block = block;
+                block_sided_surfaces_[block].push_back( sided );
+                const auto& surface = brep_.surface( sided.id );
+                const auto visit_line = [&]( const Line< 3 >& line ) {
+                    const auto& sorted = line_sorted_surfaces_.at( line.id() );
+                    for( const auto position : sorted.find( sided ) )
+                    {
+                        const auto& next =
+                            sorted.surfaces[sorted.next( position )];
+                        if( surface_blocks_.at( next.id )[side_index( next.side )]
+                            == UNSET_UUID )
+                        {
+                            stack.push_back( next );
+                        }
+                    }
+                };
+                for( const auto& line : brep_.boundaries( surface ) )
+                {
+                    visit_line( line );
+                }
+                for( const auto& line : brep_.internal_lines( surface ) )
+                {
+                    visit_line( line );
+                }
+            }
+        }
+
+        double block_signed_volume( const uuid& block ) const
+        {
+            const auto& sided_surfaces = block_sided_surfaces_.at( block );
+            const auto& reference =
+                brep_.surface( sided_surfaces.front().id ).mesh().point( 0 );
+            double total{ 0.0 };
+            for( const auto& sided : sided_surfaces )
+            {
+                const auto& mesh = brep_.surface( sided.id ).mesh();
+                double volume{ 0.0 };
+                for( index_t polygon = 0; polygon < mesh.nb_polygons(); polygon++ )
+                {
+                    const auto nb_vertices = mesh.nb_polygon_vertices( polygon );
+                    const auto& apex =
+                        mesh.point( mesh.polygon_vertex( { polygon, 0 } ) );
+                    for( local_index_t k = 1; k + 1 < nb_vertices; k++ )
+                    {
+                        volume += tetrahedron_signed_volume( Tetrahedron{ apex,
+                            mesh.point( mesh.polygon_vertex( { polygon, k } ) ),
+                            mesh.point( mesh.polygon_vertex(
+                                { polygon, static_cast< local_index_t >(
+                                               k + 1 ) } ) ),
+                            reference } );
+                    }
+                }
+                total += sided.side ? -volume : volume;
+            }
+            return total;
+        }
+
+        std::vector< uuid > remove_negative_volume_blocks()
+        {
+            std::vector< uuid > removed;
+            for( const auto& block : brep_.blocks() )
+            {
+                if( block_signed_volume( block.id() ) < 0.0 )
+                {
+                    removed.push_back( block.id() );
+                }
+            }
+            for( const auto& block : removed )
+            {
+                builder_.remove_block( brep_.block( block ) );
+            }
+            return removed;
+        }
+
+        // A ray leaving a removed shell into its outside either meets
+        // nothing, or the side of a kept block (the shell is nested in that
+        // block), or the outer side of another removed shell: then both
+        // outsides are one region of space and share their fate. Grouping
+        // them before deciding keeps the result independent of the order of
+        // the removed list.
+        std::vector< uuid > attach_shells_to_enclosing_blocks(
+            absl::Span< const uuid > removed )
+        {
+            if( removed.size() == 1 )
+            {
+                return { removed.front() };
+            }
+            std::vector< uuid > outer;
+            if( removed.empty() )
+            {
+                return outer;
+            }
+            outer.reserve( removed.size() );
+            const auto nb_removed = static_cast< index_t >( removed.size() );
+            absl::flat_hash_map< uuid, index_t > removed_positions;
+            removed_positions.reserve( nb_removed );
+            for( index_t r = 0; r < nb_removed; r++ )
+            {
+                removed_positions.emplace( removed[r], r );
+            }
+            const auto trees = create_aabb_trees();
+            RegionSets regions{ nb_removed };
+            std::vector< absl::optional< uuid > > enclosing( nb_removed );
+            for( index_t r = 0; r < nb_removed; r++ )
+            {
+                const auto hit = cast_ray( trees, removed[r] );
+                if( !hit )
+                {
+                    continue;
+                }
+                const auto& hit_block =
+                    surface_blocks_.at( hit->id )[side_index( hit->side )];
+                const auto other = removed_positions.find( hit_block );
+                if( other != removed_positions.end() )
+                {
+                    regions.join( r, other->second );
+                }
+                else
+                {
+                    enclosing[r] = hit_block;
+                }
+            }
+            // First enclosing block found in list order, per region.
+            std::vector< absl::optional< uuid > > region_block( nb_removed );
+            for( index_t r = 0; r < nb_removed; r++ )
+            {
+                auto& block = region_block[regions.find( r )];
+                if( enclosing[r] && !block )
+                {
+                    block = enclosing[r];
+                }
+            }
+            for( index_t r = 0; r < nb_removed; r++ )
+            {
+                const auto& block = region_block[regions.find( r )];
+                if( !block )
+                {
+                    outer.push_back( removed[r] );
+                    continue;
+                }
+                for( const auto& sided : block_sided_surfaces_.at( removed[r] ) )
+                {
+                    surface_blocks_.at( sided.id )[side_index( sided.side )] =
+                        block.value();
+                }
+            }
+            return outer;
+        }
+
+        SurfaceTrees create_aabb_trees() const
+        {
+            SurfaceTrees trees;
+            trees.reserve( brep_.nb_surfaces() );
+            for( const auto& surface : brep_.surfaces() )
+            {
+                trees.emplace( surface.id(), create_aabb_tree( surface.mesh() ) );
+            }
+            return trees;
+        }
+
+        BlockRay get_ray( const uuid& block ) const
+        {
+            for( const auto& sided : block_sided_surfaces_.at( block ) )
+            {
+                const auto& mesh = brep_.surface( sided.id ).mesh();
+                for( index_t polygon = 0; polygon < mesh.nb_polygons(); polygon++ )
+                {
+                    if( mesh.polygon_area( polygon ) < MIN_POLYGON_AREA )
+                    {
+                        continue;
+                    }
+                    const auto origin = mesh.polygon_barycenter( polygon );
+                    auto direction = mesh.polygon_normal( polygon );
+                    if( sided.side )
+                    {
+                        for( const index_t axis : { 0u, 1u, 2u } )
+                        {
+                            direction.set_value(
+                                axis, direction.value( axis ) * -1.0 );
+                        }
+                    }
+                    return { sided.id, origin, direction,
+                        Ray< 3 >{ direction, origin } };
+                }
+            }
+            throw CorvaneException( "[BRepBlocksBuilder::get_ray] Unable to "
+                                    "find a non degenerated ray" );
+        }
+
+        absl::optional< SidedSurface > cast_ray(
+            const SurfaceTrees& trees, const uuid& block ) const
+        {
+            const auto block_ray = get_ray( block );
+            double best_distance{ std::numeric_limits< double >::max() };
+            absl::optional< SidedSurface > result;
+            for( const auto& entry : trees )
+            {
+                const auto& surface_id = entry.first;
+                const auto& tree = entry.second;
+                if( surface_id == block_ray.surface )
+                {
+                    continue;
+                }
+                const auto& mesh = brep_.surface( surface_id ).mesh();
+                RayTracing3D tracer{ mesh, block_ray.ray };
+                if( tree.nb_bboxes() != 0 )
+                {
+                    detail::ray_intersect_recursive( tree.impl(), block_ray.ray,
+                        1, 0, tree.nb_bboxes(), tracer );
+                }
+                const auto closest = tracer.closest_polygon();
+                if( !closest || closest->distance > best_distance
+                    || mesh.polygon_area( closest->polygon ) < MIN_POLYGON_AREA )
+                {
+                    continue;
+                }
+                best_distance = closest->distance;
+                const auto normal = mesh.polygon_normal( closest->polygon );
+                const auto& direction = block_ray.ray.direction();
+                double dot{ 0.0 };
+                for( const index_t axis : { 0u, 1u, 2u } )
+                {
+                    dot += normal.value( axis ) * direction.value( axis );
+                }
+                result = SidedSurface{ surface_id, dot > 0.0 };
+            }
+            return result;
+        }
+
+        bool is_point_in_block( const Point< 3 >& point, const Block< 3 >& block ) const
+        {
+            for( const index_t axis : { 0u, 1u, 2u } )
+            {
+                std::array< double, 3 > values{ 0.0, 0.0, 0.0 };
+                values[axis] = 1.0;
+                const InfiniteLine< 3 > line{ Vector< 3 >{ values }, point };
+                const auto crossings =
+                    find_intersections_with_boundaries( line, brep_, block );
+                if( crossings.empty() )
+                {
+                    return false;
+                }
+                bool usable{ true };
+                absl::flat_hash_set< Point< 3 > > distinct_points;
+                for( const auto& surface_crossings : crossings )
+                {
+                    for( const auto& crossing : surface_crossings.second )
+                    {
+                        if( crossing.distance < 0.0 )
+                        {
+                            continue;
+                        }
+                        if( crossing.position == Position::parallel )
+                        {
+                            usable = false;
+                        }
+                        distinct_points.insert( crossing.point );
+                    }
+                }
+                if( usable )
+                {
+                    return distinct_points.size() % 2 == 1;
+                }
+            }
+            return false;
+        }
+
+        void add_surface_block_relationships(
+            absl::Span< const uuid > removed, absl::Span< const uuid > outer )
+        {
+            const absl::flat_hash_set< uuid > removed_set{ removed.begin(),
+                removed.end() };
+            const absl::flat_hash_set< uuid > outer_set{ outer.begin(),
+                outer.end() };
+            for( const auto& entry : surface_blocks_ )
+            {
+                const auto& surface = brep_.surface( entry.first );
+                const auto& sides = entry.second;
+                if( sides[0] == sides[1] )
+                {
+                    if( !removed_set.contains( sides[0] ) )
+                    {
+                        builder_.add_surface_block_internal_relationship(
+                            surface, brep_.block( sides[0] ) );
+                    }
+                    continue;
+                }
+                for( const auto& block : sides )
+                {
+                    if( !removed_set.contains( block )
+                        && !outer_set.contains( block ) )
+                    {
+                        builder_.add_surface_block_boundary_relationship(
+                            surface, brep_.block( block ) );
+                    }
+                }
+            }
+        }
+
+        void remove_blocks_without_boundaries()
+        {
+            std::vector< uuid > empty_blocks;
+            for( const auto& block : brep_.blocks() )
+            {
+                if( brep_.nb_boundaries( block.id() ) == 0 )
+                {
+                    empty_blocks.push_back( block.id() );
+                }
+            }
+            for( const auto& block : empty_blocks )
+            {
+                builder_.remove_block( brep_.block( block ) );
+            }
+        }
+
+        // The first block (in model order) holding the point, if any.
+        const Block< 3 >* find_enclosing_block( const Point< 3 >& point ) const
+        {
+            for( const auto& block : brep_.blocks() )
+            {
+                if( is_point_in_block( point, block ) )
+                {
+                    return &block;
+                }
+            }
+            return nullptr;
+        }
+
+        bool is_free( const uuid& component ) const
+        {
+            return brep_.nb_incidences( component ) == 0
+                   && brep_.nb_embeddings( component ) == 0;
+        }
+
+        void add_free_lines_in_blocks()
+        {
+            for( const auto& line : brep_.lines() )
+            {
+                // A line without edge has no point to place it by.
+                if( !is_free( line.id() ) || line.mesh().nb_edges() == 0 )
+                {
+                    continue;
+                }
+                if( const auto* block =
+                        find_enclosing_block( line.mesh().edge_barycenter( 0 ) ) )
+                {
+                    builder_.add_line_block_internal_relationship( line, *block );
+                }
+            }
+        }
+
+        void add_free_corners_in_blocks()
+        {
+            for( const auto& corner : brep_.corners() )
+            {
+                if( !is_free( corner.id() ) || corner.mesh().nb_vertices() == 0 )
+                {
+                    continue;
+                }
+                if( const auto* block =
+                        find_enclosing_block( corner.mesh().point( 0 ) ) )
+                {
+                    builder_.add_corner_block_internal_relationship(
+                        corner, *block );
+                }
+            }
+        }
+
+    private:
+        BRep& brep_;
+        BRepBuilder builder_;
+        absl::flat_hash_map< uuid, std::array< uuid, 2 > > surface_blocks_;
+        absl::flat_hash_map< uuid, std::vector< SidedSurface > >
+            block_sided_surfaces_;
+        absl::flat_hash_map< uuid, SortedSurfaces > line_sorted_surfaces_;
+    };
+} // namespace
+
+namespace vorna
+{
+    void build_blocks( BRep& brep )
+    {
+        if( brep.nb_surfaces() == 0 || brep.nb_blocks() != 0 )
+        {
+            Logger::log_warn( "[build_blocks] Cannot build BRep blocks without "
+                              "surface or with existing blocks" );
+            return;
+        }
+        Logger::log_trace( "Building BRep Blocks" );
+        BRepBlocksBuilder builder{ brep };
+        builder.build_blocks();
+    }
+} // namespace vorna

@@ -1,0 +1,245 @@
+#include <vorna/mesh/surface_mesh_builder.h>
+
+#include <algorithm>
+#include <utility>
+
+#include <vorna/basic/corvane_exception.h>
+
+namespace vorna
+{
+    template < index_t D >
+    SurfaceMeshBuilder< D >::SurfaceMeshBuilder( VertexSet& mesh,
+                                                 MeshBuilderFactoryKey key )
+        : VertexSetBuilder( mesh, key ),
+          surface_(
+              [&mesh]() -> SurfaceMesh< D >&
+              {
+                  auto* typed = dynamic_cast< SurfaceMesh< D >* >( &mesh );
+                  if ( typed == nullptr )
+                  {
+                      throw CorvaneException(
+                          "[SurfaceMeshBuilder::SurfaceMeshBuilder] Mesh is "
+                          "not a "
+                          "surface mesh of this dimension: ",
+                          mesh.impl_name().get() );
+                  }
+                  return *typed;
+              }() )
+    {
+    }
+
+    template < index_t D >
+    std::unique_ptr< SurfaceMeshBuilder< D > >
+    SurfaceMeshBuilder< D >::create( SurfaceMesh< D >& mesh )
+    {
+        return detail::create_mesh_builder< SurfaceMeshBuilder< D > >(
+            mesh, "SurfaceMeshBuilder::create" );
+    }
+
+    template < index_t D >
+    index_t SurfaceMeshBuilder< D >::create_point( const Point< D >& point )
+    {
+        const auto vertex = create_vertex();
+        surface_.points_[vertex] = point;
+        return vertex;
+    }
+
+    template < index_t D >
+    void SurfaceMeshBuilder< D >::set_point( index_t vertex,
+                                             const Point< D >& point )
+    {
+        surface_.check_vertex( vertex, "SurfaceMeshBuilder::set_point" );
+        surface_.points_[vertex] = point;
+    }
+
+    template < index_t D >
+    index_t SurfaceMeshBuilder< D >::create_polygon(
+        absl::Span< const index_t > vertices )
+    {
+        if ( vertices.size() < 3 )
+        {
+            throw CorvaneException( "[SurfaceMeshBuilder::create_polygon] A "
+                                    "polygon needs at least 3 vertices, got ",
+                                    vertices.size() );
+        }
+        if ( vertices.size() >= INVALID_LOCAL_INDEX + 1u )
+        {
+            throw CorvaneException(
+                "[SurfaceMeshBuilder::create_polygon] A "
+                "polygon has at most ",
+                static_cast< unsigned int >( INVALID_LOCAL_INDEX ),
+                " vertices, got ",
+                vertices.size() );
+        }
+        if ( surface_.triangulated_ && vertices.size() != 3 )
+        {
+            throw CorvaneException( "[SurfaceMeshBuilder::create_polygon] A "
+                                    "triangulated surface accepts only "
+                                    "triangles, got ",
+                                    vertices.size(),
+                                    " vertices" );
+        }
+        for ( const auto vertex : vertices )
+        {
+            surface_.check_vertex( vertex,
+                                   "SurfaceMeshBuilder::create_polygon" );
+        }
+        const auto polygon = surface_.nb_polygons();
+        if ( polygon == INVALID_INDEX - 1 ||
+             surface_.polygon_vertices_.size() + vertices.size() >=
+                 INVALID_INDEX )
+        {
+            throw CorvaneException(
+                "[SurfaceMeshBuilder::create_polygon] Too many polygons" );
+        }
+        surface_.polygon_vertices_.insert( surface_.polygon_vertices_.end(),
+                                           vertices.begin(),
+                                           vertices.end() );
+        surface_.polygon_adjacents_.resize( surface_.polygon_vertices_.size(),
+                                            INVALID_INDEX );
+        surface_.polygon_offsets_.push_back(
+            static_cast< index_t >( surface_.polygon_vertices_.size() ) );
+        for ( local_index_t k = 0; k < vertices.size(); k++ )
+        {
+            // Polygons come in ascending order, so appending keeps every
+            // list sorted.
+            surface_.polygons_around_vertex_[vertices[k]].emplace_back( polygon,
+                                                                        k );
+        }
+        surface_.polygon_attributes_.resize( polygon + 1 );
+        return polygon;
+    }
+
+    template < index_t D >
+    void SurfaceMeshBuilder< D >::set_polygon_vertex(
+        const PolygonVertex& polygon_vertex, index_t vertex )
+    {
+        surface_.check_edge(
+            { polygon_vertex.polygon_id, polygon_vertex.vertex_id },
+            "SurfaceMeshBuilder::set_polygon_vertex" );
+        surface_.check_vertex( vertex,
+                               "SurfaceMeshBuilder::set_polygon_vertex" );
+        auto& slot = surface_.polygon_vertices_
+                         [surface_.polygon_offsets_[polygon_vertex.polygon_id] +
+                          polygon_vertex.vertex_id];
+        if ( slot == vertex )
+        {
+            return;
+        }
+        auto& old_uses = surface_.polygons_around_vertex_[slot];
+        old_uses.erase(
+            std::remove( old_uses.begin(), old_uses.end(), polygon_vertex ),
+            old_uses.end() );
+        auto& new_uses = surface_.polygons_around_vertex_[vertex];
+        new_uses.insert( std::lower_bound(
+                             new_uses.begin(), new_uses.end(), polygon_vertex ),
+                         polygon_vertex );
+        slot = vertex;
+    }
+
+    template < index_t D >
+    void SurfaceMeshBuilder< D >::set_polygon_adjacent(
+        const PolygonEdge& polygon_edge, index_t adjacent )
+    {
+        surface_.check_edge( polygon_edge,
+                             "SurfaceMeshBuilder::set_polygon_adjacent" );
+        if ( adjacent != INVALID_INDEX && adjacent >= surface_.nb_polygons() )
+        {
+            throw CorvaneException( "[SurfaceMeshBuilder::set_polygon_"
+                                    "adjacent] Invalid adjacent polygon ",
+                                    adjacent,
+                                    " (",
+                                    surface_.nb_polygons(),
+                                    " polygons)" );
+        }
+        surface_.polygon_adjacents_[surface_.edge_slot( polygon_edge )] =
+            adjacent;
+    }
+
+    template < index_t D >
+    void SurfaceMeshBuilder< D >::unset_polygon_adjacent(
+        const PolygonEdge& polygon_edge )
+    {
+        surface_.check_edge( polygon_edge,
+                             "SurfaceMeshBuilder::unset_polygon_adjacent" );
+        surface_.polygon_adjacents_[surface_.edge_slot( polygon_edge )] =
+            INVALID_INDEX;
+    }
+
+    template < index_t D >
+    void SurfaceMeshBuilder< D >::compute_polygon_adjacencies()
+    {
+        const auto& offsets = surface_.polygon_offsets_;
+        const auto& vertices = surface_.polygon_vertices_;
+        auto& adjacents = surface_.polygon_adjacents_;
+        const auto nb_slots = static_cast< index_t >( vertices.size() );
+        std::fill( adjacents.begin(), adjacents.end(), INVALID_INDEX );
+
+        // Slot s is the edge from vertices[s] to vertices[next[s]].
+        std::vector< index_t > slot_polygon( nb_slots );
+        std::vector< index_t > next( nb_slots );
+        for ( index_t p = 0; p < surface_.nb_polygons(); p++ )
+        {
+            for ( auto s = offsets[p]; s < offsets[p + 1]; s++ )
+            {
+                slot_polygon[s] = p;
+                next[s] = s + 1 == offsets[p + 1] ? offsets[p] : s + 1;
+            }
+        }
+
+        // Bucket the edges by their smaller vertex (counting sort), then
+        // sort each small bucket by the larger vertex: linear overall for
+        // bounded vertex degree.
+        const auto nb_vertices = surface_.nb_vertices();
+        std::vector< index_t > bucket_offsets( nb_vertices + 1, 0 );
+        for ( index_t s = 0; s < nb_slots; s++ )
+        {
+            bucket_offsets[std::min( vertices[s], vertices[next[s]] ) + 1]++;
+        }
+        for ( index_t v = 0; v < nb_vertices; v++ )
+        {
+            bucket_offsets[v + 1] += bucket_offsets[v];
+        }
+        std::vector< index_t > bucket_slots( nb_slots );
+        {
+            auto position = bucket_offsets;
+            for ( index_t s = 0; s < nb_slots; s++ )
+            {
+                bucket_slots[position[std::min( vertices[s],
+                                                vertices[next[s]] )]++] = s;
+            }
+        }
+        std::vector< std::pair< index_t, index_t > > bucket;
+        for ( index_t v = 0; v < nb_vertices; v++ )
+        {
+            bucket.clear();
+            for ( auto i = bucket_offsets[v]; i < bucket_offsets[v + 1]; i++ )
+            {
+                const auto s = bucket_slots[i];
+                bucket.emplace_back( std::max( vertices[s], vertices[next[s]] ),
+                                     s );
+            }
+            std::sort( bucket.begin(), bucket.end() );
+            for ( std::size_t begin = 0; begin < bucket.size(); )
+            {
+                auto end = begin + 1;
+                while ( end < bucket.size() &&
+                        bucket[end].first == bucket[begin].first )
+                {
+                    end++;
+                }
+                if ( end - begin == 2 )
+                {
+                    const auto s0 = bucket[begin].second;
+                    const auto s1 = bucket[begin + 1].second;
+                    adjacents[s0] = slot_polygon[s1];
+                    adjacents[s1] = slot_polygon[s0];
+                }
+                begin = end;
+            }
+        }
+    }
+
+    template class SurfaceMeshBuilder< 2 >;
+    template class SurfaceMeshBuilder< 3 >;
+} // namespace vorna

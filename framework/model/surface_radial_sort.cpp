@@ -1,0 +1,256 @@
+#include <vorna/model/surface_radial_sort.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include <absl/container/flat_hash_set.h>
+
+#include <vorna/basic/corvane_exception.h>
+#include <vorna/geometry/vector.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/model/surface.h>
+
+namespace
+{
+    constexpr double TWO_PI = 6.283185307179586476925286766559;
+
+    struct Wing
+    {
+        vorna::uuid surface;
+        vorna::PolygonEdge edge;
+        vorna::Vector3D direction;
+        bool along;
+        double angle{ 0 };
+    };
+
+    // Any unit vector orthogonal to `axis`, used when a wing gives no
+    // usable direction at all.
+    vorna::Vector3D orthogonal( const vorna::Vector3D& axis )
+    {
+        const vorna::Vector3D x{ { 1, 0, 0 } };
+        const vorna::Vector3D y{ { 0, 1, 0 } };
+        const auto& other = std::fabs( axis.value( 0 ) ) < 0.9 ? x : y;
+        return axis.cross( other ).normalize();
+    }
+
+    // The component of `vector` orthogonal to `axis`, normalised; empty
+    // when that component vanishes.
+    absl::optional< vorna::Vector3D >
+    orthogonal_part( const vorna::Vector3D& vector,
+                     const vorna::Vector3D& axis )
+    {
+        const auto part = vector - axis * vector.dot( axis );
+        const auto length = part.length();
+        if ( !( length > 0 ) )
+        {
+            return absl::nullopt;
+        }
+        return part / length;
+    }
+
+    // Polygon edges of `mesh` from a vertex linked to u0 to a vertex linked
+    // to u1 (either way round), ascending and without repeats.
+    std::vector< vorna::PolygonEdge >
+    find_wings( const vorna::BRep& brep,
+                const vorna::Surface< 3 >& surface,
+                vorna::index_t u0,
+                vorna::index_t u1 )
+    {
+        const auto& mesh = surface.mesh();
+        const auto surface_id = surface.component_id();
+        std::vector< vorna::PolygonEdge > wings;
+        for ( const auto& cmv : brep.component_mesh_vertices( u0 ) )
+        {
+            if ( cmv.component_id != surface_id )
+            {
+                continue;
+            }
+            for ( const auto& use : mesh.polygons_around_vertex( cmv.vertex ) )
+            {
+                const auto nb = mesh.nb_polygon_edges( use.polygon_id );
+                const auto next = static_cast< vorna::local_index_t >(
+                    ( use.vertex_id + 1 ) % nb );
+                const auto previous = static_cast< vorna::local_index_t >(
+                    ( use.vertex_id + nb - 1 ) % nb );
+                const auto is_u1 = [&]( vorna::local_index_t local )
+                {
+                    return brep.unique_vertex(
+                               { surface_id,
+                                 mesh.polygon_vertex(
+                                     { use.polygon_id, local } ) } ) == u1;
+                };
+                if ( is_u1( next ) )
+                {
+                    wings.emplace_back( use.polygon_id, use.vertex_id );
+                }
+                if ( is_u1( previous ) )
+                {
+                    wings.emplace_back( use.polygon_id, previous );
+                }
+            }
+        }
+        std::sort( wings.begin(), wings.end() );
+        wings.erase( std::unique( wings.begin(), wings.end() ), wings.end() );
+        return wings;
+    }
+
+    Wing make_wing( const vorna::Surface< 3 >& surface,
+                    const vorna::PolygonEdge& edge,
+                    const vorna::Point3D& line_origin,
+                    const vorna::Vector3D& axis )
+    {
+        const auto& mesh = surface.mesh();
+        const auto ends = mesh.polygon_edge_vertices( edge );
+        const vorna::Vector3D d{ mesh.point( ends[0] ), mesh.point( ends[1] ) };
+        Wing wing{ surface.id(), edge, axis, true };
+        if ( const auto normal = mesh.new_polygon_normal( edge.polygon_id ) )
+        {
+            const auto w = normal->cross( d );
+            if ( w.length() > 0 )
+            {
+                wing.direction = w.normalize();
+                wing.along = d.dot( axis ) > 0;
+                return wing;
+            }
+        }
+        // Degenerate polygon or edge: point the wing at the barycenter.
+        const vorna::Vector3D to_center{
+            line_origin, mesh.polygon_barycenter( edge.polygon_id ) };
+        const auto direction = orthogonal_part( to_center, axis );
+        wing.direction = direction ? *direction : orthogonal( axis );
+        return wing;
+    }
+} // namespace
+
+namespace vorna
+{
+    absl::InlinedVector< index_t, 1 >
+    SortedSurfaces::find( const SidedSurface& surface ) const
+    {
+        absl::InlinedVector< index_t, 1 > positions;
+        for ( index_t p = 0; p < surfaces.size(); p++ )
+        {
+            if ( surfaces[p] == surface )
+            {
+                positions.push_back( p );
+            }
+        }
+        return positions;
+    }
+
+    index_t SortedSurfaces::next( index_t position ) const
+    {
+        const auto size = static_cast< index_t >( surfaces.size() );
+        if ( position >= size )
+        {
+            throw CorvaneException( "[SortedSurfaces::next] Position ",
+                                    position,
+                                    " is out of range (",
+                                    size,
+                                    " sorted surfaces)" );
+        }
+        if ( position % 2 == 1 )
+        {
+            return ( position + 1 ) % size;
+        }
+        return ( position + size - 1 ) % size;
+    }
+
+    SortedSurfaces surface_radial_sort( const BRep& brep,
+                                        const Line< 3 >& line )
+    {
+        if ( !brep.has_line( line.id() ) )
+        {
+            throw CorvaneException( "[surface_radial_sort] Line ",
+                                    line.id().string(),
+                                    " is not in the model" );
+        }
+        SortedSurfaces result;
+        const auto& curve = line.mesh();
+        if ( curve.nb_edges() == 0 )
+        {
+            return result;
+        }
+        const auto& ends = curve.edge_vertices( 0 );
+        const auto& origin = curve.point( ends[0] );
+        const Vector3D edge{ origin, curve.point( ends[1] ) };
+        const auto edge_length = edge.length();
+        if ( !( edge_length > 0 ) )
+        {
+            return result;
+        }
+        const auto axis = edge / edge_length;
+        const auto u0 = brep.unique_vertex( { line.component_id(), ends[0] } );
+        const auto u1 = brep.unique_vertex( { line.component_id(), ends[1] } );
+        if ( u0 == INVALID_INDEX || u1 == INVALID_INDEX )
+        {
+            return result;
+        }
+
+        std::vector< Wing > wings;
+        absl::flat_hash_set< uuid > visited;
+        const auto add_surface_wings = [&]( const Surface< 3 >& surface )
+        {
+            // A surface both bounded by and containing the line is taken
+            // once: a repeat would pair its two sides.
+            if ( !visited.insert( surface.id() ).second )
+            {
+                return;
+            }
+            for ( const auto& edge : find_wings( brep, surface, u0, u1 ) )
+            {
+                wings.push_back( make_wing( surface, edge, origin, axis ) );
+            }
+        };
+        for ( const auto& surface : brep.incidences( line ) )
+        {
+            add_surface_wings( surface );
+        }
+        for ( const auto& surface : brep.embedding_surfaces( line ) )
+        {
+            add_surface_wings( surface );
+        }
+        if ( wings.empty() )
+        {
+            return result;
+        }
+
+        // Angles about the axis, measured in the plane orthogonal to it.
+        const auto reference = orthogonal_part( wings.front().direction, axis )
+                                   .value_or( orthogonal( axis ) );
+        const auto reference_normal = axis.cross( reference );
+        for ( index_t w = 1; w < wings.size(); w++ )
+        {
+            const auto& direction = wings[w].direction;
+            auto angle = std::atan2( direction.dot( reference_normal ),
+                                     direction.dot( reference ) );
+            if ( angle < 0 )
+            {
+                angle += TWO_PI;
+            }
+            if ( angle >= TWO_PI )
+            {
+                angle = 0;
+            }
+            wings[w].angle = angle;
+        }
+        std::stable_sort( wings.begin(),
+                          wings.end(),
+                          []( const Wing& a, const Wing& b )
+                          { return a.angle < b.angle; } );
+
+        result.surfaces.reserve( 2 * wings.size() );
+        for ( const auto& wing : wings )
+        {
+            // The side facing increasing angle is side 0 when the polygon
+            // runs along the line.
+            const bool increasing_side = !wing.along;
+            result.surfaces.emplace_back(
+                wing.surface, wing.edge, !increasing_side );
+            result.surfaces.emplace_back(
+                wing.surface, wing.edge, increasing_side );
+        }
+        return result;
+    }
+} // namespace vorna

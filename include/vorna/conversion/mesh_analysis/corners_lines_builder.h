@@ -1,0 +1,108 @@
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include <absl/types/optional.h>
+
+#include <vorna/basic/common.h>
+#include <vorna/basic/uuid.h>
+#include <vorna/geometry/point.h>
+
+namespace vorna
+{
+    template < index_t D >
+    class EdgedCurve;
+
+    namespace detail
+    {
+        /// Turns a wireframe of edges between model unique vertices into
+        /// the corners and lines of a model. A derived builder fills the
+        /// wireframe (build_wireframe_step, only through
+        /// find_or_create_edge) and tells which wireframe vertices are
+        /// corners (is_corner); this class then makes a Corner at each of
+        /// them and a Line along every chain of edges between corners and
+        /// along every closed loop without one.
+        /// Instantiated for <BRep,BRepBuilder,3> and
+        /// <Section,SectionBuilder,2>. Not thread-safe: one thread at a time
+        /// may run a step or find_or_create_edge.
+        template < typename Model, typename Builder, index_t D >
+        class CornersLinesBuilder
+        {
+        public:
+            virtual ~CornersLinesBuilder();
+            CornersLinesBuilder( const CornersLinesBuilder& ) = delete;
+            CornersLinesBuilder& operator=(
+                const CornersLinesBuilder& ) = delete;
+
+            /// Fills the wireframe.
+            virtual void build_wireframe_step() = 0;
+
+            /// Wireframe step, corners step, lines step.
+            void build();
+
+            /// Adds a Corner at every wireframe vertex that has none and
+            /// that is_corner accepts, in vertex order.
+            void build_corners_step();
+
+            /// Traces the Lines: first from every corner, in vertex order and
+            /// in the order of the edges around it, then the closed loops
+            /// without a corner, by ascending smallest edge.
+            /// \pre the corners step ran, so every vertex without a corner
+            /// has exactly two edges.
+            void build_lines_step();
+
+            /// Makes a Corner at the wireframe vertex now, whatever
+            /// is_corner says and even when the vertex has one already.
+            /// \pre vertex < number of wireframe vertices (not tested).
+            void add_corner( index_t vertex );
+
+            const EdgedCurve< D >& wireframe() const;
+
+            /// The unique vertex that the wireframe vertex stands for.
+            /// \pre vertex < number of wireframe vertices (not tested).
+            index_t vertex_id( index_t vertex ) const;
+
+            /// The wireframe edge joining two unique vertices, given in
+            /// either order; empty when there is none.
+            absl::optional< index_t > wireframe_edge_id(
+                const std::array< index_t, 2 >& unique_vertices ) const;
+
+            /// The Line of a wireframe edge (UNSET_UUID before the lines
+            /// step).
+            /// \pre edge < number of wireframe edges (not tested).
+            const uuid& line_uuid( index_t edge ) const;
+
+            /// The edge's index in its Line's mesh (INVALID_INDEX before
+            /// the lines step).
+            /// \pre edge < number of wireframe edges (not tested).
+            index_t line_edge_id( index_t edge ) const;
+
+            /// The index of the wireframe vertex in the mesh of the Line.
+            /// \throw std::out_of_range when the Line does not pass through
+            /// the vertex.
+            index_t line_vertex_id( index_t vertex, const uuid& line ) const;
+
+        protected:
+            /// Creates the empty wireframe with its attributes.
+            explicit CornersLinesBuilder( Model& model );
+
+            /// The wireframe edge of two unique vertices, created with its
+            /// missing end vertices when the unordered pair is new;
+            /// points[i] is the position of unique_vertices[i]. A vertex
+            /// keeps the point of the first edge that reached it.
+            index_t find_or_create_edge(
+                const std::array< index_t, 2 >& unique_vertices,
+                const std::array< Point< D >, 2 >& points );
+
+        private:
+            /// True when the wireframe vertex must carry a corner; must be
+            /// true for every vertex that does not have exactly two edges.
+            virtual bool is_corner( index_t vertex ) const = 0;
+
+        private:
+            class Impl;
+            std::unique_ptr< Impl > impl_;
+        };
+    } // namespace detail
+} // namespace vorna

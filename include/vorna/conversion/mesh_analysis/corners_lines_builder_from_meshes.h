@@ -1,0 +1,91 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include <absl/types/span.h>
+
+#include <vorna/conversion/common/component_mesh_element.h>
+#include <vorna/conversion/common/generic_mapping.h>
+#include <vorna/conversion/common/mesh_element.h>
+#include <vorna/conversion/common/mesh_vertex.h>
+#include <vorna/conversion/mesh_analysis/corners_lines_builder.h>
+#include <vorna/model/component_mesh_vertex.h>
+
+namespace vorna
+{
+    template < index_t D >
+    class SurfaceMesh;
+
+    namespace detail
+    {
+        /// Builds the corners, lines and surfaces of a model from surface
+        /// meshes and curves, and records where every input vertex, polygon
+        /// and curve edge went.
+        ///
+        /// The surface meshes are merged (colocated vertices within 1e-6
+        /// become one); a single mesh without such vertices is used as it
+        /// is. Lines run along the merged mesh's borders and along the
+        /// curves; a surface is made per group of polygons connected by
+        /// stored adjacencies. While the builder works, the merged mesh
+        /// carries the polygon attribute "surface_identifier" (with a single
+        /// unchanged input, the caller's mesh, whose earlier labels are
+        /// reset); mappings() removes it.
+        ///
+        /// Use: construct, build() (from the base), build_surfaces(),
+        /// mappings(). The model must have no unique vertices yet; the
+        /// inputs must outlive the builder.
+        /// Instantiated for <BRep,BRepBuilder,3> and
+        /// <Section,SectionBuilder,2>.
+        template < typename Model, typename Builder, index_t D >
+        class CornersLinesBuilderFromMeshes
+            : public CornersLinesBuilder< Model, Builder, D >
+        {
+        public:
+            using VertexMapping =
+                GenericMapping< MeshVertex, ComponentMeshVertex >;
+            using ElementMapping =
+                GenericMapping< MeshElement, ComponentMeshElement >;
+
+            /// \throw CorvaneException when a "surface_identifier" attribute
+            /// of another storage or value type stands on the single input
+            /// mesh.
+            CornersLinesBuilderFromMeshes( Model& model,
+                absl::Span< const std::reference_wrapper< const EdgedCurve< D > > >
+                    curves,
+                absl::Span<
+                    const std::reference_wrapper< const SurfaceMesh< D > > >
+                    surfaces );
+            ~CornersLinesBuilderFromMeshes() override;
+
+            /// Creates one unique vertex per distinct point of the merged
+            /// mesh and the curves, and the wireframe of merged border edges
+            /// and curve edges, on a pool task while the calling thread
+            /// groups the polygons. Runs once per builder.
+            /// \throw the grouping's exception, else the wireframe task's.
+            void build_wireframe_step() override;
+
+            /// Adds one Surface per polygon group with its mesh, unique
+            /// vertices, line and corner relationships, name and the input
+            /// attributes of the mesh behind its first polygon.
+            /// \pre build() ran; call once.
+            void build_surfaces();
+
+            /// Final mappings (vertex mapping first): input surface vertices
+            /// to surface vertices at their point, input polygons to surface
+            /// polygons, curve edges to line edges, curve vertices to line
+            /// vertices at their point. Removes "surface_identifier" from
+            /// the merged mesh. Leaves the builder's mappings empty.
+            /// \pre build_surfaces() ran; call once.
+            std::pair< VertexMapping, ElementMapping > mappings();
+
+        private:
+            bool is_corner( index_t vertex ) const override;
+
+        private:
+            class Impl;
+            std::unique_ptr< Impl > impl_;
+        };
+    } // namespace detail
+} // namespace vorna

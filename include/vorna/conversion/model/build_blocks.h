@@ -1,0 +1,23 @@
+#pragma once
+
+namespace vorna
+{
+    class BRep;
+} // namespace vorna
+
+namespace vorna
+{
+    /// Gives its blocks to a BRep that has surfaces but no block: every
+    /// volume enclosed by a closed shell of surfaces becomes a block bounded
+    /// by that shell (and by the shells nested right inside it), surfaces
+    /// hanging inside a block become internal to it, blocks left without any
+    /// boundary surface are dropped, and free lines and corners lying inside
+    /// a block become internal to the first such block.
+    /// A model without surface, or that already has a block, is left
+    /// unchanged and a warning is logged; a model whose surfaces enclose no
+    /// volume gets no block and an info line is logged.
+    /// \throw CorvaneException when a nested shell offers no polygon of area
+    /// 1e-6 or more to cast its ray from; the model then keeps what was
+    /// done so far.
+    void build_blocks( BRep& brep );
+} // namespace vorna

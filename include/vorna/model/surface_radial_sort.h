@@ -1,0 +1,41 @@
+#pragma once
+
+#include <vector>
+
+#include <absl/container/inlined_vector.h>
+
+#include <vorna/basic/common.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/line.h>
+#include <vorna/model/sided_surface.h>
+
+namespace vorna
+{
+    /// The sided surfaces around a line, in angular order about the line's
+    /// direction. Each surface wing along the line holds two consecutive
+    /// positions, 2i (its side facing decreasing angle) and 2i+1 (its side
+    /// facing increasing angle). Copyable.
+    struct SortedSurfaces
+    {
+        std::vector< SidedSurface > surfaces;
+
+        /// Ascending positions whose surface id and side match `surface`
+        /// (several when the line lies inside that surface).
+        absl::InlinedVector< index_t, 1 >
+        find( const SidedSurface& surface ) const;
+
+        /// The position facing the same angular sector as `position`:
+        /// position+1 for odd, position-1 for even, modulo the size.
+        /// \throw CorvaneException when position >= surfaces.size().
+        index_t next( index_t position ) const;
+    };
+
+    /// Sorts the surfaces around `line`: the polygon edges (wings) on the
+    /// line's first edge, taken from the surfaces the line bounds, then from
+    /// the surfaces it is internal to, ordered by angle about the direction
+    /// of that first edge (right-hand rule) from the first wing. Empty when
+    /// the line has no edge, a zero-length first edge or unlinked ends.
+    /// \throw CorvaneException when the model does not hold the line.
+    SortedSurfaces surface_radial_sort( const BRep& brep,
+                                        const Line< 3 >& line );
+} // namespace vorna

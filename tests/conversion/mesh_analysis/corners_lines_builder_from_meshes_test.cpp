@@ -1,0 +1,547 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include <support/fixtures.h>
+
+#include <vorna/basic/corvane_exception.h>
+#include <vorna/conversion/common/attribute.h>
+#include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/mesh/surface_mesh_builder.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
+#include <vorna/model/corvane_model.h>
+#include <vorna/model/section.h>
+#include <vorna/model/section_builder.h>
+
+namespace
+{
+    using namespace vorna;
+    using FromMeshes = detail::CornersLinesBuilderFromMeshes< BRep,
+        BRepBuilder,
+        3 >;
+    using Curves = std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
+    using Surfaces =
+        std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
+    using VertexMapping = FromMeshes::VertexMapping;
+    using ElementMapping = FromMeshes::ElementMapping;
+
+    bool near( const Point< 3 >& a, const Point< 3 >& b )
+    {
+        double squared{ 0 };
+        for( index_t i = 0; i < 3; i++ )
+        {
+            const auto d = a.value( i ) - b.value( i );
+            squared += d * d;
+        }
+        return squared <= 1e-12;
+    }
+
+    std::vector< std::array< double, 3 > > sorted(
+        const std::vector< Point< 3 > >& points )
+    {
+        std::vector< std::array< double, 3 > > values;
+        for( const auto& point : points )
+        {
+            values.push_back(
+                { point.value( 0 ), point.value( 1 ), point.value( 2 ) } );
+        }
+        std::sort( values.begin(), values.end() );
+        return values;
+    }
+
+    void expect_same_points( const std::vector< Point< 3 > >& actual,
+        const std::vector< Point< 3 > >& expected )
+    {
+        const auto a = sorted( actual );
+        const auto b = sorted( expected );
+        ASSERT_EQ( a.size(), b.size() );
+        for( index_t i = 0; i < a.size(); i++ )
+        {
+            for( index_t c = 0; c < 3; c++ )
+            {
+                EXPECT_NEAR( a[i][c], b[i][c], 1e-6 );
+            }
+        }
+    }
+
+    class FromMeshesTest : public ::testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            CorvaneModel::initialize();
+        }
+
+        void convert( const Curves& curves, const Surfaces& surfaces )
+        {
+            FromMeshes builder{ model, curves, surfaces };
+            builder.build();
+            builder.build_surfaces();
+            auto result = builder.mappings();
+            vertices = std::move( result.first );
+            elements = std::move( result.second );
+        }
+
+        Point< 3 > point( const ComponentMeshVertex& vertex ) const
+        {
+            const auto& type = vertex.component_id.type().get();
+            const auto& id = vertex.component_id.id();
+            if( type == "Corner" )
+            {
+                return model.corner( id ).mesh().point( vertex.vertex );
+            }
+            if( type == "Line" )
+            {
+                return model.line( id ).mesh().point( vertex.vertex );
+            }
+            return model.surface( id ).mesh().point( vertex.vertex );
+        }
+
+        template < typename Range >
+        void expect_linked( const Range& components )
+        {
+            for( const auto& component : components )
+            {
+                const auto& mesh = component.mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    const ComponentMeshVertex vertex{
+                        component.component_id(), v };
+                    const auto unique = model.unique_vertex( vertex );
+                    ASSERT_NE( unique, INVALID_INDEX );
+                    for( const auto& other :
+                        model.component_mesh_vertices( unique ) )
+                    {
+                        EXPECT_TRUE( near( point( other ), mesh.point( v ) ) );
+                        EXPECT_EQ( model.unique_vertex( other ), unique );
+                    }
+                }
+            }
+        }
+
+        // Every component vertex is tied to the unique vertex of its point,
+        // and lines end at corners unless closed.
+        void expect_valid_model()
+        {
+            expect_linked( model.corners() );
+            expect_linked( model.lines() );
+            expect_linked( model.surfaces() );
+            for( const auto& line : model.lines() )
+            {
+                const auto& mesh = line.mesh();
+                ASSERT_GE( mesh.nb_edges(), 1u );
+                const auto first = model.unique_vertex(
+                    { line.component_id(), 0 } );
+                const auto last = model.unique_vertex(
+                    { line.component_id(), mesh.nb_vertices() - 1 } );
+                if( first != last )
+                {
+                    EXPECT_EQ( model.nb_boundaries( line.id() ), 2u );
+                }
+            }
+        }
+
+        // Every vertex used by a polygon maps to surface vertices at its own
+        // point; every polygon maps to one surface polygon on the same points.
+        void expect_surface_mappings( const SurfaceMesh< 3 >& input )
+        {
+            for( index_t v = 0; v < input.nb_vertices(); v++ )
+            {
+                const MeshVertex key{ input.id(), v };
+                if( input.polygons_around_vertex( v ).empty() )
+                {
+                    continue;
+                }
+                ASSERT_TRUE( vertices.has_mapping_input( key ) ) << v;
+                for( const auto& vertex : vertices.in2out( key ) )
+                {
+                    EXPECT_EQ( vertex.component_id.type().get(), "Surface" );
+                    EXPECT_TRUE( near( point( vertex ), input.point( v ) ) );
+                }
+            }
+            for( index_t p = 0; p < input.nb_polygons(); p++ )
+            {
+                const MeshElement key{ input.id(), p };
+                ASSERT_TRUE( elements.has_mapping_input( key ) ) << p;
+                const auto& values = elements.in2out( key );
+                ASSERT_EQ( values.size(), 1u );
+                EXPECT_EQ(
+                    values[0].component_id.type().get(), "Surface" );
+                const auto& mesh =
+                    model.surface( values[0].component_id.id() ).mesh();
+                std::vector< Point< 3 > > expected;
+                std::vector< Point< 3 > > actual;
+                for( const auto v : input.polygon_vertices( p ) )
+                {
+                    expected.push_back( input.point( v ) );
+                }
+                for( const auto v : mesh.polygon_vertices( values[0].element ) )
+                {
+                    actual.push_back( mesh.point( v ) );
+                }
+                expect_same_points( actual, expected );
+            }
+        }
+
+        // Curve edges map to line edges on the same points, curve vertices
+        // to line vertices at their point.
+        void expect_curve_mappings( const EdgedCurve< 3 >& curve )
+        {
+            for( index_t e = 0; e < curve.nb_edges(); e++ )
+            {
+                const auto& values = elements.in2out( { curve.id(), e } );
+                ASSERT_EQ( values.size(), 1u );
+                EXPECT_EQ( values[0].component_id.type().get(), "Line" );
+                const auto& mesh =
+                    model.line( values[0].component_id.id() ).mesh();
+                const auto& ends = mesh.edge_vertices( values[0].element );
+                const auto& curve_ends = curve.edge_vertices( e );
+                EXPECT_EQ( sorted( { mesh.point( ends[0] ),
+                               mesh.point( ends[1] ) } ),
+                    sorted( { curve.point( curve_ends[0] ),
+                        curve.point( curve_ends[1] ) } ) );
+            }
+            for( index_t v = 0; v < curve.nb_vertices(); v++ )
+            {
+                for( const auto& vertex : vertices.in2out( { curve.id(), v } ) )
+                {
+                    EXPECT_EQ( vertex.component_id.type().get(), "Line" );
+                    EXPECT_TRUE( near( point( vertex ), curve.point( v ) ) );
+                }
+            }
+        }
+
+        bool has_identifier( const SurfaceMesh< 3 >& mesh ) const
+        {
+            return mesh.polygon_attribute_manager().find_attribute_base(
+                       "surface_identifier" )
+                   != nullptr;
+        }
+
+        BRep model;
+        VertexMapping vertices;
+        ElementMapping elements;
+    };
+
+    TEST_F( FromMeshesTest, one_closed_mesh )
+    {
+        const auto cube = test::closed_cube();
+        {
+            FromMeshes builder{ model, {}, { *cube } };
+            builder.build();
+            // The caller's mesh is grouped in place while the builder works.
+            EXPECT_TRUE( has_identifier( *cube ) );
+            builder.build_surfaces();
+            auto result = builder.mappings();
+            vertices = std::move( result.first );
+            elements = std::move( result.second );
+            EXPECT_FALSE( has_identifier( *cube ) );
+        }
+        EXPECT_EQ( model.nb_corners(), 0u );
+        EXPECT_EQ( model.nb_lines(), 0u );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        const auto& surface = *model.surfaces().begin();
+        EXPECT_EQ( surface.name(), "cube" );
+        EXPECT_EQ( surface.mesh().nb_vertices(), 8u );
+        EXPECT_EQ( surface.mesh().nb_polygons(), 12u );
+        for( index_t p = 0; p < 12; p++ )
+        {
+            for( local_index_t e = 0; e < 3; e++ )
+            {
+                EXPECT_FALSE( surface.mesh().is_edge_on_border( { p, e } ) );
+            }
+        }
+        // The surface received the input's polygon attributes.
+        EXPECT_TRUE( has_identifier( surface.mesh() ) );
+        expect_valid_model();
+        expect_surface_mappings( *cube );
+        for( index_t v = 0; v < 8; v++ )
+        {
+            EXPECT_EQ( vertices.in2out( { cube->id(), v } ).size(), 1u );
+        }
+    }
+
+    TEST_F( FromMeshesTest, two_regions_and_nested_shells )
+    {
+        const auto sheet = test::sheet_with_cut( 4, 2, 2 );
+        convert( {}, { *sheet } );
+        EXPECT_EQ( model.nb_surfaces(), 2u );
+        // The cut line ends at two corners on the outer border.
+        EXPECT_EQ( model.nb_corners(), 2u );
+        EXPECT_EQ( model.nb_lines(), 3u );
+        for( const auto& surface : model.surfaces() )
+        {
+            EXPECT_EQ( surface.name(), "sheet" );
+            EXPECT_EQ( model.nb_boundaries( surface.id() ), 2u );
+        }
+        expect_valid_model();
+        expect_surface_mappings( *sheet );
+        // Vertex (2, 1) lies on the cut: one vertex in each surface.
+        EXPECT_EQ( vertices.in2out( { sheet->id(), 7 } ).size(), 2u );
+
+        BRep nested;
+        const auto boxes = test::nested_boxes();
+        FromMeshes builder{ nested, {}, { *boxes } };
+        builder.build();
+        builder.build_surfaces();
+        EXPECT_EQ( nested.nb_surfaces(), 2u );
+        EXPECT_EQ( nested.nb_lines(), 0u );
+    }
+
+    TEST_F( FromMeshesTest, two_meshes_sharing_a_face )
+    {
+        const auto boxes = test::two_boxes_sharing_a_face();
+        const auto& left = *boxes.first;
+        const auto& right = *boxes.second;
+        convert( {}, { left, right } );
+        // Left box without the shared face, the shared face, right box.
+        ASSERT_EQ( model.nb_surfaces(), 3u );
+        // The square around the shared face borders all three alike: one
+        // closed line, no corner.
+        EXPECT_EQ( model.nb_corners(), 0u );
+        ASSERT_EQ( model.nb_lines(), 1u );
+        const auto& line = *model.lines().begin();
+        EXPECT_EQ( line.mesh().nb_edges(), 4u );
+        EXPECT_EQ( model.nb_incidences( line.id() ), 3u );
+        std::vector< std::string > names;
+        for( const auto& surface : model.surfaces() )
+        {
+            names.emplace_back( surface.name() );
+        }
+        // Both inputs stand behind the shared face's first polygon.
+        EXPECT_EQ( names,
+            ( std::vector< std::string >{ "left", "leftright", "right" } ) );
+        expect_valid_model();
+        expect_surface_mappings( left );
+        expect_surface_mappings( right );
+        // A corner of the shared face is in all three surfaces.
+        EXPECT_EQ( vertices.in2out( { left.id(), 7 } ).size(), 3u );
+        EXPECT_FALSE( has_identifier( left ) );
+    }
+
+    TEST_F( FromMeshesTest, second_mesh_polygons_in_a_group_get_entries )
+    {
+        // Mesh A: triangles t1, t2; mesh B: t2 again and t3 beside it. The
+        // merged group {t1, t2, t3} starts with A's t1, yet B's t3 maps too.
+        const std::vector< Point< 3 > > points{ Point< 3 >{ { 0, 0, 0 } },
+            Point< 3 >{ { 1, 0, 0 } }, Point< 3 >{ { 0, 1, 0 } },
+            Point< 3 >{ { 1, 1, 0 } }, Point< 3 >{ { 2, 0, 0 } } };
+        const auto a = test::triangulated_surface(
+            points, { { 0, 1, 2 }, { 1, 3, 2 } }, "A" );
+        const auto b = test::triangulated_surface(
+            points, { { 1, 3, 2 }, { 1, 4, 3 } }, "B" );
+        convert( {}, { *a, *b } );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        EXPECT_EQ( model.surfaces().begin()->name(), "A" );
+        EXPECT_EQ( model.surfaces().begin()->mesh().nb_polygons(), 3u );
+        expect_valid_model();
+        expect_surface_mappings( *a );
+        expect_surface_mappings( *b );
+    }
+
+    TEST_F( FromMeshesTest, curve_on_a_border_edge )
+    {
+        const auto sheet = test::grid_sheet( 3, 1 );
+        const auto curve = test::curve_on_grid_border( 2 );
+        convert( { *curve }, { *sheet } );
+        // The curve follows the border: the border stays one closed line.
+        EXPECT_EQ( model.nb_corners(), 0u );
+        ASSERT_EQ( model.nb_lines(), 1u );
+        const auto& line = *model.lines().begin();
+        EXPECT_TRUE( model.is_boundary( line.id(),
+            model.surfaces().begin()->id() ) );
+        expect_valid_model();
+        expect_surface_mappings( *sheet );
+        expect_curve_mappings( *curve );
+        // The loop starts and ends at (0, 0, 0): both line vertices listed.
+        EXPECT_EQ( vertices.in2out( { curve->id(), 0 } ).size(), 2u );
+        EXPECT_EQ( vertices.in2out( { curve->id(), 1 } ).size(), 1u );
+    }
+
+    TEST_F( FromMeshesTest, closed_curve_alone )
+    {
+        const auto curve = test::closed_square_curve( 1, 0 );
+        convert( { *curve }, {} );
+        EXPECT_EQ( model.nb_corners(), 0u );
+        EXPECT_EQ( model.nb_surfaces(), 0u );
+        ASSERT_EQ( model.nb_lines(), 1u );
+        EXPECT_EQ( model.lines().begin()->mesh().nb_edges(), 4u );
+        expect_valid_model();
+        expect_curve_mappings( *curve );
+        EXPECT_EQ( vertices.in2out( { curve->id(), 0 } ).size(), 2u );
+    }
+
+    TEST_F( FromMeshesTest, corner_where_three_lines_meet )
+    {
+        const Point< 3 > origin{ { 0, 0, 0 } };
+        const auto x = test::polyline< 3 >(
+            { origin, Point< 3 >{ { 1, 0, 0 } }, Point< 3 >{ { 2, 0, 0 } } },
+            false );
+        const auto y = test::polyline< 3 >(
+            { origin, Point< 3 >{ { 0, 1, 0 } } }, false );
+        const auto z = test::polyline< 3 >(
+            { Point< 3 >{ { 0, 0, 1 } }, origin }, false );
+        convert( { *x, *y, *z }, {} );
+        EXPECT_EQ( model.nb_corners(), 4u );
+        ASSERT_EQ( model.nb_lines(), 3u );
+        expect_valid_model();
+        for( const auto* curve : { x.get(), y.get(), z.get() } )
+        {
+            expect_curve_mappings( *curve );
+        }
+        // The meeting point maps to one vertex of each line.
+        EXPECT_EQ( vertices.in2out( { x->id(), 0 } ).size(), 3u );
+        EXPECT_EQ( vertices.in2out( { z->id(), 1 } ).size(), 3u );
+        // Curves that merely touch at an end still make a corner there.
+        BRep joined;
+        const auto tail = test::polyline< 3 >(
+            { Point< 3 >{ { 2, 0, 0 } }, Point< 3 >{ { 3, 0, 0 } } }, false );
+        FromMeshes builder{ joined, { *x, *tail }, {} };
+        builder.build();
+        EXPECT_EQ( joined.nb_corners(), 3u );
+        EXPECT_EQ( joined.nb_lines(), 2u );
+    }
+
+    TEST_F( FromMeshesTest, internal_curve_along_polygon_edges )
+    {
+        const auto sheet = test::grid_sheet( 4, 4 );
+        // Along x = 2 from y = 1 to y = 3, through inner vertices.
+        const auto inside = test::polyline< 3 >(
+            { Point< 3 >{ { 2, 1, 0 } }, Point< 3 >{ { 2, 2, 0 } },
+                Point< 3 >{ { 2, 3, 0 } } },
+            false );
+        // Across polygons, along no polygon edge.
+        const auto across = test::polyline< 3 >(
+            { Point< 3 >{ { 0.5, 0.2, 0 } }, Point< 3 >{ { 0.7, 0.3, 0 } } },
+            false );
+        convert( { *inside, *across }, { *sheet } );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        const auto& surface = *model.surfaces().begin();
+        EXPECT_EQ( model.nb_lines(), 3u );
+        EXPECT_EQ( model.nb_corners(), 4u );
+        // Border loop bounds it, the inner curve is inside it, the crossing
+        // curve is not related; the two inner ends are internal corners.
+        EXPECT_EQ( model.nb_boundaries( surface.id() ), 1u );
+        EXPECT_EQ( model.nb_internals( surface.id() ), 3u );
+        expect_valid_model();
+        expect_surface_mappings( *sheet );
+        expect_curve_mappings( *inside );
+        expect_curve_mappings( *across );
+        EXPECT_EQ(
+            elements.in2out( { inside->id(), 1 } ).front().element, 1u );
+    }
+
+    TEST_F( FromMeshesTest, curve_meeting_a_slit_tip_is_a_corner )
+    {
+        // A slit from the middle (1, 1) to the border (1, 2), and a curve
+        // from the middle down to the border (1, 0): the middle has one slit
+        // edge (a border of the surface only) and one curve-only edge.
+        auto sheet = test::grid_sheet( 2, 2 );
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *sheet );
+            for( index_t p = 0; p < sheet->nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < 3; e++ )
+                {
+                    const auto ends = sheet->polygon_edge_vertices( { p, e } );
+                    if( std::minmax( ends[0], ends[1] )
+                        == std::minmax< index_t >( 4, 7 ) )
+                    {
+                        builder->unset_polygon_adjacent( { p, e } );
+                    }
+                }
+            }
+        }
+        const auto curve = test::polyline< 3 >(
+            { Point< 3 >{ { 1, 1, 0 } }, Point< 3 >{ { 1, 0, 0 } } }, false );
+        convert( { *curve }, { *sheet } );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        // Corners: the middle, (1, 2) and (1, 0).
+        EXPECT_EQ( model.nb_corners(), 3u );
+        EXPECT_EQ( model.nb_lines(), 4u );
+        const auto& surface = *model.surfaces().begin();
+        EXPECT_EQ( model.nb_boundaries( surface.id() ), 2u );
+        expect_valid_model();
+        expect_surface_mappings( *sheet );
+        expect_curve_mappings( *curve );
+    }
+
+    TEST_F( FromMeshesTest, single_mesh_with_near_duplicate_vertices )
+    {
+        // A cube whose last triangle uses a copy of vertex 7 moved by 1e-9,
+        // and a stray vertex next to vertex 0: the builder merges them.
+        auto cube = test::closed_cube();
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *cube );
+            const auto copy = builder->create_point(
+                Point< 3 >{ { 1 + 1e-9, 1, 1 } } );
+            builder->set_polygon_vertex( { 11, 1 }, copy );
+            builder->create_point( Point< 3 >{ { 0, 0, 1e-9 } } );
+            builder->compute_polygon_adjacencies();
+        }
+        convert( {}, { *cube } );
+        EXPECT_GE( model.nb_surfaces(), 1u );
+        index_t nb_surface_vertices{ 0 };
+        for( const auto& surface : model.surfaces() )
+        {
+            EXPECT_EQ( surface.name(), "cube" );
+            nb_surface_vertices += surface.mesh().nb_vertices();
+        }
+        EXPECT_EQ( model.nb_unique_vertices(), 8u );
+        expect_valid_model();
+        expect_surface_mappings( *cube );
+        // The stray vertex maps where vertex 0 does.
+        EXPECT_EQ( vertices.in2out( { cube->id(), 9 } ),
+            vertices.in2out( { cube->id(), 0 } ) );
+        EXPECT_FALSE( has_identifier( *cube ) );
+    }
+
+    TEST_F( FromMeshesTest, stale_labels_are_regrouped )
+    {
+        const auto cube = test::closed_cube();
+        auto labels = cube->polygon_attribute_manager()
+                          .find_or_create_attribute< VariableAttribute,
+                              index_t >( "surface_identifier", INVALID_INDEX );
+        for( index_t p = 0; p < cube->nb_polygons(); p++ )
+        {
+            labels->set_value( p, p < 6 ? 4 : 9 );
+        }
+        labels.reset();
+        convert( {}, { *cube } );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        expect_valid_model();
+        expect_surface_mappings( *cube );
+
+        const auto other = test::closed_cube();
+        other->polygon_attribute_manager()
+            .find_or_create_attribute< VariableAttribute, uuid >(
+                "surface_identifier", uuid{} );
+        BRep unused;
+        EXPECT_THROW(
+            ( FromMeshes{ unused, {}, { *other } } ), CorvaneException );
+    }
+
+    TEST_F( FromMeshesTest, section_from_a_2d_mesh )
+    {
+        auto sheet = test::grid_sheet_2d( 3, 2 );
+        test::cut_adjacencies< 2 >(
+            *sheet, []( index_t p ) { return ( p / 2 ) % 3 < 1 ? 0u : 1u; } );
+        Section section;
+        detail::CornersLinesBuilderFromMeshes< Section, SectionBuilder, 2 >
+            builder{ section, {}, { *sheet } };
+        builder.build();
+        builder.build_surfaces();
+        const auto result = builder.mappings();
+        EXPECT_EQ( section.nb_surfaces(), 2u );
+        EXPECT_EQ( section.nb_corners(), 2u );
+        EXPECT_EQ( section.nb_lines(), 3u );
+        for( index_t p = 0; p < sheet->nb_polygons(); p++ )
+        {
+            EXPECT_EQ( result.second.in2out( { sheet->id(), p } ).size(), 1u );
+        }
+    }
+} // namespace

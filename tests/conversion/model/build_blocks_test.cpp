@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include <vorna/basic/logger.h>
+#include <vorna/conversion/conversion_model.h>
+#include <vorna/conversion/model/brep_from_meshes_builder.h>
+#include <vorna/conversion/model/build_blocks.h>
+#include <vorna/conversion/model/convert_surfaces_into_brep.h>
+#include <vorna/mesh/edged_curve_builder.h>
+#include <vorna/mesh/point_set_builder.h>
+#include <vorna/model/block.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
+#include <vorna/model/corner.h>
+#include <vorna/model/line.h>
+#include <vorna/model/surface.h>
+
+#include <support/block_fixtures.h>
+#include <support/model_checks.h>
+
+namespace
+{
+    using namespace vorna;
+    using vorna::test::as_references;
+    using vorna::test::check_brep_consistency;
+    using vorna::test::LogCapture;
+    using vorna::test::make_box_faces;
+    using vorna::test::make_box_mesh;
+    using vorna::test::make_grid_sheet;
+    using vorna::test::make_polyline;
+
+    using Meshes = std::vector< std::unique_ptr< SurfaceMesh< 3 > > >;
+
+    constexpr const char* NO_BLOCK_INFO =
+        "[BRepBlocksBuilder::build_blocks] No Block were built";
+    constexpr const char* DECLINED_WARNING =
+        "[build_blocks] Cannot build BRep blocks without surface or with "
+        "existing blocks";
+
+    class BuildBlocksTest : public ::testing::Test
+    {
+    protected:
+        static void SetUpTestSuite()
+        {
+            ConversionModel::initialize();
+        }
+
+        // Corners, lines and cut surfaces of the meshes, without blocks.
+        static BRep model_without_blocks( const Meshes& meshes )
+        {
+            BRep brep;
+            const auto surfaces = as_references( meshes );
+            detail::BRepFromMeshesBuilder builder{ brep, {}, surfaces };
+            builder.build_brep_without_blocks();
+            return brep;
+        }
+
+        static Meshes single( std::unique_ptr< SurfaceMesh< 3 > > mesh )
+        {
+            Meshes meshes;
+            meshes.push_back( std::move( mesh ) );
+            return meshes;
+        }
+
+        static const Surface< 3 >& surface_named(
+            const BRep& brep, absl::string_view name )
+        {
+            for( const auto& surface : brep.surfaces() )
+            {
+                if( surface.name() == name )
+                {
+                    return surface;
+                }
+            }
+            throw std::runtime_error{ std::string{ "no surface named " }
+                                      + std::string{ name } };
+        }
+
+        static Point3D point( double x, double y, double z )
+        {
+            return Point3D{ { x, y, z } };
+        }
+    };
+
+    TEST_F( BuildBlocksTest, declines_models_without_surface_or_with_blocks )
+    {
+        {
+            BRep empty;
+            LogCapture log;
+            build_blocks( empty );
+            EXPECT_EQ( log.count( Logger::Level::warn, DECLINED_WARNING ), 1 );
+            EXPECT_EQ( empty.nb_blocks(), 0 );
+        }
+        auto brep = model_without_blocks(
+            single( make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ) ) ) );
+        const auto existing = BRepBuilder{ brep }.add_block();
+        LogCapture log;
+        build_blocks( brep );
+        EXPECT_EQ( log.count( Logger::Level::warn, DECLINED_WARNING ), 1 );
+        ASSERT_EQ( brep.nb_blocks(), 1 );
+        EXPECT_EQ( brep.nb_boundaries( existing ), 0 );
+        EXPECT_EQ( brep.nb_incidences( brep.surfaces().begin()->id() ), 0 );
+    }
+
+    TEST_F( BuildBlocksTest, closed_shell_gives_one_block_whatever_its_orientation )
+    {
+        for( const bool inward : { false, true } )
+        {
+            auto brep = model_without_blocks( single( make_box_mesh(
+                point( 0, 0, 0 ), point( 1, 2, 3 ), 2, inward ) ) );
+            LogCapture log;
+            build_blocks( brep );
+            EXPECT_EQ( log.count( Logger::Level::trace, "Building BRep Blocks" ),
+                1 );
+            ASSERT_EQ( brep.nb_blocks(), 1 ) << "inward " << inward;
+            const auto& block = *brep.blocks().begin();
+            EXPECT_EQ( brep.nb_boundaries( block.id() ), 1 );
+            EXPECT_EQ( brep.nb_internals( block.id() ), 0 );
+            EXPECT_TRUE( check_brep_consistency( brep ) );
+        }
+    }
+
+    TEST_F( BuildBlocksTest, cube_of_six_surfaces_gives_one_block )
+    {
+        const std::array< std::array< bool, 6 >, 3 > orientations{ {
+            { false, false, false, false, false, false },
+            { true, true, true, true, true, true },
+            { true, false, false, true, false, true },
+        } };
+        for( const auto& inward : orientations )
+        {
+            auto brep = model_without_blocks( make_box_faces(
+                point( 0, 0, 0 ), point( 1, 1, 1 ), 2, inward ) );
+            ASSERT_EQ( brep.nb_surfaces(), 6 );
+            ASSERT_EQ( brep.nb_lines(), 12 );
+            build_blocks( brep );
+            ASSERT_EQ( brep.nb_blocks(), 1 );
+            EXPECT_EQ( brep.nb_boundaries( brep.blocks().begin()->id() ), 6 );
+            EXPECT_TRUE( check_brep_consistency( brep ) );
+        }
+    }
+
+    TEST_F( BuildBlocksTest, open_surface_gives_no_block )
+    {
+        auto brep = model_without_blocks( single( make_grid_sheet( point( 0, 0, 0 ),
+            Vector3D{ { 1, 0, 0 } }, Vector3D{ { 0, 1, 0 } }, 3, 3 ) ) );
+        LogCapture log;
+        build_blocks( brep );
+        EXPECT_EQ( log.count( Logger::Level::info, NO_BLOCK_INFO ), 1 );
+        EXPECT_EQ( brep.nb_blocks(), 0 );
+        EXPECT_EQ( brep.nb_incidences( brep.surfaces().begin()->id() ), 0 );
+        EXPECT_EQ( brep.nb_embeddings( brep.surfaces().begin()->id() ), 0 );
+    }
+
+    TEST_F( BuildBlocksTest, disjoint_and_nested_shells )
+    {
+        Meshes disjoint;
+        disjoint.push_back(
+            make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ), 1, false, "a" ) );
+        disjoint.push_back(
+            make_box_mesh( point( 3, 0, 0 ), point( 4, 1, 1 ), 1, true, "b" ) );
+        auto side_by_side = model_without_blocks( disjoint );
+        build_blocks( side_by_side );
+        EXPECT_EQ( side_by_side.nb_blocks(), 2 );
+        for( const auto& block : side_by_side.blocks() )
+        {
+            EXPECT_EQ( side_by_side.nb_boundaries( block.id() ), 1 );
+        }
+        EXPECT_TRUE( check_brep_consistency( side_by_side ) );
+
+        for( const bool inner_inward : { false, true } )
+        {
+            Meshes nested;
+            nested.push_back( make_box_mesh(
+                point( 0, 0, 0 ), point( 4, 4, 4 ), 2, false, "outer" ) );
+            nested.push_back( make_box_mesh( point( 1, 1, 1 ),
+                point( 2, 2, 2 ), 1, inner_inward, "inner" ) );
+            auto brep = model_without_blocks( nested );
+            build_blocks( brep );
+            ASSERT_EQ( brep.nb_blocks(), 2 );
+            const auto& inner = surface_named( brep, "inner" );
+            const auto& outer = surface_named( brep, "outer" );
+            EXPECT_EQ( brep.nb_incidences( inner.id() ), 2 );
+            EXPECT_EQ( brep.nb_incidences( outer.id() ), 1 );
+            index_t two_shell_blocks{ 0 };
+            for( const auto& block : brep.blocks() )
+            {
+                if( brep.nb_boundaries( block.id() ) == 2 )
+                {
+                    two_shell_blocks++;
+                    EXPECT_TRUE( brep.is_boundary( outer, block ) );
+                }
+            }
+            EXPECT_EQ( two_shell_blocks, 1 );
+            EXPECT_TRUE( check_brep_consistency( brep ) );
+        }
+    }
+
+    // Shell "a" casts its ray (from its first polygon, on its -x face,
+    // along -x) onto the outer side of shell "b"; "b" casts its own onto
+    // the enclosing shell. Both lie in the enclosing block, whichever of
+    // them is met first.
+    TEST_F( BuildBlocksTest, nested_shells_attach_whatever_their_order )
+    {
+        for( const bool b_first : { false, true } )
+        {
+            Meshes meshes;
+            meshes.push_back( make_box_mesh(
+                point( 0, 0, 0 ), point( 10, 10, 10 ), 1, false, "outer" ) );
+            auto a = make_box_mesh(
+                point( 2, 2, 2 ), point( 4, 4, 4 ), 1, false, "a" );
+            auto b = make_box_mesh(
+                point( 0.5, 1.5, 1.5 ), point( 1.5, 4.5, 4.5 ), 1, false, "b" );
+            if( b_first )
+            {
+                std::swap( a, b );
+            }
+            meshes.push_back( std::move( a ) );
+            meshes.push_back( std::move( b ) );
+            auto brep = model_without_blocks( meshes );
+            build_blocks( brep );
+            ASSERT_EQ( brep.nb_blocks(), 3 ) << "b first " << b_first;
+            for( const auto name : { "a", "b" } )
+            {
+                EXPECT_EQ(
+                    brep.nb_incidences( surface_named( brep, name ).id() ), 2 )
+                    << name << ", b first " << b_first;
+            }
+            const auto& outer = surface_named( brep, "outer" );
+            ASSERT_EQ( brep.nb_incidences( outer.id() ), 1 );
+            const auto& enclosing = *brep.incidences( outer ).begin();
+            EXPECT_EQ( brep.nb_boundaries( enclosing.id() ), 3 );
+            EXPECT_TRUE( check_brep_consistency( brep ) );
+        }
+    }
+
+    TEST_F( BuildBlocksTest, surfaces_inside_a_shell )
+    {
+        // A sheet hanging from a line on the floor of the box: both its
+        // sides face the box's inside.
+        Meshes hanging;
+        hanging.push_back( make_box_mesh(
+            point( 0, 0, 0 ), point( 2, 2, 2 ), 4, false, "box" ) );
+        hanging.push_back( make_grid_sheet( point( 1, 0.5, 0 ),
+            Vector3D{ { 0, 1, 0 } }, Vector3D{ { 0, 0, 1 } }, 2, 2, "sheet" ) );
+        auto brep = model_without_blocks( hanging );
+        build_blocks( brep );
+        ASSERT_EQ( brep.nb_blocks(), 1 );
+        const auto& block = *brep.blocks().begin();
+        const auto& sheet = surface_named( brep, "sheet" );
+        EXPECT_TRUE( brep.is_internal( sheet, block ) );
+        EXPECT_EQ( brep.nb_incidences( sheet.id() ), 0 );
+        EXPECT_TRUE( brep.is_boundary( surface_named( brep, "box" ), block ) );
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+
+        // A sheet touching nothing makes a flat region of its own, of zero
+        // volume and without boundary, which is dropped with it.
+        Meshes floating;
+        floating.push_back( make_box_mesh(
+            point( 0, 0, 0 ), point( 2, 2, 2 ), 1, false, "box" ) );
+        floating.push_back( make_grid_sheet( point( 0.5, 0.5, 1 ),
+            Vector3D{ { 1, 0, 0 } }, Vector3D{ { 0, 1, 0 } }, 1, 1, "sheet" ) );
+        auto floating_brep = model_without_blocks( floating );
+        build_blocks( floating_brep );
+        ASSERT_EQ( floating_brep.nb_blocks(), 1 );
+        const auto& floating_sheet = surface_named( floating_brep, "sheet" );
+        EXPECT_EQ( floating_brep.nb_incidences( floating_sheet.id() ), 0 );
+        EXPECT_EQ( floating_brep.nb_embeddings( floating_sheet.id() ), 0 );
+    }
+
+    TEST_F( BuildBlocksTest, free_lines_and_corners_go_into_their_block )
+    {
+        auto brep = model_without_blocks( single(
+            make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ), 2, true ) ) );
+        BRepBuilder builder{ brep };
+        const auto add_corner = [&]( const Point3D& at ) {
+            const uuid id = builder.add_corner();
+            builder.corner_mesh_builder( id )->create_point( at );
+            builder.set_unique_vertex( { brep.corner( id ).component_id(), 0 },
+                builder.create_unique_vertex() );
+            return id;
+        };
+        // A free line through the box's middle (its bounding corners touch
+        // it, so they are not free), one free corner inside, one outside.
+        const uuid start = add_corner( point( 0.5, 1, 1 ) );
+        const uuid end = add_corner( point( 1.5, 1, 1 ) );
+        const uuid line = builder.add_line();
+        {
+            auto mesh = builder.line_mesh_builder( line );
+            mesh->create_point( point( 0.5, 1, 1 ) );
+            mesh->create_point( point( 1.5, 1, 1 ) );
+            mesh->create_edge( 0, 1 );
+        }
+        const auto& line_component = brep.line( line );
+        builder.set_unique_vertex( { line_component.component_id(), 0 },
+            brep.unique_vertex( { brep.corner( start ).component_id(), 0 } ) );
+        builder.set_unique_vertex( { line_component.component_id(), 1 },
+            brep.unique_vertex( { brep.corner( end ).component_id(), 0 } ) );
+        builder.add_corner_line_boundary_relationship(
+            brep.corner( start ), line_component );
+        builder.add_corner_line_boundary_relationship(
+            brep.corner( end ), line_component );
+        const uuid inside = add_corner( point( 0.3, 1.7, 0.9 ) );
+        const uuid outside = add_corner( point( 3, 1, 1 ) );
+
+        build_blocks( brep );
+        ASSERT_EQ( brep.nb_blocks(), 1 );
+        const auto& block = *brep.blocks().begin();
+        EXPECT_TRUE( brep.is_internal( line, block.id() ) );
+        EXPECT_TRUE( brep.is_internal( inside, block.id() ) );
+        EXPECT_EQ( brep.nb_embeddings( outside ), 0 );
+        EXPECT_EQ( brep.nb_embeddings( start ), 0 );
+        EXPECT_EQ( brep.nb_embeddings( end ), 0 );
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+
+    TEST_F( BuildBlocksTest, closed_curve_inside_a_box_becomes_internal )
+    {
+        const auto box = make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ) );
+        const auto curve = make_polyline( { point( 0.5, 0.5, 1 ),
+                                              point( 1.5, 0.5, 1 ),
+                                              point( 1, 1.5, 1 ) },
+            true );
+        const std::reference_wrapper< const EdgedCurve< 3 > > curves[] = {
+            *curve
+        };
+        const std::reference_wrapper< const SurfaceMesh< 3 > > surfaces[] = {
+            *box
+        };
+        const auto result =
+            convert_curves_and_surfaces_into_brep( curves, surfaces );
+        const auto& brep = std::get< 0 >( result );
+        ASSERT_EQ( brep.nb_blocks(), 1 );
+        ASSERT_EQ( brep.nb_lines(), 1 );
+        const auto& block = *brep.blocks().begin();
+        EXPECT_TRUE( brep.is_internal( brep.lines().begin()->id(), block.id() ) );
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+} // namespace

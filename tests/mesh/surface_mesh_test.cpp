@@ -1,0 +1,330 @@
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <vorna/basic/corvane_exception.h>
+#include <vorna/geometry/tolerance.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/mesh/surface_mesh_builder.h>
+
+#include "mesh/index_attribute.h"
+
+namespace vorna
+{
+    namespace
+    {
+        // Unit square split into a quad [0,1]x[0,1] and two triangles on
+        // [1,2]x[0,1]:
+        //   3---4---5
+        //   | 0 |1 /|
+        //   |   | / |
+        //   |   |/ 2|
+        //   0---1---2
+        std::unique_ptr< SurfaceMesh< 3 > > strip()
+        {
+            auto mesh = SurfaceMesh< 3 >::create();
+            auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+            for ( const auto& xyz :
+                  std::vector< std::array< double, 3 > >{ { 0, 0, 0 },
+                                                          { 1, 0, 0 },
+                                                          { 2, 0, 0 },
+                                                          { 0, 1, 0 },
+                                                          { 1, 1, 0 },
+                                                          { 2, 1, 0 } } )
+            {
+                builder->create_point( Point< 3 >{ xyz } );
+            }
+            builder->create_polygon( { 0, 1, 4, 3 } );
+            builder->create_polygon( { 1, 5, 4 } );
+            builder->create_polygon( { 1, 2, 5 } );
+            builder->compute_polygon_adjacencies();
+            return mesh;
+        }
+    } // namespace
+
+    TEST( SurfaceMesh, PolygonQueries )
+    {
+        const auto mesh = strip();
+        ASSERT_EQ( mesh->nb_polygons(), 3u );
+        EXPECT_EQ( mesh->nb_polygon_vertices( 0 ), 4 );
+        EXPECT_EQ( mesh->nb_polygon_edges( 2 ), 3 );
+        EXPECT_EQ( mesh->polygon_vertex( { 0, 2 } ), 4u );
+        EXPECT_EQ( mesh->polygon_vertices( 1 ),
+                   ( std::vector< index_t >{ 1, 5, 4 } ) );
+        EXPECT_EQ( mesh->polygon_edge_vertices( { 0, 3 } ),
+                   ( std::array< index_t, 2 >{ 3, 0 } ) );
+        const PolygonsAroundVertex around{ { 0, 1 }, { 1, 0 }, { 2, 0 } };
+        EXPECT_EQ( mesh->polygons_around_vertex( 1 ), around );
+        EXPECT_THROW( mesh->polygon_vertex( { 0, 4 } ), CorvaneException );
+        EXPECT_THROW( mesh->polygon_vertices( 3 ), CorvaneException );
+        EXPECT_THROW( mesh->polygon_edge_vertices( { 2, 3 } ),
+                      CorvaneException );
+    }
+
+    TEST( SurfaceMesh, ComputedAdjacencyAndBorders )
+    {
+        const auto mesh = strip();
+        // Quad edge 1 (1,4) meets triangle 1 edge 2 (4,1).
+        EXPECT_EQ( mesh->polygon_adjacent( { 0, 1 } ), 1u );
+        EXPECT_EQ( mesh->polygon_adjacent( { 1, 2 } ), 0u );
+        EXPECT_EQ( mesh->polygon_adjacent_edge( { 0, 1 } ),
+                   ( PolygonEdge{ 1, 2 } ) );
+        // Triangles meet along (1,5), running the same way in both: joined
+        // whatever the directions.
+        EXPECT_EQ( mesh->polygon_adjacent( { 1, 0 } ), 2u );
+        EXPECT_EQ( mesh->polygon_adjacent_edge( { 2, 2 } ),
+                   ( PolygonEdge{ 1, 0 } ) );
+        EXPECT_FALSE( mesh->polygon_adjacent( { 0, 0 } ) );
+        EXPECT_FALSE( mesh->polygon_adjacent_edge( { 0, 0 } ) );
+        EXPECT_TRUE( mesh->is_edge_on_border( { 2, 1 } ) );
+        EXPECT_FALSE( mesh->is_edge_on_border( { 2, 2 } ) );
+        for ( index_t v = 0; v < mesh->nb_vertices(); v++ )
+        {
+            EXPECT_TRUE( mesh->is_vertex_on_border( v ) ) << v;
+        }
+    }
+
+    TEST( SurfaceMesh, InteriorVertexIsNotOnBorder )
+    {
+        // Fan of four triangles around vertex 0.
+        auto mesh = SurfaceMesh< 2 >::create( "DefaultTriangulatedSurface2D" );
+        auto builder = SurfaceMeshBuilder< 2 >::create( *mesh );
+        builder->create_point( Point< 2 >{ { 0, 0 } } );
+        builder->create_point( Point< 2 >{ { 1, 0 } } );
+        builder->create_point( Point< 2 >{ { 0, 1 } } );
+        builder->create_point( Point< 2 >{ { -1, 0 } } );
+        builder->create_point( Point< 2 >{ { 0, -1 } } );
+        builder->create_polygon( { 0, 1, 2 } );
+        builder->create_polygon( { 0, 2, 3 } );
+        builder->create_polygon( { 0, 3, 4 } );
+        builder->create_polygon( { 0, 4, 1 } );
+        builder->compute_polygon_adjacencies();
+        EXPECT_FALSE( mesh->is_vertex_on_border( 0 ) );
+        EXPECT_TRUE( mesh->is_vertex_on_border( 1 ) );
+        builder->unset_polygon_adjacent( { 3, 2 } );
+        EXPECT_TRUE( mesh->is_vertex_on_border( 0 ) );
+        // Unset writes one side only.
+        EXPECT_EQ( mesh->polygon_adjacent( { 0, 0 } ), 3u );
+        builder->set_polygon_adjacent( { 3, 2 }, 0 );
+        EXPECT_FALSE( mesh->is_vertex_on_border( 0 ) );
+        EXPECT_DOUBLE_EQ( mesh->polygon_area( 1 ), 0.5 );
+    }
+
+    TEST( SurfaceMesh, NonManifoldEdgeStaysBorder )
+    {
+        auto mesh = SurfaceMesh< 3 >::create();
+        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+        builder->create_vertices( 5 );
+        builder->create_polygon( { 0, 1, 2 } );
+        builder->create_polygon( { 1, 0, 3 } );
+        builder->create_polygon( { 0, 1, 4 } );
+        builder->set_polygon_adjacent( { 0, 1 }, 2 );
+        builder->compute_polygon_adjacencies();
+        for ( index_t p = 0; p < 3; p++ )
+        {
+            for ( local_index_t e = 0; e < 3; e++ )
+            {
+                EXPECT_TRUE( mesh->is_edge_on_border( { p, e } ) ) << p << e;
+            }
+        }
+    }
+
+    TEST( SurfaceMesh, Geometry )
+    {
+        const auto mesh = strip();
+        EXPECT_DOUBLE_EQ( mesh->polygon_area( 0 ), 1. );
+        EXPECT_DOUBLE_EQ( mesh->polygon_area( 2 ), 0.5 );
+        EXPECT_EQ( mesh->polygon_barycenter( 0 ),
+                   ( Point< 3 >{ { 0.5, 0.5, 0 } } ) );
+        EXPECT_EQ( mesh->polygon_normal( 0 ), ( Vector< 3 >{ { 0, 0, 1 } } ) );
+        EXPECT_EQ( *mesh->new_polygon_normal( 2 ),
+                   ( Vector< 3 >{ { 0, 0, 1 } } ) );
+
+        // Collapsed polygon: no normal.
+        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+        const auto flat = builder->create_polygon( { 0, 1, 2 } );
+        const auto repeated = builder->create_polygon( { 0, 0, 4 } );
+        for ( const auto p : { flat, repeated } )
+        {
+            EXPECT_FALSE( mesh->new_polygon_normal( p ) );
+            EXPECT_THROW( mesh->polygon_normal( p ), CorvaneException );
+            EXPECT_DOUBLE_EQ( mesh->polygon_area( p ), 0. );
+        }
+
+        // Non-convex 2D polygon, clockwise: shoelace area is absolute.
+        auto plane = SurfaceMesh< 2 >::create();
+        auto plane_builder = SurfaceMeshBuilder< 2 >::create( *plane );
+        for ( const auto& xy : std::vector< std::array< double, 2 > >{
+                  { 0, 0 }, { 0, 2 }, { 1, 1 }, { 2, 2 }, { 2, 0 } } )
+        {
+            plane_builder->create_point( Point< 2 >{ xy } );
+        }
+        plane_builder->create_polygon( { 0, 1, 2, 3, 4 } );
+        EXPECT_DOUBLE_EQ( plane->polygon_area( 0 ), 3. );
+    }
+
+    TEST( SurfaceMeshBuilder, RejectsBadPolygons )
+    {
+        auto mesh = SurfaceMesh< 3 >::create( "DefaultTriangulatedSurface3D" );
+        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+        builder->create_vertices( 4 );
+        EXPECT_THROW( builder->create_polygon( { 0, 1 } ), CorvaneException );
+        EXPECT_THROW( builder->create_polygon( { 0, 1, 4 } ),
+                      CorvaneException );
+        EXPECT_THROW( builder->create_polygon( { 0, 1, 2, 3 } ),
+                      CorvaneException );
+        EXPECT_EQ( mesh->nb_polygons(), 0u );
+        EXPECT_EQ( builder->create_polygon( { 0, 1, 1 } ), 0u );
+        EXPECT_THROW( builder->set_polygon_vertex( { 0, 3 }, 0 ),
+                      CorvaneException );
+        EXPECT_THROW( builder->set_polygon_vertex( { 0, 0 }, 9 ),
+                      CorvaneException );
+        EXPECT_THROW( builder->set_polygon_adjacent( { 0, 0 }, 1 ),
+                      CorvaneException );
+        EXPECT_THROW( builder->unset_polygon_adjacent( { 1, 0 } ),
+                      CorvaneException );
+        try
+        {
+            builder->create_polygon( { 0, 1 } );
+            FAIL();
+        }
+        catch ( const CorvaneException& error )
+        {
+            EXPECT_EQ( std::string{ error.what() }.rfind(
+                           "[SurfaceMeshBuilder::create_polygon]", 0 ),
+                       0u );
+        }
+    }
+
+    TEST( SurfaceMeshBuilder, SetPolygonVertexUpdatesUses )
+    {
+        auto mesh = strip();
+        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+        const auto extra = builder->create_point( Point< 3 >{ { 1, 0, 0 } } );
+        builder->set_polygon_vertex( { 1, 0 }, extra );
+        EXPECT_EQ( mesh->polygon_vertex( { 1, 0 } ), extra );
+        const PolygonsAroundVertex old_uses{ { 0, 1 }, { 2, 0 } };
+        EXPECT_EQ( mesh->polygons_around_vertex( 1 ), old_uses );
+        const PolygonsAroundVertex new_uses{ { 1, 0 } };
+        EXPECT_EQ( mesh->polygons_around_vertex( extra ), new_uses );
+        // Moving it back restores the ascending order.
+        builder->set_polygon_vertex( { 1, 0 }, 1 );
+        const PolygonsAroundVertex restored{ { 0, 1 }, { 1, 0 }, { 2, 0 } };
+        EXPECT_EQ( mesh->polygons_around_vertex( 1 ), restored );
+    }
+
+    TEST( SurfaceMesh, AttributesGrowCloneAndImport )
+    {
+        auto mesh = strip();
+        auto attribute = std::make_shared< test::IndexAttribute >( 9 );
+        mesh->polygon_attribute_manager().register_attribute( attribute,
+                                                              "region" );
+        EXPECT_EQ( attribute->size(), 3u );
+        attribute->set_value( 2, 5 );
+        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+        builder->create_polygon( { 0, 1, 3 } );
+        EXPECT_EQ( attribute->size(), 4u );
+        EXPECT_EQ( attribute->value( 3 ), 9u );
+        builder->create_point( Point< 3 >{} );
+        EXPECT_EQ( mesh->vertex_attribute_manager().nb_elements(), 7u );
+
+        builder->set_name( "strip" );
+        const auto copy = mesh->clone();
+        EXPECT_NE( copy->id(), mesh->id() );
+        EXPECT_EQ( copy->name(), "strip" );
+        EXPECT_EQ( copy->impl_name(), mesh->impl_name() );
+        EXPECT_EQ( copy->nb_polygons(), 4u );
+        EXPECT_EQ( copy->polygon_adjacent( { 0, 1 } ), 1u );
+        EXPECT_EQ( copy->polygons_around_vertex( 1 ),
+                   mesh->polygons_around_vertex( 1 ) );
+        const auto cloned = std::dynamic_pointer_cast< test::IndexAttribute >(
+            copy->polygon_attribute_manager().find_attribute_base( "region" ) );
+        ASSERT_NE( cloned, nullptr );
+        EXPECT_EQ( cloned->value( 2 ), 5u );
+
+        // Import into another mesh through an old-to-new mapping.
+        auto other = SurfaceMesh< 3 >::create();
+        auto other_builder = SurfaceMeshBuilder< 3 >::create( *other );
+        other_builder->create_vertices( 3 );
+        other_builder->create_polygon( { 0, 1, 2 } );
+        other_builder->create_polygon( { 0, 2, 1 } );
+        const std::vector< index_t > old2new{
+            INVALID_INDEX, INVALID_INDEX, 0, INVALID_INDEX };
+        other->polygon_attribute_manager().import(
+            mesh->polygon_attribute_manager(), old2new );
+        const auto imported = std::dynamic_pointer_cast< test::IndexAttribute >(
+            other->polygon_attribute_manager().find_attribute_base(
+                "region" ) );
+        ASSERT_NE( imported, nullptr );
+        EXPECT_EQ( imported->value( 0 ), 5u );
+        EXPECT_EQ( imported->value( 1 ), 9u );
+        other_builder->create_polygon( { 1, 2, 0 } );
+        EXPECT_EQ( imported->size(), 3u );
+    }
+
+    TEST( SurfaceMeshBuilder, ConcurrentUnsetOnDifferentPolygons )
+    {
+        constexpr index_t size = 60;
+        auto mesh = SurfaceMesh< 3 >::create( "DefaultTriangulatedSurface3D" );
+        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+        for ( index_t j = 0; j <= size; j++ )
+        {
+            for ( index_t i = 0; i <= size; i++ )
+            {
+                builder->create_point( Point< 3 >{ { 1. * i, 1. * j, 0 } } );
+            }
+        }
+        for ( index_t j = 0; j < size; j++ )
+        {
+            for ( index_t i = 0; i < size; i++ )
+            {
+                const auto v = j * ( size + 1 ) + i;
+                builder->create_polygon( { v, v + 1, v + size + 2 } );
+                builder->create_polygon( { v, v + size + 2, v + size + 1 } );
+            }
+        }
+        builder->compute_polygon_adjacencies();
+        const auto nb_polygons = mesh->nb_polygons();
+        index_t nb_borders{ 0 };
+        for ( index_t p = 0; p < nb_polygons; p++ )
+        {
+            for ( local_index_t e = 0; e < 3; e++ )
+            {
+                nb_borders += mesh->is_edge_on_border( { p, e } ) ? 1 : 0;
+            }
+        }
+        ASSERT_EQ( nb_borders, 4 * size );
+        constexpr index_t nb_threads = 4;
+        std::vector< std::thread > threads;
+        for ( index_t t = 0; t < nb_threads; t++ )
+        {
+            threads.emplace_back(
+                [&, t]
+                {
+                    for ( auto p = t; p < nb_polygons; p += nb_threads )
+                    {
+                        for ( local_index_t e = 0; e < 3; e++ )
+                        {
+                            // Read our own adjacency while others write theirs.
+                            if ( mesh->polygon_adjacent( { p, e } ) )
+                            {
+                                builder->unset_polygon_adjacent( { p, e } );
+                            }
+                        }
+                    }
+                } );
+        }
+        for ( auto& thread : threads )
+        {
+            thread.join();
+        }
+        for ( index_t p = 0; p < nb_polygons; p++ )
+        {
+            for ( local_index_t e = 0; e < 3; e++ )
+            {
+                ASSERT_TRUE( mesh->is_edge_on_border( { p, e } ) );
+            }
+        }
+    }
+} // namespace vorna

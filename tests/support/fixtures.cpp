@@ -1,0 +1,247 @@
+#include <support/fixtures.h>
+
+#include <algorithm>
+
+#include <vorna/mesh/edged_curve_builder.h>
+#include <vorna/mesh/surface_mesh_builder.h>
+
+namespace vorna
+{
+    namespace test
+    {
+        namespace
+        {
+            const std::array< std::array< index_t, 3 >, 12 > CUBE_TRIANGLES{ {
+                { 0, 2, 1 },
+                { 1, 2, 3 },
+                { 4, 5, 6 },
+                { 5, 7, 6 },
+                { 0, 1, 5 },
+                { 0, 5, 4 },
+                { 2, 6, 7 },
+                { 2, 7, 3 },
+                { 0, 4, 6 },
+                { 0, 6, 2 },
+                { 1, 3, 7 },
+                { 1, 7, 5 },
+            } };
+
+            void add_cube( std::vector< Point< 3 > >& points,
+                std::vector< std::array< index_t, 3 > >& triangles,
+                const Point< 3 >& origin,
+                double size )
+            {
+                const auto offset = static_cast< index_t >( points.size() );
+                for( index_t i = 0; i < 8; i++ )
+                {
+                    points.push_back( Point< 3 >{
+                        { origin.value( 0 ) + size * ( i & 1 ),
+                            origin.value( 1 ) + size * ( ( i >> 1 ) & 1 ),
+                            origin.value( 2 ) + size * ( i >> 2 ) } } );
+                }
+                for( const auto& triangle : CUBE_TRIANGLES )
+                {
+                    triangles.push_back( { triangle[0] + offset,
+                        triangle[1] + offset, triangle[2] + offset } );
+                }
+            }
+
+            template < index_t D >
+            std::unique_ptr< SurfaceMesh< D > > grid( index_t nx, index_t ny )
+            {
+                auto mesh = SurfaceMesh< D >::create(
+                    TriangulatedSurface< D >::impl_name_static() );
+                auto builder = SurfaceMeshBuilder< D >::create( *mesh );
+                for( index_t j = 0; j <= ny; j++ )
+                {
+                    for( index_t i = 0; i <= nx; i++ )
+                    {
+                        std::array< double, D > coordinates{};
+                        coordinates[0] = i;
+                        coordinates[1] = j;
+                        builder->create_point( Point< D >{ coordinates } );
+                    }
+                }
+                for( index_t j = 0; j < ny; j++ )
+                {
+                    for( index_t i = 0; i < nx; i++ )
+                    {
+                        const index_t v00 = j * ( nx + 1 ) + i;
+                        const index_t v10 = v00 + 1;
+                        const index_t v01 = v00 + nx + 1;
+                        const index_t v11 = v01 + 1;
+                        builder->create_polygon( { v00, v10, v11 } );
+                        builder->create_polygon( { v00, v11, v01 } );
+                    }
+                }
+                builder->compute_polygon_adjacencies();
+                return mesh;
+            }
+        } // namespace
+
+        std::unique_ptr< SurfaceMesh< 3 > > triangulated_surface(
+            const std::vector< Point< 3 > >& points,
+            const std::vector< std::array< index_t, 3 > >& triangles,
+            absl::string_view name )
+        {
+            auto mesh = SurfaceMesh< 3 >::create(
+                TriangulatedSurface< 3 >::impl_name_static() );
+            auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+            builder->set_name( name );
+            for( const auto& point : points )
+            {
+                builder->create_point( point );
+            }
+            for( const auto& triangle : triangles )
+            {
+                builder->create_polygon( triangle );
+            }
+            builder->compute_polygon_adjacencies();
+            return mesh;
+        }
+
+        std::unique_ptr< SurfaceMesh< 3 > > closed_cube(
+            const Point< 3 >& origin, double size )
+        {
+            std::vector< Point< 3 > > points;
+            std::vector< std::array< index_t, 3 > > triangles;
+            add_cube( points, triangles, origin, size );
+            return triangulated_surface( points, triangles, "cube" );
+        }
+
+        std::unique_ptr< SurfaceMesh< 3 > > nested_boxes()
+        {
+            std::vector< Point< 3 > > points;
+            std::vector< std::array< index_t, 3 > > triangles;
+            add_cube( points, triangles, Point< 3 >{ { 0, 0, 0 } }, 3 );
+            add_cube( points, triangles, Point< 3 >{ { 1, 1, 1 } }, 1 );
+            return triangulated_surface( points, triangles, "boxes" );
+        }
+
+        std::unique_ptr< SurfaceMesh< 3 > > grid_sheet(
+            index_t nx, index_t ny, absl::string_view name )
+        {
+            auto mesh = grid< 3 >( nx, ny );
+            SurfaceMeshBuilder< 3 >::create( *mesh )->set_name( name );
+            return mesh;
+        }
+
+        std::unique_ptr< SurfaceMesh< 2 > > grid_sheet_2d(
+            index_t nx, index_t ny )
+        {
+            return grid< 2 >( nx, ny );
+        }
+
+        template < index_t D >
+        void cut_adjacencies( SurfaceMesh< D >& mesh,
+            const std::function< index_t( index_t ) >& region_of_polygon )
+        {
+            auto builder = SurfaceMeshBuilder< D >::create( mesh );
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                const auto region = region_of_polygon( p );
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                {
+                    const auto adjacent = mesh.polygon_adjacent( { p, e } );
+                    if( adjacent && region_of_polygon( *adjacent ) != region )
+                    {
+                        builder->unset_polygon_adjacent( { p, e } );
+                    }
+                }
+            }
+        }
+
+        template void cut_adjacencies( SurfaceMesh< 2 >&,
+            const std::function< index_t( index_t ) >& );
+        template void cut_adjacencies( SurfaceMesh< 3 >&,
+            const std::function< index_t( index_t ) >& );
+
+        std::unique_ptr< SurfaceMesh< 3 > > grid_sheet_in_regions(
+            index_t nx, index_t ny, index_t blocks )
+        {
+            auto mesh = grid_sheet( nx, ny );
+            const auto block_x = std::max< index_t >( nx / blocks, 1 );
+            const auto block_y = std::max< index_t >( ny / blocks, 1 );
+            cut_adjacencies< 3 >( *mesh, [=]( index_t polygon ) {
+                const auto cell = polygon / 2;
+                const auto bi = std::min( ( cell % nx ) / block_x, blocks - 1 );
+                const auto bj = std::min( ( cell / nx ) / block_y, blocks - 1 );
+                return bj * blocks + bi;
+            } );
+            return mesh;
+        }
+
+        std::unique_ptr< SurfaceMesh< 3 > > sheet_with_cut(
+            index_t nx, index_t ny, index_t column )
+        {
+            auto mesh = grid_sheet( nx, ny );
+            cut_adjacencies< 3 >( *mesh, [=]( index_t polygon ) {
+                return ( polygon / 2 ) % nx < column ? 0u : 1u;
+            } );
+            return mesh;
+        }
+
+        std::pair< std::unique_ptr< SurfaceMesh< 3 > >,
+            std::unique_ptr< SurfaceMesh< 3 > > >
+            two_boxes_sharing_a_face()
+        {
+            std::vector< Point< 3 > > points;
+            std::vector< std::array< index_t, 3 > > triangles;
+            add_cube( points, triangles, Point< 3 >{ { 0, 0, 0 } }, 1 );
+            auto left = triangulated_surface( points, triangles, "left" );
+            points.clear();
+            triangles.clear();
+            add_cube( points, triangles, Point< 3 >{ { 1, 0, 0 } }, 1 );
+            auto right = triangulated_surface( points, triangles, "right" );
+            return { std::move( left ), std::move( right ) };
+        }
+
+        template < index_t D >
+        std::unique_ptr< EdgedCurve< D > > polyline(
+            const std::vector< Point< D > >& points, bool closed )
+        {
+            auto curve = EdgedCurve< D >::create();
+            auto builder = EdgedCurveBuilder< D >::create( *curve );
+            for( const auto& point : points )
+            {
+                builder->create_point( point );
+            }
+            const auto nb = static_cast< index_t >( points.size() );
+            for( index_t v = 0; v + 1 < nb; v++ )
+            {
+                builder->create_edge( v, v + 1 );
+            }
+            if( closed && nb > 2 )
+            {
+                builder->create_edge( nb - 1, 0 );
+            }
+            return curve;
+        }
+
+        template std::unique_ptr< EdgedCurve< 2 > > polyline(
+            const std::vector< Point< 2 > >&, bool );
+        template std::unique_ptr< EdgedCurve< 3 > > polyline(
+            const std::vector< Point< 3 > >&, bool );
+
+        std::unique_ptr< EdgedCurve< 3 > > closed_square_curve(
+            double size, double height )
+        {
+            return polyline< 3 >( { Point< 3 >{ { 0, 0, height } },
+                                      Point< 3 >{ { size, 0, height } },
+                                      Point< 3 >{ { size, size, height } },
+                                      Point< 3 >{ { 0, size, height } } },
+                true );
+        }
+
+        std::unique_ptr< EdgedCurve< 3 > > curve_on_grid_border(
+            index_t length )
+        {
+            std::vector< Point< 3 > > points;
+            for( index_t i = 0; i <= length; i++ )
+            {
+                points.push_back( Point< 3 >{ { double( i ), 0, 0 } } );
+            }
+            return polyline< 3 >( points, false );
+        }
+    } // namespace test
+} // namespace vorna

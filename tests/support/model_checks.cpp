@@ -1,0 +1,399 @@
+#include <support/model_checks.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
+#include <absl/strings/str_cat.h>
+
+#include <vorna/geometry/mensuration.h>
+#include <vorna/geometry/point.h>
+#include <vorna/geometry/polygon_crossing.h>
+#include <vorna/geometry/ray.h>
+#include <vorna/geometry/tetrahedron.h>
+#include <vorna/geometry/vector.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/point_set.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/model/block.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/corner.h>
+#include <vorna/model/line.h>
+#include <vorna/model/surface.h>
+
+namespace
+{
+    using namespace vorna;
+
+    constexpr double POINT_TOLERANCE = 1e-6;
+
+    using UniquePair = std::pair< index_t, index_t >;
+
+    UniquePair sorted_pair( index_t first, index_t second )
+    {
+        return first < second ? UniquePair{ first, second }
+                              : UniquePair{ second, first };
+    }
+
+    double distance( const Point3D& a, const Point3D& b )
+    {
+        return Vector3D{ a, b }.length();
+    }
+
+    Point3D component_point(
+        const BRep& brep, const ComponentMeshVertex& vertex )
+    {
+        const auto& type = vertex.component_id.type().get();
+        const auto& id = vertex.component_id.id();
+        if( type == "Corner" )
+        {
+            return brep.corner( id ).mesh().point( vertex.vertex );
+        }
+        if( type == "Line" )
+        {
+            return brep.line( id ).mesh().point( vertex.vertex );
+        }
+        return brep.surface( id ).mesh().point( vertex.vertex );
+    }
+
+    class Checker
+    {
+    public:
+        explicit Checker( const BRep& brep ) : brep_( brep ) {}
+
+        ::testing::AssertionResult run()
+        {
+            for( const auto& corner : brep_.corners() )
+            {
+                const auto& mesh = corner.mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    check_vertex( { corner.component_id(), v }, mesh.point( v ) );
+                }
+            }
+            for( const auto& line : brep_.lines() )
+            {
+                const auto& mesh = line.mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    check_vertex( { line.component_id(), v }, mesh.point( v ) );
+                }
+                check_line_ends( line );
+            }
+            for( const auto& surface : brep_.surfaces() )
+            {
+                const auto& mesh = surface.mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    check_vertex(
+                        { surface.component_id(), v }, mesh.point( v ) );
+                }
+                check_surface_borders( surface );
+            }
+            for( const auto& block : brep_.blocks() )
+            {
+                check_block( block );
+            }
+            if( failures_.empty() )
+            {
+                return ::testing::AssertionSuccess();
+            }
+            auto result = ::testing::AssertionFailure();
+            for( const auto& failure : failures_ )
+            {
+                result << failure << "\n";
+            }
+            return result;
+        }
+
+    private:
+        template < typename... Parts >
+        void fail( const Parts&... parts )
+        {
+            // A broken model tends to break everywhere: a few lines suffice.
+            if( failures_.size() < 20 )
+            {
+                failures_.push_back( absl::StrCat( parts... ) );
+            }
+        }
+
+        void check_vertex( const ComponentMeshVertex& vertex, const Point3D& point )
+        {
+            const auto unique = brep_.unique_vertex( vertex );
+            if( unique == INVALID_INDEX )
+            {
+                fail( vertex.component_id.string(), " vertex ", vertex.vertex,
+                    " has no unique vertex" );
+                return;
+            }
+            const auto& linked = brep_.component_mesh_vertices( unique );
+            if( std::find( linked.begin(), linked.end(), vertex ) == linked.end() )
+            {
+                fail( vertex.component_id.string(), " vertex ", vertex.vertex,
+                    " is not listed by its unique vertex ", unique );
+            }
+            for( const auto& other : linked )
+            {
+                if( other.component_id.type().get() == "Block" )
+                {
+                    continue;
+                }
+                if( distance( component_point( brep_, other ), point )
+                    > POINT_TOLERANCE )
+                {
+                    fail( "unique vertex ", unique, " ties ",
+                        vertex.component_id.string(), " vertex ", vertex.vertex,
+                        " to the distant ", other.component_id.string(),
+                        " vertex ", other.vertex );
+                }
+            }
+        }
+
+        void check_line_ends( const Line< 3 >& line )
+        {
+            const auto& mesh = line.mesh();
+            if( mesh.nb_edges() == 0 )
+            {
+                fail( "line ", line.id().string(), " has no edge" );
+                return;
+            }
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                const auto degree = mesh.edges_around_vertex( v ).size();
+                if( degree == 2 )
+                {
+                    continue;
+                }
+                if( degree != 1 )
+                {
+                    fail( "line ", line.id().string(), " vertex ", v,
+                        " has degree ", degree );
+                    continue;
+                }
+                // An open end, or the two ends of a closed line where it
+                // starts again.
+                const auto unique = brep_.unique_vertex( { line.component_id(), v } );
+                if( unique == INVALID_INDEX )
+                {
+                    continue;
+                }
+                bool bounded{ false };
+                for( const auto& vertex : brep_.component_mesh_vertices( unique ) )
+                {
+                    if( vertex.component_id.type().get() == "Corner"
+                        && brep_.is_boundary(
+                            vertex.component_id.id(), line.id() ) )
+                    {
+                        bounded = true;
+                    }
+                }
+                if( !bounded && !is_closed_at( line, unique, v ) )
+                {
+                    fail( "line ", line.id().string(), " end vertex ", v,
+                        " is no corner bounding it" );
+                }
+            }
+        }
+
+        // A closed line without corner starts and ends at one unique vertex.
+        bool is_closed_at(
+            const Line< 3 >& line, index_t unique, index_t end ) const
+        {
+            const auto& mesh = line.mesh();
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                if( v != end && mesh.edges_around_vertex( v ).size() == 1
+                    && brep_.unique_vertex( { line.component_id(), v } )
+                           == unique )
+                {
+                    return true;
+                }
+            }
+            return false;
+        }
+
+        absl::flat_hash_set< UniquePair > line_edge_pairs( const uuid& line_id ) const
+        {
+            absl::flat_hash_set< UniquePair > pairs;
+            const auto& line = brep_.line( line_id );
+            const auto& mesh = line.mesh();
+            for( index_t e = 0; e < mesh.nb_edges(); e++ )
+            {
+                const auto& vertices = mesh.edge_vertices( e );
+                pairs.insert( sorted_pair(
+                    brep_.unique_vertex( { line.component_id(), vertices[0] } ),
+                    brep_.unique_vertex(
+                        { line.component_id(), vertices[1] } ) ) );
+            }
+            return pairs;
+        }
+
+        void check_surface_borders( const Surface< 3 >& surface )
+        {
+            absl::flat_hash_set< UniquePair > line_pairs;
+            for( const auto& line : brep_.boundaries( surface.id() ) )
+            {
+                const auto pairs = line_edge_pairs( line.id() );
+                line_pairs.insert( pairs.begin(), pairs.end() );
+            }
+            for( const auto& line : brep_.internals( surface.id() ) )
+            {
+                if( line.type().get() != "Line" )
+                {
+                    continue;
+                }
+                const auto pairs = line_edge_pairs( line.id() );
+                line_pairs.insert( pairs.begin(), pairs.end() );
+            }
+            const auto& mesh = surface.mesh();
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                {
+                    if( !mesh.is_edge_on_border( { p, e } ) )
+                    {
+                        continue;
+                    }
+                    const auto vertices = mesh.polygon_edge_vertices( { p, e } );
+                    const auto pair = sorted_pair(
+                        brep_.unique_vertex(
+                            { surface.component_id(), vertices[0] } ),
+                        brep_.unique_vertex(
+                            { surface.component_id(), vertices[1] } ) );
+                    if( !line_pairs.contains( pair ) )
+                    {
+                        fail( "surface ", surface.id().string(),
+                            " border edge (", p, ", ", int{ e },
+                            ") runs along none of its lines" );
+                    }
+                }
+            }
+        }
+
+        void check_block( const Block< 3 >& block )
+        {
+            std::vector< uuid > surfaces;
+            for( const auto& boundary : brep_.boundaries( block.id() ) )
+            {
+                surfaces.push_back( boundary.id() );
+            }
+            if( surfaces.empty() )
+            {
+                fail( "block ", block.id().string(), " has no boundary" );
+                return;
+            }
+            absl::flat_hash_map< uuid, index_t > line_counts;
+            for( const auto& surface : surfaces )
+            {
+                for( const auto& line : brep_.boundaries( surface ) )
+                {
+                    line_counts[line.id()]++;
+                }
+            }
+            for( const auto& count : line_counts )
+            {
+                if( count.second % 2 != 0 )
+                {
+                    fail( "block ", block.id().string(), ": line ",
+                        count.first.string(), " bounds ", count.second,
+                        " of its boundary surfaces" );
+                }
+            }
+            check_block_volume( block, surfaces );
+        }
+
+        // Volume of the block from its boundary, each surface taken from the
+        // side that faces the block (found by ray parity from a point just
+        // in front of one of its polygons).
+        void check_block_volume(
+            const Block< 3 >& block, const std::vector< uuid >& surfaces )
+        {
+            const auto reference =
+                brep_.surface( surfaces.front() ).mesh().point( 0 );
+            double total{ 0.0 };
+            for( const auto& surface_id : surfaces )
+            {
+                const auto& mesh = brep_.surface( surface_id ).mesh();
+                index_t largest{ 0 };
+                for( index_t p = 1; p < mesh.nb_polygons(); p++ )
+                {
+                    if( mesh.polygon_area( p ) > mesh.polygon_area( largest ) )
+                    {
+                        largest = p;
+                    }
+                }
+                const auto normal = mesh.polygon_normal( largest );
+                const auto probe = mesh.polygon_barycenter( largest )
+                                   + Point3D{ { normal.value( 0 ) * 1e-3,
+                                       normal.value( 1 ) * 1e-3,
+                                       normal.value( 2 ) * 1e-3 } };
+                const bool front_inside = is_inside( probe, surfaces );
+                double volume{ 0.0 };
+                for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+                {
+                    const auto& apex = mesh.point( mesh.polygon_vertex( { p, 0 } ) );
+                    for( local_index_t k = 1; k + 1 < mesh.nb_polygon_vertices( p );
+                         k++ )
+                    {
+                        volume += tetrahedron_signed_volume( Tetrahedron{ apex,
+                            mesh.point( mesh.polygon_vertex( { p, k } ) ),
+                            mesh.point( mesh.polygon_vertex(
+                                { p, static_cast< local_index_t >( k + 1 ) } ) ),
+                            reference } );
+                    }
+                }
+                total += front_inside ? volume : -volume;
+            }
+            if( !( total > 1e-9 ) )
+            {
+                fail( "block ", block.id().string(),
+                    " encloses no positive volume: ", total );
+            }
+        }
+
+        // Parity of the distinct crossings of a ray in a direction that no
+        // test mesh is aligned with.
+        bool is_inside(
+            const Point3D& point, const std::vector< uuid >& surfaces ) const
+        {
+            const Ray3D ray{ Vector3D{ { 0.8123, 0.4321, 0.3917 } }, point };
+            absl::flat_hash_set< Point3D > crossings;
+            std::vector< Point3D > polygon;
+            for( const auto& surface_id : surfaces )
+            {
+                const auto& mesh = brep_.surface( surface_id ).mesh();
+                for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+                {
+                    polygon.clear();
+                    for( const auto v : mesh.polygon_vertices( p ) )
+                    {
+                        polygon.push_back( mesh.point( v ) );
+                    }
+                    if( const auto crossing = polygon_crossing( polygon, ray ) )
+                    {
+                        crossings.insert( crossing->point );
+                    }
+                }
+            }
+            return crossings.size() % 2 == 1;
+        }
+
+    private:
+        const BRep& brep_;
+        std::vector< std::string > failures_;
+    };
+} // namespace
+
+namespace vorna
+{
+    namespace test
+    {
+        ::testing::AssertionResult check_brep_consistency( const BRep& brep )
+        {
+            return Checker{ brep }.run();
+        }
+    } // namespace test
+} // namespace vorna
