@@ -66,10 +66,14 @@ namespace
     // A welded closed box of 12 * cells^2 triangles; with `split_faces`,
     // the adjacency across the box's edges is removed so that its six
     // faces become six surfaces bounded by twelve lines.
-    std::unique_ptr< SurfaceMesh< 3 > > make_input( index_t cells, bool split_faces )
+    std::unique_ptr< SurfaceMesh< 3 > > make_input( index_t cells,
+                                                    bool split_faces )
     {
-        auto mesh = test::make_box_mesh(
-            Point3D{ { 0, 0, 0 } }, Point3D{ { 1, 1, 1 } }, cells, false, "box" );
+        auto mesh = test::make_box_mesh( Point3D{ { 0, 0, 0 } },
+                                         Point3D{ { 1, 1, 1 } },
+                                         cells,
+                                         false,
+                                         "box" );
         if( split_faces )
         {
             auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
@@ -79,9 +83,8 @@ namespace
                 for( local_index_t e = 0; e < 3; e++ )
                 {
                     const auto adjacent = mesh->polygon_adjacent( { p, e } );
-                    if( adjacent
-                        && normal.dot( mesh->polygon_normal( adjacent.value() ) )
-                               < 0.5 )
+                    if( adjacent && normal.dot( mesh->polygon_normal(
+                                        adjacent.value() ) ) < 0.5 )
                     {
                         builder->unset_polygon_adjacent( { p, e } );
                     }
@@ -124,8 +127,9 @@ namespace
     // step, and what the step leaves behind, both in MB above the input.
     class StepMeter
     {
-    public:
-        explicit StepMeter( absl::flat_hash_map< std::string, double >& counters )
+      public:
+        explicit StepMeter(
+            absl::flat_hash_map< std::string, double >& counters )
             : counters_( counters ), base_rss_( current_rss() )
         {
             restart();
@@ -141,7 +145,7 @@ namespace
             restart();
         }
 
-    private:
+      private:
         void restart()
         {
             reset_peak_rss();
@@ -161,8 +165,7 @@ namespace
         const auto mesh = make_input(
             static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
         const std::reference_wrapper< const SurfaceMesh< 3 > > surfaces[] = {
-            *mesh
-        };
+            *mesh };
         absl::flat_hash_map< std::string, double > steps;
         for( auto _ : state )
         {
@@ -179,7 +182,8 @@ namespace
             corners_lines.build_surfaces();
             auto mappings = corners_lines.mappings();
             meter.end( "surfaces_mappings" );
-            detail::CutAlongInternalLines< BRep, BRepBuilder, 3 > cutter{ brep };
+            detail::CutAlongInternalLines< BRep, BRepBuilder, 3 > cutter{
+                brep };
             for( const auto& duplicated : cutter.cut_all_surfaces() )
             {
                 const auto inputs = mappings.first.out2in( duplicated.first );

@@ -37,8 +37,8 @@ namespace
 
     /// A grid of about `triangles` triangles in 10 x 10 regions, moved by
     /// `shift` along x.
-    std::unique_ptr< SurfaceMesh< 3 > > regions_mesh(
-        index_t triangles, double shift )
+    std::unique_ptr< SurfaceMesh< 3 > > regions_mesh( index_t triangles,
+                                                      double shift )
     {
         index_t n{ 1 };
         while( 2 * ( n + 1 ) * ( n + 1 ) <= triangles )
@@ -50,25 +50,28 @@ namespace
         for( index_t v = 0; v < mesh->nb_vertices(); v++ )
         {
             const auto& point = mesh->point( v );
-            builder->set_point( v, Point< 3 >{ { point.value( 0 ) + shift,
-                                       point.value( 1 ), 0 } } );
+            builder->set_point(
+                v,
+                Point< 3 >{
+                    { point.value( 0 ) + shift, point.value( 1 ), 0 } } );
         }
         return mesh;
     }
 
-    void run( benchmark::State& state,
-        absl::Span< const std::reference_wrapper< const SurfaceMesh< 3 > > >
-            surfaces )
+    void
+    run( benchmark::State& state,
+         absl::Span< const std::reference_wrapper< const SurfaceMesh< 3 > > >
+             surfaces )
     {
         index_t nb_surfaces{ 0 };
         for( auto _ : state )
         {
             auto model = std::make_unique< BRep >();
-            auto builder =
-                std::make_unique< FromMeshes >( *model,
-                    absl::Span< const std::reference_wrapper<
-                        const EdgedCurve< 3 > > >{},
-                    surfaces );
+            auto builder = std::make_unique< FromMeshes >(
+                *model,
+                absl::Span<
+                    const std::reference_wrapper< const EdgedCurve< 3 > > >{},
+                surfaces );
             builder->build();
             builder->build_surfaces();
             auto mappings = builder->mappings();
@@ -78,7 +81,9 @@ namespace
             state.PauseTiming();
             builder.reset();
             model.reset();
-            { auto released = std::move( mappings ); }
+            {
+                auto released = std::move( mappings );
+            }
             state.ResumeTiming();
         }
         state.counters["surfaces"] = nb_surfaces;

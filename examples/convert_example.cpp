@@ -36,8 +36,8 @@ namespace
     }
 
     // Closed box of six quads whose normals point outwards.
-    std::unique_ptr< SurfaceMesh< 3 > > make_box(
-        const std::string& name, const Point3D& min, const Point3D& max )
+    std::unique_ptr< SurfaceMesh< 3 > >
+    make_box( const std::string& name, const Point3D& min, const Point3D& max )
     {
         auto mesh = new_surface( name );
         auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
@@ -47,8 +47,8 @@ namespace
             std::array< double, 3 > values;
             for( index_t axis = 0; axis < 3; axis++ )
             {
-                values[axis] = ( k >> axis ) & 1 ? max.value( axis )
-                                                 : min.value( axis );
+                values[axis] =
+                    ( k >> axis ) & 1 ? max.value( axis ) : min.value( axis );
             }
             builder->create_point( Point3D{ values } );
         }
@@ -63,8 +63,8 @@ namespace
     }
 
     // Flat square sheet of n x n quads in the plane z = 0.
-    std::unique_ptr< SurfaceMesh< 3 > > make_sheet(
-        const std::string& name, index_t n )
+    std::unique_ptr< SurfaceMesh< 3 > > make_sheet( const std::string& name,
+                                                    index_t n )
     {
         auto mesh = new_surface( name );
         auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
@@ -72,7 +72,8 @@ namespace
         {
             for( index_t i = 0; i <= n; i++ )
             {
-                builder->create_point( Point3D{ { double( i ), double( j ), 0 } } );
+                builder->create_point(
+                    Point3D{ { double( i ), double( j ), 0 } } );
             }
         }
         for( index_t j = 0; j < n; j++ )
@@ -92,7 +93,8 @@ namespace
         return Point3D{ { x, y, z } };
     }
 
-    void convert_and_report( const std::string& title,
+    void convert_and_report(
+        const std::string& title,
         const std::vector< std::unique_ptr< SurfaceMesh< 3 > > >& meshes )
     {
         std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > > inputs;
@@ -129,9 +131,8 @@ int main()
         // Info shows the module's notices; trace would show its progress.
         vorna::Logger::set_level( vorna::Logger::Level::info );
         vorna::Logger::set_sink(
-            []( vorna::Logger::Level, absl::string_view text ) {
-                std::cout << "   log: " << text << std::endl;
-            } );
+            []( vorna::Logger::Level, absl::string_view text )
+            { std::cout << "   log: " << text << std::endl; } );
 
         std::vector< std::unique_ptr< SurfaceMesh< 3 > > > closed_box;
         closed_box.push_back(

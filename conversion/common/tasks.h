@@ -15,7 +15,10 @@
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/task_group.h>
 
+#include <absl/strings/str_cat.h>
+
 #include <vorna/basic/common.h>
+#include <vorna/basic/logger.h>
 
 namespace vorna
 {
@@ -98,7 +101,8 @@ namespace vorna
         ///
         /// Exception rule: a failure is NOT passed to the caller. Applying
         /// stops at the first task, in spawn order, that threw, or at the
-        /// first apply call that threw; what was applied before stays.
+        /// first apply call that threw; what was applied before stays. Each
+        /// failure is logged as an error, so it is never silent.
         /// \return the number of results applied: nb_tasks when all went
         /// well, fewer after a failure.
         template < typename Make, typename Apply >
@@ -120,9 +124,19 @@ namespace vorna
                         {
                             results[k].emplace( make( k ) );
                         }
+                        catch ( const std::exception& error )
+                        {
+                            // Left empty: applying stops here. The caller
+                            // is not told, so the failure is logged.
+                            Logger::log_error( absl::StrCat(
+                                "[run_group_and_apply] Task ", k,
+                                " failed: ", error.what() ) );
+                        }
                         catch ( ... )
                         {
-                            // Left empty: applying stops here.
+                            Logger::log_error( absl::StrCat(
+                                "[run_group_and_apply] Task ", k,
+                                " failed with an unknown exception" ) );
                         }
                     } );
             }
@@ -137,8 +151,18 @@ namespace vorna
                 {
                     apply( k, std::move( *results[k] ) );
                 }
+                catch ( const std::exception& error )
+                {
+                    Logger::log_error( absl::StrCat(
+                        "[run_group_and_apply] Applying the result of task ",
+                        k, " failed: ", error.what() ) );
+                    return k;
+                }
                 catch ( ... )
                 {
+                    Logger::log_error( absl::StrCat(
+                        "[run_group_and_apply] Applying the result of task ",
+                        k, " failed with an unknown exception" ) );
                     return k;
                 }
             }

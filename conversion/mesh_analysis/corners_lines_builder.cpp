@@ -25,36 +25,44 @@ namespace vorna
         {
             using LineVertices = absl::flat_hash_map< uuid, index_t >;
 
-        public:
+          public:
             explicit Impl( Model& model )
-                : model_( model ),
-                  builder_( model ),
+                : model_( model ), builder_( model ),
                   wireframe_( EdgedCurve< D >::create() ),
                   wireframe_builder_(
                       EdgedCurveBuilder< D >::create( *wireframe_ ) ),
                   unique_vertex_(
                       wireframe_->vertex_attribute_manager()
                           .template find_or_create_attribute< VariableAttribute,
-                              index_t >( "wireframe_vertex_id", INVALID_INDEX,
+                                                              index_t >(
+                              "wireframe_vertex_id",
+                              INVALID_INDEX,
                               AttributeFlags{ true, false } ) ),
-                  corner_uuid_( wireframe_->vertex_attribute_manager()
-                                    .template find_or_create_attribute<
-                                        SparseAttribute, uuid >( "corner_uuid",
-                                        UNSET_UUID,
-                                        AttributeFlags{ true, false } ) ),
-                  line_uuid_( wireframe_->edge_attribute_manager()
-                                  .template find_or_create_attribute<
-                                      VariableAttribute, uuid >( "line_uuid",
-                                      UNSET_UUID,
-                                      AttributeFlags{ true, false } ) ),
+                  corner_uuid_(
+                      wireframe_->vertex_attribute_manager()
+                          .template find_or_create_attribute< SparseAttribute,
+                                                              uuid >(
+                              "corner_uuid",
+                              UNSET_UUID,
+                              AttributeFlags{ true, false } ) ),
+                  line_uuid_(
+                      wireframe_->edge_attribute_manager()
+                          .template find_or_create_attribute< VariableAttribute,
+                                                              uuid >(
+                              "line_uuid",
+                              UNSET_UUID,
+                              AttributeFlags{ true, false } ) ),
                   line_vertex_(
                       wireframe_->vertex_attribute_manager()
                           .template find_or_create_attribute< VariableAttribute,
-                              LineVertices >( "line_vertex", LineVertices{} ) ),
+                                                              LineVertices >(
+                              "line_vertex", LineVertices{} ) ),
                   line_edge_(
                       wireframe_->edge_attribute_manager()
                           .template find_or_create_attribute< VariableAttribute,
-                              index_t >( "line_edge", INVALID_INDEX,
+                                                              index_t >(
+                              "line_edge",
+                              INVALID_INDEX,
                               AttributeFlags{ true, false } ) )
             {
             }
@@ -80,13 +88,14 @@ namespace vorna
                 for( const local_index_t end : { 0, 1 } )
                 {
                     const auto unique_vertex = unique_vertices[end];
-                    auto inserted = vertices_.try_emplace( unique_vertex,
+                    auto inserted = vertices_.try_emplace(
+                        unique_vertex,
                         static_cast< index_t >( vertices_.size() ) );
                     if( inserted.second )
                     {
                         wireframe_builder_->create_point( points[end] );
-                        unique_vertex_->set_value(
-                            inserted.first->second, unique_vertex );
+                        unique_vertex_->set_value( inserted.first->second,
+                                                   unique_vertex );
                     }
                     wireframe_builder_->set_edge_vertex(
                         EdgeVertex{ edge, end }, inserted.first->second );
@@ -137,7 +146,8 @@ namespace vorna
                     ->create_point( wireframe_->point( vertex ) );
                 corner_uuid_->set_value( vertex, corner_id );
                 builder_.set_unique_vertex(
-                    ComponentMeshVertex{ ComponentID{ "Corner", corner_id }, 0 },
+                    ComponentMeshVertex{ ComponentID{ "Corner", corner_id },
+                                         0 },
                     unique_vertex_->value( vertex ) );
             }
 
@@ -151,10 +161,10 @@ namespace vorna
                         continue;
                     }
                     for( const auto& edge_vertex :
-                        wireframe_->edges_around_vertex( v ) )
+                         wireframe_->edges_around_vertex( v ) )
                     {
-                        if( line_uuid_->value( edge_vertex.edge_id )
-                            == UNSET_UUID )
+                        if( line_uuid_->value( edge_vertex.edge_id ) ==
+                            UNSET_UUID )
                         {
                             make_line( edge_vertex );
                         }
@@ -170,9 +180,9 @@ namespace vorna
                 }
             }
 
-        private:
-            static std::array< index_t, 2 > sorted(
-                const std::array< index_t, 2 >& pair )
+          private:
+            static std::array< index_t, 2 >
+            sorted( const std::array< index_t, 2 >& pair )
             {
                 return pair[0] <= pair[1]
                            ? pair
@@ -192,8 +202,8 @@ namespace vorna
                 }
             }
 
-            void add_corner_line_relationship(
-                index_t vertex, const Line< D >& line )
+            void add_corner_line_relationship( index_t vertex,
+                                               const Line< D >& line )
             {
                 const auto& corner_id = corner_uuid_->value( vertex );
                 if( corner_id != UNSET_UUID )
@@ -209,15 +219,15 @@ namespace vorna
                 line_edge_->set_value( edge, rank );
             }
 
-            std::vector< index_t > trace_line(
-                const EdgeVertex& start, const uuid& line )
+            std::vector< index_t > trace_line( const EdgeVertex& start,
+                                               const uuid& line )
             {
                 std::vector< index_t > path;
                 path.push_back( wireframe_->edge_vertex( start ) );
                 assign_edge( start.edge_id, line, 0 );
-                path.push_back( wireframe_->edge_vertex(
-                    EdgeVertex{ start.edge_id,
-                        static_cast< local_index_t >( 1 - start.vertex_id ) } ) );
+                path.push_back( wireframe_->edge_vertex( EdgeVertex{
+                    start.edge_id,
+                    static_cast< local_index_t >( 1 - start.vertex_id ) } ) );
                 while( true )
                 {
                     const auto current = path.back();
@@ -227,18 +237,20 @@ namespace vorna
                     }
                     bool found{ false };
                     for( const auto& edge_vertex :
-                        wireframe_->edges_around_vertex( current ) )
+                         wireframe_->edges_around_vertex( current ) )
                     {
-                        if( line_uuid_->value( edge_vertex.edge_id )
-                            != UNSET_UUID )
+                        if( line_uuid_->value( edge_vertex.edge_id ) !=
+                            UNSET_UUID )
                         {
                             continue;
                         }
                         path.push_back( wireframe_->edge_vertex(
                             EdgeVertex{ edge_vertex.edge_id,
-                                static_cast< local_index_t >(
-                                    1 - edge_vertex.vertex_id ) } ) );
-                        assign_edge( edge_vertex.edge_id, line,
+                                        static_cast< local_index_t >(
+                                            1 - edge_vertex.vertex_id ) } ) );
+                        assign_edge(
+                            edge_vertex.edge_id,
+                            line,
                             static_cast< index_t >( path.size() - 2 ) );
                         found = true;
                         break;
@@ -253,8 +265,8 @@ namespace vorna
                 return path;
             }
 
-            void build_line_mesh(
-                const uuid& line_id, const std::vector< index_t >& path )
+            void build_line_mesh( const uuid& line_id,
+                                  const std::vector< index_t >& path )
             {
                 auto mesh_builder = builder_.line_mesh_builder( line_id );
                 for( index_t k = 0; k < path.size(); k++ )
@@ -262,12 +274,13 @@ namespace vorna
                     const auto vertex = path[k];
                     mesh_builder->create_point( wireframe_->point( vertex ) );
                     builder_.set_unique_vertex(
-                        ComponentMeshVertex{ ComponentID{ "Line", line_id }, k },
+                        ComponentMeshVertex{ ComponentID{ "Line", line_id },
+                                             k },
                         unique_vertex_->value( vertex ) );
                     line_vertex_->modify_value(
-                        vertex, [&line_id, k]( LineVertices& lines ) {
-                            lines[line_id] = k;
-                        } );
+                        vertex,
+                        [&line_id, k]( LineVertices& lines )
+                        { lines[line_id] = k; } );
                 }
                 for( index_t k = 0; k + 1 < path.size(); k++ )
                 {
@@ -275,7 +288,7 @@ namespace vorna
                 }
             }
 
-        private:
+          private:
             Model& model_;
             Builder builder_;
             std::unique_ptr< EdgedCurve< D > > wireframe_;
@@ -328,15 +341,15 @@ namespace vorna
         }
 
         template < typename Model, typename Builder, index_t D >
-        void CornersLinesBuilder< Model, Builder, D >::add_corner(
-            index_t vertex )
+        void
+        CornersLinesBuilder< Model, Builder, D >::add_corner( index_t vertex )
         {
             impl_->add_corner( vertex );
         }
 
         template < typename Model, typename Builder, index_t D >
         const EdgedCurve< D >&
-            CornersLinesBuilder< Model, Builder, D >::wireframe() const
+        CornersLinesBuilder< Model, Builder, D >::wireframe() const
         {
             return impl_->wireframe();
         }
@@ -350,8 +363,8 @@ namespace vorna
 
         template < typename Model, typename Builder, index_t D >
         absl::optional< index_t >
-            CornersLinesBuilder< Model, Builder, D >::wireframe_edge_id(
-                const std::array< index_t, 2 >& unique_vertices ) const
+        CornersLinesBuilder< Model, Builder, D >::wireframe_edge_id(
+            const std::array< index_t, 2 >& unique_vertices ) const
         {
             return impl_->wireframe_edge_id( unique_vertices );
         }

@@ -50,14 +50,14 @@ namespace
         return type;
     }
 
-    std::unique_ptr< SurfaceMeshBuilder< 3 > > surface_mesh_builder(
-        BRep& model, const uuid& surface )
+    std::unique_ptr< SurfaceMeshBuilder< 3 > >
+    surface_mesh_builder( BRep& model, const uuid& surface )
     {
         return brep_surface_mesh_builder( model, surface );
     }
 
-    std::unique_ptr< SurfaceMeshBuilder< 2 > > surface_mesh_builder(
-        Section& model, const uuid& surface )
+    std::unique_ptr< SurfaceMeshBuilder< 2 > >
+    surface_mesh_builder( Section& model, const uuid& surface )
     {
         return section_surface_mesh_builder( model, surface );
     }
@@ -73,8 +73,7 @@ namespace
         }
         return NNSearch< D >{ std::move( points ) }
                    .colocated_index_mapping( COLOCATION_EPSILON )
-                   .nb_colocated_points()
-               > 0;
+                   .nb_colocated_points() > 0;
     }
 
     /// Where the vertices and polygons of one input surface mesh went in
@@ -96,6 +95,96 @@ namespace
         /// are the same, so it is mapped once.
         bool first_listing{ true };
     };
+
+    /// A working copy of one input's vertex or polygon attributes, for an
+    /// input that several surfaces import from. Before each import the
+    /// elements that the surface takes are swapped to the front, so the
+    /// import walks only them: importing straight from the input would walk
+    /// the whole input once per surface.
+    class AttributeGatherer
+    {
+      public:
+        /// to_merged: the merged element of every input element.
+        AttributeGatherer( const AttributeManager& from,
+                           absl::Span< const index_t > to_merged,
+                           index_t nb_merged )
+            : nb_elements_( static_cast< index_t >( to_merged.size() ) ),
+              offsets_( nb_merged + 1, 0 ), elements_( nb_elements_ ),
+              position_( nb_elements_ ), element_at_( nb_elements_ )
+        {
+            for( const auto merged : to_merged )
+            {
+                offsets_[merged + 1]++;
+            }
+            std::partial_sum(
+                offsets_.begin(), offsets_.end(), offsets_.begin() );
+            auto next = offsets_;
+            for( index_t e = 0; e < nb_elements_; e++ )
+            {
+                elements_[next[to_merged[e]]++] = e;
+            }
+            std::iota( position_.begin(), position_.end(), 0u );
+            std::iota( element_at_.begin(), element_at_.end(), 0u );
+            working_.copy( from );
+            // One more element, scratch space for swapping two values.
+            working_.resize( nb_elements_ + 1 );
+        }
+
+        /// Imports into `to`, as an import from the input with an old-to-new
+        /// list would: every input element whose merged element stands in
+        /// merged_targets takes that pair's target.
+        void import_into(
+            AttributeManager& to,
+            absl::Span< const std::pair< index_t, index_t > > merged_targets )
+        {
+            std::vector< std::pair< index_t, index_t > > taken;
+            for( const auto& merged_target : merged_targets )
+            {
+                const auto merged = merged_target.first;
+                for( auto k = offsets_[merged]; k < offsets_[merged + 1]; k++ )
+                {
+                    taken.emplace_back( elements_[k], merged_target.second );
+                }
+            }
+            // Ascending input order, so that of two elements sent to one
+            // target the later wins, as in a whole-input import.
+            std::sort( taken.begin(), taken.end() );
+            std::vector< index_t > old2new( taken.size() );
+            for( index_t j = 0; j < taken.size(); j++ )
+            {
+                move_to( taken[j].first, j );
+                old2new[j] = taken[j].second;
+            }
+            to.import( working_, old2new );
+        }
+
+      private:
+        void move_to( index_t element, index_t position )
+        {
+            const auto current = position_[element];
+            if( current == position )
+            {
+                return;
+            }
+            working_.copy_attribute_value( position, nb_elements_ );
+            working_.copy_attribute_value( current, position );
+            working_.copy_attribute_value( nb_elements_, current );
+            const auto displaced = element_at_[position];
+            element_at_[position] = element;
+            element_at_[current] = displaced;
+            position_[element] = position;
+            position_[displaced] = current;
+        }
+
+        index_t nb_elements_;
+        // Input elements grouped by merged element: those of merged
+        // element m are elements_[offsets_[m] .. offsets_[m + 1]).
+        std::vector< index_t > offsets_;
+        std::vector< index_t > elements_;
+        AttributeManager working_;
+        std::vector< index_t > position_;
+        std::vector< index_t > element_at_;
+    };
 } // namespace
 
 namespace vorna
@@ -114,14 +203,12 @@ namespace vorna
             using NewVertices =
                 std::vector< std::pair< ComponentMeshVertex, index_t > >;
 
-        public:
+          public:
             Impl( Owner& owner,
-                Model& model,
-                CurveSpan curves,
-                SurfaceSpan surfaces )
-                : owner_( owner ),
-                  model_( model ),
-                  builder_( model ),
+                  Model& model,
+                  CurveSpan curves,
+                  SurfaceSpan surfaces )
+                : owner_( owner ), model_( model ), builder_( model ),
                   curves_( curves.begin(), curves.end() ),
                   surfaces_( surfaces.begin(), surfaces.end() ),
                   merger_( surfaces_, COLOCATION_EPSILON ),
@@ -129,20 +216,21 @@ namespace vorna
                       owner.wireframe()
                           .edge_attribute_manager()
                           .template find_or_create_attribute< VariableAttribute,
-                              PolygonEdges >(
+                                                              PolygonEdges >(
                               "polygon_edges", PolygonEdges{} ) ),
-                  use_input_( surfaces.size() == 1
-                              && !has_colocated_vertices(
-                                  surfaces.front().get() ) ),
+                  use_input_(
+                      surfaces.size() == 1 &&
+                      !has_colocated_vertices( surfaces.front().get() ) ),
                   merged_( use_input_ ? surfaces.front().get()
                                       : merger_.merged() ),
                   identifier_( merged_ ),
                   surface_ids_(
                       merged_.polygon_attribute_manager()
                           .template find_or_create_attribute< VariableAttribute,
-                              index_t >(
+                                                              index_t >(
                               SurfaceIdentifier< D >::surface_id_attribute_name,
-                              INVALID_INDEX, AttributeFlags{ true, false } ) )
+                              INVALID_INDEX,
+                              AttributeFlags{ true, false } ) )
             {
                 if( use_input_ )
                 {
@@ -162,7 +250,7 @@ namespace vorna
             void build_wireframe_step()
             {
                 fork( [this] { identifier_.identify_polygons(); },
-                    [this] { build_wireframe(); } );
+                      [this] { build_wireframe(); } );
             }
 
             bool is_corner( index_t vertex ) const
@@ -205,12 +293,28 @@ namespace vorna
                 vertex_old2new_.assign( merged_.nb_vertices(), INVALID_INDEX );
                 polygon_old2new_.assign( merged_.nb_polygons(), INVALID_INDEX );
                 polygon_surface_.assign( merged_.nb_polygons(), INVALID_INDEX );
-                polygon_in_surface_.assign(
-                    merged_.nb_polygons(), INVALID_INDEX );
+                polygon_in_surface_.assign( merged_.nb_polygons(),
+                                            INVALID_INDEX );
+                const auto behind_first =
+                    inputs_behind_first_polygons( groups );
+                nb_imports_.assign( sources_.size(), 0 );
+                for( const auto& inputs : behind_first )
+                {
+                    for( const auto i : inputs )
+                    {
+                        nb_imports_[i]++;
+                    }
+                }
+                vertex_gatherers_.clear();
+                vertex_gatherers_.resize( sources_.size() );
+                polygon_gatherers_.clear();
+                polygon_gatherers_.resize( sources_.size() );
                 for( index_t s = 0; s < nb_groups; s++ )
                 {
-                    build_surface( s, groups[s] );
+                    build_surface( s, groups[s], behind_first[s] );
                 }
+                vertex_gatherers_.clear();
+                polygon_gatherers_.clear();
                 add_final_polygon_entries();
             }
 
@@ -221,10 +325,10 @@ namespace vorna
                 merged_.polygon_attribute_manager().delete_attribute(
                     SurfaceIdentifier< D >::surface_id_attribute_name );
                 return { std::move( vertex_mapping_ ),
-                    std::move( element_mapping_ ) };
+                         std::move( element_mapping_ ) };
             }
 
-        private:
+          private:
             // ---- wireframe -------------------------------------------------
 
             void build_wireframe()
@@ -292,31 +396,17 @@ namespace vorna
                         const auto wireframe_edge = owner_.find_or_create_edge(
                             { colocated[vertices[0]], colocated[vertices[1]] },
                             { merged_.point( vertices[0] ),
-                                merged_.point( vertices[1] ) } );
-                        polygon_edges_->modify_value( wireframe_edge,
-                            [&edge]( PolygonEdges& edges ) {
-                                edges.push_back( edge );
-                            } );
+                              merged_.point( vertices[1] ) } );
+                        polygon_edges_->modify_value(
+                            wireframe_edge,
+                            [&edge]( PolygonEdges& edges )
+                            { edges.push_back( edge ); } );
                     }
                 }
+                // Surface vertices and polygons are mapped straight to their
+                // final values from these tables: a provisional entry per
+                // input element would cost a hash entry and an erase each.
                 fill_surface_sources( colocated );
-                const ComponentID merged_id{ surface_type(), merged_.id() };
-                for( const auto& source : sources_ )
-                {
-                    const auto& mesh_id = source.mesh.id();
-                    for( index_t v = 0; v < source.vertex_unique.size(); v++ )
-                    {
-                        vertex_mapping_.map( MeshVertex{ mesh_id, v },
-                            ComponentMeshVertex{
-                                merged_id, source.vertex_unique[v] } );
-                    }
-                    for( index_t p = 0; p < source.polygon_merged.size(); p++ )
-                    {
-                        element_mapping_.map( MeshElement{ mesh_id, p },
-                            ComponentMeshElement{
-                                merged_id, source.polygon_merged[p] } );
-                    }
-                }
             }
 
             void fill_surface_sources( const std::vector< index_t >& colocated )
@@ -332,7 +422,8 @@ namespace vorna
                     }
                     source.polygon_merged.resize( merged_.nb_polygons() );
                     std::iota( source.polygon_merged.begin(),
-                        source.polygon_merged.end(), 0u );
+                               source.polygon_merged.end(),
+                               0u );
                     return;
                 }
                 absl::flat_hash_set< uuid > listed;
@@ -356,33 +447,49 @@ namespace vorna
                 }
             }
 
+            /// Curve edges and vertices are recorded in flat tables, mapped
+            /// to their final lines by mappings(): provisional entries in the
+            /// mappings would cost an erase each, and an erase walks the list
+            /// of every value, which is long where a curve lingers at one
+            /// point or runs many times over one segment.
             void add_curve_edges_to_wireframe(
                 const std::vector< index_t >& colocated )
             {
-                const ComponentID wireframe_id{ line_type(),
-                    owner_.wireframe().id() };
+                curve_edge_wireframe_.assign( curves_.size(), {} );
+                curve_vertex_unique_.assign( curves_.size(), {} );
+                wireframe_edge_curves_.clear();
                 auto offset = merged_.nb_vertices();
-                for( const auto& curve_ref : curves_ )
+                for( index_t c = 0; c < curves_.size(); c++ )
                 {
-                    const auto& curve = curve_ref.get();
+                    const auto& curve = curves_[c].get();
+                    auto& edge_wireframe = curve_edge_wireframe_[c];
+                    edge_wireframe.resize( curve.nb_edges() );
                     for( index_t e = 0; e < curve.nb_edges(); e++ )
                     {
                         const auto& vertices = curve.edge_vertices( e );
                         const auto wireframe_edge = owner_.find_or_create_edge(
                             { colocated[offset + vertices[0]],
-                                colocated[offset + vertices[1]] },
+                              colocated[offset + vertices[1]] },
                             { curve.point( curve.edge_vertex( { e, 0 } ) ),
-                                curve.point( curve.edge_vertex( { e, 1 } ) ) } );
-                        element_mapping_.map( MeshElement{ curve.id(), e },
-                            ComponentMeshElement{
-                                wireframe_id, wireframe_edge } );
+                              curve.point( curve.edge_vertex( { e, 1 } ) ) } );
+                        edge_wireframe[e] = wireframe_edge;
+                        if( wireframe_edge >= wireframe_edge_curves_.size() )
+                        {
+                            wireframe_edge_curves_.resize( wireframe_edge + 1 );
+                        }
+                        auto& made_by = wireframe_edge_curves_[wireframe_edge];
+                        if( std::find( made_by.begin(),
+                                       made_by.end(),
+                                       curve.id() ) == made_by.end() )
+                        {
+                            made_by.push_back( curve.id() );
+                        }
                     }
-                    const ComponentID curve_id{ line_type(), curve.id() };
+                    auto& vertex_unique = curve_vertex_unique_[c];
+                    vertex_unique.resize( curve.nb_vertices() );
                     for( index_t v = 0; v < curve.nb_vertices(); v++ )
                     {
-                        vertex_mapping_.map( MeshVertex{ curve.id(), v },
-                            ComponentMeshVertex{
-                                curve_id, colocated[offset + v] } );
+                        vertex_unique[v] = colocated[offset + v];
                     }
                     offset += curve.nb_vertices();
                 }
@@ -390,8 +497,8 @@ namespace vorna
 
             // ---- corner rule -----------------------------------------------
 
-            absl::InlinedVector< index_t, 4 > edge_surface_ids(
-                index_t edge ) const
+            absl::InlinedVector< index_t, 4 >
+            edge_surface_ids( index_t edge ) const
             {
                 absl::InlinedVector< index_t, 4 > ids;
                 for( const auto& polygon_edge : polygon_edges_->value( edge ) )
@@ -404,23 +511,22 @@ namespace vorna
                 return ids;
             }
 
+            /// The curves whose edges made the wireframe edge.
             absl::flat_hash_set< uuid > edge_curve_ids( index_t edge ) const
             {
                 absl::flat_hash_set< uuid > ids;
-                for( const auto& element : element_mapping_.out2in(
-                         ComponentMeshElement{ ComponentID{ line_type(),
-                                                   owner_.wireframe().id() },
-                             edge } ) )
+                if( edge < wireframe_edge_curves_.size() )
                 {
-                    ids.insert( element.mesh_id );
+                    const auto& made_by = wireframe_edge_curves_[edge];
+                    ids.insert( made_by.begin(), made_by.end() );
                 }
                 return ids;
             }
 
             // ---- surfaces --------------------------------------------------
 
-            void add_line_relationships(
-                index_t group_id, const std::vector< index_t >& group )
+            void add_line_relationships( index_t group_id,
+                                         const std::vector< index_t >& group )
             {
                 absl::flat_hash_set< uuid > boundaries;
                 absl::flat_hash_set< uuid > internals;
@@ -437,11 +543,12 @@ namespace vorna
                         }
                         const auto& polygon_edges =
                             polygon_edges_->value( wireframe_edge.value() );
-                        const auto count = std::count_if( polygon_edges.begin(),
+                        const auto count = std::count_if(
+                            polygon_edges.begin(),
                             polygon_edges.end(),
                             [this, group_id]( const PolygonEdge& edge ) {
-                                return surface_ids_->value( edge.polygon_id )
-                                       == group_id;
+                                return surface_ids_->value( edge.polygon_id ) ==
+                                       group_id;
                             } );
                         const auto& line =
                             owner_.line_uuid( wireframe_edge.value() );
@@ -469,12 +576,42 @@ namespace vorna
                 }
             }
 
-            void build_surface(
-                index_t group_id, const std::vector< index_t >& group )
+            /// For each group, the inputs (indices in sources_, in span order,
+            /// once per input polygon) behind the group's first polygon.
+            std::vector< absl::InlinedVector< index_t, 2 > >
+            inputs_behind_first_polygons(
+                const std::vector< std::vector< index_t > >& groups ) const
+            {
+                std::vector< index_t > group_of_first( merged_.nb_polygons(),
+                                                       INVALID_INDEX );
+                for( index_t s = 0; s < groups.size(); s++ )
+                {
+                    group_of_first[absl::MakeConstSpan( groups[s] ).at( 0 )] =
+                        s;
+                }
+                std::vector< absl::InlinedVector< index_t, 2 > > behind(
+                    groups.size() );
+                for( index_t i = 0; i < sources_.size(); i++ )
+                {
+                    for( const auto merged : sources_[i].polygon_merged )
+                    {
+                        const auto group_id = group_of_first[merged];
+                        if( group_id != INVALID_INDEX )
+                        {
+                            behind[group_id].push_back( i );
+                        }
+                    }
+                }
+                return behind;
+            }
+
+            void build_surface( index_t group_id,
+                                const std::vector< index_t >& group,
+                                absl::Span< const index_t > behind_first )
             {
                 const auto& surface_id = surface_uuids_[group_id];
                 const auto new_vertices =
-                    create_surface_mesh( group_id, group );
+                    create_surface_mesh( group_id, group, behind_first );
                 {
                     auto mesh_builder =
                         surface_mesh_builder( model_, surface_id );
@@ -495,8 +632,8 @@ namespace vorna
                 }
                 for( const auto& new_vertex : new_vertices )
                 {
-                    builder_.set_unique_vertex(
-                        new_vertex.first, new_vertex.second );
+                    builder_.set_unique_vertex( new_vertex.first,
+                                                new_vertex.second );
                 }
                 add_corner_surface_relationships( surface_id, new_vertices );
                 // Ready for the next surface: only the entries set here.
@@ -510,8 +647,10 @@ namespace vorna
                 }
             }
 
-            NewVertices create_surface_mesh(
-                index_t group_id, const std::vector< index_t >& group )
+            NewVertices
+            create_surface_mesh( index_t group_id,
+                                 const std::vector< index_t >& group,
+                                 absl::Span< const index_t > behind_first )
             {
                 const auto& surface_id = surface_uuids_[group_id];
                 const ComponentID component_id{ surface_type(), surface_id };
@@ -528,8 +667,8 @@ namespace vorna
                         const auto m = merged_.polygon_vertex( { p, k } );
                         if( vertex_old2new_[m] == INVALID_INDEX )
                         {
-                            const auto n =
-                                mesh_builder->create_point( merged_.point( m ) );
+                            const auto n = mesh_builder->create_point(
+                                merged_.point( m ) );
                             vertex_old2new_[m] = n;
                             new_vertices.emplace_back(
                                 ComponentMeshVertex{ component_id, n }, m );
@@ -542,54 +681,57 @@ namespace vorna
                     polygon_surface_[p] = group_id;
                     polygon_in_surface_[p] = q;
                 }
-                name_and_import( surface_id, group );
+                name_and_import(
+                    surface_id, group, new_vertices, behind_first );
                 return new_vertices;
             }
 
-            void name_and_import(
-                const uuid& surface_id, absl::Span< const index_t > group )
+            /// The surface takes the name and the attributes of every input
+            /// behind its group's first polygon.
+            void name_and_import( const uuid& surface_id,
+                                  const std::vector< index_t >& group,
+                                  const NewVertices& new_vertices,
+                                  absl::Span< const index_t > behind_first )
             {
-                const auto& first_inputs =
-                    element_mapping_.out2in( ComponentMeshElement{
-                        ComponentID{ surface_type(), merged_.id() },
-                        group.at( 0 ) } );
                 const auto& surface_mesh = model_.surface( surface_id ).mesh();
                 std::string name;
-                for( const auto& element : first_inputs )
+                for( const auto i : behind_first )
                 {
-                    const auto* source = find_source( element.mesh_id );
-                    if( source != nullptr )
-                    {
-                        import_vertex_attributes( *source, surface_mesh );
-                        import_polygon_attributes( *source, surface_mesh );
-                        absl::StrAppend( &name, source->mesh.name() );
-                    }
-                    else
-                    {
-                        absl::StrAppend( &name, merged_.name() );
-                    }
+                    import_vertex_attributes( i, new_vertices, surface_mesh );
+                    import_polygon_attributes( i, group, surface_mesh );
+                    absl::StrAppend( &name, sources_[i].mesh.name() );
                 }
                 builder_.set_surface_name( surface_id, name );
             }
 
-            const SurfaceSource< D >* find_source( const uuid& mesh_id ) const
+            void
+            import_vertex_attributes( index_t input,
+                                      const NewVertices& new_vertices,
+                                      const SurfaceMesh< D >& surface_mesh )
             {
-                for( const auto& source : sources_ )
-                {
-                    if( source.mesh.id() == mesh_id )
-                    {
-                        return &source;
-                    }
-                }
-                return nullptr;
-            }
-
-            void import_vertex_attributes( const SurfaceSource< D >& source,
-                const SurfaceMesh< D >& surface_mesh )
-            {
+                const auto& source = sources_[input];
                 const auto& from = source.mesh.vertex_attribute_manager();
                 if( from.attribute_names().empty() )
                 {
+                    return;
+                }
+                if( nb_imports_[input] > 1 )
+                {
+                    auto& gatherer = vertex_gatherers_[input];
+                    if( !gatherer )
+                    {
+                        gatherer = std::make_unique< AttributeGatherer >(
+                            from, source.vertex_unique, merged_.nb_vertices() );
+                    }
+                    std::vector< std::pair< index_t, index_t > > targets;
+                    targets.reserve( new_vertices.size() );
+                    for( const auto& new_vertex : new_vertices )
+                    {
+                        targets.emplace_back( new_vertex.second,
+                                              new_vertex.first.vertex );
+                    }
+                    gatherer->import_into(
+                        surface_mesh.vertex_attribute_manager(), targets );
                     return;
                 }
                 std::vector< index_t > old2new( source.vertex_unique.size() );
@@ -600,12 +742,35 @@ namespace vorna
                 surface_mesh.vertex_attribute_manager().import( from, old2new );
             }
 
-            void import_polygon_attributes( const SurfaceSource< D >& source,
-                const SurfaceMesh< D >& surface_mesh )
+            void
+            import_polygon_attributes( index_t input,
+                                       const std::vector< index_t >& group,
+                                       const SurfaceMesh< D >& surface_mesh )
             {
+                const auto& source = sources_[input];
                 const auto& from = source.mesh.polygon_attribute_manager();
                 if( from.attribute_names().empty() )
                 {
+                    return;
+                }
+                if( nb_imports_[input] > 1 )
+                {
+                    auto& gatherer = polygon_gatherers_[input];
+                    if( !gatherer )
+                    {
+                        gatherer = std::make_unique< AttributeGatherer >(
+                            from,
+                            source.polygon_merged,
+                            merged_.nb_polygons() );
+                    }
+                    std::vector< std::pair< index_t, index_t > > targets;
+                    targets.reserve( group.size() );
+                    for( const auto p : group )
+                    {
+                        targets.emplace_back( p, polygon_old2new_[p] );
+                    }
+                    gatherer->import_into(
+                        surface_mesh.polygon_attribute_manager(), targets );
                     return;
                 }
                 std::vector< index_t > old2new( source.polygon_merged.size() );
@@ -613,11 +778,13 @@ namespace vorna
                 {
                     old2new[p] = polygon_old2new_[source.polygon_merged[p]];
                 }
-                surface_mesh.polygon_attribute_manager().import( from, old2new );
+                surface_mesh.polygon_attribute_manager().import( from,
+                                                                 old2new );
             }
 
-            void add_corner_surface_relationships(
-                const uuid& surface_id, const NewVertices& new_vertices )
+            void
+            add_corner_surface_relationships( const uuid& surface_id,
+                                              const NewVertices& new_vertices )
             {
                 const auto& surface = model_.surface( surface_id );
                 const auto& surface_mesh = surface.mesh();
@@ -631,7 +798,7 @@ namespace vorna
                     const auto unique_vertex =
                         model_.unique_vertex( new_vertex.first );
                     for( const auto& component_vertex :
-                        model_.component_mesh_vertices( unique_vertex ) )
+                         model_.component_mesh_vertices( unique_vertex ) )
                     {
                         const auto& component = component_vertex.component_id;
                         if( component.type() == corner_type() )
@@ -663,10 +830,11 @@ namespace vorna
                         {
                             continue;
                         }
-                        element_mapping_.map( MeshElement{ mesh_id, p },
+                        element_mapping_.map(
+                            MeshElement{ mesh_id, p },
                             ComponentMeshElement{
                                 ComponentID{ surface_type(),
-                                    surface_uuids_[group_id] },
+                                             surface_uuids_[group_id] },
                                 polygon_in_surface_[merged] } );
                     }
                 }
@@ -686,60 +854,52 @@ namespace vorna
                     for( index_t v = 0; v < source.vertex_unique.size(); v++ )
                     {
                         const MeshVertex key{ mesh_id, v };
-                        vertex_mapping_.erase_in( key );
                         for( const auto& component_vertex :
-                            model_.component_mesh_vertices(
-                                source.vertex_unique[v] ) )
+                             model_.component_mesh_vertices(
+                                 source.vertex_unique[v] ) )
                         {
-                            if( component_vertex.component_id.type()
-                                == surface_type() )
+                            if( component_vertex.component_id.type() ==
+                                surface_type() )
                             {
                                 vertex_mapping_.map( key, component_vertex );
                             }
                         }
                     }
-                }
-                const ComponentID merged_id{ surface_type(), merged_.id() };
-                for( index_t p = 0; p < merged_.nb_polygons(); p++ )
-                {
-                    element_mapping_.erase_out(
-                        ComponentMeshElement{ merged_id, p } );
                 }
             }
 
             void update_line_mappings()
             {
                 absl::flat_hash_set< uuid > done;
-                for( const auto& curve_ref : curves_ )
+                for( index_t c = 0; c < curves_.size(); c++ )
                 {
-                    const auto& curve = curve_ref.get();
+                    const auto& curve = curves_[c].get();
                     if( !done.insert( curve.id() ).second )
                     {
                         continue;
                     }
+                    const auto& edge_wireframe = curve_edge_wireframe_.at( c );
                     for( index_t e = 0; e < curve.nb_edges(); e++ )
                     {
-                        const MeshElement key{ curve.id(), e };
-                        const auto wireframe_edge =
-                            element_mapping_.in2out( key ).at( 0 ).element;
-                        element_mapping_.erase_in( key );
-                        element_mapping_.map( key,
+                        const auto wireframe_edge = edge_wireframe.at( e );
+                        element_mapping_.map(
+                            MeshElement{ curve.id(), e },
                             ComponentMeshElement{
-                                ComponentID{ line_type(),
+                                ComponentID{
+                                    line_type(),
                                     owner_.line_uuid( wireframe_edge ) },
                                 owner_.line_edge_id( wireframe_edge ) } );
                     }
+                    const auto& vertex_unique = curve_vertex_unique_.at( c );
                     for( index_t v = 0; v < curve.nb_vertices(); v++ )
                     {
                         const MeshVertex key{ curve.id(), v };
-                        const auto unique_vertex =
-                            vertex_mapping_.in2out( key ).at( 0 ).vertex;
-                        vertex_mapping_.erase_in( key );
                         for( const auto& component_vertex :
-                            model_.component_mesh_vertices( unique_vertex ) )
+                             model_.component_mesh_vertices(
+                                 vertex_unique.at( v ) ) )
                         {
-                            if( component_vertex.component_id.type()
-                                == line_type() )
+                            if( component_vertex.component_id.type() ==
+                                line_type() )
                             {
                                 vertex_mapping_.map( key, component_vertex );
                             }
@@ -748,7 +908,7 @@ namespace vorna
                 }
             }
 
-        private:
+          private:
             Owner& owner_;
             Model& model_;
             Builder builder_;
@@ -767,6 +927,12 @@ namespace vorna
             VertexMapping vertex_mapping_;
             ElementMapping element_mapping_;
             std::vector< SurfaceSource< D > > sources_;
+            // Per curve: the wireframe edge of each edge, the unique vertex
+            // of each vertex. Per wireframe edge: the curves that made it.
+            std::vector< std::vector< index_t > > curve_edge_wireframe_;
+            std::vector< std::vector< index_t > > curve_vertex_unique_;
+            std::vector< absl::InlinedVector< uuid, 1 > >
+                wireframe_edge_curves_;
             std::vector< uuid > surface_uuids_;
             // Working tables over the merged mesh, reused surface after
             // surface: only the entries a surface sets are reset.
@@ -774,28 +940,38 @@ namespace vorna
             std::vector< index_t > polygon_old2new_;
             std::vector< index_t > polygon_surface_;
             std::vector< index_t > polygon_in_surface_;
+            // How many surfaces each input's attributes go to, and the
+            // working copies of those that go to several.
+            std::vector< index_t > nb_imports_;
+            std::vector< std::unique_ptr< AttributeGatherer > >
+                vertex_gatherers_;
+            std::vector< std::unique_ptr< AttributeGatherer > >
+                polygon_gatherers_;
         };
 
         template < typename Model, typename Builder, index_t D >
         CornersLinesBuilderFromMeshes< Model, Builder, D >::
-            CornersLinesBuilderFromMeshes( Model& model,
-                absl::Span< const std::reference_wrapper< const EdgedCurve< D > > >
+            CornersLinesBuilderFromMeshes(
+                Model& model,
+                absl::Span<
+                    const std::reference_wrapper< const EdgedCurve< D > > >
                     curves,
                 absl::Span<
                     const std::reference_wrapper< const SurfaceMesh< D > > >
                     surfaces )
             : CornersLinesBuilder< Model, Builder, D >( model ),
-              impl_( std::make_unique< Impl >( *this, model, curves, surfaces ) )
+              impl_(
+                  std::make_unique< Impl >( *this, model, curves, surfaces ) )
         {
         }
 
         template < typename Model, typename Builder, index_t D >
-        CornersLinesBuilderFromMeshes< Model, Builder,
-            D >::~CornersLinesBuilderFromMeshes() = default;
+        CornersLinesBuilderFromMeshes< Model, Builder, D >::
+            ~CornersLinesBuilderFromMeshes() = default;
 
         template < typename Model, typename Builder, index_t D >
-        void CornersLinesBuilderFromMeshes< Model, Builder,
-            D >::build_wireframe_step()
+        void CornersLinesBuilderFromMeshes< Model, Builder, D >::
+            build_wireframe_step()
         {
             impl_->build_wireframe_step();
         }
@@ -808,7 +984,8 @@ namespace vorna
         }
 
         template < typename Model, typename Builder, index_t D >
-        void CornersLinesBuilderFromMeshes< Model, Builder, D >::build_surfaces()
+        void
+        CornersLinesBuilderFromMeshes< Model, Builder, D >::build_surfaces()
         {
             impl_->build_surfaces();
         }
@@ -821,7 +998,8 @@ namespace vorna
         }
 
         template class CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >;
-        template class CornersLinesBuilderFromMeshes< Section, SectionBuilder,
-            2 >;
+        template class CornersLinesBuilderFromMeshes< Section,
+                                                      SectionBuilder,
+                                                      2 >;
     } // namespace detail
 } // namespace vorna

@@ -15,90 +15,100 @@
 namespace
 {
     using namespace vorna;
-        /// Breadth-first region labelling over the adjacencies of a mesh's
-        /// elements, shared by the surface and solid identifiers. The
-        /// derived class lists the neighbours of one element.
-        template < typename Mesh >
-        class Propagator
+    /// Breadth-first region labelling over the adjacencies of a mesh's
+    /// elements, shared by the surface and solid identifiers. The
+    /// derived class lists the neighbours of one element.
+    template < typename Mesh >
+    class Propagator
+    {
+      public:
+        virtual ~Propagator() = default;
+
+        index_t identify( index_t nb_elements )
         {
-        public:
-            virtual ~Propagator() = default;
-
-            index_t identify( index_t nb_elements )
+            for( index_t e = 0; e < nb_elements; e++ )
             {
-                for( index_t e = 0; e < nb_elements; e++ )
+                if( labels_->value( e ) == INVALID_INDEX )
                 {
-                    if( labels_->value( e ) == INVALID_INDEX )
-                    {
-                        propagate( e, counter_ );
-                        counter_++;
-                    }
-                }
-                return counter_;
-            }
-
-            std::vector< std::vector< index_t > > grouped(
-                index_t nb_elements, absl::string_view operation ) const
-            {
-                std::vector< std::vector< index_t > > groups( counter_ );
-                for( index_t e = 0; e < nb_elements; e++ )
-                {
-                    const auto label = labels_->value( e );
-                    if( label >= counter_ )
-                    {
-                        throw CorvaneException( "[", operation, "] Element ",
-                            e, " has label ", label, " but only ", counter_,
-                            " regions were identified" );
-                    }
-                    groups[label].push_back( e );
-                }
-                return groups;
-            }
-
-        protected:
-            Propagator( const Mesh& mesh, AttributeManager& manager,
-                absl::string_view attribute_name )
-                : mesh_( mesh ),
-                  labels_( manager.find_or_create_attribute< VariableAttribute,
-                      index_t >( attribute_name, INVALID_INDEX,
-                      AttributeFlags{ true, false } ) )
-            {
-            }
-
-            const Mesh& mesh() const
-            {
-                return mesh_;
-            }
-
-            bool is_unlabelled( index_t element ) const
-            {
-                return labels_->value( element ) == INVALID_INDEX;
-            }
-
-            virtual void add_adjacents(
-                index_t element, std::deque< index_t >& queue ) const = 0;
-
-        private:
-            void propagate( index_t seed, index_t region )
-            {
-                std::deque< index_t > queue{ seed };
-                while( !queue.empty() )
-                {
-                    const auto element = queue.front();
-                    queue.pop_front();
-                    if( labels_->value( element ) != INVALID_INDEX )
-                    {
-                        continue;
-                    }
-                    labels_->set_value( element, region );
-                    add_adjacents( element, queue );
+                    propagate( e, counter_ );
+                    counter_++;
                 }
             }
+            return counter_;
+        }
 
-            const Mesh& mesh_;
-            std::shared_ptr< VariableAttribute< index_t > > labels_;
-            index_t counter_{ 0 };
-        };
+        std::vector< std::vector< index_t > >
+        grouped( index_t nb_elements, absl::string_view operation ) const
+        {
+            std::vector< std::vector< index_t > > groups( counter_ );
+            for( index_t e = 0; e < nb_elements; e++ )
+            {
+                const auto label = labels_->value( e );
+                if( label >= counter_ )
+                {
+                    throw CorvaneException( "[",
+                                            operation,
+                                            "] Element ",
+                                            e,
+                                            " has label ",
+                                            label,
+                                            " but only ",
+                                            counter_,
+                                            " regions were identified" );
+                }
+                groups[label].push_back( e );
+            }
+            return groups;
+        }
+
+      protected:
+        Propagator( const Mesh& mesh,
+                    AttributeManager& manager,
+                    absl::string_view attribute_name )
+            : mesh_( mesh ),
+              labels_(
+                  manager
+                      .find_or_create_attribute< VariableAttribute, index_t >(
+                          attribute_name,
+                          INVALID_INDEX,
+                          AttributeFlags{ true, false } ) )
+        {
+        }
+
+        const Mesh& mesh() const
+        {
+            return mesh_;
+        }
+
+        bool is_unlabelled( index_t element ) const
+        {
+            return labels_->value( element ) == INVALID_INDEX;
+        }
+
+        virtual void add_adjacents( index_t element,
+                                    std::deque< index_t >& queue ) const = 0;
+
+      private:
+        void propagate( index_t seed, index_t region )
+        {
+            std::deque< index_t > queue{ seed };
+            while( !queue.empty() )
+            {
+                const auto element = queue.front();
+                queue.pop_front();
+                if( labels_->value( element ) != INVALID_INDEX )
+                {
+                    continue;
+                }
+                labels_->set_value( element, region );
+                add_adjacents( element, queue );
+            }
+        }
+
+        const Mesh& mesh_;
+        std::shared_ptr< VariableAttribute< index_t > > labels_;
+        index_t counter_{ 0 };
+    };
 } // namespace
 
 namespace vorna
@@ -109,11 +119,12 @@ namespace vorna
         class SurfaceIdentifier< D >::Impl
             : public Propagator< SurfaceMesh< D > >
         {
-        public:
+          public:
             explicit Impl( const SurfaceMesh< D >& mesh )
-                : Propagator< SurfaceMesh< D > >( mesh,
-                    mesh.polygon_attribute_manager(),
-                    surface_id_attribute_name )
+                : Propagator< SurfaceMesh< D > >(
+                      mesh,
+                      mesh.polygon_attribute_manager(),
+                      surface_id_attribute_name )
             {
             }
 
@@ -122,9 +133,9 @@ namespace vorna
                 return this->mesh().nb_polygons();
             }
 
-        private:
+          private:
             void add_adjacents( index_t polygon,
-                std::deque< index_t >& queue ) const override
+                                std::deque< index_t >& queue ) const override
             {
                 const auto& mesh = this->mesh();
                 const auto nb_edges = mesh.nb_polygon_edges( polygon );
@@ -143,7 +154,8 @@ namespace vorna
         };
 
         template < index_t D >
-        SurfaceIdentifier< D >::SurfaceIdentifier( const SurfaceMesh< D >& mesh )
+        SurfaceIdentifier< D >::SurfaceIdentifier(
+            const SurfaceMesh< D >& mesh )
             : impl_( std::make_unique< Impl >( mesh ) )
         {
         }
@@ -159,9 +171,10 @@ namespace vorna
 
         template < index_t D >
         std::vector< std::vector< index_t > >
-            SurfaceIdentifier< D >::identified_surfaces_polygons() const
+        SurfaceIdentifier< D >::identified_surfaces_polygons() const
         {
-            return impl_->grouped( impl_->nb_elements(),
+            return impl_->grouped(
+                impl_->nb_elements(),
                 "SurfaceIdentifier::identified_surfaces_polygons" );
         }
 
@@ -170,11 +183,12 @@ namespace vorna
 
         class SolidIdentifier::Impl : public Propagator< SolidMesh< 3 > >
         {
-        public:
+          public:
             explicit Impl( const SolidMesh< 3 >& solid )
-                : Propagator< SolidMesh< 3 > >( solid,
-                    solid.polyhedron_attribute_manager(),
-                    block_id_attribute_name )
+                : Propagator< SolidMesh< 3 > >(
+                      solid,
+                      solid.polyhedron_attribute_manager(),
+                      block_id_attribute_name )
             {
             }
 
@@ -183,9 +197,9 @@ namespace vorna
                 return this->mesh().nb_polyhedra();
             }
 
-        private:
+          private:
             void add_adjacents( index_t polyhedron,
-                std::deque< index_t >& queue ) const override
+                                std::deque< index_t >& queue ) const override
             {
                 const auto& solid = this->mesh();
                 const auto nb_facets = solid.nb_polyhedron_facets( polyhedron );
@@ -216,9 +230,10 @@ namespace vorna
         }
 
         std::vector< std::vector< index_t > >
-            SolidIdentifier::identified_blocks_polyhedra() const
+        SolidIdentifier::identified_blocks_polyhedra() const
         {
-            return impl_->grouped( impl_->nb_elements(),
+            return impl_->grouped(
+                impl_->nb_elements(),
                 "SolidIdentifier::identified_blocks_polyhedra" );
         }
     } // namespace detail

@@ -20,14 +20,15 @@ namespace vorna
     {
         class BRepFromMeshesBuilder::Impl
         {
-        public:
+          public:
             Impl( BRep& brep,
-                absl::Span< const std::reference_wrapper<
-                    const EdgedCurve< 3 > > > curves,
-                absl::Span< const std::reference_wrapper<
-                    const SurfaceMesh< 3 > > > surfaces )
-                : brep_( brep ),
-                  builder_( brep ),
+                  absl::Span<
+                      const std::reference_wrapper< const EdgedCurve< 3 > > >
+                      curves,
+                  absl::Span<
+                      const std::reference_wrapper< const SurfaceMesh< 3 > > >
+                      surfaces )
+                : brep_( brep ), builder_( brep ),
                   corners_lines_( brep, curves, surfaces )
             {
             }
@@ -58,8 +59,8 @@ namespace vorna
                 absl::flat_hash_map< std::string, uuid > boundaries;
                 for( const auto& boundary : brep_.model_boundaries() )
                 {
-                    boundaries.emplace(
-                        std::string{ boundary.name() }, boundary.id() );
+                    boundaries.emplace( std::string{ boundary.name() },
+                                        boundary.id() );
                 }
                 for( const auto& surface : brep_.surfaces() )
                 {
@@ -87,14 +88,15 @@ namespace vorna
                 vorna::build_blocks( brep_ );
             }
 
-        private:
+          private:
             BRep& brep_;
             BRepBuilder builder_;
             CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >
                 corners_lines_;
         };
 
-        BRepFromMeshesBuilder::BRepFromMeshesBuilder( BRep& brep,
+        BRepFromMeshesBuilder::BRepFromMeshesBuilder(
+            BRep& brep,
             absl::Span< const std::reference_wrapper< const EdgedCurve< 3 > > >
                 curves,
             absl::Span< const std::reference_wrapper< const SurfaceMesh< 3 > > >
@@ -106,7 +108,7 @@ namespace vorna
         BRepFromMeshesBuilder::~BRepFromMeshesBuilder() = default;
 
         BRepFromMeshesBuilder::Mappings
-            BRepFromMeshesBuilder::build_brep_with_blocks()
+        BRepFromMeshesBuilder::build_brep_with_blocks()
         {
             auto mappings = impl_->build();
             impl_->build_blocks();
@@ -115,7 +117,7 @@ namespace vorna
         }
 
         BRepFromMeshesBuilder::Mappings
-            BRepFromMeshesBuilder::build_brep_without_blocks()
+        BRepFromMeshesBuilder::build_brep_without_blocks()
         {
             return impl_->build();
         }

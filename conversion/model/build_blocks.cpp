@@ -1,5 +1,6 @@
 #include <vorna/conversion/model/build_blocks.h>
 
+#include <algorithm>
 #include <array>
 #include <deque>
 #include <limits>
@@ -15,6 +16,7 @@
 #include <vorna/basic/logger.h>
 #include <vorna/conversion/common/unset_uuid.h>
 #include <vorna/geometry/aabb.h>
+#include <vorna/geometry/bounding_box.h>
 #include <vorna/geometry/infinite_line.h>
 #include <vorna/geometry/mensuration.h>
 #include <vorna/geometry/point.h>
@@ -46,7 +48,17 @@ namespace
     // Below this area a polygon gives no usable normal for a ray.
     constexpr double MIN_POLYGON_AREA = 1e-6;
 
-    using SurfaceTrees = absl::flat_hash_map< uuid, AABBTree< 3 > >;
+    // The box tree of every surface, and a tree over the surfaces' own
+    // boxes: a ray then visits only the surfaces whose box it meets, not
+    // every surface of the model.
+    struct SurfaceTrees
+    {
+        absl::flat_hash_map< uuid, AABBTree< 3 > > trees;
+        // The entries of `trees` that hold polygons, in the map's iteration
+        // order; element i of `surfaces` is entry i.
+        std::vector< uuid > ordered;
+        AABBTree< 3 > surfaces;
+    };
 
     index_t side_index( bool side )
     {
@@ -56,7 +68,7 @@ namespace
     // Union-find over the positions of the removed list.
     class RegionSets
     {
-    public:
+      public:
         explicit RegionSets( index_t size ) : parents_( size )
         {
             std::iota( parents_.begin(), parents_.end(), 0u );
@@ -82,7 +94,7 @@ namespace
             }
         }
 
-    private:
+      private:
         std::vector< index_t > parents_;
     };
 
@@ -100,8 +112,9 @@ namespace
             Ray< 3 > ray;
         };
 
-    public:
-        explicit BRepBlocksBuilder( BRep& brep ) : brep_( brep ), builder_( brep )
+      public:
+        explicit BRepBlocksBuilder( BRep& brep )
+            : brep_( brep ), builder_( brep )
         {
         }
 
@@ -125,14 +138,15 @@ namespace
             add_free_corners_in_blocks();
         }
 
-    private:
+      private:
         void initialize()
         {
             surface_blocks_.reserve( brep_.nb_surfaces() );
             for( const auto& surface : brep_.surfaces() )
             {
                 surface_blocks_.emplace(
-                    surface.id(), std::array< uuid, 2 >{ UNSET_UUID, UNSET_UUID } );
+                    surface.id(),
+                    std::array< uuid, 2 >{ UNSET_UUID, UNSET_UUID } );
             }
             for( const auto& line : brep_.lines() )
             {
@@ -149,13 +163,14 @@ namespace
                 {
                     // Looked up afresh: the flood from side 0 may have
                     // reached side 1.
-                    if( surface_blocks_.at( surface.id() )[side_index( side )]
-                        != UNSET_UUID )
+                    if( surface_blocks_.at(
+                            surface.id() )[side_index( side )] != UNSET_UUID )
                     {
                         continue;
                     }
                     const uuid block = builder_.add_block();
-                    propagate_block( SidedSurface{ surface.id(), side }, block );
+                    propagate_block( SidedSurface{ surface.id(), side },
+                                     block );
                 }
             }
         }
@@ -177,14 +192,16 @@ namespace
                 side_block = block;
                 block_sided_surfaces_[block].push_back( sided );
                 const auto& surface = brep_.surface( sided.id );
-                const auto visit_line = [&]( const Line< 3 >& line ) {
+                const auto visit_line = [&]( const Line< 3 >& line )
+                {
                     const auto& sorted = line_sorted_surfaces_.at( line.id() );
                     for( const auto position : sorted.find( sided ) )
                     {
                         const auto& next =
                             sorted.surfaces[sorted.next( position )];
-                        if( surface_blocks_.at( next.id )[side_index( next.side )]
-                            == UNSET_UUID )
+                        if( surface_blocks_.at(
+                                next.id )[side_index( next.side )] ==
+                            UNSET_UUID )
                         {
                             stack.push_back( next );
                         }
@@ -211,18 +228,21 @@ namespace
             {
                 const auto& mesh = brep_.surface( sided.id ).mesh();
                 double volume{ 0.0 };
-                for( index_t polygon = 0; polygon < mesh.nb_polygons(); polygon++ )
+                for( index_t polygon = 0; polygon < mesh.nb_polygons();
+                     polygon++ )
                 {
-                    const auto nb_vertices = mesh.nb_polygon_vertices( polygon );
+                    const auto nb_vertices =
+                        mesh.nb_polygon_vertices( polygon );
                     const auto& apex =
                         mesh.point( mesh.polygon_vertex( { polygon, 0 } ) );
                     for( local_index_t k = 1; k + 1 < nb_vertices; k++ )
                     {
-                        volume += tetrahedron_signed_volume( Tetrahedron{ apex,
+                        volume += tetrahedron_signed_volume( Tetrahedron{
+                            apex,
                             mesh.point( mesh.polygon_vertex( { polygon, k } ) ),
                             mesh.point( mesh.polygon_vertex(
-                                { polygon, static_cast< local_index_t >(
-                                               k + 1 ) } ) ),
+                                { polygon,
+                                  static_cast< local_index_t >( k + 1 ) } ) ),
                             reference } );
                     }
                 }
@@ -254,8 +274,8 @@ namespace
         // outsides are one region of space and share their fate. Grouping
         // them before deciding keeps the result independent of the order of
         // the removed list.
-        std::vector< uuid > attach_shells_to_enclosing_blocks(
-            absl::Span< const uuid > removed )
+        std::vector< uuid >
+        attach_shells_to_enclosing_blocks( absl::Span< const uuid > removed )
         {
             if( removed.size() == 1 )
             {
@@ -314,7 +334,8 @@ namespace
                     outer.push_back( removed[r] );
                     continue;
                 }
-                for( const auto& sided : block_sided_surfaces_.at( removed[r] ) )
+                for( const auto& sided :
+                     block_sided_surfaces_.at( removed[r] ) )
                 {
                     surface_blocks_.at( sided.id )[side_index( sided.side )] =
                         block.value();
@@ -326,11 +347,22 @@ namespace
         SurfaceTrees create_aabb_trees() const
         {
             SurfaceTrees trees;
-            trees.reserve( brep_.nb_surfaces() );
+            trees.trees.reserve( brep_.nb_surfaces() );
             for( const auto& surface : brep_.surfaces() )
             {
-                trees.emplace( surface.id(), create_aabb_tree( surface.mesh() ) );
+                trees.trees.emplace( surface.id(),
+                                     create_aabb_tree( surface.mesh() ) );
             }
+            std::vector< BoundingBox< 3 > > boxes;
+            for( const auto& entry : trees.trees )
+            {
+                if( entry.second.nb_bboxes() != 0 )
+                {
+                    trees.ordered.push_back( entry.first );
+                    boxes.push_back( entry.second.bounding_box() );
+                }
+            }
+            trees.surfaces = AABBTree< 3 >{ boxes };
             return trees;
         }
 
@@ -339,7 +371,8 @@ namespace
             for( const auto& sided : block_sided_surfaces_.at( block ) )
             {
                 const auto& mesh = brep_.surface( sided.id ).mesh();
-                for( index_t polygon = 0; polygon < mesh.nb_polygons(); polygon++ )
+                for( index_t polygon = 0; polygon < mesh.nb_polygons();
+                     polygon++ )
                 {
                     if( mesh.polygon_area( polygon ) < MIN_POLYGON_AREA )
                     {
@@ -355,38 +388,56 @@ namespace
                                 axis, direction.value( axis ) * -1.0 );
                         }
                     }
-                    return { sided.id, origin, direction,
-                        Ray< 3 >{ direction, origin } };
+                    return { sided.id,
+                             origin,
+                             direction,
+                             Ray< 3 >{ direction, origin } };
                 }
             }
             throw CorvaneException( "[BRepBlocksBuilder::get_ray] Unable to "
                                     "find a non degenerated ray" );
         }
 
-        absl::optional< SidedSurface > cast_ray(
-            const SurfaceTrees& trees, const uuid& block ) const
+        absl::optional< SidedSurface > cast_ray( const SurfaceTrees& trees,
+                                                 const uuid& block ) const
         {
             const auto block_ray = get_ray( block );
             double best_distance{ std::numeric_limits< double >::max() };
             absl::optional< SidedSurface > result;
-            for( const auto& entry : trees )
+            // A surface whose box the ray misses has no crossing: only the
+            // others are looked at, still in the map's iteration order.
+            std::vector< index_t > met;
+            if( trees.surfaces.nb_bboxes() != 0 )
             {
-                const auto& surface_id = entry.first;
-                const auto& tree = entry.second;
+                const auto collect = [&met]( index_t surface )
+                { met.push_back( surface ); };
+                detail::ray_intersect_recursive( trees.surfaces.impl(),
+                                                 block_ray.ray,
+                                                 1,
+                                                 0,
+                                                 trees.surfaces.nb_bboxes(),
+                                                 collect );
+            }
+            std::sort( met.begin(), met.end() );
+            for( const auto position : met )
+            {
+                const auto& surface_id = trees.ordered[position];
+                const auto& tree = trees.trees.at( surface_id );
                 if( surface_id == block_ray.surface )
                 {
                     continue;
                 }
                 const auto& mesh = brep_.surface( surface_id ).mesh();
                 RayTracing3D tracer{ mesh, block_ray.ray };
-                if( tree.nb_bboxes() != 0 )
-                {
-                    detail::ray_intersect_recursive( tree.impl(), block_ray.ray,
-                        1, 0, tree.nb_bboxes(), tracer );
-                }
+                detail::ray_intersect_recursive( tree.impl(),
+                                                 block_ray.ray,
+                                                 1,
+                                                 0,
+                                                 tree.nb_bboxes(),
+                                                 tracer );
                 const auto closest = tracer.closest_polygon();
-                if( !closest || closest->distance > best_distance
-                    || mesh.polygon_area( closest->polygon ) < MIN_POLYGON_AREA )
+                if( !closest || closest->distance > best_distance ||
+                    mesh.polygon_area( closest->polygon ) < MIN_POLYGON_AREA )
                 {
                     continue;
                 }
@@ -403,7 +454,8 @@ namespace
             return result;
         }
 
-        bool is_point_in_block( const Point< 3 >& point, const Block< 3 >& block ) const
+        bool is_point_in_block( const Point< 3 >& point,
+                                const Block< 3 >& block ) const
         {
             for( const index_t axis : { 0u, 1u, 2u } )
             {
@@ -441,13 +493,13 @@ namespace
             return false;
         }
 
-        void add_surface_block_relationships(
-            absl::Span< const uuid > removed, absl::Span< const uuid > outer )
+        void add_surface_block_relationships( absl::Span< const uuid > removed,
+                                              absl::Span< const uuid > outer )
         {
             const absl::flat_hash_set< uuid > removed_set{ removed.begin(),
-                removed.end() };
+                                                           removed.end() };
             const absl::flat_hash_set< uuid > outer_set{ outer.begin(),
-                outer.end() };
+                                                         outer.end() };
             for( const auto& entry : surface_blocks_ )
             {
                 const auto& surface = brep_.surface( entry.first );
@@ -463,8 +515,8 @@ namespace
                 }
                 for( const auto& block : sides )
                 {
-                    if( !removed_set.contains( block )
-                        && !outer_set.contains( block ) )
+                    if( !removed_set.contains( block ) &&
+                        !outer_set.contains( block ) )
                     {
                         builder_.add_surface_block_boundary_relationship(
                             surface, brep_.block( block ) );
@@ -504,8 +556,8 @@ namespace
 
         bool is_free( const uuid& component ) const
         {
-            return brep_.nb_incidences( component ) == 0
-                   && brep_.nb_embeddings( component ) == 0;
+            return brep_.nb_incidences( component ) == 0 &&
+                   brep_.nb_embeddings( component ) == 0;
         }
 
         void add_free_lines_in_blocks()
@@ -517,10 +569,11 @@ namespace
                 {
                     continue;
                 }
-                if( const auto* block =
-                        find_enclosing_block( line.mesh().edge_barycenter( 0 ) ) )
+                if( const auto* block = find_enclosing_block(
+                        line.mesh().edge_barycenter( 0 ) ) )
                 {
-                    builder_.add_line_block_internal_relationship( line, *block );
+                    builder_.add_line_block_internal_relationship( line,
+                                                                   *block );
                 }
             }
         }
@@ -529,20 +582,21 @@ namespace
         {
             for( const auto& corner : brep_.corners() )
             {
-                if( !is_free( corner.id() ) || corner.mesh().nb_vertices() == 0 )
+                if( !is_free( corner.id() ) ||
+                    corner.mesh().nb_vertices() == 0 )
                 {
                     continue;
                 }
                 if( const auto* block =
                         find_enclosing_block( corner.mesh().point( 0 ) ) )
                 {
-                    builder_.add_corner_block_internal_relationship(
-                        corner, *block );
+                    builder_.add_corner_block_internal_relationship( corner,
+                                                                     *block );
                 }
             }
         }
 
-    private:
+      private:
         BRep& brep_;
         BRepBuilder builder_;
         absl::flat_hash_map< uuid, std::array< uuid, 2 > > surface_blocks_;

@@ -6,12 +6,11 @@
 
 namespace vorna
 {
-    BRepConversionResult convert_surface_into_brep(
-        const SurfaceMesh< 3 >& surface )
+    BRepConversionResult
+    convert_surface_into_brep( const SurfaceMesh< 3 >& surface )
     {
         const std::reference_wrapper< const SurfaceMesh< 3 > > surfaces[] = {
-            surface
-        };
+            surface };
         return convert_curves_and_surfaces_into_brep( {}, surfaces );
     }
 
@@ -32,6 +31,7 @@ namespace vorna
         detail::BRepFromMeshesBuilder builder{ brep, curves, surfaces };
         auto mappings = builder.build_brep_with_blocks();
         return BRepConversionResult{ std::move( brep ),
-            std::move( mappings.first ), std::move( mappings.second ) };
+                                     std::move( mappings.first ),
+                                     std::move( mappings.second ) };
     }
 } // namespace vorna

@@ -17,7 +17,7 @@ namespace vorna
         std::array< double, 3 > lift( const Point< D >& point )
         {
             std::array< double, 3 > result{ 0., 0., 0. };
-            for ( index_t i = 0; i < D; i++ )
+            for( index_t i = 0; i < D; i++ )
             {
                 result[i] = point.value( i );
             }
@@ -70,7 +70,7 @@ namespace vorna
     void SurfaceMesh< D >::check_polygon( index_t polygon,
                                           const char* operation ) const
     {
-        if ( polygon >= nb_polygons() )
+        if( polygon >= nb_polygons() )
         {
             throw CorvaneException( "[",
                                     operation,
@@ -87,9 +87,9 @@ namespace vorna
                                        const char* operation ) const
     {
         check_polygon( polygon_edge.polygon_id, operation );
-        if ( polygon_edge.edge_id >=
-             polygon_offsets_[polygon_edge.polygon_id + 1] -
-                 polygon_offsets_[polygon_edge.polygon_id] )
+        if( polygon_edge.edge_id >=
+            polygon_offsets_[polygon_edge.polygon_id + 1] -
+                polygon_offsets_[polygon_edge.polygon_id] )
         {
             throw CorvaneException( "[",
                                     operation,
@@ -102,7 +102,7 @@ namespace vorna
     void SurfaceMesh< D >::check_vertex( index_t vertex,
                                          const char* operation ) const
     {
-        if ( vertex >= nb_vertices() )
+        if( vertex >= nb_vertices() )
         {
             throw CorvaneException( "[",
                                     operation,
@@ -174,7 +174,7 @@ namespace vorna
     {
         check_edge( polygon_edge, "SurfaceMesh::polygon_adjacent" );
         const auto adjacent = polygon_adjacents_[edge_slot( polygon_edge )];
-        if ( adjacent == INVALID_INDEX )
+        if( adjacent == INVALID_INDEX )
         {
             return absl::nullopt;
         }
@@ -187,31 +187,31 @@ namespace vorna
     {
         check_edge( polygon_edge, "SurfaceMesh::polygon_adjacent_edge" );
         const auto adjacent = polygon_adjacents_[edge_slot( polygon_edge )];
-        if ( adjacent == INVALID_INDEX )
+        if( adjacent == INVALID_INDEX )
         {
             return absl::nullopt;
         }
         const auto vertices = polygon_edge_vertices( polygon_edge );
         absl::optional< PolygonEdge > result;
         const auto nb_edges = nb_polygon_edges( adjacent );
-        for ( local_index_t e = 0; e < nb_edges; e++ )
+        for( local_index_t e = 0; e < nb_edges; e++ )
         {
             const PolygonEdge candidate{ adjacent, e };
             const auto other = polygon_edge_vertices( candidate );
             const bool same =
                 ( other[0] == vertices[0] && other[1] == vertices[1] ) ||
                 ( other[0] == vertices[1] && other[1] == vertices[0] );
-            if ( !same || candidate == polygon_edge )
+            if( !same || candidate == polygon_edge )
             {
                 continue;
             }
             // Prefer the edge whose adjacency points back.
-            if ( polygon_adjacents_[edge_slot( candidate )] ==
-                 polygon_edge.polygon_id )
+            if( polygon_adjacents_[edge_slot( candidate )] ==
+                polygon_edge.polygon_id )
             {
                 return candidate;
             }
-            if ( !result )
+            if( !result )
             {
                 result = candidate;
             }
@@ -231,13 +231,13 @@ namespace vorna
     bool SurfaceMesh< D >::is_vertex_on_border( index_t vertex ) const
     {
         check_vertex( vertex, "SurfaceMesh::is_vertex_on_border" );
-        for ( const auto& use : polygons_around_vertex_[vertex] )
+        for( const auto& use : polygons_around_vertex_[vertex] )
         {
             const auto begin = polygon_offsets_[use.polygon_id];
             const auto size = polygon_offsets_[use.polygon_id + 1] - begin;
             const auto previous = ( use.vertex_id + size - 1 ) % size;
-            if ( polygon_adjacents_[begin + use.vertex_id] == INVALID_INDEX ||
-                 polygon_adjacents_[begin + previous] == INVALID_INDEX )
+            if( polygon_adjacents_[begin + use.vertex_id] == INVALID_INDEX ||
+                polygon_adjacents_[begin + previous] == INVALID_INDEX )
             {
                 return true;
             }
@@ -262,11 +262,11 @@ namespace vorna
     {
         std::array< double, 3 > sum{ 0., 0., 0. };
         const auto origin = lift( points[vertices[0]] );
-        for ( index_t k = 1; k + 1 < size; k++ )
+        for( index_t k = 1; k + 1 < size; k++ )
         {
             auto a = lift( points[vertices[k]] );
             auto b = lift( points[vertices[k + 1]] );
-            for ( index_t i = 0; i < 3; i++ )
+            for( index_t i = 0; i < 3; i++ )
             {
                 a[i] -= origin[i];
                 b[i] -= origin[i];
@@ -299,7 +299,7 @@ namespace vorna
         Point< D > sum;
         const auto begin = polygon_offsets_[polygon];
         const auto end = polygon_offsets_[polygon + 1];
-        for ( auto slot = begin; slot < end; slot++ )
+        for( auto slot = begin; slot < end; slot++ )
         {
             sum += points_[polygon_vertices_[slot]];
         }
@@ -317,7 +317,9 @@ namespace vorna
                                   polygon_vertices_.data() + begin,
                                   polygon_offsets_[polygon + 1] - begin ) };
         const auto length = sum.length();
-        if ( length < GLOBAL_EPSILON * GLOBAL_EPSILON )
+        // A non-finite point gives no direction either, not a NaN normal.
+        if( !std::isfinite( length ) ||
+            length < GLOBAL_EPSILON * GLOBAL_EPSILON )
         {
             return absl::nullopt;
         }
@@ -329,7 +331,7 @@ namespace vorna
     {
         check_polygon( polygon, "SurfaceMesh::polygon_normal" );
         const auto normal = optional_normal( polygon );
-        if ( !normal )
+        if( !normal )
         {
             throw CorvaneException( "[SurfaceMesh::polygon_normal] Polygon ",
                                     polygon,

@@ -15,7 +15,7 @@ namespace vorna
               [&mesh]() -> SurfaceMesh< D >&
               {
                   auto* typed = dynamic_cast< SurfaceMesh< D >* >( &mesh );
-                  if ( typed == nullptr )
+                  if( typed == nullptr )
                   {
                       throw CorvaneException(
                           "[SurfaceMeshBuilder::SurfaceMeshBuilder] Mesh is "
@@ -56,13 +56,13 @@ namespace vorna
     index_t SurfaceMeshBuilder< D >::create_polygon(
         absl::Span< const index_t > vertices )
     {
-        if ( vertices.size() < 3 )
+        if( vertices.size() < 3 )
         {
             throw CorvaneException( "[SurfaceMeshBuilder::create_polygon] A "
                                     "polygon needs at least 3 vertices, got ",
                                     vertices.size() );
         }
-        if ( vertices.size() >= INVALID_LOCAL_INDEX + 1u )
+        if( vertices.size() >= INVALID_LOCAL_INDEX + 1u )
         {
             throw CorvaneException(
                 "[SurfaceMeshBuilder::create_polygon] A "
@@ -71,7 +71,7 @@ namespace vorna
                 " vertices, got ",
                 vertices.size() );
         }
-        if ( surface_.triangulated_ && vertices.size() != 3 )
+        if( surface_.triangulated_ && vertices.size() != 3 )
         {
             throw CorvaneException( "[SurfaceMeshBuilder::create_polygon] A "
                                     "triangulated surface accepts only "
@@ -79,15 +79,15 @@ namespace vorna
                                     vertices.size(),
                                     " vertices" );
         }
-        for ( const auto vertex : vertices )
+        for( const auto vertex : vertices )
         {
             surface_.check_vertex( vertex,
                                    "SurfaceMeshBuilder::create_polygon" );
         }
         const auto polygon = surface_.nb_polygons();
-        if ( polygon == INVALID_INDEX - 1 ||
-             surface_.polygon_vertices_.size() + vertices.size() >=
-                 INVALID_INDEX )
+        if( polygon == INVALID_INDEX - 1 ||
+            surface_.polygon_vertices_.size() + vertices.size() >=
+                INVALID_INDEX )
         {
             throw CorvaneException(
                 "[SurfaceMeshBuilder::create_polygon] Too many polygons" );
@@ -99,7 +99,7 @@ namespace vorna
                                             INVALID_INDEX );
         surface_.polygon_offsets_.push_back(
             static_cast< index_t >( surface_.polygon_vertices_.size() ) );
-        for ( local_index_t k = 0; k < vertices.size(); k++ )
+        for( local_index_t k = 0; k < vertices.size(); k++ )
         {
             // Polygons come in ascending order, so appending keeps every
             // list sorted.
@@ -122,7 +122,7 @@ namespace vorna
         auto& slot = surface_.polygon_vertices_
                          [surface_.polygon_offsets_[polygon_vertex.polygon_id] +
                           polygon_vertex.vertex_id];
-        if ( slot == vertex )
+        if( slot == vertex )
         {
             return;
         }
@@ -143,7 +143,7 @@ namespace vorna
     {
         surface_.check_edge( polygon_edge,
                              "SurfaceMeshBuilder::set_polygon_adjacent" );
-        if ( adjacent != INVALID_INDEX && adjacent >= surface_.nb_polygons() )
+        if( adjacent != INVALID_INDEX && adjacent >= surface_.nb_polygons() )
         {
             throw CorvaneException( "[SurfaceMeshBuilder::set_polygon_"
                                     "adjacent] Invalid adjacent polygon ",
@@ -167,6 +167,43 @@ namespace vorna
     }
 
     template < index_t D >
+    void SurfaceMeshBuilder< D >::reverse_polygon( index_t polygon )
+    {
+        surface_.check_polygon( polygon,
+                                "SurfaceMeshBuilder::reverse_polygon" );
+        const auto begin = surface_.polygon_offsets_[polygon];
+        const auto size = surface_.polygon_offsets_[polygon + 1] - begin;
+        auto* vertices = surface_.polygon_vertices_.data() + begin;
+        auto* adjacents = surface_.polygon_adjacents_.data() + begin;
+        std::reverse( vertices + 1, vertices + size );
+        std::reverse( adjacents, adjacents + size );
+        // Local vertex k now sits at (n-k) mod n, so each vertex keeps its
+        // number of uses: renumber its uses of this polygon in place rather
+        // than erase and reinsert them, which would shift the whole list of
+        // a high-valence vertex for every reversed polygon around it.
+        for( index_t k = 0; k < size; k++ )
+        {
+            // A repeated vertex has one run of uses: renumber it once.
+            if( std::find( vertices, vertices + k, vertices[k] ) !=
+                vertices + k )
+            {
+                continue;
+            }
+            auto& uses = surface_.polygons_around_vertex_[vertices[k]];
+            const auto first = std::lower_bound(
+                uses.begin(), uses.end(), PolygonVertex{ polygon, 0 } );
+            auto last = first;
+            while( last != uses.end() && last->polygon_id == polygon )
+            {
+                last->vertex_id = static_cast< local_index_t >(
+                    ( size - last->vertex_id ) % size );
+                last++;
+            }
+            std::sort( first, last );
+        }
+    }
+
+    template < index_t D >
     void SurfaceMeshBuilder< D >::compute_polygon_adjacencies()
     {
         const auto& offsets = surface_.polygon_offsets_;
@@ -178,9 +215,9 @@ namespace vorna
         // Slot s is the edge from vertices[s] to vertices[next[s]].
         std::vector< index_t > slot_polygon( nb_slots );
         std::vector< index_t > next( nb_slots );
-        for ( index_t p = 0; p < surface_.nb_polygons(); p++ )
+        for( index_t p = 0; p < surface_.nb_polygons(); p++ )
         {
-            for ( auto s = offsets[p]; s < offsets[p + 1]; s++ )
+            for( auto s = offsets[p]; s < offsets[p + 1]; s++ )
             {
                 slot_polygon[s] = p;
                 next[s] = s + 1 == offsets[p + 1] ? offsets[p] : s + 1;
@@ -192,43 +229,43 @@ namespace vorna
         // bounded vertex degree.
         const auto nb_vertices = surface_.nb_vertices();
         std::vector< index_t > bucket_offsets( nb_vertices + 1, 0 );
-        for ( index_t s = 0; s < nb_slots; s++ )
+        for( index_t s = 0; s < nb_slots; s++ )
         {
             bucket_offsets[std::min( vertices[s], vertices[next[s]] ) + 1]++;
         }
-        for ( index_t v = 0; v < nb_vertices; v++ )
+        for( index_t v = 0; v < nb_vertices; v++ )
         {
             bucket_offsets[v + 1] += bucket_offsets[v];
         }
         std::vector< index_t > bucket_slots( nb_slots );
         {
             auto position = bucket_offsets;
-            for ( index_t s = 0; s < nb_slots; s++ )
+            for( index_t s = 0; s < nb_slots; s++ )
             {
                 bucket_slots[position[std::min( vertices[s],
                                                 vertices[next[s]] )]++] = s;
             }
         }
         std::vector< std::pair< index_t, index_t > > bucket;
-        for ( index_t v = 0; v < nb_vertices; v++ )
+        for( index_t v = 0; v < nb_vertices; v++ )
         {
             bucket.clear();
-            for ( auto i = bucket_offsets[v]; i < bucket_offsets[v + 1]; i++ )
+            for( auto i = bucket_offsets[v]; i < bucket_offsets[v + 1]; i++ )
             {
                 const auto s = bucket_slots[i];
                 bucket.emplace_back( std::max( vertices[s], vertices[next[s]] ),
                                      s );
             }
             std::sort( bucket.begin(), bucket.end() );
-            for ( std::size_t begin = 0; begin < bucket.size(); )
+            for( std::size_t begin = 0; begin < bucket.size(); )
             {
                 auto end = begin + 1;
-                while ( end < bucket.size() &&
-                        bucket[end].first == bucket[begin].first )
+                while( end < bucket.size() &&
+                       bucket[end].first == bucket[begin].first )
                 {
                     end++;
                 }
-                if ( end - begin == 2 )
+                if( end - begin == 2 )
                 {
                     const auto s0 = bucket[begin].second;
                     const auto s1 = bucket[begin + 1].second;

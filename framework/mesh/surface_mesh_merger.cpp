@@ -27,21 +27,21 @@ namespace vorna
                 const auto size = cycle.size();
                 Cycle best = cycle;
                 Cycle candidate( size );
-                for ( std::size_t start = 0; start < size; start++ )
+                for( std::size_t start = 0; start < size; start++ )
                 {
-                    for ( std::size_t i = 0; i < size; i++ )
+                    for( std::size_t i = 0; i < size; i++ )
                     {
                         candidate[i] = cycle[( start + i ) % size];
                     }
-                    if ( candidate < best )
+                    if( candidate < best )
                     {
                         best = candidate;
                     }
-                    for ( std::size_t i = 0; i < size; i++ )
+                    for( std::size_t i = 0; i < size; i++ )
                     {
                         candidate[i] = cycle[( start + size - i ) % size];
                     }
-                    if ( candidate < best )
+                    if( candidate < best )
                     {
                         best = candidate;
                     }
@@ -52,7 +52,7 @@ namespace vorna
             std::array< index_t, 2 >
             sorted_pair( std::array< index_t, 2 > pair )
             {
-                if ( pair[1] < pair[0] )
+                if( pair[1] < pair[0] )
                 {
                     std::swap( pair[0], pair[1] );
                 }
@@ -78,18 +78,19 @@ namespace vorna
                 : surfaces_( surfaces.begin(), surfaces.end() ),
                   epsilon_( epsilon )
             {
-                if ( !( epsilon >= 0 ) )
+                if( !( epsilon >= 0 ) )
                 {
-                    throw CorvaneException( "[SurfaceMeshMerger] Invalid "
-                                            "epsilon: ",
-                                            epsilon );
+                    throw CorvaneException(
+                        "[SurfaceMeshMerger::SurfaceMeshMerger] Epsilon must "
+                        "be non-negative, got ",
+                        epsilon );
                 }
                 merged_ = SurfaceMesh< D >::create( merged_impl() );
                 index_t nb_vertices{ 0 };
                 index_t nb_polygons{ 0 };
                 vertex_offsets_.push_back( 0 );
                 polygon_offsets_.push_back( 0 );
-                for ( const auto& surface : surfaces_ )
+                for( const auto& surface : surfaces_ )
                 {
                     nb_vertices += surface.get().nb_vertices();
                     nb_polygons += surface.get().nb_polygons();
@@ -105,7 +106,7 @@ namespace vorna
 
             void create_surface_step()
             {
-                if ( done_ )
+                if( done_ )
                 {
                     throw CorvaneException(
                         "[SurfaceMeshMerger::create_surface_step] The "
@@ -121,7 +122,7 @@ namespace vorna
             index_t vertex_in_merged( index_t surface, index_t vertex ) const
             {
                 check( surface, "SurfaceMeshMerger::vertex_in_merged" );
-                if ( vertex >= surfaces_[surface].get().nb_vertices() )
+                if( vertex >= surfaces_[surface].get().nb_vertices() )
                 {
                     throw CorvaneException(
                         "[SurfaceMeshMerger::vertex_in_merged] Invalid vertex ",
@@ -135,7 +136,7 @@ namespace vorna
             index_t polygon_in_merged( index_t surface, index_t polygon ) const
             {
                 check( surface, "SurfaceMeshMerger::polygon_in_merged" );
-                if ( polygon >= surfaces_[surface].get().nb_polygons() )
+                if( polygon >= surfaces_[surface].get().nb_polygons() )
                 {
                     throw CorvaneException(
                         "[SurfaceMeshMerger::polygon_in_merged] Invalid "
@@ -150,14 +151,14 @@ namespace vorna
           private:
             MeshImpl merged_impl() const
             {
-                if ( surfaces_.empty() )
+                if( surfaces_.empty() )
                 {
                     return PolygonalSurface< D >::impl_name_static();
                 }
                 const auto type = surfaces_.front().get().type_name();
-                for ( const auto& surface : surfaces_ )
+                for( const auto& surface : surfaces_ )
                 {
-                    if ( surface.get().type_name() != type )
+                    if( surface.get().type_name() != type )
                     {
                         return PolygonalSurface< D >::impl_name_static();
                     }
@@ -167,12 +168,12 @@ namespace vorna
 
             void check( index_t surface, const char* operation ) const
             {
-                if ( !done_ )
+                if( !done_ )
                 {
                     throw CorvaneException(
                         "[", operation, "] create_surface_step() has not run" );
                 }
-                if ( surface >= surfaces_.size() )
+                if( surface >= surfaces_.size() )
                 {
                     throw CorvaneException( "[",
                                             operation,
@@ -188,21 +189,21 @@ namespace vorna
             {
                 std::vector< Point< D > > points;
                 points.reserve( vertex_offsets_.back() );
-                for ( const auto& surface : surfaces_ )
+                for( const auto& surface : surfaces_ )
                 {
-                    for ( index_t v = 0; v < surface.get().nb_vertices(); v++ )
+                    for( index_t v = 0; v < surface.get().nb_vertices(); v++ )
                     {
                         points.push_back( surface.get().point( v ) );
                     }
                 }
-                if ( points.empty() )
+                if( points.empty() )
                 {
                     return;
                 }
                 const NNSearch< D > search{ std::move( points ) };
                 auto colocation = search.colocated_index_mapping( epsilon_ );
                 vertex_map_ = std::move( colocation.colocated_mapping );
-                for ( const auto& point : colocation.unique_points )
+                for( const auto& point : colocation.unique_points )
                 {
                     builder.create_point( point );
                 }
@@ -212,20 +213,20 @@ namespace vorna
             {
                 polygon_map_.reserve( polygon_offsets_.back() );
                 absl::flat_hash_map< Cycle, index_t > cycles;
-                for ( index_t s = 0; s < surfaces_.size(); s++ )
+                for( index_t s = 0; s < surfaces_.size(); s++ )
                 {
                     const auto& surface = surfaces_[s].get();
-                    for ( index_t p = 0; p < surface.nb_polygons(); p++ )
+                    for( index_t p = 0; p < surface.nb_polygons(); p++ )
                     {
                         Cycle cycle;
-                        for ( const auto v : surface.polygon_vertices( p ) )
+                        for( const auto v : surface.polygon_vertices( p ) )
                         {
                             cycle.push_back(
                                 vertex_map_[vertex_offsets_[s] + v] );
                         }
                         const auto inserted = cycles.emplace(
                             canonical_cycle( cycle ), merged_->nb_polygons() );
-                        if ( inserted.second )
+                        if( inserted.second )
                         {
                             builder.create_polygon( cycle );
                         }
@@ -238,35 +239,35 @@ namespace vorna
             {
                 const auto& merged = *merged_;
                 absl::flat_hash_map< std::array< index_t, 2 >, PairUse > uses;
-                for ( index_t p = 0; p < merged.nb_polygons(); p++ )
+                for( index_t p = 0; p < merged.nb_polygons(); p++ )
                 {
-                    for ( local_index_t e = 0; e < merged.nb_polygon_edges( p );
-                          e++ )
+                    for( local_index_t e = 0; e < merged.nb_polygon_edges( p );
+                         e++ )
                     {
                         const PolygonEdge edge{ p, e };
                         auto& use = uses[sorted_pair(
                             merged.polygon_edge_vertices( edge ) )];
-                        if ( use.count < 2 )
+                        if( use.count < 2 )
                         {
                             use.edges[use.count] = edge;
                         }
                         use.count++;
                     }
                 }
-                for ( index_t s = 0; s < surfaces_.size(); s++ )
+                for( index_t s = 0; s < surfaces_.size(); s++ )
                 {
                     const auto& surface = surfaces_[s].get();
-                    for ( index_t p = 0; p < surface.nb_polygons(); p++ )
+                    for( index_t p = 0; p < surface.nb_polygons(); p++ )
                     {
                         const auto merged_polygon =
                             polygon_map_[polygon_offsets_[s] + p];
-                        for ( local_index_t e = 0;
-                              e < surface.nb_polygon_edges( p );
-                              e++ )
+                        for( local_index_t e = 0;
+                             e < surface.nb_polygon_edges( p );
+                             e++ )
                         {
                             const auto adjacent =
                                 surface.polygon_adjacent( { p, e } );
-                            if ( !adjacent )
+                            if( !adjacent )
                             {
                                 continue;
                             }
@@ -274,22 +275,22 @@ namespace vorna
                                 polygon_map_[polygon_offsets_[s] + *adjacent];
                             auto pair =
                                 surface.polygon_edge_vertices( { p, e } );
-                            for ( auto& v : pair )
+                            for( auto& v : pair )
                             {
                                 v = vertex_map_[vertex_offsets_[s] + v];
                             }
                             const auto it = uses.find( sorted_pair( pair ) );
-                            if ( it == uses.end() || it->second.count != 2 )
+                            if( it == uses.end() || it->second.count != 2 )
                             {
                                 continue;
                             }
                             const auto& edges = it->second.edges;
                             const auto p0 = edges[0].polygon_id;
                             const auto p1 = edges[1].polygon_id;
-                            if ( ( p0 == merged_polygon &&
-                                   p1 == merged_adjacent ) ||
-                                 ( p1 == merged_polygon &&
-                                   p0 == merged_adjacent ) )
+                            if( ( p0 == merged_polygon &&
+                                  p1 == merged_adjacent ) ||
+                                ( p1 == merged_polygon &&
+                                  p0 == merged_adjacent ) )
                             {
                                 builder.set_polygon_adjacent( edges[0], p1 );
                                 builder.set_polygon_adjacent( edges[1], p0 );

@@ -1,5 +1,7 @@
 #include <vorna/mesh/vertex_set.h>
 
+#include <utility>
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/mesh/vertex_set_builder.h>
 
@@ -7,8 +9,22 @@ namespace vorna
 {
     VertexSet::VertexSet() = default;
     VertexSet::~VertexSet() = default;
-    VertexSet::VertexSet( VertexSet&& ) noexcept = default;
-    VertexSet& VertexSet::operator=( VertexSet&& ) noexcept = default;
+    // The source's per-vertex arrays leave with the move, so its count must
+    // go too: a moved-from mesh reads as empty instead of indexing nothing.
+    VertexSet::VertexSet( VertexSet&& other ) noexcept
+        : Identifier( std::move( other ) ),
+          nb_vertices_( std::exchange( other.nb_vertices_, 0 ) ),
+          vertex_attributes_( std::move( other.vertex_attributes_ ) )
+    {
+    }
+
+    VertexSet& VertexSet::operator=( VertexSet&& other ) noexcept
+    {
+        Identifier::operator=( std::move( other ) );
+        nb_vertices_ = std::exchange( other.nb_vertices_, 0 );
+        vertex_attributes_ = std::move( other.vertex_attributes_ );
+        return *this;
+    }
 
     void VertexSet::resize_vertices( index_t nb_vertices )
     {
@@ -43,7 +59,7 @@ namespace vorna
     index_t VertexSetBuilder::create_vertices( index_t nb )
     {
         const auto first = vertex_set_.nb_vertices();
-        if ( nb >= INVALID_INDEX - first )
+        if( nb >= INVALID_INDEX - first )
         {
             throw CorvaneException( "[VertexSetBuilder::create_vertices] Too "
                                     "many vertices requested: ",

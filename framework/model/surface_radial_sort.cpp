@@ -173,6 +173,11 @@ namespace vorna
             return result;
         }
         const auto& ends = curve.edge_vertices( 0 );
+        if ( ends[0] == INVALID_INDEX || ends[1] == INVALID_INDEX )
+        {
+            // An edge without both ends has no direction and no links.
+            return result;
+        }
         const auto& origin = curve.point( ends[0] );
         const Vector3D edge{ origin, curve.point( ends[1] ) };
         const auto edge_length = edge.length();

@@ -16,7 +16,7 @@ namespace
 {
     class CountingLibrary : public vorna::Library
     {
-    public:
+      public:
         void initialize()
         {
             call_initialize( "CountingLibrary" );
@@ -25,11 +25,11 @@ namespace
         std::atomic< int > runs{ 0 };
         int failures_left{ 0 };
 
-    private:
+      private:
         void do_initialize() override
         {
             runs++;
-            if( failures_left-- > 0 )
+            if ( failures_left-- > 0 )
             {
                 throw std::runtime_error{ "not yet" };
             }
@@ -43,14 +43,16 @@ namespace
         EXPECT_THROW( library.initialize(), std::runtime_error );
         EXPECT_FALSE( library.is_initialized() );
         std::vector< std::thread > threads;
-        for( int t = 0; t < 8; t++ )
+        for ( int t = 0; t < 8; t++ )
         {
-            threads.emplace_back( [&library] {
-                library.initialize();
-                EXPECT_TRUE( library.is_initialized() );
-            } );
+            threads.emplace_back(
+                [&library]
+                {
+                    library.initialize();
+                    EXPECT_TRUE( library.is_initialized() );
+                } );
         }
-        for( auto& thread : threads )
+        for ( auto& thread : threads )
         {
             thread.join();
         }
@@ -89,48 +91,51 @@ namespace
             ShapeFactory::create( "unknown", 1 );
             ADD_FAILURE() << "expected an exception";
         }
-        catch( const vorna::CorvaneException& error )
+        catch ( const vorna::CorvaneException& error )
         {
-            EXPECT_STREQ( error.what(), "[Factory::create] Factory does not "
-                                        "contain the requested key" );
+            EXPECT_STREQ( error.what(),
+                          "[Factory::create] Factory does not "
+                          "contain the requested key" );
         }
     }
 
     // A factory type used by no other test, so its first use is here.
     struct FreshKeyTag;
-    using FreshFactory = vorna::Factory<
-        vorna::NamedType< std::string, FreshKeyTag >, Shape, int >;
+    using FreshFactory = vorna::
+        Factory< vorna::NamedType< std::string, FreshKeyTag >, Shape, int >;
 
     TEST( Factory, ConcurrentFirstUseSharesOneFactory )
     {
         constexpr int nb_threads = 8;
         std::atomic< int > ready{ 0 };
         std::vector< std::thread > threads;
-        for( int t = 0; t < nb_threads; t++ )
+        for ( int t = 0; t < nb_threads; t++ )
         {
-            threads.emplace_back( [t, &ready] {
-                ready++;
-                while( ready < nb_threads )
+            threads.emplace_back(
+                [t, &ready]
                 {
-                }
-                if( t % 2 == 0 )
-                {
-                    FreshFactory::register_creator< KindOf< 1 > >(
-                        std::to_string( t ) );
-                }
-                else
-                {
-                    EXPECT_THROW( FreshFactory::create( "none", 1 ),
-                        vorna::CorvaneException );
-                }
-            } );
+                    ready++;
+                    while ( ready < nb_threads )
+                    {
+                    }
+                    if ( t % 2 == 0 )
+                    {
+                        FreshFactory::register_creator< KindOf< 1 > >(
+                            std::to_string( t ) );
+                    }
+                    else
+                    {
+                        EXPECT_THROW( FreshFactory::create( "none", 1 ),
+                                      vorna::CorvaneException );
+                    }
+                } );
         }
-        for( auto& thread : threads )
+        for ( auto& thread : threads )
         {
             thread.join();
         }
         // A second factory would have lost some registrations.
-        for( int t = 0; t < nb_threads; t += 2 )
+        for ( int t = 0; t < nb_threads; t += 2 )
         {
             EXPECT_TRUE( FreshFactory::has_creator( std::to_string( t ) ) );
         }

@@ -18,7 +18,7 @@ namespace
     TEST( Uuid, FreshValuesAreDistinctAndRoundTrip )
     {
         absl::flat_hash_set< uuid > seen;
-        for( int i = 0; i < 1000; i++ )
+        for ( int i = 0; i < 1000; i++ )
         {
             const uuid id;
             EXPECT_TRUE( seen.insert( id ).second );
@@ -28,11 +28,11 @@ namespace
         const uuid parsed{ "0123ABCD-4567-89ab-cdef-0123456789AB" };
         EXPECT_EQ( parsed.string(), "0123abcd-4567-89ab-cdef-0123456789ab" );
         EXPECT_EQ( absl::Hash< uuid >{}( parsed ),
-            absl::Hash< uuid >{}( uuid{ parsed.string() } ) );
+                   absl::Hash< uuid >{}( uuid{ parsed.string() } ) );
         EXPECT_THROW( uuid{ "0123abcd-4567-89ab-cdef-0123456789a" },
-            vorna::CorvaneException );
+                      vorna::CorvaneException );
         EXPECT_THROW( uuid{ "0123abcd_4567-89ab-cdef-0123456789ag" },
-            vorna::CorvaneException );
+                      vorna::CorvaneException );
     }
 
     TEST( NamedType, ComparesAndHashesByValue )
@@ -41,7 +41,7 @@ namespace
         vorna::MeshImpl other = std::string{ "DefaultTriangulatedSurface3D" };
         EXPECT_EQ( impl, other );
         EXPECT_EQ( absl::Hash< vorna::MeshImpl >{}( impl ),
-            absl::Hash< vorna::MeshImpl >{}( other ) );
+                   absl::Hash< vorna::MeshImpl >{}( other ) );
         other.get() += "X";
         EXPECT_NE( impl, other );
         EXPECT_LT( impl, other );
@@ -54,9 +54,9 @@ namespace
     {
         using Level = vorna::Logger::Level;
         std::vector< std::pair< Level, std::string > > lines;
-        vorna::Logger::set_sink( [&]( Level level, absl::string_view text ) {
-            lines.emplace_back( level, std::string{ text } );
-        } );
+        vorna::Logger::set_sink(
+            [&]( Level level, absl::string_view text )
+            { lines.emplace_back( level, std::string{ text } ); } );
         EXPECT_EQ( vorna::Logger::level(), Level::info );
         vorna::Logger::log_debug( "hidden" );
         vorna::Logger::log_warn( "[build_blocks] shown" );
@@ -68,7 +68,8 @@ namespace
         vorna::Logger::set_level( Level::info );
         ASSERT_EQ( lines.size(), 2u );
         EXPECT_EQ( lines[0],
-            std::make_pair( Level::warn, std::string{ "[build_blocks] shown" } ) );
+                   std::make_pair( Level::warn,
+                                   std::string{ "[build_blocks] shown" } ) );
         EXPECT_EQ( lines[1].first, Level::trace );
     }
 } // namespace

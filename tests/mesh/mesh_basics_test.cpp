@@ -26,16 +26,16 @@ namespace vorna
 
     TEST( MeshFactory, TypesDefaultsAndCreation )
     {
-        for ( const auto* type : { "PointSet2D",
-                                   "PointSet3D",
-                                   "EdgedCurve2D",
-                                   "EdgedCurve3D",
-                                   "PolygonalSurface2D",
-                                   "PolygonalSurface3D",
-                                   "TriangulatedSurface2D",
-                                   "TriangulatedSurface3D",
-                                   "PolyhedralSolid3D",
-                                   "TetrahedralSolid3D" } )
+        for( const auto* type : { "PointSet2D",
+                                  "PointSet3D",
+                                  "EdgedCurve2D",
+                                  "EdgedCurve3D",
+                                  "PolygonalSurface2D",
+                                  "PolygonalSurface3D",
+                                  "TriangulatedSurface2D",
+                                  "TriangulatedSurface3D",
+                                  "PolyhedralSolid3D",
+                                  "TetrahedralSolid3D" } )
         {
             const auto impl = MeshFactory::default_impl( type );
             EXPECT_EQ( impl.get(), absl::StrCat( "Default", type ) );
@@ -164,5 +164,21 @@ namespace vorna
         PolygonalSurface< 3 > moved{ std::move( surface ) };
         EXPECT_EQ( moved.nb_polygons(), 1u );
         EXPECT_EQ( moved.polygons_around_vertex( 2 ).size(), 1u );
+
+        // The moved-from mesh reads as empty: its queries throw instead of
+        // indexing storage that left with the move.
+        EXPECT_EQ( surface.nb_vertices(), 0u );
+        EXPECT_EQ( surface.nb_polygons(), 0u );
+        EXPECT_THROW( surface.point( 0 ), CorvaneException );
+        EXPECT_THROW( surface.polygons_around_vertex( 0 ), CorvaneException );
+
+        EdgedCurve< 3 > curve;
+        EdgedCurveBuilder< 3 >::create( curve )->create_point(
+            Point< 3 >{ { 1, 2, 3 } } );
+        EdgedCurve< 3 > assigned;
+        assigned = std::move( curve );
+        EXPECT_EQ( assigned.point( 0 ), ( Point< 3 >{ { 1, 2, 3 } } ) );
+        EXPECT_EQ( curve.nb_vertices(), 0u );
+        EXPECT_THROW( curve.point( 0 ), CorvaneException );
     }
 } // namespace vorna

@@ -1,4 +1,6 @@
+#include <cmath>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -29,15 +31,15 @@ namespace vorna
                     ? SurfaceMesh< 3 >::create( "DefaultTriangulatedSurface3D" )
                     : SurfaceMesh< 3 >::create();
             auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
-            for ( const auto& xyz : points )
+            for( const auto& xyz : points )
             {
                 builder->create_point( Point< 3 >{ xyz } );
             }
-            for ( const auto& polygon : polygons )
+            for( const auto& polygon : polygons )
             {
                 builder->create_polygon( polygon );
             }
-            if ( adjacency )
+            if( adjacency )
             {
                 builder->compute_polygon_adjacencies();
             }
@@ -48,12 +50,12 @@ namespace vorna
         // other way.
         void expect_consistent( const SurfaceMesh< 3 >& mesh )
         {
-            for ( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
             {
-                for ( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
                 {
                     const auto other = mesh.polygon_adjacent_edge( { p, e } );
-                    if ( !other )
+                    if( !other )
                     {
                         continue;
                     }
@@ -84,7 +86,7 @@ namespace vorna
         auto attribute = std::make_shared< test::IndexAttribute >();
         mesh->polygon_attribute_manager().register_attribute( attribute,
                                                               "tag" );
-        for ( index_t p = 0; p < 4; p++ )
+        for( index_t p = 0; p < 4; p++ )
         {
             attribute->set_value( p, 10 + p );
         }
@@ -103,11 +105,11 @@ namespace vorna
         // Adjacency moved with the edges: edge k goes to edge n-1-k.
         EXPECT_EQ( mesh->polygon_adjacent( { 1, 2 } ), 0u );
         EXPECT_EQ( mesh->polygon_adjacent( { 1, 0 } ), 2u );
-        for ( index_t p = 0; p < 3; p++ )
+        for( index_t p = 0; p < 3; p++ )
         {
             EXPECT_DOUBLE_EQ( mesh->polygon_normal( p ).value( 2 ), 1. );
         }
-        for ( index_t p = 0; p < 4; p++ )
+        for( index_t p = 0; p < 4; p++ )
         {
             EXPECT_EQ( attribute->value( p ), 10 + p );
         }
@@ -134,6 +136,56 @@ namespace vorna
         EXPECT_NO_THROW( repair_polygon_orientations( *mesh ) );
         EXPECT_EQ( mesh->polygon_vertices( 0 ),
                    ( std::vector< index_t >{ 0, 2, 3, 1 } ) );
+    }
+
+    TEST( RepairPolygonOrientations, KeepsVertexUsesAroundAHighValenceVertex )
+    {
+        // A closed fan of alternately reversed triangles around vertex 0,
+        // and a pentagon using vertex z twice hung on the first triangle's
+        // edge (1, 2), which it runs the same way.
+        constexpr index_t nb_rim = 2000;
+        Points points{ { 0, 0, 0 } };
+        Polygons polygons;
+        for( index_t i = 0; i < nb_rim; i++ )
+        {
+            const auto angle = 6.283185307179586 * i / nb_rim;
+            points.push_back( { std::cos( angle ), std::sin( angle ), 0 } );
+            const index_t a = 1 + i;
+            const index_t b = 1 + ( i + 1 ) % nb_rim;
+            polygons.push_back( i % 2 == 0
+                                    ? std::vector< index_t >{ 0, a, b }
+                                    : std::vector< index_t >{ a, 0, b } );
+        }
+        const index_t z = nb_rim + 1;
+        const index_t w = nb_rim + 2;
+        points.push_back( { 2, 0, 0 } );
+        points.push_back( { 2, 1, 0 } );
+        polygons.push_back( { 1, 2, z, w, z } );
+        auto mesh = make_surface( points, polygons );
+
+        repair_polygon_orientations( *mesh );
+
+        for( index_t p = 0; p < nb_rim; p++ )
+        {
+            EXPECT_DOUBLE_EQ( mesh->polygon_normal( p ).value( 2 ), 1. ) << p;
+        }
+        EXPECT_EQ( mesh->polygon_vertices( nb_rim ),
+                   ( std::vector< index_t >{ 1, z, w, z, 2 } ) );
+        EXPECT_EQ( mesh->polygon_adjacent( { nb_rim, 4 } ), 0u );
+        expect_consistent( *mesh );
+        // Each vertex lists exactly its uses, ascending.
+        std::vector< PolygonsAroundVertex > uses( mesh->nb_vertices() );
+        for( index_t p = 0; p < mesh->nb_polygons(); p++ )
+        {
+            for( local_index_t k = 0; k < mesh->nb_polygon_vertices( p ); k++ )
+            {
+                uses[mesh->polygon_vertex( { p, k } )].emplace_back( p, k );
+            }
+        }
+        for( index_t v = 0; v < mesh->nb_vertices(); v++ )
+        {
+            EXPECT_EQ( mesh->polygons_around_vertex( v ), uses[v] ) << v;
+        }
     }
 
     TEST( SurfaceMeshMerger, TouchingMeshesMeetAlongBorders )
@@ -245,7 +297,17 @@ namespace vorna
         merger.create_surface_step();
         EXPECT_EQ( merger.merged().nb_vertices(), 0u );
         EXPECT_EQ( merger.merged().type_name().get(), "PolygonalSurface2D" );
-        EXPECT_THROW( ( detail::SurfaceMeshMerger< 2 >{ {}, -1. } ),
-                      CorvaneException );
+        try
+        {
+            detail::SurfaceMeshMerger< 2 >{ {}, -1. };
+            ADD_FAILURE() << "a negative epsilon must throw";
+        }
+        catch( const CorvaneException& error )
+        {
+            EXPECT_EQ( std::string{ error.what() }.rfind(
+                           "[SurfaceMeshMerger::SurfaceMeshMerger] ", 0 ),
+                       0u )
+                << error.what();
+        }
     }
 } // namespace vorna

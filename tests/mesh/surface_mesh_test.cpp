@@ -1,3 +1,4 @@
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -25,13 +26,13 @@ namespace vorna
         {
             auto mesh = SurfaceMesh< 3 >::create();
             auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
-            for ( const auto& xyz :
-                  std::vector< std::array< double, 3 > >{ { 0, 0, 0 },
-                                                          { 1, 0, 0 },
-                                                          { 2, 0, 0 },
-                                                          { 0, 1, 0 },
-                                                          { 1, 1, 0 },
-                                                          { 2, 1, 0 } } )
+            for( const auto& xyz :
+                 std::vector< std::array< double, 3 > >{ { 0, 0, 0 },
+                                                         { 1, 0, 0 },
+                                                         { 2, 0, 0 },
+                                                         { 0, 1, 0 },
+                                                         { 1, 1, 0 },
+                                                         { 2, 1, 0 } } )
             {
                 builder->create_point( Point< 3 >{ xyz } );
             }
@@ -79,7 +80,7 @@ namespace vorna
         EXPECT_FALSE( mesh->polygon_adjacent_edge( { 0, 0 } ) );
         EXPECT_TRUE( mesh->is_edge_on_border( { 2, 1 } ) );
         EXPECT_FALSE( mesh->is_edge_on_border( { 2, 2 } ) );
-        for ( index_t v = 0; v < mesh->nb_vertices(); v++ )
+        for( index_t v = 0; v < mesh->nb_vertices(); v++ )
         {
             EXPECT_TRUE( mesh->is_vertex_on_border( v ) ) << v;
         }
@@ -121,9 +122,9 @@ namespace vorna
         builder->create_polygon( { 0, 1, 4 } );
         builder->set_polygon_adjacent( { 0, 1 }, 2 );
         builder->compute_polygon_adjacencies();
-        for ( index_t p = 0; p < 3; p++ )
+        for( index_t p = 0; p < 3; p++ )
         {
-            for ( local_index_t e = 0; e < 3; e++ )
+            for( local_index_t e = 0; e < 3; e++ )
             {
                 EXPECT_TRUE( mesh->is_edge_on_border( { p, e } ) ) << p << e;
             }
@@ -145,18 +146,30 @@ namespace vorna
         auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
         const auto flat = builder->create_polygon( { 0, 1, 2 } );
         const auto repeated = builder->create_polygon( { 0, 0, 4 } );
-        for ( const auto p : { flat, repeated } )
+        for( const auto p : { flat, repeated } )
         {
             EXPECT_FALSE( mesh->new_polygon_normal( p ) );
             EXPECT_THROW( mesh->polygon_normal( p ), CorvaneException );
             EXPECT_DOUBLE_EQ( mesh->polygon_area( p ), 0. );
         }
 
+        // A non-finite point leaves no direction: no normal, not a NaN one.
+        const auto lost = builder->create_point( Point< 3 >{
+            { std::numeric_limits< double >::quiet_NaN(), 0, 0 } } );
+        const auto far = builder->create_point(
+            Point< 3 >{ { std::numeric_limits< double >::infinity(), 0, 1 } } );
+        for( const auto p : { builder->create_polygon( { 0, 1, lost } ),
+                              builder->create_polygon( { 0, 1, far } ) } )
+        {
+            EXPECT_FALSE( mesh->new_polygon_normal( p ) );
+            EXPECT_THROW( mesh->polygon_normal( p ), CorvaneException );
+        }
+
         // Non-convex 2D polygon, clockwise: shoelace area is absolute.
         auto plane = SurfaceMesh< 2 >::create();
         auto plane_builder = SurfaceMeshBuilder< 2 >::create( *plane );
-        for ( const auto& xy : std::vector< std::array< double, 2 > >{
-                  { 0, 0 }, { 0, 2 }, { 1, 1 }, { 2, 2 }, { 2, 0 } } )
+        for( const auto& xy : std::vector< std::array< double, 2 > >{
+                 { 0, 0 }, { 0, 2 }, { 1, 1 }, { 2, 2 }, { 2, 0 } } )
         {
             plane_builder->create_point( Point< 2 >{ xy } );
         }
@@ -189,7 +202,7 @@ namespace vorna
             builder->create_polygon( { 0, 1 } );
             FAIL();
         }
-        catch ( const CorvaneException& error )
+        catch( const CorvaneException& error )
         {
             EXPECT_EQ( std::string{ error.what() }.rfind(
                            "[SurfaceMeshBuilder::create_polygon]", 0 ),
@@ -268,16 +281,16 @@ namespace vorna
         constexpr index_t size = 60;
         auto mesh = SurfaceMesh< 3 >::create( "DefaultTriangulatedSurface3D" );
         auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
-        for ( index_t j = 0; j <= size; j++ )
+        for( index_t j = 0; j <= size; j++ )
         {
-            for ( index_t i = 0; i <= size; i++ )
+            for( index_t i = 0; i <= size; i++ )
             {
                 builder->create_point( Point< 3 >{ { 1. * i, 1. * j, 0 } } );
             }
         }
-        for ( index_t j = 0; j < size; j++ )
+        for( index_t j = 0; j < size; j++ )
         {
-            for ( index_t i = 0; i < size; i++ )
+            for( index_t i = 0; i < size; i++ )
             {
                 const auto v = j * ( size + 1 ) + i;
                 builder->create_polygon( { v, v + 1, v + size + 2 } );
@@ -287,9 +300,9 @@ namespace vorna
         builder->compute_polygon_adjacencies();
         const auto nb_polygons = mesh->nb_polygons();
         index_t nb_borders{ 0 };
-        for ( index_t p = 0; p < nb_polygons; p++ )
+        for( index_t p = 0; p < nb_polygons; p++ )
         {
-            for ( local_index_t e = 0; e < 3; e++ )
+            for( local_index_t e = 0; e < 3; e++ )
             {
                 nb_borders += mesh->is_edge_on_border( { p, e } ) ? 1 : 0;
             }
@@ -297,17 +310,17 @@ namespace vorna
         ASSERT_EQ( nb_borders, 4 * size );
         constexpr index_t nb_threads = 4;
         std::vector< std::thread > threads;
-        for ( index_t t = 0; t < nb_threads; t++ )
+        for( index_t t = 0; t < nb_threads; t++ )
         {
             threads.emplace_back(
                 [&, t]
                 {
-                    for ( auto p = t; p < nb_polygons; p += nb_threads )
+                    for( auto p = t; p < nb_polygons; p += nb_threads )
                     {
-                        for ( local_index_t e = 0; e < 3; e++ )
+                        for( local_index_t e = 0; e < 3; e++ )
                         {
                             // Read our own adjacency while others write theirs.
-                            if ( mesh->polygon_adjacent( { p, e } ) )
+                            if( mesh->polygon_adjacent( { p, e } ) )
                             {
                                 builder->unset_polygon_adjacent( { p, e } );
                             }
@@ -315,13 +328,13 @@ namespace vorna
                     }
                 } );
         }
-        for ( auto& thread : threads )
+        for( auto& thread : threads )
         {
             thread.join();
         }
-        for ( index_t p = 0; p < nb_polygons; p++ )
+        for( index_t p = 0; p < nb_polygons; p++ )
         {
-            for ( local_index_t e = 0; e < 3; e++ )
+            for( local_index_t e = 0; e < 3; e++ )
             {
                 ASSERT_TRUE( mesh->is_edge_on_border( { p, e } ) );
             }

@@ -25,20 +25,20 @@ namespace
     // Adds grid points by integer coordinates, once each.
     class GridPoints
     {
-    public:
+      public:
         GridPoints( SurfaceMeshBuilder< 3 >& builder,
-            const Point3D& min,
-            const Point3D& max,
-            index_t cells )
+                    const Point3D& min,
+                    const Point3D& max,
+                    index_t cells )
             : builder_( builder ), min_( min ), max_( max ), cells_( cells )
         {
         }
 
         index_t vertex( std::array< index_t, 3 > grid )
         {
-            const auto key = ( static_cast< std::uint64_t >( grid[0] ) << 42 )
-                             | ( static_cast< std::uint64_t >( grid[1] ) << 21 )
-                             | grid[2];
+            const auto key = ( static_cast< std::uint64_t >( grid[0] ) << 42 ) |
+                             ( static_cast< std::uint64_t >( grid[1] ) << 21 ) |
+                             grid[2];
             const auto found = vertices_.find( key );
             if( found != vertices_.end() )
             {
@@ -48,14 +48,16 @@ namespace
             for( const index_t axis : { 0u, 1u, 2u } )
             {
                 values[axis] = grid_coordinate( min_.value( axis ),
-                    max_.value( axis ), grid[axis], cells_ );
+                                                max_.value( axis ),
+                                                grid[axis],
+                                                cells_ );
             }
             const auto vertex = builder_.create_point( Point3D{ values } );
             vertices_.emplace( key, vertex );
             return vertex;
         }
 
-    private:
+      private:
         SurfaceMeshBuilder< 3 >& builder_;
         Point3D min_;
         Point3D max_;
@@ -67,11 +69,11 @@ namespace
     // each; with axes b, c following `axis` cyclically, (b, c) order gives
     // a normal along +axis.
     void add_box_face( SurfaceMeshBuilder< 3 >& builder,
-        GridPoints& points,
-        index_t axis,
-        bool at_max,
-        index_t cells,
-        bool inward )
+                       GridPoints& points,
+                       index_t axis,
+                       bool at_max,
+                       index_t cells,
+                       bool inward )
     {
         const index_t b = ( axis + 1 ) % 3;
         const index_t c = ( axis + 2 ) % 3;
@@ -80,7 +82,8 @@ namespace
         {
             for( index_t j = 0; j < cells; j++ )
             {
-                const auto corner = [&]( index_t di, index_t dj ) {
+                const auto corner = [&]( index_t di, index_t dj )
+                {
                     std::array< index_t, 3 > grid;
                     grid[axis] = at_max ? cells : 0;
                     grid[b] = i + di;
@@ -105,11 +108,11 @@ namespace
         }
     }
 
-    std::unique_ptr< SurfaceMesh< 3 > > new_triangulated_surface(
-        absl::string_view name )
+    std::unique_ptr< SurfaceMesh< 3 > >
+    new_triangulated_surface( absl::string_view name )
     {
-        auto mesh =
-            SurfaceMesh< 3 >::create( TriangulatedSurface< 3 >::impl_name_static() );
+        auto mesh = SurfaceMesh< 3 >::create(
+            TriangulatedSurface< 3 >::impl_name_static() );
         SurfaceMeshBuilder< 3 >::create( *mesh )->set_name( name );
         return mesh;
     }
@@ -119,11 +122,12 @@ namespace vorna
 {
     namespace test
     {
-        std::unique_ptr< SurfaceMesh< 3 > > make_box_mesh( const Point3D& min,
-            const Point3D& max,
-            index_t cells,
-            bool inward,
-            absl::string_view name )
+        std::unique_ptr< SurfaceMesh< 3 > >
+        make_box_mesh( const Point3D& min,
+                       const Point3D& max,
+                       index_t cells,
+                       bool inward,
+                       absl::string_view name )
         {
             auto mesh = new_triangulated_surface( name );
             auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
@@ -132,19 +136,20 @@ namespace vorna
             {
                 for( const bool at_max : { false, true } )
                 {
-                    add_box_face( *builder, points, axis, at_max, cells, inward );
+                    add_box_face(
+                        *builder, points, axis, at_max, cells, inward );
                 }
             }
             builder->compute_polygon_adjacencies();
             return mesh;
         }
 
-        std::vector< std::unique_ptr< SurfaceMesh< 3 > > > make_box_faces(
-            const Point3D& min,
-            const Point3D& max,
-            index_t cells,
-            std::array< bool, 6 > inward,
-            absl::string_view name )
+        std::vector< std::unique_ptr< SurfaceMesh< 3 > > >
+        make_box_faces( const Point3D& min,
+                        const Point3D& max,
+                        index_t cells,
+                        std::array< bool, 6 > inward,
+                        absl::string_view name )
         {
             std::vector< std::unique_ptr< SurfaceMesh< 3 > > > faces;
             for( const index_t axis : { 0u, 1u, 2u } )
@@ -154,8 +159,12 @@ namespace vorna
                     auto mesh = new_triangulated_surface( name );
                     auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
                     GridPoints points{ *builder, min, max, cells };
-                    add_box_face( *builder, points, axis, at_max, cells,
-                        inward[faces.size()] );
+                    add_box_face( *builder,
+                                  points,
+                                  axis,
+                                  at_max,
+                                  cells,
+                                  inward[faces.size()] );
                     builder->compute_polygon_adjacencies();
                     faces.push_back( std::move( mesh ) );
                 }
@@ -163,13 +172,13 @@ namespace vorna
             return faces;
         }
 
-        std::unique_ptr< SurfaceMesh< 3 > > make_grid_sheet(
-            const Point3D& origin,
-            const Vector3D& u,
-            const Vector3D& v,
-            index_t nu,
-            index_t nv,
-            absl::string_view name )
+        std::unique_ptr< SurfaceMesh< 3 > >
+        make_grid_sheet( const Point3D& origin,
+                         const Vector3D& u,
+                         const Vector3D& v,
+                         index_t nu,
+                         index_t nv,
+                         absl::string_view name )
         {
             auto mesh = new_triangulated_surface( name );
             auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
@@ -181,24 +190,25 @@ namespace vorna
                     for( const index_t axis : { 0u, 1u, 2u } )
                     {
                         values[axis] =
-                            origin.value( axis )
-                            + u.value( axis ) * static_cast< double >( i ) / nu
-                            + v.value( axis ) * static_cast< double >( j ) / nv;
+                            origin.value( axis ) +
+                            u.value( axis ) * static_cast< double >( i ) / nu +
+                            v.value( axis ) * static_cast< double >( j ) / nv;
                     }
                     builder->create_point( Point3D{ values } );
                 }
             }
-            const auto vertex = [nu]( index_t i, index_t j ) {
-                return j * ( nu + 1 ) + i;
-            };
+            const auto vertex = [nu]( index_t i, index_t j )
+            { return j * ( nu + 1 ) + i; };
             for( index_t j = 0; j < nv; j++ )
             {
                 for( index_t i = 0; i < nu; i++ )
                 {
                     builder->create_polygon( { vertex( i, j ),
-                        vertex( i + 1, j ), vertex( i + 1, j + 1 ) } );
+                                               vertex( i + 1, j ),
+                                               vertex( i + 1, j + 1 ) } );
                     builder->create_polygon( { vertex( i, j ),
-                        vertex( i + 1, j + 1 ), vertex( i, j + 1 ) } );
+                                               vertex( i + 1, j + 1 ),
+                                               vertex( i, j + 1 ) } );
                 }
             }
             builder->compute_polygon_adjacencies();
@@ -210,10 +220,11 @@ namespace vorna
               previous_level_{ Logger::level() }
         {
             Logger::set_level( Logger::Level::trace );
-            Logger::set_sink( [lines = lines_]( Logger::Level level,
-                                  absl::string_view text ) {
-                lines->push_back( { level, std::string{ text } } );
-            } );
+            Logger::set_sink(
+                [lines = lines_]( Logger::Level level, absl::string_view text )
+                {
+                    lines->push_back( { level, std::string{ text } } );
+                } );
         }
 
         LogCapture::~LogCapture()
@@ -222,8 +233,8 @@ namespace vorna
             Logger::set_level( previous_level_ );
         }
 
-        index_t LogCapture::count(
-            Logger::Level level, absl::string_view text ) const
+        index_t LogCapture::count( Logger::Level level,
+                                   absl::string_view text ) const
         {
             index_t result{ 0 };
             for( const auto& line : *lines_ )
@@ -236,8 +247,8 @@ namespace vorna
             return result;
         }
 
-        std::unique_ptr< EdgedCurve< 3 > > make_polyline(
-            const std::vector< Point3D >& points, bool closed )
+        std::unique_ptr< EdgedCurve< 3 > >
+        make_polyline( const std::vector< Point3D >& points, bool closed )
         {
             auto curve = EdgedCurve< 3 >::create();
             auto builder = EdgedCurveBuilder< 3 >::create( *curve );

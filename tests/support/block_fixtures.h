@@ -24,41 +24,43 @@ namespace vorna
         /// Closed triangulated box surface, welded, with `cells` x `cells`
         /// squares per face, each cut into two triangles. Normals point
         /// outwards unless `inward`.
-        std::unique_ptr< SurfaceMesh< 3 > > make_box_mesh( const Point3D& min,
-            const Point3D& max,
-            index_t cells = 1,
-            bool inward = false,
-            absl::string_view name = "" );
+        std::unique_ptr< SurfaceMesh< 3 > >
+        make_box_mesh( const Point3D& min,
+                       const Point3D& max,
+                       index_t cells = 1,
+                       bool inward = false,
+                       absl::string_view name = "" );
 
         /// The six faces of a box as six separate triangulated grids of
         /// `cells` x `cells` squares, in the order -x, +x, -y, +y, -z, +z.
         /// Face f points outwards unless `inward[f]`.
-        std::vector< std::unique_ptr< SurfaceMesh< 3 > > > make_box_faces(
-            const Point3D& min,
-            const Point3D& max,
-            index_t cells = 1,
-            std::array< bool, 6 > inward = {},
-            absl::string_view name = "" );
+        std::vector< std::unique_ptr< SurfaceMesh< 3 > > >
+        make_box_faces( const Point3D& min,
+                        const Point3D& max,
+                        index_t cells = 1,
+                        std::array< bool, 6 > inward = {},
+                        absl::string_view name = "" );
 
         /// Flat triangulated grid of the points origin + i/nu * u + j/nv * v,
         /// normals along u x v.
-        std::unique_ptr< SurfaceMesh< 3 > > make_grid_sheet(
-            const Point3D& origin,
-            const Vector3D& u,
-            const Vector3D& v,
-            index_t nu,
-            index_t nv,
-            absl::string_view name = "" );
+        std::unique_ptr< SurfaceMesh< 3 > >
+        make_grid_sheet( const Point3D& origin,
+                         const Vector3D& u,
+                         const Vector3D& v,
+                         index_t nu,
+                         index_t nv,
+                         absl::string_view name = "" );
 
         /// Polyline through the points, closed back to the first if asked.
-        std::unique_ptr< EdgedCurve< 3 > > make_polyline(
-            const std::vector< Point3D >& points, bool closed = false );
+        std::unique_ptr< EdgedCurve< 3 > >
+        make_polyline( const std::vector< Point3D >& points,
+                       bool closed = false );
 
         /// Collects every log line (at every level) while it lives, then
         /// restores the default sink and the previous level.
         class LogCapture
         {
-        public:
+          public:
             struct Line
             {
                 Logger::Level level;
@@ -78,14 +80,14 @@ namespace vorna
             /// Number of lines logged at that level with exactly that text.
             index_t count( Logger::Level level, absl::string_view text ) const;
 
-        private:
+          private:
             std::shared_ptr< std::vector< Line > > lines_;
             Logger::Level previous_level_;
         };
 
         template < typename Mesh >
-        std::vector< std::reference_wrapper< const Mesh > > as_references(
-            const std::vector< std::unique_ptr< Mesh > >& meshes )
+        std::vector< std::reference_wrapper< const Mesh > >
+        as_references( const std::vector< std::unique_ptr< Mesh > >& meshes )
         {
             std::vector< std::reference_wrapper< const Mesh > > references;
             references.reserve( meshes.size() );

@@ -27,22 +27,23 @@ namespace vorna
             } };
 
             void add_cube( std::vector< Point< 3 > >& points,
-                std::vector< std::array< index_t, 3 > >& triangles,
-                const Point< 3 >& origin,
-                double size )
+                           std::vector< std::array< index_t, 3 > >& triangles,
+                           const Point< 3 >& origin,
+                           double size )
             {
                 const auto offset = static_cast< index_t >( points.size() );
                 for( index_t i = 0; i < 8; i++ )
                 {
                     points.push_back( Point< 3 >{
                         { origin.value( 0 ) + size * ( i & 1 ),
-                            origin.value( 1 ) + size * ( ( i >> 1 ) & 1 ),
-                            origin.value( 2 ) + size * ( i >> 2 ) } } );
+                          origin.value( 1 ) + size * ( ( i >> 1 ) & 1 ),
+                          origin.value( 2 ) + size * ( i >> 2 ) } } );
                 }
                 for( const auto& triangle : CUBE_TRIANGLES )
                 {
                     triangles.push_back( { triangle[0] + offset,
-                        triangle[1] + offset, triangle[2] + offset } );
+                                           triangle[1] + offset,
+                                           triangle[2] + offset } );
                 }
             }
 
@@ -100,8 +101,8 @@ namespace vorna
             return mesh;
         }
 
-        std::unique_ptr< SurfaceMesh< 3 > > closed_cube(
-            const Point< 3 >& origin, double size )
+        std::unique_ptr< SurfaceMesh< 3 > >
+        closed_cube( const Point< 3 >& origin, double size )
         {
             std::vector< Point< 3 > > points;
             std::vector< std::array< index_t, 3 > > triangles;
@@ -118,22 +119,23 @@ namespace vorna
             return triangulated_surface( points, triangles, "boxes" );
         }
 
-        std::unique_ptr< SurfaceMesh< 3 > > grid_sheet(
-            index_t nx, index_t ny, absl::string_view name )
+        std::unique_ptr< SurfaceMesh< 3 > >
+        grid_sheet( index_t nx, index_t ny, absl::string_view name )
         {
             auto mesh = grid< 3 >( nx, ny );
             SurfaceMeshBuilder< 3 >::create( *mesh )->set_name( name );
             return mesh;
         }
 
-        std::unique_ptr< SurfaceMesh< 2 > > grid_sheet_2d(
-            index_t nx, index_t ny )
+        std::unique_ptr< SurfaceMesh< 2 > > grid_sheet_2d( index_t nx,
+                                                           index_t ny )
         {
             return grid< 2 >( nx, ny );
         }
 
         template < index_t D >
-        void cut_adjacencies( SurfaceMesh< D >& mesh,
+        void cut_adjacencies(
+            SurfaceMesh< D >& mesh,
             const std::function< index_t( index_t ) >& region_of_polygon )
         {
             auto builder = SurfaceMeshBuilder< D >::create( mesh );
@@ -151,39 +153,47 @@ namespace vorna
             }
         }
 
-        template void cut_adjacencies( SurfaceMesh< 2 >&,
-            const std::function< index_t( index_t ) >& );
-        template void cut_adjacencies( SurfaceMesh< 3 >&,
-            const std::function< index_t( index_t ) >& );
+        template void
+        cut_adjacencies( SurfaceMesh< 2 >&,
+                         const std::function< index_t( index_t ) >& );
+        template void
+        cut_adjacencies( SurfaceMesh< 3 >&,
+                         const std::function< index_t( index_t ) >& );
 
-        std::unique_ptr< SurfaceMesh< 3 > > grid_sheet_in_regions(
-            index_t nx, index_t ny, index_t blocks )
+        std::unique_ptr< SurfaceMesh< 3 > >
+        grid_sheet_in_regions( index_t nx, index_t ny, index_t blocks )
         {
             auto mesh = grid_sheet( nx, ny );
             const auto block_x = std::max< index_t >( nx / blocks, 1 );
             const auto block_y = std::max< index_t >( ny / blocks, 1 );
-            cut_adjacencies< 3 >( *mesh, [=]( index_t polygon ) {
-                const auto cell = polygon / 2;
-                const auto bi = std::min( ( cell % nx ) / block_x, blocks - 1 );
-                const auto bj = std::min( ( cell / nx ) / block_y, blocks - 1 );
-                return bj * blocks + bi;
-            } );
+            cut_adjacencies< 3 >( *mesh,
+                                  [=]( index_t polygon )
+                                  {
+                                      const auto cell = polygon / 2;
+                                      const auto bi = std::min(
+                                          ( cell % nx ) / block_x, blocks - 1 );
+                                      const auto bj = std::min(
+                                          ( cell / nx ) / block_y, blocks - 1 );
+                                      return bj * blocks + bi;
+                                  } );
             return mesh;
         }
 
-        std::unique_ptr< SurfaceMesh< 3 > > sheet_with_cut(
-            index_t nx, index_t ny, index_t column )
+        std::unique_ptr< SurfaceMesh< 3 > >
+        sheet_with_cut( index_t nx, index_t ny, index_t column )
         {
             auto mesh = grid_sheet( nx, ny );
-            cut_adjacencies< 3 >( *mesh, [=]( index_t polygon ) {
-                return ( polygon / 2 ) % nx < column ? 0u : 1u;
-            } );
+            cut_adjacencies< 3 >( *mesh,
+                                  [=]( index_t polygon ) {
+                                      return ( polygon / 2 ) % nx < column ? 0u
+                                                                           : 1u;
+                                  } );
             return mesh;
         }
 
         std::pair< std::unique_ptr< SurfaceMesh< 3 > >,
-            std::unique_ptr< SurfaceMesh< 3 > > >
-            two_boxes_sharing_a_face()
+                   std::unique_ptr< SurfaceMesh< 3 > > >
+        two_boxes_sharing_a_face()
         {
             std::vector< Point< 3 > > points;
             std::vector< std::array< index_t, 3 > > triangles;
@@ -197,8 +207,8 @@ namespace vorna
         }
 
         template < index_t D >
-        std::unique_ptr< EdgedCurve< D > > polyline(
-            const std::vector< Point< D > >& points, bool closed )
+        std::unique_ptr< EdgedCurve< D > >
+        polyline( const std::vector< Point< D > >& points, bool closed )
         {
             auto curve = EdgedCurve< D >::create();
             auto builder = EdgedCurveBuilder< D >::create( *curve );
@@ -218,23 +228,23 @@ namespace vorna
             return curve;
         }
 
-        template std::unique_ptr< EdgedCurve< 2 > > polyline(
-            const std::vector< Point< 2 > >&, bool );
-        template std::unique_ptr< EdgedCurve< 3 > > polyline(
-            const std::vector< Point< 3 > >&, bool );
+        template std::unique_ptr< EdgedCurve< 2 > >
+        polyline( const std::vector< Point< 2 > >&, bool );
+        template std::unique_ptr< EdgedCurve< 3 > >
+        polyline( const std::vector< Point< 3 > >&, bool );
 
-        std::unique_ptr< EdgedCurve< 3 > > closed_square_curve(
-            double size, double height )
+        std::unique_ptr< EdgedCurve< 3 > > closed_square_curve( double size,
+                                                                double height )
         {
             return polyline< 3 >( { Point< 3 >{ { 0, 0, height } },
-                                      Point< 3 >{ { size, 0, height } },
-                                      Point< 3 >{ { size, size, height } },
-                                      Point< 3 >{ { 0, size, height } } },
-                true );
+                                    Point< 3 >{ { size, 0, height } },
+                                    Point< 3 >{ { size, size, height } },
+                                    Point< 3 >{ { 0, size, height } } },
+                                  true );
         }
 
-        std::unique_ptr< EdgedCurve< 3 > > curve_on_grid_border(
-            index_t length )
+        std::unique_ptr< EdgedCurve< 3 > >
+        curve_on_grid_border( index_t length )
         {
             std::vector< Point< 3 > > points;
             for( index_t i = 0; i <= length; i++ )

@@ -29,9 +29,9 @@ namespace vorna
         /// Closed cube [origin, origin + size]^3 made of 12 triangles over 8
         /// vertices, oriented outwards, adjacencies computed, one region.
         /// Vertex i is at origin + size * (i & 1, (i >> 1) & 1, i >> 2).
-        std::unique_ptr< SurfaceMesh< 3 > > closed_cube(
-            const Point< 3 >& origin = Point< 3 >{ { 0, 0, 0 } },
-            double size = 1 );
+        std::unique_ptr< SurfaceMesh< 3 > >
+        closed_cube( const Point< 3 >& origin = Point< 3 >{ { 0, 0, 0 } },
+                     double size = 1 );
 
         /// One mesh with two closed shells: the cube [0, 3]^3 and, nested
         /// inside it, the cube [1, 2]^3 (vertices 8 to 15, polygons 12 to
@@ -41,50 +41,51 @@ namespace vorna
         /// Open sheet in the plane z = 0 over [0, nx] x [0, ny]: vertex
         /// (i, j) is j * (nx + 1) + i; cell (i, j) holds triangles 2c and
         /// 2c + 1, c = j * nx + i. Adjacencies computed, one region.
-        std::unique_ptr< SurfaceMesh< 3 > > grid_sheet(
-            index_t nx, index_t ny, absl::string_view name = "sheet" );
+        std::unique_ptr< SurfaceMesh< 3 > >
+        grid_sheet( index_t nx, index_t ny, absl::string_view name = "sheet" );
 
         /// Same grid in 2D.
-        std::unique_ptr< SurfaceMesh< 2 > > grid_sheet_2d(
-            index_t nx, index_t ny );
+        std::unique_ptr< SurfaceMesh< 2 > > grid_sheet_2d( index_t nx,
+                                                           index_t ny );
 
         /// Removes, on both sides, every adjacency between two polygons
         /// whose regions differ.
         template < index_t D >
-        void cut_adjacencies( SurfaceMesh< D >& mesh,
+        void cut_adjacencies(
+            SurfaceMesh< D >& mesh,
             const std::function< index_t( index_t ) >& region_of_polygon );
 
         /// The grid sheet cut into blocks x blocks regions of whole cells
         /// (the last row and column of blocks take the remainder).
-        std::unique_ptr< SurfaceMesh< 3 > > grid_sheet_in_regions(
-            index_t nx, index_t ny, index_t blocks );
+        std::unique_ptr< SurfaceMesh< 3 > >
+        grid_sheet_in_regions( index_t nx, index_t ny, index_t blocks );
 
         /// grid_sheet(nx, ny) cut along the grid line x = column into two
         /// regions (cells with i < column, the others).
-        std::unique_ptr< SurfaceMesh< 3 > > sheet_with_cut(
-            index_t nx, index_t ny, index_t column );
+        std::unique_ptr< SurfaceMesh< 3 > >
+        sheet_with_cut( index_t nx, index_t ny, index_t column );
 
         /// Two closed boxes sharing the face x = 1, as two meshes named
         /// "left" ([0, 1]^3) and "right" ([1, 2] x [0, 1]^2), triangulated
         /// so that the shared face has the same two triangles in both.
         std::pair< std::unique_ptr< SurfaceMesh< 3 > >,
-            std::unique_ptr< SurfaceMesh< 3 > > >
-            two_boxes_sharing_a_face();
+                   std::unique_ptr< SurfaceMesh< 3 > > >
+        two_boxes_sharing_a_face();
 
         /// A polyline through the points; closed when `closed` (the last
         /// point joins the first, no repeated vertex).
         template < index_t D >
-        std::unique_ptr< EdgedCurve< D > > polyline(
-            const std::vector< Point< D > >& points, bool closed );
+        std::unique_ptr< EdgedCurve< D > >
+        polyline( const std::vector< Point< D > >& points, bool closed );
 
         /// Closed square curve of 4 edges in the plane z = height, around
         /// [0, size]^2.
-        std::unique_ptr< EdgedCurve< 3 > > closed_square_curve(
-            double size, double height );
+        std::unique_ptr< EdgedCurve< 3 > > closed_square_curve( double size,
+                                                                double height );
 
         /// Curve along the border y = 0 of grid_sheet(nx, ...) from x = 0 to
         /// x = length, one edge per cell.
-        std::unique_ptr< EdgedCurve< 3 > > curve_on_grid_border(
-            index_t length );
+        std::unique_ptr< EdgedCurve< 3 > >
+        curve_on_grid_border( index_t length );
     } // namespace test
 } // namespace vorna

@@ -43,8 +43,8 @@ namespace
         return Vector3D{ a, b }.length();
     }
 
-    Point3D component_point(
-        const BRep& brep, const ComponentMeshVertex& vertex )
+    Point3D component_point( const BRep& brep,
+                             const ComponentMeshVertex& vertex )
     {
         const auto& type = vertex.component_id.type().get();
         const auto& id = vertex.component_id.id();
@@ -61,7 +61,7 @@ namespace
 
     class Checker
     {
-    public:
+      public:
         explicit Checker( const BRep& brep ) : brep_( brep ) {}
 
         ::testing::AssertionResult run()
@@ -71,7 +71,8 @@ namespace
                 const auto& mesh = corner.mesh();
                 for( index_t v = 0; v < mesh.nb_vertices(); v++ )
                 {
-                    check_vertex( { corner.component_id(), v }, mesh.point( v ) );
+                    check_vertex( { corner.component_id(), v },
+                                  mesh.point( v ) );
                 }
             }
             for( const auto& line : brep_.lines() )
@@ -88,8 +89,8 @@ namespace
                 const auto& mesh = surface.mesh();
                 for( index_t v = 0; v < mesh.nb_vertices(); v++ )
                 {
-                    check_vertex(
-                        { surface.component_id(), v }, mesh.point( v ) );
+                    check_vertex( { surface.component_id(), v },
+                                  mesh.point( v ) );
                 }
                 check_surface_borders( surface );
             }
@@ -109,7 +110,7 @@ namespace
             return result;
         }
 
-    private:
+      private:
         template < typename... Parts >
         void fail( const Parts&... parts )
         {
@@ -120,20 +121,27 @@ namespace
             }
         }
 
-        void check_vertex( const ComponentMeshVertex& vertex, const Point3D& point )
+        void check_vertex( const ComponentMeshVertex& vertex,
+                           const Point3D& point )
         {
             const auto unique = brep_.unique_vertex( vertex );
             if( unique == INVALID_INDEX )
             {
-                fail( vertex.component_id.string(), " vertex ", vertex.vertex,
-                    " has no unique vertex" );
+                fail( vertex.component_id.string(),
+                      " vertex ",
+                      vertex.vertex,
+                      " has no unique vertex" );
                 return;
             }
             const auto& linked = brep_.component_mesh_vertices( unique );
-            if( std::find( linked.begin(), linked.end(), vertex ) == linked.end() )
+            if( std::find( linked.begin(), linked.end(), vertex ) ==
+                linked.end() )
             {
-                fail( vertex.component_id.string(), " vertex ", vertex.vertex,
-                    " is not listed by its unique vertex ", unique );
+                fail( vertex.component_id.string(),
+                      " vertex ",
+                      vertex.vertex,
+                      " is not listed by its unique vertex ",
+                      unique );
             }
             for( const auto& other : linked )
             {
@@ -141,13 +149,19 @@ namespace
                 {
                     continue;
                 }
-                if( distance( component_point( brep_, other ), point )
-                    > POINT_TOLERANCE )
+                if( distance( component_point( brep_, other ), point ) >
+                    POINT_TOLERANCE )
                 {
-                    fail( "unique vertex ", unique, " ties ",
-                        vertex.component_id.string(), " vertex ", vertex.vertex,
-                        " to the distant ", other.component_id.string(),
-                        " vertex ", other.vertex );
+                    fail( "unique vertex ",
+                          unique,
+                          " ties ",
+                          vertex.component_id.string(),
+                          " vertex ",
+                          vertex.vertex,
+                          " to the distant ",
+                          other.component_id.string(),
+                          " vertex ",
+                          other.vertex );
                 }
             }
         }
@@ -169,45 +183,54 @@ namespace
                 }
                 if( degree != 1 )
                 {
-                    fail( "line ", line.id().string(), " vertex ", v,
-                        " has degree ", degree );
+                    fail( "line ",
+                          line.id().string(),
+                          " vertex ",
+                          v,
+                          " has degree ",
+                          degree );
                     continue;
                 }
                 // An open end, or the two ends of a closed line where it
                 // starts again.
-                const auto unique = brep_.unique_vertex( { line.component_id(), v } );
+                const auto unique =
+                    brep_.unique_vertex( { line.component_id(), v } );
                 if( unique == INVALID_INDEX )
                 {
                     continue;
                 }
                 bool bounded{ false };
-                for( const auto& vertex : brep_.component_mesh_vertices( unique ) )
+                for( const auto& vertex :
+                     brep_.component_mesh_vertices( unique ) )
                 {
-                    if( vertex.component_id.type().get() == "Corner"
-                        && brep_.is_boundary(
-                            vertex.component_id.id(), line.id() ) )
+                    if( vertex.component_id.type().get() == "Corner" &&
+                        brep_.is_boundary( vertex.component_id.id(),
+                                           line.id() ) )
                     {
                         bounded = true;
                     }
                 }
                 if( !bounded && !is_closed_at( line, unique, v ) )
                 {
-                    fail( "line ", line.id().string(), " end vertex ", v,
-                        " is no corner bounding it" );
+                    fail( "line ",
+                          line.id().string(),
+                          " end vertex ",
+                          v,
+                          " is no corner bounding it" );
                 }
             }
         }
 
         // A closed line without corner starts and ends at one unique vertex.
-        bool is_closed_at(
-            const Line< 3 >& line, index_t unique, index_t end ) const
+        bool
+        is_closed_at( const Line< 3 >& line, index_t unique, index_t end ) const
         {
             const auto& mesh = line.mesh();
             for( index_t v = 0; v < mesh.nb_vertices(); v++ )
             {
-                if( v != end && mesh.edges_around_vertex( v ).size() == 1
-                    && brep_.unique_vertex( { line.component_id(), v } )
-                           == unique )
+                if( v != end && mesh.edges_around_vertex( v ).size() == 1 &&
+                    brep_.unique_vertex( { line.component_id(), v } ) ==
+                        unique )
                 {
                     return true;
                 }
@@ -215,7 +238,8 @@ namespace
             return false;
         }
 
-        absl::flat_hash_set< UniquePair > line_edge_pairs( const uuid& line_id ) const
+        absl::flat_hash_set< UniquePair >
+        line_edge_pairs( const uuid& line_id ) const
         {
             absl::flat_hash_set< UniquePair > pairs;
             const auto& line = brep_.line( line_id );
@@ -257,7 +281,8 @@ namespace
                     {
                         continue;
                     }
-                    const auto vertices = mesh.polygon_edge_vertices( { p, e } );
+                    const auto vertices =
+                        mesh.polygon_edge_vertices( { p, e } );
                     const auto pair = sorted_pair(
                         brep_.unique_vertex(
                             { surface.component_id(), vertices[0] } ),
@@ -265,9 +290,13 @@ namespace
                             { surface.component_id(), vertices[1] } ) );
                     if( !line_pairs.contains( pair ) )
                     {
-                        fail( "surface ", surface.id().string(),
-                            " border edge (", p, ", ", int{ e },
-                            ") runs along none of its lines" );
+                        fail( "surface ",
+                              surface.id().string(),
+                              " border edge (",
+                              p,
+                              ", ",
+                              int{ e },
+                              ") runs along none of its lines" );
                     }
                 }
             }
@@ -297,9 +326,13 @@ namespace
             {
                 if( count.second % 2 != 0 )
                 {
-                    fail( "block ", block.id().string(), ": line ",
-                        count.first.string(), " bounds ", count.second,
-                        " of its boundary surfaces" );
+                    fail( "block ",
+                          block.id().string(),
+                          ": line ",
+                          count.first.string(),
+                          " bounds ",
+                          count.second,
+                          " of its boundary surfaces" );
                 }
             }
             check_block_volume( block, surfaces );
@@ -308,8 +341,8 @@ namespace
         // Volume of the block from its boundary, each surface taken from the
         // side that faces the block (found by ray parity from a point just
         // in front of one of its polygons).
-        void check_block_volume(
-            const Block< 3 >& block, const std::vector< uuid >& surfaces )
+        void check_block_volume( const Block< 3 >& block,
+                                 const std::vector< uuid >& surfaces )
         {
             const auto reference =
                 brep_.surface( surfaces.front() ).mesh().point( 0 );
@@ -326,22 +359,26 @@ namespace
                     }
                 }
                 const auto normal = mesh.polygon_normal( largest );
-                const auto probe = mesh.polygon_barycenter( largest )
-                                   + Point3D{ { normal.value( 0 ) * 1e-3,
-                                       normal.value( 1 ) * 1e-3,
-                                       normal.value( 2 ) * 1e-3 } };
+                const auto probe = mesh.polygon_barycenter( largest ) +
+                                   Point3D{ { normal.value( 0 ) * 1e-3,
+                                              normal.value( 1 ) * 1e-3,
+                                              normal.value( 2 ) * 1e-3 } };
                 const bool front_inside = is_inside( probe, surfaces );
                 double volume{ 0.0 };
                 for( index_t p = 0; p < mesh.nb_polygons(); p++ )
                 {
-                    const auto& apex = mesh.point( mesh.polygon_vertex( { p, 0 } ) );
-                    for( local_index_t k = 1; k + 1 < mesh.nb_polygon_vertices( p );
+                    const auto& apex =
+                        mesh.point( mesh.polygon_vertex( { p, 0 } ) );
+                    for( local_index_t k = 1;
+                         k + 1 < mesh.nb_polygon_vertices( p );
                          k++ )
                     {
-                        volume += tetrahedron_signed_volume( Tetrahedron{ apex,
+                        volume += tetrahedron_signed_volume( Tetrahedron{
+                            apex,
                             mesh.point( mesh.polygon_vertex( { p, k } ) ),
                             mesh.point( mesh.polygon_vertex(
-                                { p, static_cast< local_index_t >( k + 1 ) } ) ),
+                                { p,
+                                  static_cast< local_index_t >( k + 1 ) } ) ),
                             reference } );
                     }
                 }
@@ -349,15 +386,17 @@ namespace
             }
             if( !( total > 1e-9 ) )
             {
-                fail( "block ", block.id().string(),
-                    " encloses no positive volume: ", total );
+                fail( "block ",
+                      block.id().string(),
+                      " encloses no positive volume: ",
+                      total );
             }
         }
 
         // Parity of the distinct crossings of a ray in a direction that no
         // test mesh is aligned with.
-        bool is_inside(
-            const Point3D& point, const std::vector< uuid >& surfaces ) const
+        bool is_inside( const Point3D& point,
+                        const std::vector< uuid >& surfaces ) const
         {
             const Ray3D ray{ Vector3D{ { 0.8123, 0.4321, 0.3917 } }, point };
             absl::flat_hash_set< Point3D > crossings;
@@ -381,7 +420,7 @@ namespace
             return crossings.size() % 2 == 1;
         }
 
-    private:
+      private:
         const BRep& brep_;
         std::vector< std::string > failures_;
     };

@@ -58,7 +58,10 @@ namespace vorna
 
         index_t nb_polygons() const
         {
-            return static_cast< index_t >( polygon_offsets_.size() - 1 );
+            // A moved-from mesh has no offsets at all and reads as empty.
+            return polygon_offsets_.empty()
+                       ? 0
+                       : static_cast< index_t >( polygon_offsets_.size() - 1 );
         }
 
         /// \throw CorvaneException on an out-of-range polygon.
@@ -120,8 +123,8 @@ namespace vorna
         Point< D > polygon_barycenter( index_t polygon ) const;
 
         /// Right-hand unit normal A/|A|, A the fan cross-product sum.
-        /// \throw CorvaneException when |A| < GLOBAL_EPSILON^2 or on an
-        /// out-of-range polygon.
+        /// \throw CorvaneException when |A| < GLOBAL_EPSILON^2 or is not
+        /// finite, or on an out-of-range polygon.
         template < index_t T = D >
         typename std::enable_if< T == 3, Vector< T > >::type
         polygon_normal( index_t polygon ) const

@@ -60,6 +60,14 @@ namespace vorna
         void compute_polygon_adjacencies();
 
       private:
+        template < index_t T >
+        friend void repair_polygon_orientations( SurfaceMesh< T >& mesh );
+
+        // (v0, v1, ..., vn-1) becomes (v0, vn-1, ..., v1) and edge k's
+        // adjacency moves to edge n-1-k, in time independent of how many
+        // polygons share its vertices.
+        void reverse_polygon( index_t polygon );
+
         SurfaceMesh< D >& surface_;
     };
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+
+#include <absl/container/flat_hash_map.h>
 
 #include <support/fixtures.h>
 
@@ -20,10 +23,10 @@
 namespace
 {
     using namespace vorna;
-    using FromMeshes = detail::CornersLinesBuilderFromMeshes< BRep,
-        BRepBuilder,
-        3 >;
-    using Curves = std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
+    using FromMeshes =
+        detail::CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >;
+    using Curves =
+        std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
     using Surfaces =
         std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
     using VertexMapping = FromMeshes::VertexMapping;
@@ -40,8 +43,8 @@ namespace
         return squared <= 1e-12;
     }
 
-    std::vector< std::array< double, 3 > > sorted(
-        const std::vector< Point< 3 > >& points )
+    std::vector< std::array< double, 3 > >
+    sorted( const std::vector< Point< 3 > >& points )
     {
         std::vector< std::array< double, 3 > > values;
         for( const auto& point : points )
@@ -54,7 +57,7 @@ namespace
     }
 
     void expect_same_points( const std::vector< Point< 3 > >& actual,
-        const std::vector< Point< 3 > >& expected )
+                             const std::vector< Point< 3 > >& expected )
     {
         const auto a = sorted( actual );
         const auto b = sorted( expected );
@@ -68,9 +71,40 @@ namespace
         }
     }
 
+    // Adds up the old-to-new lists that imports walk through it; its clones
+    // share the count.
+    class CountingAttribute : public VariableAttribute< index_t >
+    {
+      public:
+        CountingAttribute( std::shared_ptr< std::size_t > walked )
+            : VariableAttribute< index_t >( INVALID_INDEX ),
+              walked_( std::move( walked ) )
+        {
+        }
+
+        std::shared_ptr< AttributeBase > clone() const override
+        {
+            auto copy = std::make_shared< CountingAttribute >( walked_ );
+            copy->copy_from( *this, nb_values() );
+            return copy;
+        }
+
+        std::shared_ptr< AttributeBase >
+        extract( absl::Span< const index_t > old2new,
+                 index_t nb_elements ) const override
+        {
+            *walked_ += old2new.size();
+            return VariableAttribute< index_t >::extract( old2new,
+                                                          nb_elements );
+        }
+
+      private:
+        std::shared_ptr< std::size_t > walked_;
+    };
+
     class FromMeshesTest : public ::testing::Test
     {
-    protected:
+      protected:
         void SetUp() override
         {
             CorvaneModel::initialize();
@@ -109,12 +143,12 @@ namespace
                 const auto& mesh = component.mesh();
                 for( index_t v = 0; v < mesh.nb_vertices(); v++ )
                 {
-                    const ComponentMeshVertex vertex{
-                        component.component_id(), v };
+                    const ComponentMeshVertex vertex{ component.component_id(),
+                                                      v };
                     const auto unique = model.unique_vertex( vertex );
                     ASSERT_NE( unique, INVALID_INDEX );
                     for( const auto& other :
-                        model.component_mesh_vertices( unique ) )
+                         model.component_mesh_vertices( unique ) )
                     {
                         EXPECT_TRUE( near( point( other ), mesh.point( v ) ) );
                         EXPECT_EQ( model.unique_vertex( other ), unique );
@@ -134,8 +168,8 @@ namespace
             {
                 const auto& mesh = line.mesh();
                 ASSERT_GE( mesh.nb_edges(), 1u );
-                const auto first = model.unique_vertex(
-                    { line.component_id(), 0 } );
+                const auto first =
+                    model.unique_vertex( { line.component_id(), 0 } );
                 const auto last = model.unique_vertex(
                     { line.component_id(), mesh.nb_vertices() - 1 } );
                 if( first != last )
@@ -169,8 +203,7 @@ namespace
                 ASSERT_TRUE( elements.has_mapping_input( key ) ) << p;
                 const auto& values = elements.in2out( key );
                 ASSERT_EQ( values.size(), 1u );
-                EXPECT_EQ(
-                    values[0].component_id.type().get(), "Surface" );
+                EXPECT_EQ( values[0].component_id.type().get(), "Surface" );
                 const auto& mesh =
                     model.surface( values[0].component_id.id() ).mesh();
                 std::vector< Point< 3 > > expected;
@@ -200,10 +233,10 @@ namespace
                     model.line( values[0].component_id.id() ).mesh();
                 const auto& ends = mesh.edge_vertices( values[0].element );
                 const auto& curve_ends = curve.edge_vertices( e );
-                EXPECT_EQ( sorted( { mesh.point( ends[0] ),
-                               mesh.point( ends[1] ) } ),
+                EXPECT_EQ(
+                    sorted( { mesh.point( ends[0] ), mesh.point( ends[1] ) } ),
                     sorted( { curve.point( curve_ends[0] ),
-                        curve.point( curve_ends[1] ) } ) );
+                              curve.point( curve_ends[1] ) } ) );
             }
             for( index_t v = 0; v < curve.nb_vertices(); v++ )
             {
@@ -218,8 +251,7 @@ namespace
         bool has_identifier( const SurfaceMesh< 3 >& mesh ) const
         {
             return mesh.polygon_attribute_manager().find_attribute_base(
-                       "surface_identifier" )
-                   != nullptr;
+                       "surface_identifier" ) != nullptr;
         }
 
         BRep model;
@@ -313,7 +345,8 @@ namespace
             names.emplace_back( surface.name() );
         }
         // Both inputs stand behind the shared face's first polygon.
-        EXPECT_EQ( names,
+        EXPECT_EQ(
+            names,
             ( std::vector< std::string >{ "left", "leftright", "right" } ) );
         expect_valid_model();
         expect_surface_mappings( left );
@@ -328,8 +361,10 @@ namespace
         // Mesh A: triangles t1, t2; mesh B: t2 again and t3 beside it. The
         // merged group {t1, t2, t3} starts with A's t1, yet B's t3 maps too.
         const std::vector< Point< 3 > > points{ Point< 3 >{ { 0, 0, 0 } },
-            Point< 3 >{ { 1, 0, 0 } }, Point< 3 >{ { 0, 1, 0 } },
-            Point< 3 >{ { 1, 1, 0 } }, Point< 3 >{ { 2, 0, 0 } } };
+                                                Point< 3 >{ { 1, 0, 0 } },
+                                                Point< 3 >{ { 0, 1, 0 } },
+                                                Point< 3 >{ { 1, 1, 0 } },
+                                                Point< 3 >{ { 2, 0, 0 } } };
         const auto a = test::triangulated_surface(
             points, { { 0, 1, 2 }, { 1, 3, 2 } }, "A" );
         const auto b = test::triangulated_surface(
@@ -352,8 +387,8 @@ namespace
         EXPECT_EQ( model.nb_corners(), 0u );
         ASSERT_EQ( model.nb_lines(), 1u );
         const auto& line = *model.lines().begin();
-        EXPECT_TRUE( model.is_boundary( line.id(),
-            model.surfaces().begin()->id() ) );
+        EXPECT_TRUE(
+            model.is_boundary( line.id(), model.surfaces().begin()->id() ) );
         expect_valid_model();
         expect_surface_mappings( *sheet );
         expect_curve_mappings( *curve );
@@ -381,10 +416,10 @@ namespace
         const auto x = test::polyline< 3 >(
             { origin, Point< 3 >{ { 1, 0, 0 } }, Point< 3 >{ { 2, 0, 0 } } },
             false );
-        const auto y = test::polyline< 3 >(
-            { origin, Point< 3 >{ { 0, 1, 0 } } }, false );
-        const auto z = test::polyline< 3 >(
-            { Point< 3 >{ { 0, 0, 1 } }, origin }, false );
+        const auto y =
+            test::polyline< 3 >( { origin, Point< 3 >{ { 0, 1, 0 } } }, false );
+        const auto z =
+            test::polyline< 3 >( { Point< 3 >{ { 0, 0, 1 } }, origin }, false );
         convert( { *x, *y, *z }, {} );
         EXPECT_EQ( model.nb_corners(), 4u );
         ASSERT_EQ( model.nb_lines(), 3u );
@@ -410,10 +445,10 @@ namespace
     {
         const auto sheet = test::grid_sheet( 4, 4 );
         // Along x = 2 from y = 1 to y = 3, through inner vertices.
-        const auto inside = test::polyline< 3 >(
-            { Point< 3 >{ { 2, 1, 0 } }, Point< 3 >{ { 2, 2, 0 } },
-                Point< 3 >{ { 2, 3, 0 } } },
-            false );
+        const auto inside = test::polyline< 3 >( { Point< 3 >{ { 2, 1, 0 } },
+                                                   Point< 3 >{ { 2, 2, 0 } },
+                                                   Point< 3 >{ { 2, 3, 0 } } },
+                                                 false );
         // Across polygons, along no polygon edge.
         const auto across = test::polyline< 3 >(
             { Point< 3 >{ { 0.5, 0.2, 0 } }, Point< 3 >{ { 0.7, 0.3, 0 } } },
@@ -431,8 +466,7 @@ namespace
         expect_surface_mappings( *sheet );
         expect_curve_mappings( *inside );
         expect_curve_mappings( *across );
-        EXPECT_EQ(
-            elements.in2out( { inside->id(), 1 } ).front().element, 1u );
+        EXPECT_EQ( elements.in2out( { inside->id(), 1 } ).front().element, 1u );
     }
 
     TEST_F( FromMeshesTest, curve_meeting_a_slit_tip_is_a_corner )
@@ -448,8 +482,8 @@ namespace
                 for( local_index_t e = 0; e < 3; e++ )
                 {
                     const auto ends = sheet->polygon_edge_vertices( { p, e } );
-                    if( std::minmax( ends[0], ends[1] )
-                        == std::minmax< index_t >( 4, 7 ) )
+                    if( std::minmax( ends[0], ends[1] ) ==
+                        std::minmax< index_t >( 4, 7 ) )
                     {
                         builder->unset_polygon_adjacent( { p, e } );
                     }
@@ -477,8 +511,8 @@ namespace
         auto cube = test::closed_cube();
         {
             auto builder = SurfaceMeshBuilder< 3 >::create( *cube );
-            const auto copy = builder->create_point(
-                Point< 3 >{ { 1 + 1e-9, 1, 1 } } );
+            const auto copy =
+                builder->create_point( Point< 3 >{ { 1 + 1e-9, 1, 1 } } );
             builder->set_polygon_vertex( { 11, 1 }, copy );
             builder->create_point( Point< 3 >{ { 0, 0, 1e-9 } } );
             builder->compute_polygon_adjacencies();
@@ -496,16 +530,17 @@ namespace
         expect_surface_mappings( *cube );
         // The stray vertex maps where vertex 0 does.
         EXPECT_EQ( vertices.in2out( { cube->id(), 9 } ),
-            vertices.in2out( { cube->id(), 0 } ) );
+                   vertices.in2out( { cube->id(), 0 } ) );
         EXPECT_FALSE( has_identifier( *cube ) );
     }
 
     TEST_F( FromMeshesTest, stale_labels_are_regrouped )
     {
         const auto cube = test::closed_cube();
-        auto labels = cube->polygon_attribute_manager()
-                          .find_or_create_attribute< VariableAttribute,
-                              index_t >( "surface_identifier", INVALID_INDEX );
+        auto labels =
+            cube->polygon_attribute_manager()
+                .find_or_create_attribute< VariableAttribute, index_t >(
+                    "surface_identifier", INVALID_INDEX );
         for( index_t p = 0; p < cube->nb_polygons(); p++ )
         {
             labels->set_value( p, p < 6 ? 4 : 9 );
@@ -521,8 +556,8 @@ namespace
             .find_or_create_attribute< VariableAttribute, uuid >(
                 "surface_identifier", uuid{} );
         BRep unused;
-        EXPECT_THROW(
-            ( FromMeshes{ unused, {}, { *other } } ), CorvaneException );
+        EXPECT_THROW( ( FromMeshes{ unused, {}, { *other } } ),
+                      CorvaneException );
     }
 
     TEST_F( FromMeshesTest, section_from_a_2d_mesh )
@@ -542,6 +577,203 @@ namespace
         for( index_t p = 0; p < sheet->nb_polygons(); p++ )
         {
             EXPECT_EQ( result.second.in2out( { sheet->id(), p } ).size(), 1u );
+        }
+    }
+
+    // An input whose polygons fall into several surfaces gives each surface
+    // the values of exactly the vertices and polygons it took.
+    TEST_F( FromMeshesTest, attributes_follow_into_every_surface )
+    {
+        const auto sheet = test::sheet_with_cut( 4, 2, 2 );
+        auto height =
+            sheet->vertex_attribute_manager()
+                .find_or_create_attribute< VariableAttribute, index_t >(
+                    "height", INVALID_INDEX );
+        for( index_t v = 0; v < sheet->nb_vertices(); v++ )
+        {
+            height->set_value( v, 100 + v );
+        }
+        auto tag = sheet->polygon_attribute_manager()
+                       .find_or_create_attribute< VariableAttribute, index_t >(
+                           "tag", INVALID_INDEX );
+        auto mark = sheet->polygon_attribute_manager()
+                        .find_or_create_attribute< SparseAttribute, index_t >(
+                            "mark", 7 );
+        for( index_t p = 0; p < sheet->nb_polygons(); p++ )
+        {
+            tag->set_value( p, 1000 + p );
+            if( p % 3 == 0 )
+            {
+                mark->set_value( p, p );
+            }
+        }
+        convert( {}, { *sheet } );
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        absl::flat_hash_map< uuid, index_t > group;
+        for( const auto& surface : model.surfaces() )
+        {
+            group.emplace( surface.id(), group.size() );
+        }
+        for( index_t p = 0; p < sheet->nb_polygons(); p++ )
+        {
+            const auto& target = elements.in2out( { sheet->id(), p } ).at( 0 );
+            const auto& manager = model.surface( target.component_id.id() )
+                                      .mesh()
+                                      .polygon_attribute_manager();
+            EXPECT_EQ( manager.find_attribute< index_t >( "tag" )->value(
+                           target.element ),
+                       1000 + p );
+            EXPECT_EQ( manager.find_attribute< index_t >( "mark" )->value(
+                           target.element ),
+                       p % 3 == 0 ? p : 7 );
+            EXPECT_EQ(
+                manager.find_attribute< index_t >( "surface_identifier" )
+                    ->value( target.element ),
+                group.at( target.component_id.id() ) );
+        }
+        for( index_t v = 0; v < sheet->nb_vertices(); v++ )
+        {
+            for( const auto& target : vertices.in2out( { sheet->id(), v } ) )
+            {
+                EXPECT_EQ( model.surface( target.component_id.id() )
+                               .mesh()
+                               .vertex_attribute_manager()
+                               .find_attribute< index_t >( "height" )
+                               ->value( target.vertex ),
+                           100 + v );
+            }
+        }
+    }
+
+    // Two input vertices at one point feed one surface vertex: the later
+    // one's value wins in every surface, as an import of the whole input
+    // would have it.
+    TEST_F( FromMeshesTest, merged_vertices_take_the_later_value )
+    {
+        const auto mesh =
+            test::triangulated_surface( { Point< 3 >{ { 0, 0, 0 } },
+                                          Point< 3 >{ { 1, 0, 0 } },
+                                          Point< 3 >{ { 0, 1, 0 } },
+                                          Point< 3 >{ { 1, 0, 0 } },
+                                          Point< 3 >{ { 2, 0, 0 } },
+                                          Point< 3 >{ { 2, 1, 0 } } },
+                                        { { 0, 1, 2 }, { 3, 4, 5 } },
+                                        "pair" );
+        auto height =
+            mesh->vertex_attribute_manager()
+                .find_or_create_attribute< VariableAttribute, index_t >(
+                    "height", INVALID_INDEX );
+        for( index_t v = 0; v < mesh->nb_vertices(); v++ )
+        {
+            height->set_value( v, 100 + v );
+        }
+        convert( {}, { *mesh } );
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        for( index_t v : { 1u, 3u } )
+        {
+            const auto& targets = vertices.in2out( { mesh->id(), v } );
+            ASSERT_EQ( targets.size(), 2u );
+            for( const auto& target : targets )
+            {
+                EXPECT_EQ( model.surface( target.component_id.id() )
+                               .mesh()
+                               .vertex_attribute_manager()
+                               .find_attribute< index_t >( "height" )
+                               ->value( target.vertex ),
+                           103u );
+            }
+        }
+    }
+
+    // Importing into each of many surfaces must not walk the whole input
+    // each time: that is quadratic on a mesh of many small parts.
+    TEST_F( FromMeshesTest, importing_into_many_surfaces_stays_linear )
+    {
+        constexpr index_t nb_triangles{ 200 };
+        std::vector< Point< 3 > > points;
+        std::vector< std::array< index_t, 3 > > triangles;
+        for( index_t t = 0; t < nb_triangles; t++ )
+        {
+            const double x = 3.0 * t;
+            points.push_back( Point< 3 >{ { x, 0, 0 } } );
+            points.push_back( Point< 3 >{ { x + 1, 0, 0 } } );
+            points.push_back( Point< 3 >{ { x, 1, 0 } } );
+            triangles.push_back( { 3 * t, 3 * t + 1, 3 * t + 2 } );
+        }
+        const auto soup = test::triangulated_surface( points, triangles );
+        auto vertex_walked = std::make_shared< std::size_t >( 0 );
+        auto polygon_walked = std::make_shared< std::size_t >( 0 );
+        auto heights = std::make_shared< CountingAttribute >( vertex_walked );
+        soup->vertex_attribute_manager().register_attribute( heights,
+                                                             "height" );
+        auto tags = std::make_shared< CountingAttribute >( polygon_walked );
+        soup->polygon_attribute_manager().register_attribute( tags, "tag" );
+        for( index_t p = 0; p < nb_triangles; p++ )
+        {
+            tags->set_value( p, p );
+        }
+        convert( {}, { *soup } );
+        ASSERT_EQ( model.nb_surfaces(), nb_triangles );
+        EXPECT_LE( *vertex_walked, 2 * soup->nb_vertices() );
+        EXPECT_LE( *polygon_walked, 2 * soup->nb_polygons() );
+        for( index_t p = 0; p < nb_triangles; p++ )
+        {
+            const auto& target = elements.in2out( { soup->id(), p } ).at( 0 );
+            EXPECT_EQ( model.surface( target.component_id.id() )
+                           .mesh()
+                           .polygon_attribute_manager()
+                           .find_attribute< index_t >( "tag" )
+                           ->value( target.element ),
+                       p );
+        }
+    }
+
+    // A curve that lingers at one point: its zero-length edges share one
+    // wireframe edge, its lingering vertices one unique vertex.
+    TEST_F( FromMeshesTest, curve_lingering_at_a_point )
+    {
+        const Point< 3 > origin{ { 0, 0, 0 } };
+        const auto curve = test::polyline< 3 >( { Point< 3 >{ { -1, 0, 0 } },
+                                                  origin,
+                                                  origin,
+                                                  origin,
+                                                  origin,
+                                                  origin,
+                                                  Point< 3 >{ { 1, 0, 0 } } },
+                                                false );
+        convert( { *curve }, {} );
+        // Both ends and the lingering point are corners; the zero-length
+        // edges make a line from that corner back to it.
+        EXPECT_EQ( model.nb_corners(), 3u );
+        ASSERT_EQ( model.nb_lines(), 3u );
+        expect_valid_model();
+        expect_curve_mappings( *curve );
+        const auto& loop = elements.in2out( { curve->id(), 1 } ).at( 0 );
+        for( index_t e = 2; e < 5; e++ )
+        {
+            EXPECT_EQ( elements.in2out( { curve->id(), e } ).at( 0 ), loop );
+        }
+        const auto& inputs = elements.out2in( loop );
+        ASSERT_EQ( inputs.size(), 4u );
+        for( index_t k = 0; k < 4; k++ )
+        {
+            EXPECT_EQ( inputs[k].element, k + 1 );
+        }
+        for( index_t v = 1; v < 6; v++ )
+        {
+            // One vertex on each straight line, both ends of the loop.
+            EXPECT_EQ( vertices.in2out( { curve->id(), v } ).size(), 4u );
+        }
+        // Only final entries: every value is a vertex or edge of a line of
+        // the model.
+        EXPECT_EQ( elements.out2in_map().size(), 3u );
+        for( const auto& entry : elements.out2in_map() )
+        {
+            EXPECT_NO_THROW( model.line( entry.first.component_id.id() ) );
+        }
+        for( const auto& entry : vertices.out2in_map() )
+        {
+            EXPECT_NO_THROW( model.line( entry.first.component_id.id() ) );
         }
     }
 } // namespace

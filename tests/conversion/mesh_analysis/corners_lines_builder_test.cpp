@@ -21,9 +21,9 @@ namespace
     class PairsBuilder
         : public detail::CornersLinesBuilder< BRep, BRepBuilder, 3 >
     {
-    public:
+      public:
         PairsBuilder( BRep& model,
-            std::vector< std::array< index_t, 2 > > pairs )
+                      std::vector< std::array< index_t, 2 > > pairs )
             : detail::CornersLinesBuilder< BRep, BRepBuilder, 3 >( model ),
               pairs_( std::move( pairs ) )
         {
@@ -45,11 +45,11 @@ namespace
 
         index_t edge( const std::array< index_t, 2 >& pair )
         {
-            return find_or_create_edge(
-                pair, { at( pair[0] ), at( pair[1] ) } );
+            return find_or_create_edge( pair,
+                                        { at( pair[0] ), at( pair[1] ) } );
         }
 
-    private:
+      private:
         bool is_corner( index_t vertex ) const override
         {
             return wireframe().edges_around_vertex( vertex ).size() != 2;
@@ -60,7 +60,7 @@ namespace
 
     class CornersLinesBuilderTest : public ::testing::Test
     {
-    protected:
+      protected:
         void SetUp() override
         {
             CorvaneModel::initialize();
@@ -91,8 +91,7 @@ namespace
         EXPECT_EQ( line.mesh().point( 0 ), at( 0 ) );
         EXPECT_EQ( line.mesh().point( 1 ), at( 1 ) );
         EXPECT_EQ( builder.line_vertex_id( 0, line.id() ), 3u );
-        EXPECT_EQ(
-            model.unique_vertex( { line.component_id(), 3 } ), 0u );
+        EXPECT_EQ( model.unique_vertex( { line.component_id(), 3 } ), 0u );
         for( index_t e = 0; e < 3; e++ )
         {
             EXPECT_EQ( builder.line_uuid( e ), line.id() );
@@ -104,7 +103,7 @@ namespace
     {
         // Vertex 0 meets three chains: a corner where three lines meet.
         PairsBuilder builder{ model,
-            { { 0, 1 }, { 1, 2 }, { 0, 3 }, { 4, 0 } } };
+                              { { 0, 1 }, { 1, 2 }, { 0, 3 }, { 4, 0 } } };
         builder.build();
         EXPECT_EQ( model.nb_corners(), 4u );
         ASSERT_EQ( model.nb_lines(), 3u );
@@ -113,18 +112,18 @@ namespace
             EXPECT_EQ( model.nb_boundaries( line.id() ), 2u );
             // Every line leaves the smallest corner vertex, here vertex 0.
             EXPECT_EQ( line.mesh().point( 0 ), at( 0 ) );
-            EXPECT_EQ(
-                model.unique_vertex( { line.component_id(), 0 } ), 0u );
+            EXPECT_EQ( model.unique_vertex( { line.component_id(), 0 } ), 0u );
         }
         const auto& first = *model.lines().begin();
         EXPECT_EQ( first.mesh().nb_edges(), 2u );
-        EXPECT_THROW(
-            builder.line_vertex_id( 3, first.id() ), std::out_of_range );
+        EXPECT_THROW( builder.line_vertex_id( 3, first.id() ),
+                      std::out_of_range );
     }
 
     TEST_F( CornersLinesBuilderTest, two_loops_through_one_corner )
     {
-        PairsBuilder builder{ model,
+        PairsBuilder builder{
+            model,
             { { 0, 1 }, { 1, 2 }, { 2, 0 }, { 0, 3 }, { 3, 4 }, { 4, 0 } } };
         builder.build();
         EXPECT_EQ( model.nb_corners(), 1u );
@@ -144,8 +143,8 @@ namespace
         EXPECT_EQ( builder.edge( { 2, 5 } ), edge );
         EXPECT_EQ( builder.wireframe().nb_edges(), 1u );
         // End 0 keeps the first call's first vertex, and its point.
-        EXPECT_EQ( builder.vertex_id(
-                       builder.wireframe().edge_vertex( { edge, 0 } ) ),
+        EXPECT_EQ(
+            builder.vertex_id( builder.wireframe().edge_vertex( { edge, 0 } ) ),
             5u );
         EXPECT_EQ( builder.wireframe_edge_id( { 2, 5 } ), edge );
         EXPECT_FALSE( builder.wireframe_edge_id( { 2, 3 } ) );

@@ -25,7 +25,7 @@ namespace
 
     class SurfaceIdentifierTest : public ::testing::Test
     {
-    protected:
+      protected:
         void SetUp() override
         {
             CorvaneModel::initialize();
@@ -51,7 +51,7 @@ namespace
             detail::SurfaceIdentifier< 3 > identifier{ *mesh };
             EXPECT_EQ( identifier.identify_polygons(), 2u );
             EXPECT_EQ( identifier.identified_surfaces_polygons(),
-                ( Groups{ { 0, 2, 3, 4, 5 }, { 1 } } ) );
+                       ( Groups{ { 0, 2, 3, 4, 5 }, { 1 } } ) );
             // Nothing left to label: same count, same labels.
             EXPECT_EQ( identifier.identify_polygons(), 2u );
             EXPECT_EQ( label( *mesh, 1 ), 1u );
@@ -83,8 +83,8 @@ namespace
             ->set_value( 3, 7 );
         detail::SurfaceIdentifier< 3 > identifier{ *mesh };
         identifier.identify_polygons();
-        EXPECT_THROW(
-            identifier.identified_surfaces_polygons(), CorvaneException );
+        EXPECT_THROW( identifier.identified_surfaces_polygons(),
+                      CorvaneException );
     }
 
     TEST_F( SurfaceIdentifierTest, other_storage_throws )
@@ -100,7 +100,8 @@ namespace
         }
         catch( const CorvaneException& error )
         {
-            EXPECT_STREQ( error.what(),
+            EXPECT_STREQ(
+                error.what(),
                 "[AttributeManager::find_or_create_attribute] Do not "
                 "instantiate an attribute if an instantiated attribute of the "
                 "same name with different storage already exists." );
@@ -115,9 +116,9 @@ namespace
         detail::SurfaceIdentifier< 2 > identifier{ *mesh };
         EXPECT_EQ( identifier.identify_polygons(), 2u );
         EXPECT_EQ( identifier.identified_surfaces_polygons(),
-            ( Groups{ { 0, 1, 2, 3 }, { 4, 5, 6, 7 } } ) );
+                   ( Groups{ { 0, 1, 2, 3 }, { 4, 5, 6, 7 } } ) );
         EXPECT_EQ( detail::SurfaceIdentifier< 2 >::surface_id_attribute_name,
-            detail::SurfaceIdentifier< 3 >::surface_id_attribute_name );
+                   detail::SurfaceIdentifier< 3 >::surface_id_attribute_name );
     }
 
     TEST_F( SurfaceIdentifierTest, solid_regions )
@@ -125,12 +126,16 @@ namespace
         // Tetrahedra 0 and 1 share a facet; tetrahedron 2 stands apart.
         const auto solid = SolidMesh< 3 >::create();
         auto builder = SolidMeshBuilder< 3 >::create( *solid );
-        for( const auto& point : std::vector< Point< 3 > >{
-                 Point< 3 >{ { 0, 0, 0 } }, Point< 3 >{ { 1, 0, 0 } },
-                 Point< 3 >{ { 0, 1, 0 } }, Point< 3 >{ { 0, 0, 1 } },
-                 Point< 3 >{ { 1, 1, 1 } }, Point< 3 >{ { 5, 5, 5 } },
-                 Point< 3 >{ { 6, 5, 5 } }, Point< 3 >{ { 5, 6, 5 } },
-                 Point< 3 >{ { 5, 5, 6 } } } )
+        for( const auto& point :
+             std::vector< Point< 3 > >{ Point< 3 >{ { 0, 0, 0 } },
+                                        Point< 3 >{ { 1, 0, 0 } },
+                                        Point< 3 >{ { 0, 1, 0 } },
+                                        Point< 3 >{ { 0, 0, 1 } },
+                                        Point< 3 >{ { 1, 1, 1 } },
+                                        Point< 3 >{ { 5, 5, 5 } },
+                                        Point< 3 >{ { 6, 5, 5 } },
+                                        Point< 3 >{ { 5, 6, 5 } },
+                                        Point< 3 >{ { 5, 5, 6 } } } )
         {
             builder->create_point( point );
         }
@@ -140,12 +145,12 @@ namespace
         builder->compute_polyhedron_adjacencies();
         detail::SolidIdentifier identifier{ *solid };
         EXPECT_EQ( identifier.identify_polyhedra(), 2u );
-        EXPECT_EQ(
-            identifier.identified_blocks_polyhedra(), ( Groups{ { 0, 2 }, { 1 } } ) );
+        EXPECT_EQ( identifier.identified_blocks_polyhedra(),
+                   ( Groups{ { 0, 2 }, { 1 } } ) );
         EXPECT_EQ( solid->polyhedron_attribute_manager()
                        .find_attribute< index_t >(
                            detail::SolidIdentifier::block_id_attribute_name )
                        ->value( 1 ),
-            1u );
+                   1u );
     }
 } // namespace

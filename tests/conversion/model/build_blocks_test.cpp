@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <vorna/basic/corvane_exception.h>
 #include <vorna/basic/logger.h>
 #include <vorna/conversion/conversion_model.h>
 #include <vorna/conversion/model/brep_from_meshes_builder.h>
@@ -38,7 +39,7 @@ namespace
 
     class BuildBlocksTest : public ::testing::Test
     {
-    protected:
+      protected:
         static void SetUpTestSuite()
         {
             ConversionModel::initialize();
@@ -61,8 +62,8 @@ namespace
             return meshes;
         }
 
-        static const Surface< 3 >& surface_named(
-            const BRep& brep, absl::string_view name )
+        static const Surface< 3 >& surface_named( const BRep& brep,
+                                                  absl::string_view name )
         {
             for( const auto& surface : brep.surfaces() )
             {
@@ -71,8 +72,8 @@ namespace
                     return surface;
                 }
             }
-            throw std::runtime_error{ std::string{ "no surface named " }
-                                      + std::string{ name } };
+            throw std::runtime_error{ std::string{ "no surface named " } +
+                                      std::string{ name } };
         }
 
         static Point3D point( double x, double y, double z )
@@ -101,7 +102,8 @@ namespace
         EXPECT_EQ( brep.nb_incidences( brep.surfaces().begin()->id() ), 0 );
     }
 
-    TEST_F( BuildBlocksTest, closed_shell_gives_one_block_whatever_its_orientation )
+    TEST_F( BuildBlocksTest,
+            closed_shell_gives_one_block_whatever_its_orientation )
     {
         for( const bool inward : { false, true } )
         {
@@ -109,8 +111,8 @@ namespace
                 point( 0, 0, 0 ), point( 1, 2, 3 ), 2, inward ) ) );
             LogCapture log;
             build_blocks( brep );
-            EXPECT_EQ( log.count( Logger::Level::trace, "Building BRep Blocks" ),
-                1 );
+            EXPECT_EQ(
+                log.count( Logger::Level::trace, "Building BRep Blocks" ), 1 );
             ASSERT_EQ( brep.nb_blocks(), 1 ) << "inward " << inward;
             const auto& block = *brep.blocks().begin();
             EXPECT_EQ( brep.nb_boundaries( block.id() ), 1 );
@@ -141,8 +143,12 @@ namespace
 
     TEST_F( BuildBlocksTest, open_surface_gives_no_block )
     {
-        auto brep = model_without_blocks( single( make_grid_sheet( point( 0, 0, 0 ),
-            Vector3D{ { 1, 0, 0 } }, Vector3D{ { 0, 1, 0 } }, 3, 3 ) ) );
+        auto brep = model_without_blocks(
+            single( make_grid_sheet( point( 0, 0, 0 ),
+                                     Vector3D{ { 1, 0, 0 } },
+                                     Vector3D{ { 0, 1, 0 } },
+                                     3,
+                                     3 ) ) );
         LogCapture log;
         build_blocks( brep );
         EXPECT_EQ( log.count( Logger::Level::info, NO_BLOCK_INFO ), 1 );
@@ -154,8 +160,8 @@ namespace
     TEST_F( BuildBlocksTest, disjoint_and_nested_shells )
     {
         Meshes disjoint;
-        disjoint.push_back(
-            make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ), 1, false, "a" ) );
+        disjoint.push_back( make_box_mesh(
+            point( 0, 0, 0 ), point( 1, 1, 1 ), 1, false, "a" ) );
         disjoint.push_back(
             make_box_mesh( point( 3, 0, 0 ), point( 4, 1, 1 ), 1, true, "b" ) );
         auto side_by_side = model_without_blocks( disjoint );
@@ -173,7 +179,10 @@ namespace
             nested.push_back( make_box_mesh(
                 point( 0, 0, 0 ), point( 4, 4, 4 ), 2, false, "outer" ) );
             nested.push_back( make_box_mesh( point( 1, 1, 1 ),
-                point( 2, 2, 2 ), 1, inner_inward, "inner" ) );
+                                             point( 2, 2, 2 ),
+                                             1,
+                                             inner_inward,
+                                             "inner" ) );
             auto brep = model_without_blocks( nested );
             build_blocks( brep );
             ASSERT_EQ( brep.nb_blocks(), 2 );
@@ -233,6 +242,75 @@ namespace
         }
     }
 
+    // Rays of shells in a crowd pass by many other shells: every shell
+    // inside the big box still ends in the big box's block, every shell
+    // outside stays on its own.
+    TEST_F( BuildBlocksTest, crowd_of_shells_inside_and_outside_a_box )
+    {
+        Meshes meshes;
+        meshes.push_back( make_box_mesh(
+            point( 0, 0, 0 ), point( 13, 13, 13 ), 1, false, "outer" ) );
+        for( index_t i = 0; i < 4; i++ )
+        {
+            for( index_t j = 0; j < 4; j++ )
+            {
+                for( index_t k = 0; k < 4; k++ )
+                {
+                    const auto x = 1.0 + 3 * i;
+                    const auto y = 1.0 + 3 * j;
+                    const auto z = 1.0 + 3 * k;
+                    meshes.push_back(
+                        make_box_mesh( point( x, y, z ),
+                                       point( x + 2, y + 2, z + 2 ),
+                                       1,
+                                       ( i + j + k ) % 2 == 0,
+                                       "inside" ) );
+                }
+            }
+        }
+        for( index_t i = 0; i < 3; i++ )
+        {
+            const auto x = 20.0 + 3 * i;
+            meshes.push_back( make_box_mesh(
+                point( x, 1, 1 ), point( x + 2, 3, 3 ), 1, false, "beside" ) );
+        }
+        auto brep = model_without_blocks( meshes );
+        build_blocks( brep );
+        ASSERT_EQ( brep.nb_blocks(), 1 + 64 + 3 );
+        const auto& outer = surface_named( brep, "outer" );
+        ASSERT_EQ( brep.nb_incidences( outer.id() ), 1 );
+        const auto& enclosing = *brep.incidences( outer ).begin();
+        EXPECT_EQ( brep.nb_boundaries( enclosing.id() ), 1 + 64 );
+        for( const auto& surface : brep.surfaces() )
+        {
+            EXPECT_EQ( brep.nb_incidences( surface.id() ),
+                       surface.name() == "inside" ? 2u : 1u );
+        }
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+
+    TEST_F( BuildBlocksTest, shell_too_small_to_cast_a_ray_throws )
+    {
+        // Two shells outside everything: each must cast a ray, and the tiny
+        // one has no polygon of area 1e-6 or more.
+        Meshes meshes;
+        meshes.push_back( make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ) ) );
+        meshes.push_back( make_box_mesh( point( 3, 3, 3 ),
+                                         point( 3.0001, 3.0001, 3.0001 ) ) );
+        auto brep = model_without_blocks( meshes );
+        try
+        {
+            build_blocks( brep );
+            FAIL() << "no exception";
+        }
+        catch( const CorvaneException& error )
+        {
+            EXPECT_STREQ( error.what(),
+                          "[BRepBlocksBuilder::get_ray] Unable "
+                          "to find a non degenerated ray" );
+        }
+    }
+
     TEST_F( BuildBlocksTest, surfaces_inside_a_shell )
     {
         // A sheet hanging from a line on the floor of the box: both its
@@ -241,7 +319,11 @@ namespace
         hanging.push_back( make_box_mesh(
             point( 0, 0, 0 ), point( 2, 2, 2 ), 4, false, "box" ) );
         hanging.push_back( make_grid_sheet( point( 1, 0.5, 0 ),
-            Vector3D{ { 0, 1, 0 } }, Vector3D{ { 0, 0, 1 } }, 2, 2, "sheet" ) );
+                                            Vector3D{ { 0, 1, 0 } },
+                                            Vector3D{ { 0, 0, 1 } },
+                                            2,
+                                            2,
+                                            "sheet" ) );
         auto brep = model_without_blocks( hanging );
         build_blocks( brep );
         ASSERT_EQ( brep.nb_blocks(), 1 );
@@ -258,7 +340,11 @@ namespace
         floating.push_back( make_box_mesh(
             point( 0, 0, 0 ), point( 2, 2, 2 ), 1, false, "box" ) );
         floating.push_back( make_grid_sheet( point( 0.5, 0.5, 1 ),
-            Vector3D{ { 1, 0, 0 } }, Vector3D{ { 0, 1, 0 } }, 1, 1, "sheet" ) );
+                                             Vector3D{ { 1, 0, 0 } },
+                                             Vector3D{ { 0, 1, 0 } },
+                                             1,
+                                             1,
+                                             "sheet" ) );
         auto floating_brep = model_without_blocks( floating );
         build_blocks( floating_brep );
         ASSERT_EQ( floating_brep.nb_blocks(), 1 );
@@ -272,11 +358,12 @@ namespace
         auto brep = model_without_blocks( single(
             make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ), 2, true ) ) );
         BRepBuilder builder{ brep };
-        const auto add_corner = [&]( const Point3D& at ) {
+        const auto add_corner = [&]( const Point3D& at )
+        {
             const uuid id = builder.add_corner();
             builder.corner_mesh_builder( id )->create_point( at );
             builder.set_unique_vertex( { brep.corner( id ).component_id(), 0 },
-                builder.create_unique_vertex() );
+                                       builder.create_unique_vertex() );
             return id;
         };
         // A free line through the box's middle (its bounding corners touch
@@ -291,14 +378,16 @@ namespace
             mesh->create_edge( 0, 1 );
         }
         const auto& line_component = brep.line( line );
-        builder.set_unique_vertex( { line_component.component_id(), 0 },
+        builder.set_unique_vertex(
+            { line_component.component_id(), 0 },
             brep.unique_vertex( { brep.corner( start ).component_id(), 0 } ) );
-        builder.set_unique_vertex( { line_component.component_id(), 1 },
+        builder.set_unique_vertex(
+            { line_component.component_id(), 1 },
             brep.unique_vertex( { brep.corner( end ).component_id(), 0 } ) );
-        builder.add_corner_line_boundary_relationship(
-            brep.corner( start ), line_component );
-        builder.add_corner_line_boundary_relationship(
-            brep.corner( end ), line_component );
+        builder.add_corner_line_boundary_relationship( brep.corner( start ),
+                                                       line_component );
+        builder.add_corner_line_boundary_relationship( brep.corner( end ),
+                                                       line_component );
         const uuid inside = add_corner( point( 0.3, 1.7, 0.9 ) );
         const uuid outside = add_corner( point( 3, 1, 1 ) );
 
@@ -316,23 +405,21 @@ namespace
     TEST_F( BuildBlocksTest, closed_curve_inside_a_box_becomes_internal )
     {
         const auto box = make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ) );
-        const auto curve = make_polyline( { point( 0.5, 0.5, 1 ),
-                                              point( 1.5, 0.5, 1 ),
-                                              point( 1, 1.5, 1 ) },
+        const auto curve = make_polyline(
+            { point( 0.5, 0.5, 1 ), point( 1.5, 0.5, 1 ), point( 1, 1.5, 1 ) },
             true );
         const std::reference_wrapper< const EdgedCurve< 3 > > curves[] = {
-            *curve
-        };
+            *curve };
         const std::reference_wrapper< const SurfaceMesh< 3 > > surfaces[] = {
-            *box
-        };
+            *box };
         const auto result =
             convert_curves_and_surfaces_into_brep( curves, surfaces );
         const auto& brep = std::get< 0 >( result );
         ASSERT_EQ( brep.nb_blocks(), 1 );
         ASSERT_EQ( brep.nb_lines(), 1 );
         const auto& block = *brep.blocks().begin();
-        EXPECT_TRUE( brep.is_internal( brep.lines().begin()->id(), block.id() ) );
+        EXPECT_TRUE(
+            brep.is_internal( brep.lines().begin()->id(), block.id() ) );
         EXPECT_TRUE( check_brep_consistency( brep ) );
     }
 } // namespace

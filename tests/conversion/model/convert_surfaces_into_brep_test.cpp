@@ -48,7 +48,7 @@ namespace
     // differ.
     class ModelLayout
     {
-    public:
+      public:
         explicit ModelLayout( const BRep& brep )
         {
             index_t i{ 0 };
@@ -64,7 +64,8 @@ namespace
             i = 0;
             for( const auto& surface : brep.surfaces() )
             {
-                names_.emplace( surface.id(), "Surface" + std::to_string( i++ ) );
+                names_.emplace( surface.id(),
+                                "Surface" + std::to_string( i++ ) );
             }
             i = 0;
             for( const auto& block : brep.blocks() )
@@ -83,12 +84,13 @@ namespace
             {
                 add_relations( brep, surface.id() );
                 summary_.push_back(
-                    names_.at( surface.id() ) + " polygons "
-                    + std::to_string( surface.mesh().nb_polygons() ) );
+                    names_.at( surface.id() ) + " polygons " +
+                    std::to_string( surface.mesh().nb_polygons() ) );
             }
             for( const auto& boundary : brep.model_boundaries() )
             {
-                std::string items{ "boundary " + std::string{ boundary.name() } };
+                std::string items{ "boundary " +
+                                   std::string{ boundary.name() } };
                 for( const auto& item : brep.items( boundary.id() ) )
                 {
                     items += " " + names_.at( item.id() );
@@ -107,18 +109,18 @@ namespace
             return summary_;
         }
 
-    private:
+      private:
         void add_relations( const BRep& brep, const uuid& id )
         {
             for( const auto& boundary : brep.boundaries( id ) )
             {
-                summary_.push_back(
-                    names_.at( boundary.id() ) + " bounds " + names_.at( id ) );
+                summary_.push_back( names_.at( boundary.id() ) + " bounds " +
+                                    names_.at( id ) );
             }
             for( const auto& embedding : brep.embeddings( id ) )
             {
-                summary_.push_back( names_.at( id ) + " inside "
-                                    + names_.at( embedding.id() ) );
+                summary_.push_back( names_.at( id ) + " inside " +
+                                    names_.at( embedding.id() ) );
             }
         }
 
@@ -126,35 +128,35 @@ namespace
         std::vector< std::string > summary_;
     };
 
-    std::map< std::string, std::vector< std::string > > vertex_entries(
-        const VertexMapping& mapping, const ModelLayout& layout )
+    std::map< std::string, std::vector< std::string > >
+    vertex_entries( const VertexMapping& mapping, const ModelLayout& layout )
     {
         std::map< std::string, std::vector< std::string > > entries;
         for( const auto& entry : mapping.in2out_map() )
         {
-            auto& values = entries[entry.first.mesh_id.string() + " "
-                                   + std::to_string( entry.first.vertex )];
+            auto& values = entries[entry.first.mesh_id.string() + " " +
+                                   std::to_string( entry.first.vertex )];
             for( const auto& out : entry.second )
             {
-                values.push_back( layout.name( out.component_id.id() ) + " "
-                                  + std::to_string( out.vertex ) );
+                values.push_back( layout.name( out.component_id.id() ) + " " +
+                                  std::to_string( out.vertex ) );
             }
         }
         return entries;
     }
 
-    std::map< std::string, std::vector< std::string > > element_entries(
-        const ElementMapping& mapping, const ModelLayout& layout )
+    std::map< std::string, std::vector< std::string > >
+    element_entries( const ElementMapping& mapping, const ModelLayout& layout )
     {
         std::map< std::string, std::vector< std::string > > entries;
         for( const auto& entry : mapping.in2out_map() )
         {
-            auto& values = entries[entry.first.mesh_id.string() + " "
-                                   + std::to_string( entry.first.element )];
+            auto& values = entries[entry.first.mesh_id.string() + " " +
+                                   std::to_string( entry.first.element )];
             for( const auto& out : entry.second )
             {
-                values.push_back( layout.name( out.component_id.id() ) + " "
-                                  + std::to_string( out.element ) );
+                values.push_back( layout.name( out.component_id.id() ) + " " +
+                                  std::to_string( out.element ) );
             }
         }
         return entries;
@@ -172,8 +174,8 @@ namespace
 
     // Every input vertex maps to model vertices at its own point.
     void expect_vertices_mapped_in_place( const BRep& brep,
-        const VertexMapping& mapping,
-        const SurfaceMesh< 3 >& input )
+                                          const VertexMapping& mapping,
+                                          const SurfaceMesh< 3 >& input )
     {
         for( index_t v = 0; v < input.nb_vertices(); v++ )
         {
@@ -191,14 +193,15 @@ namespace
 
     class ConvertSurfacesIntoBRepTest : public ::testing::Test
     {
-    protected:
+      protected:
         static void SetUpTestSuite()
         {
             ConversionModel::initialize();
         }
     };
 
-    TEST_F( ConvertSurfacesIntoBRepTest, closed_mesh_gives_one_block_and_boundary )
+    TEST_F( ConvertSurfacesIntoBRepTest,
+            closed_mesh_gives_one_block_and_boundary )
     {
         const auto box = make_box_mesh(
             point( 0, 0, 0 ), point( 1, 1, 1 ), 3, false, "box" );
@@ -215,17 +218,22 @@ namespace
         expect_vertices_mapped_in_place( brep, std::get< 1 >( result ), *box );
         for( index_t p = 0; p < box->nb_polygons(); p++ )
         {
-            EXPECT_TRUE( std::get< 2 >( result ).has_mapping_input(
-                { box->id(), p } ) );
+            EXPECT_TRUE(
+                std::get< 2 >( result ).has_mapping_input( { box->id(), p } ) );
         }
     }
 
-    TEST_F( ConvertSurfacesIntoBRepTest, one_mesh_alone_or_in_a_span_converts_alike )
+    TEST_F( ConvertSurfacesIntoBRepTest,
+            one_mesh_alone_or_in_a_span_converts_alike )
     {
         const auto box = make_box_mesh(
             point( 0, 0, 0 ), point( 1, 1, 1 ), 2, false, "box" );
         const auto sheet = make_grid_sheet( point( 0, 0, 0 ),
-            Vector3D{ { 1, 0, 0 } }, Vector3D{ { 0, 1, 0 } }, 3, 2, "sheet" );
+                                            Vector3D{ { 1, 0, 0 } },
+                                            Vector3D{ { 0, 1, 0 } },
+                                            3,
+                                            2,
+                                            "sheet" );
         for( const auto* mesh : { box.get(), sheet.get() } )
         {
             const auto alone = convert_surface_into_brep( *mesh );
@@ -248,7 +256,8 @@ namespace
         }
     }
 
-    TEST_F( ConvertSurfacesIntoBRepTest, builds_without_blocks_with_the_same_mappings )
+    TEST_F( ConvertSurfacesIntoBRepTest,
+            builds_without_blocks_with_the_same_mappings )
     {
         const auto box = make_box_mesh(
             point( 0, 0, 0 ), point( 1, 1, 1 ), 2, false, "box" );
@@ -265,26 +274,34 @@ namespace
         const ModelLayout without_layout{ without };
         const ModelLayout with_layout{ std::get< 0 >( with ) };
         EXPECT_EQ( vertex_entries( without_mappings.first, without_layout ),
-            vertex_entries( std::get< 1 >( with ), with_layout ) );
+                   vertex_entries( std::get< 1 >( with ), with_layout ) );
         EXPECT_EQ( element_entries( without_mappings.second, without_layout ),
-            element_entries( std::get< 2 >( with ), with_layout ) );
+                   element_entries( std::get< 2 >( with ), with_layout ) );
     }
 
-    TEST_F( ConvertSurfacesIntoBRepTest, open_sheet_gives_no_block_nor_boundary )
+    TEST_F( ConvertSurfacesIntoBRepTest,
+            open_sheet_gives_no_block_nor_boundary )
     {
         const auto sheet = make_grid_sheet( point( 0, 0, 0 ),
-            Vector3D{ { 1, 0, 0 } }, Vector3D{ { 0, 1, 0 } }, 4, 4, "sheet" );
+                                            Vector3D{ { 1, 0, 0 } },
+                                            Vector3D{ { 0, 1, 0 } },
+                                            4,
+                                            4,
+                                            "sheet" );
         LogCapture log;
         const auto result = convert_surface_into_brep( *sheet );
         const auto& brep = std::get< 0 >( result );
-        EXPECT_EQ( log.count( Logger::Level::info,
-                       "[BRepBlocksBuilder::build_blocks] No Block were built" ),
+        EXPECT_EQ(
+            log.count(
+                Logger::Level::info,
+                "[BRepBlocksBuilder::build_blocks] No Block were built" ),
             1 );
         EXPECT_EQ( brep.nb_blocks(), 0 );
         EXPECT_EQ( brep.nb_model_boundaries(), 0 );
         EXPECT_EQ( brep.nb_surfaces(), 1 );
         EXPECT_TRUE( check_brep_consistency( brep ) );
-        expect_vertices_mapped_in_place( brep, std::get< 1 >( result ), *sheet );
+        expect_vertices_mapped_in_place(
+            brep, std::get< 1 >( result ), *sheet );
     }
 
     TEST_F( ConvertSurfacesIntoBRepTest, boxes_sharing_a_face )
@@ -294,7 +311,10 @@ namespace
             const auto left = make_box_mesh(
                 point( 0, 0, 0 ), point( 1, 1, 1 ), 2, false, "left" );
             const auto right = make_box_mesh( point( 1, 0, 0 ),
-                point( 2, 1, 1 ), 2, true, same_name ? "left" : "right" );
+                                              point( 2, 1, 1 ),
+                                              2,
+                                              true,
+                                              same_name ? "left" : "right" );
             const SurfaceRefs surfaces{ *left, *right };
             const auto result = convert_surfaces_into_brep( surfaces );
             const auto& brep = std::get< 0 >( result );
@@ -323,23 +343,28 @@ namespace
                           : std::vector< std::string >{ "left", "right" };
             EXPECT_EQ( names, expected_names );
             EXPECT_TRUE( check_brep_consistency( brep ) );
-            expect_vertices_mapped_in_place( brep, std::get< 1 >( result ), *left );
+            expect_vertices_mapped_in_place(
+                brep, std::get< 1 >( result ), *left );
             expect_vertices_mapped_in_place(
                 brep, std::get< 1 >( result ), *right );
         }
     }
 
-    TEST_F( ConvertSurfacesIntoBRepTest, vertex_on_internal_line_maps_to_both_sides )
+    TEST_F( ConvertSurfacesIntoBRepTest,
+            vertex_on_internal_line_maps_to_both_sides )
     {
         // The curve runs along x = 1 across the sheet, through its vertex
         // (1, 1, 0).
         const auto sheet = make_grid_sheet( point( 0, 0, 0 ),
-            Vector3D{ { 2, 0, 0 } }, Vector3D{ { 0, 2, 0 } }, 2, 2, "sheet" );
+                                            Vector3D{ { 2, 0, 0 } },
+                                            Vector3D{ { 0, 2, 0 } },
+                                            2,
+                                            2,
+                                            "sheet" );
         const auto curve = make_polyline(
             { point( 1, 0, 0 ), point( 1, 1, 0 ), point( 1, 2, 0 ) } );
         const std::reference_wrapper< const EdgedCurve< 3 > > curves[] = {
-            *curve
-        };
+            *curve };
         const SurfaceRefs surfaces{ *sheet };
         const auto result =
             convert_curves_and_surfaces_into_brep( curves, surfaces );
@@ -353,8 +378,8 @@ namespace
         for( const auto& out : vertices.in2out( { sheet->id(), middle } ) )
         {
             EXPECT_EQ( out.component_id.type().get(), "Surface" );
-            surface_vertices.emplace(
-                out.component_id.id().string(), out.vertex );
+            surface_vertices.emplace( out.component_id.id().string(),
+                                      out.vertex );
         }
         EXPECT_EQ( surface_vertices.size(), 2 );
         // The curve's own vertex maps to line vertices only.

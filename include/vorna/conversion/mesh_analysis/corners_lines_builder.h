@@ -29,11 +29,11 @@ namespace vorna
         template < typename Model, typename Builder, index_t D >
         class CornersLinesBuilder
         {
-        public:
+          public:
             virtual ~CornersLinesBuilder();
             CornersLinesBuilder( const CornersLinesBuilder& ) = delete;
-            CornersLinesBuilder& operator=(
-                const CornersLinesBuilder& ) = delete;
+            CornersLinesBuilder&
+            operator=( const CornersLinesBuilder& ) = delete;
 
             /// Fills the wireframe.
             virtual void build_wireframe_step() = 0;
@@ -83,7 +83,7 @@ namespace vorna
             /// the vertex.
             index_t line_vertex_id( index_t vertex, const uuid& line ) const;
 
-        protected:
+          protected:
             /// Creates the empty wireframe with its attributes.
             explicit CornersLinesBuilder( Model& model );
 
@@ -95,12 +95,12 @@ namespace vorna
                 const std::array< index_t, 2 >& unique_vertices,
                 const std::array< Point< D >, 2 >& points );
 
-        private:
+          private:
             /// True when the wireframe vertex must carry a corner; must be
             /// true for every vertex that does not have exactly two edges.
             virtual bool is_corner( index_t vertex ) const = 0;
 
-        private:
+          private:
             class Impl;
             std::unique_ptr< Impl > impl_;
         };

@@ -42,7 +42,7 @@ namespace vorna
         class CornersLinesBuilderFromMeshes
             : public CornersLinesBuilder< Model, Builder, D >
         {
-        public:
+          public:
             using VertexMapping =
                 GenericMapping< MeshVertex, ComponentMeshVertex >;
             using ElementMapping =
@@ -51,8 +51,10 @@ namespace vorna
             /// \throw CorvaneException when a "surface_identifier" attribute
             /// of another storage or value type stands on the single input
             /// mesh.
-            CornersLinesBuilderFromMeshes( Model& model,
-                absl::Span< const std::reference_wrapper< const EdgedCurve< D > > >
+            CornersLinesBuilderFromMeshes(
+                Model& model,
+                absl::Span<
+                    const std::reference_wrapper< const EdgedCurve< D > > >
                     curves,
                 absl::Span<
                     const std::reference_wrapper< const SurfaceMesh< D > > >
@@ -80,10 +82,10 @@ namespace vorna
             /// \pre build_surfaces() ran; call once.
             std::pair< VertexMapping, ElementMapping > mappings();
 
-        private:
+          private:
             bool is_corner( index_t vertex ) const override;
 
-        private:
+          private:
             class Impl;
             std::unique_ptr< Impl > impl_;
         };

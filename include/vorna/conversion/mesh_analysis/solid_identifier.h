@@ -19,7 +19,7 @@ namespace vorna
         /// identifier is gone.
         class SolidIdentifier
         {
-        public:
+          public:
             static constexpr const char* block_id_attribute_name =
                 "block_identifier";
 
@@ -40,9 +40,9 @@ namespace vorna
             /// \pre identify_polyhedra() ran on this object.
             /// \throw CorvaneException on a label this object did not give.
             std::vector< std::vector< index_t > >
-                identified_blocks_polyhedra() const;
+            identified_blocks_polyhedra() const;
 
-        private:
+          private:
             class Impl;
             std::unique_ptr< Impl > impl_;
         };

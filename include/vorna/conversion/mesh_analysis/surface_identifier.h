@@ -25,7 +25,7 @@ namespace vorna
         template < index_t D >
         class SurfaceIdentifier
         {
-        public:
+          public:
             static constexpr const char* surface_id_attribute_name =
                 surface_identifier_attribute_text;
 
@@ -47,9 +47,9 @@ namespace vorna
             /// \pre identify_polygons() ran on this object.
             /// \throw CorvaneException on a label this object did not give.
             std::vector< std::vector< index_t > >
-                identified_surfaces_polygons() const;
+            identified_surfaces_polygons() const;
 
-        private:
+          private:
             class Impl;
             std::unique_ptr< Impl > impl_;
         };

@@ -33,7 +33,7 @@ namespace vorna
         /// be empty. One build operation is called, once.
         class BRepFromMeshesBuilder
         {
-        public:
+          public:
             using Mappings = std::pair<
                 GenericMapping< MeshVertex, ComponentMeshVertex >,
                 GenericMapping< MeshElement, ComponentMeshElement > >;
@@ -41,15 +41,15 @@ namespace vorna
             /// Sets up the wireframe and groups the polygons of the merged
             /// input surfaces.
             BRepFromMeshesBuilder( BRep& brep,
-                absl::Span< const std::reference_wrapper<
-                    const EdgedCurve< 3 > > > curves,
-                absl::Span< const std::reference_wrapper<
-                    const SurfaceMesh< 3 > > > surfaces );
+                                   absl::Span< const std::reference_wrapper<
+                                       const EdgedCurve< 3 > > > curves,
+                                   absl::Span< const std::reference_wrapper<
+                                       const SurfaceMesh< 3 > > > surfaces );
             ~BRepFromMeshesBuilder();
 
             BRepFromMeshesBuilder( const BRepFromMeshesBuilder& ) = delete;
-            BRepFromMeshesBuilder& operator=(
-                const BRepFromMeshesBuilder& ) = delete;
+            BRepFromMeshesBuilder&
+            operator=( const BRepFromMeshesBuilder& ) = delete;
 
             /// Corners, lines, cut surfaces, blocks and model boundaries
             /// (one per surface name, holding the surfaces that bound
@@ -65,7 +65,7 @@ namespace vorna
             /// \throw as build_brep_with_blocks.
             Mappings build_brep_without_blocks();
 
-        private:
+          private:
             class Impl;
             std::unique_ptr< Impl > impl_;
         };

@@ -24,17 +24,18 @@ namespace vorna
 {
     /// A converted model with, for every input vertex and input element, the
     /// model component vertices and elements it became.
-    using BRepConversionResult = std::tuple< BRep,
-        GenericMapping< MeshVertex, ComponentMeshVertex >,
-        GenericMapping< MeshElement, ComponentMeshElement > >;
+    using BRepConversionResult =
+        std::tuple< BRep,
+                    GenericMapping< MeshVertex, ComponentMeshVertex >,
+                    GenericMapping< MeshElement, ComponentMeshElement > >;
 
     /// Converts one 3D surface mesh into a BRep with corners, lines,
     /// surfaces, blocks (one per enclosed volume) and model boundaries.
     /// ConversionModel::initialize() must have been called. Leaves no
     /// attribute on the mesh.
     /// \throw as detail::BRepFromMeshesBuilder::build_brep_with_blocks.
-    BRepConversionResult convert_surface_into_brep(
-        const SurfaceMesh< 3 >& surface );
+    BRepConversionResult
+    convert_surface_into_brep( const SurfaceMesh< 3 >& surface );
 
     /// Converts several 3D surface meshes, merged at coincident points
     /// (within 1e-6), into one BRep; same result as
