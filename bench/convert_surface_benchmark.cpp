@@ -2,12 +2,13 @@
 // peak memory, then the same road step by step to see where time goes.
 
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <string>
 
 #include <absl/container/flat_hash_map.h>
 #include <benchmark/benchmark.h>
+
+#include <bench/memory_usage.h>
 
 #include <vorna/basic/logger.h>
 #include <vorna/conversion/conversion_model.h>
@@ -28,40 +29,8 @@ namespace
 {
     using namespace vorna;
 
-    // Peak resident set size, in bytes, since the last reset.
-    double peak_rss()
-    {
-        std::ifstream status{ "/proc/self/status" };
-        std::string line;
-        while( std::getline( status, line ) )
-        {
-            if( line.rfind( "VmHWM:", 0 ) == 0 )
-            {
-                return std::stod( line.substr( 6 ) ) * 1024.0;
-            }
-        }
-        return 0.0;
-    }
 
-    double current_rss()
-    {
-        std::ifstream status{ "/proc/self/status" };
-        std::string line;
-        while( std::getline( status, line ) )
-        {
-            if( line.rfind( "VmRSS:", 0 ) == 0 )
-            {
-                return std::stod( line.substr( 6 ) ) * 1024.0;
-            }
-        }
-        return 0.0;
-    }
 
-    // Makes the peak start again from the current size (Linux 4.0+).
-    void reset_peak_rss()
-    {
-        std::ofstream{ "/proc/self/clear_refs" } << "5";
-    }
 
     // A welded closed box of 12 * cells^2 triangles; with `split_faces`,
     // the adjacency across the box's edges is removed so that its six
@@ -106,14 +75,14 @@ namespace
         const auto mesh = make_input(
             static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
         const double triangles = mesh->nb_polygons();
-        const auto before = current_rss();
-        reset_peak_rss();
+        const auto before = bench::current_rss_bytes();
+        bench::reset_peak_rss();
         for( auto _ : state )
         {
             auto result = convert_surface_into_brep( *mesh );
             benchmark::DoNotOptimize( result );
         }
-        const auto peak = peak_rss();
+        const auto peak = bench::peak_rss_bytes();
         state.counters["triangles"] = triangles;
         state.counters["peak_MB"] = peak / 1e6;
         state.counters["input_MB"] = before / 1e6;
@@ -130,7 +99,7 @@ namespace
       public:
         explicit StepMeter(
             absl::flat_hash_map< std::string, double >& counters )
-            : counters_( counters ), base_rss_( current_rss() )
+            : counters_( counters ), base_rss_( bench::current_rss_bytes() )
         {
             restart();
         }
@@ -140,15 +109,15 @@ namespace
             const std::chrono::duration< double > elapsed =
                 Clock::now() - start_;
             counters_[step + "_s"] += elapsed.count();
-            counters_[step + "_peak_MB"] = ( peak_rss() - base_rss_ ) / 1e6;
-            counters_[step + "_kept_MB"] = ( current_rss() - base_rss_ ) / 1e6;
+            counters_[step + "_peak_MB"] = ( bench::peak_rss_bytes() - base_rss_ ) / 1e6;
+            counters_[step + "_kept_MB"] = ( bench::current_rss_bytes() - base_rss_ ) / 1e6;
             restart();
         }
 
       private:
         void restart()
         {
-            reset_peak_rss();
+            bench::reset_peak_rss();
             start_ = Clock::now();
         }
 

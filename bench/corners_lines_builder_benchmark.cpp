@@ -1,10 +1,11 @@
 // Corners, lines and surfaces from large surface meshes split into about
 // a hundred regions: build, build_surfaces and mappings.
 
-#include <fstream>
 #include <string>
 
 #include <benchmark/benchmark.h>
+
+#include <bench/memory_usage.h>
 
 #include <support/fixtures.h>
 
@@ -21,19 +22,6 @@ namespace
         detail::CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >;
 
     /// Peak resident set size of the process, in MiB.
-    double peak_rss_mib()
-    {
-        std::ifstream status{ "/proc/self/status" };
-        std::string line;
-        while( std::getline( status, line ) )
-        {
-            if( line.rfind( "VmHWM:", 0 ) == 0 )
-            {
-                return std::stod( line.substr( 6 ) ) / 1024.;
-            }
-        }
-        return 0;
-    }
 
     /// A grid of about `triangles` triangles in 10 x 10 regions, moved by
     /// `shift` along x.
@@ -87,7 +75,7 @@ namespace
             state.ResumeTiming();
         }
         state.counters["surfaces"] = nb_surfaces;
-        state.counters["peak_rss_MiB"] = peak_rss_mib();
+        state.counters["peak_rss_MiB"] = vorna::bench::peak_rss_bytes() / ( 1024.0 * 1024.0 );
     }
 
     void one_mesh( benchmark::State& state )

@@ -2,13 +2,14 @@
 // against it through the tree, with the process's peak memory as a counter.
 
 #include <array>
-#include <fstream>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
+
+#include <bench/memory_usage.h>
 
 #include <conversion/common/aabb_ray_traversal.h>
 #include <vorna/geometry/aabb.h>
@@ -25,20 +26,6 @@ namespace
     constexpr index_t NB_TRIANGLES = 1000000;
     constexpr index_t NB_RAYS = 100000;
 
-    // Peak resident set size in MiB, from the kernel's own bookkeeping.
-    double peak_rss_mib()
-    {
-        std::ifstream status{ "/proc/self/status" };
-        std::string line;
-        while ( std::getline( status, line ) )
-        {
-            if ( line.rfind( "VmHWM:", 0 ) == 0 )
-            {
-                return std::stod( line.substr( 6 ) ) / 1024.;
-            }
-        }
-        return 0.;
-    }
 
     // One million small random triangles in a 100-unit cube.
     struct Scene
@@ -97,7 +84,7 @@ namespace
             benchmark::DoNotOptimize( tree.nb_bboxes() );
         }
         state.counters["boxes"] = mesh.nb_polygons();
-        state.counters["peak_rss_MiB"] = peak_rss_mib();
+        state.counters["peak_rss_MiB"] = vorna::bench::peak_rss_bytes() / ( 1024.0 * 1024.0 );
     }
 
     void cast_rays( benchmark::State& state )
@@ -145,7 +132,7 @@ namespace
             static_cast< double >( nb_hits ) / NB_RAYS;
         state.counters["leaves_per_ray"] =
             static_cast< double >( nb_tested ) / NB_RAYS;
-        state.counters["peak_rss_MiB"] = peak_rss_mib();
+        state.counters["peak_rss_MiB"] = vorna::bench::peak_rss_bytes() / ( 1024.0 * 1024.0 );
     }
 } // namespace
 

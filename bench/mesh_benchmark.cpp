@@ -1,27 +1,14 @@
-#include <fstream>
 #include <string>
 
 #include <benchmark/benchmark.h>
+
+#include <bench/memory_usage.h>
 
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/mesh/surface_mesh_builder.h>
 
 namespace
 {
-    // Peak resident set size of the process, in kB (0 when unknown).
-    double peak_rss_kb()
-    {
-        std::ifstream status{ "/proc/self/status" };
-        std::string line;
-        while ( std::getline( status, line ) )
-        {
-            if ( line.rfind( "VmHWM:", 0 ) == 0 )
-            {
-                return std::stod( line.substr( 6 ) );
-            }
-        }
-        return 0;
-    }
 
     // A grid of columns x rows squares, each split in two triangles.
     std::unique_ptr< vorna::SurfaceMesh< 3 > >
@@ -65,7 +52,7 @@ namespace
             benchmark::DoNotOptimize( mesh->polygon_adjacent( { 0, 1 } ) );
         }
         state.counters["triangles"] = mesh->nb_polygons();
-        state.counters["peak_rss_kB"] = peak_rss_kb();
+        state.counters["peak_rss_kB"] = vorna::bench::peak_rss_bytes() / 1024.0;
     }
     BENCHMARK( million_triangle_adjacency )->Unit( benchmark::kMillisecond );
 
@@ -76,7 +63,7 @@ namespace
             auto mesh = triangle_grid( 1000, 500 );
             benchmark::DoNotOptimize( mesh->nb_polygons() );
         }
-        state.counters["peak_rss_kB"] = peak_rss_kb();
+        state.counters["peak_rss_kB"] = vorna::bench::peak_rss_bytes() / 1024.0;
     }
     BENCHMARK( million_triangle_build )->Unit( benchmark::kMillisecond );
 } // namespace

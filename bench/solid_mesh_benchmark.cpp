@@ -1,7 +1,8 @@
-#include <fstream>
 #include <string>
 
 #include <benchmark/benchmark.h>
+
+#include <bench/memory_usage.h>
 
 #include <vorna/mesh/solid_mesh.h>
 #include <vorna/mesh/solid_mesh_builder.h>
@@ -10,20 +11,6 @@
 
 namespace
 {
-    // Peak resident set size of the process, in kB (0 when unknown).
-    double peak_rss_kb()
-    {
-        std::ifstream status{ "/proc/self/status" };
-        std::string line;
-        while ( std::getline( status, line ) )
-        {
-            if ( line.rfind( "VmHWM:", 0 ) == 0 )
-            {
-                return std::stod( line.substr( 6 ) );
-            }
-        }
-        return 0;
-    }
 
     // 55^3 cubes of 6 tetrahedra: about one million tetrahedra, built with
     // their facet and edge tables, then joined.
@@ -48,7 +35,7 @@ namespace
         state.counters["polyhedra"] = nb_polyhedra;
         state.counters["facets"] = nb_facets;
         state.counters["edges"] = nb_edges;
-        state.counters["peak_rss_kB"] = peak_rss_kb();
+        state.counters["peak_rss_kB"] = vorna::bench::peak_rss_bytes() / 1024.0;
     }
 
     // Adjacency alone, on a solid built once.
@@ -63,7 +50,7 @@ namespace
             builder->compute_polyhedron_adjacencies();
         }
         state.counters["polyhedra"] = solid->nb_polyhedra();
-        state.counters["peak_rss_kB"] = peak_rss_kb();
+        state.counters["peak_rss_kB"] = vorna::bench::peak_rss_bytes() / 1024.0;
     }
 } // namespace
 

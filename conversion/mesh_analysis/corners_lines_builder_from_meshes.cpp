@@ -1,7 +1,9 @@
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
+#include <string>
 #include <vector>
 
 #include <absl/container/fixed_array.h>
@@ -10,12 +12,14 @@
 #include <absl/strings/str_cat.h>
 
 #include <conversion/common/tasks.h>
+#include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/common/mesh_builder_lookup.h>
 #include <vorna/conversion/mesh_analysis/surface_identifier.h>
 #include <vorna/geometry/nn_search.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/mesh_factory.h>
+#include <vorna/mesh/repair_polygon_orientations.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/mesh/surface_mesh_merger.h>
@@ -60,6 +64,86 @@ namespace
     surface_mesh_builder( Section& model, const uuid& surface )
     {
         return section_surface_mesh_builder( model, surface );
+    }
+
+    template < typename Mesh >
+    std::string mesh_label( const Mesh& mesh )
+    {
+        return mesh.name().empty() ? mesh.id().string()
+                                   : std::string{ mesh.name() };
+    }
+
+    template < index_t D >
+    bool is_finite( const Point< D >& point )
+    {
+        for( index_t axis = 0; axis < D; axis++ )
+        {
+            if( !std::isfinite( point.value( axis ) ) )
+            {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    /// One pass over the polygons: a used vertex with a non-finite
+    /// coordinate would poison every later geometric test, so it is refused
+    /// (unused vertices are ignored anyway). With check_adjacency, returns
+    /// whether every stored adjacency is answered by the neighbour's
+    /// matching edge; otherwise true.
+    template < index_t D >
+    bool check_polygons( const SurfaceMesh< D >& mesh, bool check_adjacency )
+    {
+        bool symmetric{ check_adjacency };
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            const auto nb_vertices = mesh.nb_polygon_vertices( p );
+            for( local_index_t k = 0; k < nb_vertices; k++ )
+            {
+                const auto v = mesh.polygon_vertex( { p, k } );
+                if( !is_finite( mesh.point( v ) ) )
+                {
+                    throw CorvaneException( "[CornersLinesBuilderFromMeshes] "
+                                            "Vertex ",
+                                            v,
+                                            " of mesh '",
+                                            mesh_label( mesh ),
+                                            "' has a non-finite coordinate" );
+                }
+                if( !symmetric )
+                {
+                    continue;
+                }
+                const PolygonEdge edge{ p, k };
+                if( !mesh.polygon_adjacent( edge ) )
+                {
+                    continue;
+                }
+                const auto across = mesh.polygon_adjacent_edge( edge );
+                symmetric = across && mesh.polygon_adjacent( *across ) == p;
+            }
+        }
+        return symmetric || !check_adjacency;
+    }
+
+    template < index_t D >
+    void check_curve( const EdgedCurve< D >& curve )
+    {
+        for( index_t e = 0; e < curve.nb_edges(); e++ )
+        {
+            for( const auto v : curve.edge_vertices( e ) )
+            {
+                if( !is_finite( curve.point( v ) ) )
+                {
+                    throw CorvaneException( "[CornersLinesBuilderFromMeshes] "
+                                            "Vertex ",
+                                            v,
+                                            " of curve '",
+                                            mesh_label( curve ),
+                                            "' has a non-finite coordinate" );
+                }
+            }
+        }
     }
 
     template < index_t D >
@@ -218,9 +302,7 @@ namespace vorna
                           .template find_or_create_attribute< VariableAttribute,
                                                               PolygonEdges >(
                               "polygon_edges", PolygonEdges{} ) ),
-                  use_input_(
-                      surfaces.size() == 1 &&
-                      !has_colocated_vertices( surfaces.front().get() ) ),
+                  use_input_( check_inputs( curves, surfaces ) ),
                   merged_( use_input_ ? surfaces.front().get()
                                       : merger_.merged() ),
                   identifier_( merged_ ),
@@ -329,6 +411,28 @@ namespace vorna
             }
 
           private:
+            /// Refuses non-finite used points, and tells whether a single
+            /// input can serve as the merged mesh as it is: merging welds
+            /// vertices within the tolerance and rebuilds a symmetric
+            /// adjacency from what the input stored, which the grouping and
+            /// the border tests need.
+            static bool check_inputs( CurveSpan curves, SurfaceSpan surfaces )
+            {
+                const bool single = surfaces.size() == 1;
+                bool symmetric{ true };
+                for( const auto& surface : surfaces )
+                {
+                    symmetric =
+                        check_polygons( surface.get(), single ) && symmetric;
+                }
+                for( const auto& curve : curves )
+                {
+                    check_curve( curve.get() );
+                }
+                return single && symmetric &&
+                       !has_colocated_vertices( surfaces.front().get() );
+            }
+
             // ---- wireframe -------------------------------------------------
 
             void build_wireframe()
@@ -630,6 +734,12 @@ namespace vorna
                         }
                     }
                 }
+                // Sides and block volumes take neighbouring polygons of one
+                // surface to agree in orientation. Polygon indices, and so
+                // the element mapping, stay as they are.
+                repair_polygon_orientations< D >(
+                    model_.modifiable_surface( surface_id )
+                        .get_modifiable_mesh() );
                 for( const auto& new_vertex : new_vertices )
                 {
                     builder_.set_unique_vertex( new_vertex.first,

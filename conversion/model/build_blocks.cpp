@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <deque>
 #include <limits>
 #include <numeric>
@@ -47,6 +48,11 @@ namespace
 
     // Below this area a polygon gives no usable normal for a ray.
     constexpr double MIN_POLYGON_AREA = 1e-6;
+
+    // A block whose volume is at most this times its boundary's area times
+    // its extent (so a thickness below this fraction of its extent) encloses
+    // nothing.
+    constexpr double ZERO_VOLUME_RATIO = 1e-9;
 
     // The box tree of every surface, and a tree over the surfaces' own
     // boxes: a ray then visits only the surfaces whose box it meets, not
@@ -134,6 +140,7 @@ namespace
             const auto outer = attach_shells_to_enclosing_blocks( removed );
             add_surface_block_relationships( removed, outer );
             remove_blocks_without_boundaries();
+            remove_zero_volume_blocks();
             add_free_lines_in_blocks();
             add_free_corners_in_blocks();
         }
@@ -539,6 +546,70 @@ namespace
             {
                 builder_.remove_block( brep_.block( block ) );
             }
+        }
+
+        // A bounded candidate of no volume is no block: between two
+        // coincident surfaces, or bounded by surfaces collapsed to zero
+        // area. Candidates of volume exactly 0.0 are kept until now so that
+        // an open surface floating inside a shell lands in one of them and
+        // leaves with it; those are gone already (no boundary).
+        void remove_zero_volume_blocks()
+        {
+            std::vector< uuid > flat_blocks;
+            for( const auto& block : brep_.blocks() )
+            {
+                const auto volume = block_signed_volume( block.id() );
+                // Measured against area times extent, not the extent cubed,
+                // so that a long slender block is not taken for a flat one.
+                // A non-finite size leaves nothing to compare with: removed.
+                if( volume > 0.0 &&
+                    volume > ZERO_VOLUME_RATIO * boundary_size( block ) )
+                {
+                    continue;
+                }
+                flat_blocks.push_back( block.id() );
+            }
+            for( const auto& block : flat_blocks )
+            {
+                builder_.remove_block( brep_.block( block ) );
+                Logger::log_warn( "[BRepBlocksBuilder::build_blocks] Removed "
+                                  "a block of zero volume" );
+            }
+        }
+
+        // Area of the block's boundary surfaces times the diagonal of their
+        // bounding box.
+        double boundary_size( const Block< 3 >& block ) const
+        {
+            std::array< double, 3 > min;
+            std::array< double, 3 > max;
+            min.fill( std::numeric_limits< double >::infinity() );
+            max.fill( -std::numeric_limits< double >::infinity() );
+            double area{ 0.0 };
+            for( const auto& surface : brep_.boundaries( block ) )
+            {
+                const auto& mesh = surface.mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    const auto& point = mesh.point( v );
+                    for( const index_t axis : { 0u, 1u, 2u } )
+                    {
+                        min[axis] = std::min( min[axis], point.value( axis ) );
+                        max[axis] = std::max( max[axis], point.value( axis ) );
+                    }
+                }
+                for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+                {
+                    area += mesh.polygon_area( p );
+                }
+            }
+            double squared{ 0.0 };
+            for( const index_t axis : { 0u, 1u, 2u } )
+            {
+                const auto extent = max[axis] - min[axis];
+                squared += extent * extent;
+            }
+            return area * std::sqrt( squared );
         }
 
         // The first block (in model order) holding the point, if any.

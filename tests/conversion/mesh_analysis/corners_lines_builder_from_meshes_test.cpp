@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include <absl/container/flat_hash_map.h>
@@ -11,6 +12,7 @@
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
+#include <vorna/geometry/vector.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/mesh/surface_mesh_builder.h>
@@ -558,6 +560,101 @@ namespace
         BRep unused;
         EXPECT_THROW( ( FromMeshes{ unused, {}, { *other } } ),
                       CorvaneException );
+    }
+
+    TEST_F( FromMeshesTest, refuses_non_finite_points_in_use )
+    {
+        using SectionFromMeshes =
+            detail::CornersLinesBuilderFromMeshes< Section, SectionBuilder, 2 >;
+        auto sheet = test::grid_sheet_2d( 2, 1 );
+        auto builder = SurfaceMeshBuilder< 2 >::create( *sheet );
+        // Unused: accepted, as it is ignored anyway.
+        builder->create_point(
+            Point< 2 >{ { std::numeric_limits< double >::infinity(), 0 } } );
+        {
+            Section section;
+            EXPECT_NO_THROW( ( SectionFromMeshes{ section, {}, { *sheet } } ) );
+        }
+        builder->set_point(
+            4,
+            Point< 2 >{ { 1, std::numeric_limits< double >::quiet_NaN() } } );
+        builder->set_name( "grid" );
+        Section section;
+        try
+        {
+            SectionFromMeshes refused{ section, {}, { *sheet } };
+            ADD_FAILURE() << "a NaN point in use was accepted";
+        }
+        catch( const CorvaneException& error )
+        {
+            EXPECT_STREQ( error.what(),
+                          "[CornersLinesBuilderFromMeshes] "
+                          "Vertex 4 of mesh 'grid' has a "
+                          "non-finite coordinate" );
+        }
+    }
+
+    TEST_F( FromMeshesTest, one_sided_adjacency_is_rebuilt_by_merging )
+    {
+        // Polygon 3 forgets its neighbours, which still name it: used as it
+        // is, its edges would make border lines inside a closed box.
+        auto cube = test::closed_cube();
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *cube );
+            for( const local_index_t e : { 0, 1, 2 } )
+            {
+                builder->unset_polygon_adjacent( { 3, e } );
+            }
+        }
+        convert( {}, { *cube } );
+        EXPECT_EQ( model.nb_surfaces(), 1u );
+        EXPECT_EQ( model.nb_lines(), 0u );
+        expect_valid_model();
+        expect_surface_mappings( *cube );
+        EXPECT_FALSE( has_identifier( *cube ) );
+    }
+
+    TEST_F( FromMeshesTest, surface_orientations_are_made_consistent )
+    {
+        // Every odd triangle of the sheet reversed: the surface gets them
+        // back in line with triangle 0, same polygons, same mappings.
+        auto sheet = test::grid_sheet_2d( 3, 2 );
+        {
+            auto builder = SurfaceMeshBuilder< 2 >::create( *sheet );
+            for( index_t p = 1; p < sheet->nb_polygons(); p += 2 )
+            {
+                const auto v1 = sheet->polygon_vertex( { p, 1 } );
+                builder->set_polygon_vertex(
+                    { p, 1 }, sheet->polygon_vertex( { p, 2 } ) );
+                builder->set_polygon_vertex( { p, 2 }, v1 );
+            }
+            builder->compute_polygon_adjacencies();
+        }
+        Section section;
+        detail::CornersLinesBuilderFromMeshes< Section, SectionBuilder, 2 >
+            builder{ section, {}, { *sheet } };
+        builder.build();
+        builder.build_surfaces();
+        const auto result = builder.mappings();
+        ASSERT_EQ( section.nb_surfaces(), 1u );
+        const auto& mesh = section.surfaces().begin()->mesh();
+        ASSERT_EQ( mesh.nb_polygons(), sheet->nb_polygons() );
+        const auto signed_area = [&mesh]( index_t p )
+        {
+            const auto at = [&mesh, p]( local_index_t k ) {
+                return mesh.point( mesh.polygon_vertex( { p, k } ) );
+            };
+            const Vector< 2 > u{ at( 0 ), at( 1 ) };
+            const Vector< 2 > v{ at( 0 ), at( 2 ) };
+            return u.value( 0 ) * v.value( 1 ) - u.value( 1 ) * v.value( 0 );
+        };
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            EXPECT_GT( signed_area( p ) * signed_area( 0 ), 0 )
+                << "polygon " << p;
+            EXPECT_EQ( result.second.in2out( { sheet->id(), p } )[0].element,
+                       p );
+        }
     }
 
     TEST_F( FromMeshesTest, section_from_a_2d_mesh )

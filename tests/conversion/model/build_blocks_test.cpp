@@ -422,4 +422,29 @@ namespace
             brep.is_internal( brep.lines().begin()->id(), block.id() ) );
         EXPECT_TRUE( check_brep_consistency( brep ) );
     }
+
+    TEST_F( BuildBlocksTest, thin_blocks_are_not_taken_for_flat_ones )
+    {
+        constexpr const char* ZERO_VOLUME_WARNING =
+            "[BRepBlocksBuilder::build_blocks] Removed a block of zero volume";
+        // Thin but real, and far from the origin: kept. (Flat candidates
+        // are dropped; the messy-mesh conversions show it.)
+        for( const double thickness : { 1e-3, 1e-5 } )
+        {
+            auto brep = model_without_blocks( single(
+                make_box_mesh( point( 1e3, 1e3, 1e3 ),
+                               point( 1e3 + 1, 1e3 + 1, 1e3 + thickness ),
+                               1 ) ) );
+            LogCapture log;
+            build_blocks( brep );
+            EXPECT_EQ( brep.nb_blocks(), 1 ) << thickness;
+            EXPECT_EQ( log.count( Logger::Level::warn, ZERO_VOLUME_WARNING ),
+                       0 );
+        }
+        // Long and slender: small volume for its extent, yet no sliver.
+        auto needle = model_without_blocks( single(
+            make_box_mesh( point( 0, 0, 0 ), point( 1e3, 1e-2, 1e-2 ), 1 ) ) );
+        build_blocks( needle );
+        EXPECT_EQ( needle.nb_blocks(), 1 );
+    }
 } // namespace

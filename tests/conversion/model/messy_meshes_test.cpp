@@ -45,7 +45,11 @@ namespace
 {
     using namespace vorna;
     using vorna::test::check_brep_consistency;
+    using vorna::test::LogCapture;
     using vorna::test::make_box_mesh;
+
+    constexpr const char* ZERO_VOLUME_WARNING =
+        "[BRepBlocksBuilder::build_blocks] Removed a block of zero volume";
 
     using Triangle = std::array< index_t, 3 >;
     using SurfaceRefs =
@@ -584,6 +588,35 @@ namespace
         EXPECT_GE( counts.vertices, used ) << what;
     }
 
+    // Volume enclosed by the block's boundary surfaces, which must be
+    // oriented alike (all outwards or all inwards).
+    double enclosed_volume( const BRep& brep, const Block< 3 >& block )
+    {
+        double volume{ 0 };
+        for( const auto& surface : brep.boundaries( block ) )
+        {
+            const auto& mesh = surface.mesh();
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                const Vector3D apex{
+                    Point3D{}, mesh.point( mesh.polygon_vertex( { p, 0 } ) ) };
+                for( local_index_t k = 1; k + 1 < mesh.nb_polygon_vertices( p );
+                     k++ )
+                {
+                    const Vector3D b{
+                        Point3D{},
+                        mesh.point( mesh.polygon_vertex( { p, k } ) ) };
+                    const Vector3D c{
+                        Point3D{},
+                        mesh.point( mesh.polygon_vertex(
+                            { p, static_cast< local_index_t >( k + 1 ) } ) ) };
+                    volume += apex.dot( b.cross( c ) ) / 6;
+                }
+            }
+        }
+        return std::abs( volume );
+    }
+
     void expect_one_block( const std::string& what, const Outcome& outcome )
     {
         ASSERT_TRUE( outcome.result ) << what << ": " << outcome.error;
@@ -941,34 +974,53 @@ namespace
 
     TEST_F( MessyMeshesTest, triangle_on_a_single_vertex_adds_no_block )
     {
-        GTEST_SKIP() << "gives a zero-area surface bounding two extra "
-                        "zero-volume blocks";
         auto triangles = CUBE_TRIANGLES;
         triangles.push_back( { 2, 2, 2 } );
         const auto mesh = mesh_of( cube_points( point( 0, 0, 0 ), 1 ),
                                    as_polygons( triangles ) );
+        LogCapture log;
         const auto outcome =
             convert_and_check( "triangle on one vertex", { *mesh } );
-        if( outcome.result )
+        expect_one_block( "triangle on one vertex", outcome );
+        expect_fully_mapped( "triangle on one vertex", outcome, *mesh );
+        // Its two sides made two flat candidates, both dropped.
+        EXPECT_EQ( log.count( Logger::Level::warn, ZERO_VOLUME_WARNING ), 2 );
+        const auto& brep = outcome.brep();
+        index_t degenerate{ 0 };
+        for( const auto& surface : brep.surfaces() )
         {
-            EXPECT_EQ( outcome.brep().nb_blocks(), 1 );
+            if( surface.mesh().nb_polygons() != 1 )
+            {
+                EXPECT_EQ( brep.nb_incidences( surface.id() ), 1 );
+                continue;
+            }
+            degenerate++;
+            EXPECT_EQ( brep.nb_incidences( surface.id() ), 0 );
+            EXPECT_EQ( brep.nb_embeddings( surface.id() ), 0 );
         }
+        EXPECT_EQ( degenerate, 1 );
     }
 
     TEST_F( MessyMeshesTest, box_below_the_merge_distance_gives_no_block )
     {
-        GTEST_SKIP() << "collapses into one zero-area polygon bounding two "
-                        "zero-volume blocks";
+        // Welded into one polygon on one vertex: a surface, no volume.
         const auto tiny = cube( point( 0, 0, 0 ), 1e-9, "tiny" );
         const auto outcome = convert_and_check( "1e-9 box", { *tiny } );
-        if( outcome.result )
+        ASSERT_TRUE( outcome.result ) << outcome.error;
+        EXPECT_EQ( outcome.brep().nb_blocks(), 0 );
+        EXPECT_GE( outcome.brep().nb_surfaces(), 1 );
+        // Named after the mesh of every input polygon merged into its first
+        // polygon: here all twelve.
+        std::string twelve;
+        for( index_t p = 0; p < tiny->nb_polygons(); p++ )
         {
-            EXPECT_EQ( outcome.brep().nb_blocks(), 0 );
-            for( const auto& surface : outcome.brep().surfaces() )
-            {
-                EXPECT_EQ( surface.name(), "tiny" );
-            }
+            absl::StrAppend( &twelve, "tiny" );
         }
+        for( const auto& surface : outcome.brep().surfaces() )
+        {
+            EXPECT_EQ( surface.name(), twelve );
+        }
+        expect_fully_mapped( "1e-9 box", outcome, *tiny );
     }
 
     // Two polygons sharing an edge inside a surface run it in opposite
@@ -999,8 +1051,6 @@ namespace
 
     TEST_F( MessyMeshesTest, inconsistent_orientations_are_repaired )
     {
-        GTEST_SKIP() << "surfaces keep mixed orientations: the block volume "
-                        "is wrong, and 0 when flips cancel (two blocks)";
         const std::vector< std::pair< std::string, std::vector< index_t > > >
             cases{ { "one triangle flipped", { 3 } },
                    { "two faces flipped", { 2, 3, 6, 7 } },
@@ -1016,18 +1066,17 @@ namespace
             const auto mesh = mesh_of( cube_points( point( 0, 0, 0 ), 1 ),
                                        as_polygons( triangles ) );
             const auto outcome = convert_and_check( c.first, { *mesh } );
-            if( outcome.result )
-            {
-                EXPECT_EQ( outcome.brep().nb_blocks(), 1 ) << c.first;
-                expect_consistent_orientation( c.first, outcome.brep() );
-            }
+            expect_one_block( c.first, outcome );
+            expect_fully_mapped( c.first, outcome, *mesh );
+            expect_consistent_orientation( c.first, outcome.brep() );
+            const auto& block = *outcome.brep().blocks().begin();
+            EXPECT_NEAR( enclosed_volume( outcome.brep(), block ), 1, 1e-9 )
+                << c.first;
         }
     }
 
     TEST_F( MessyMeshesTest, coincident_faces_triangulated_differently )
     {
-        GTEST_SKIP() << "a zero-volume block appears between the two "
-                        "triangulations of the shared face";
         // The left box's face x = 1 is one quad, or two triangles cut along
         // the other diagonal than the right box's.
         const auto quads =
@@ -1039,24 +1088,60 @@ namespace
                                              as_polygons( flipped_diagonal ),
                                              true,
                                              "left" );
+        SurfaceMeshBuilder< 3 >::create( *quads )->set_name( "left" );
         const auto right = cube( point( 1, 0, 0 ), 1, "right" );
         for( const auto* left : { quads.get(), other_diagonal.get() } )
         {
             const auto what = left->is_triangulated()
                                   ? "boxes cut along other diagonals"
                                   : "quad box beside a triangle box";
+            LogCapture log;
             const auto outcome = convert_and_check( what, { *left, *right } );
-            if( outcome.result )
+            ASSERT_TRUE( outcome.result ) << what << ": " << outcome.error;
+            expect_fully_mapped( what, outcome, *left );
+            expect_fully_mapped( what, outcome, *right );
+            const auto& brep = outcome.brep();
+            ASSERT_EQ( brep.nb_blocks(), 2 ) << what;
+            EXPECT_EQ( log.count( Logger::Level::warn, ZERO_VOLUME_WARNING ),
+                       1 )
+                << what;
+            // Each box's inside, bounded by its other five faces and by one
+            // copy of the shared face. The two copies coincide, so which
+            // copy goes to which box is a tie around the lines.
+            std::vector< double > lowest_x;
+            std::vector< std::string > copies;
+            for( const auto& block : brep.blocks() )
             {
-                EXPECT_EQ( outcome.brep().nb_blocks(), 2 ) << what;
+                ASSERT_EQ( brep.nb_boundaries( block.id() ), 2 ) << what;
+                double low{ 2 };
+                for( const auto& surface : brep.boundaries( block ) )
+                {
+                    const auto& mesh = surface.mesh();
+                    bool on_shared_face{ true };
+                    for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                    {
+                        low = std::min( low, mesh.point( v ).value( 0 ) );
+                        on_shared_face =
+                            on_shared_face && mesh.point( v ).value( 0 ) == 1;
+                    }
+                    if( on_shared_face )
+                    {
+                        copies.emplace_back( surface.name() );
+                    }
+                }
+                lowest_x.push_back( low );
             }
+            std::sort( lowest_x.begin(), lowest_x.end() );
+            EXPECT_EQ( lowest_x, ( std::vector< double >{ 0, 1 } ) ) << what;
+            std::sort( copies.begin(), copies.end() );
+            EXPECT_EQ( copies,
+                       ( std::vector< std::string >{ "left", "right" } ) )
+                << what;
         }
     }
 
     TEST_F( MessyMeshesTest, non_finite_coordinates_are_refused )
     {
-        GTEST_SKIP() << "converted silently into a model with NaN areas and "
-                        "two blocks";
         for( const double bad : { std::numeric_limits< double >::quiet_NaN(),
                                   std::numeric_limits< double >::infinity() } )
         {
@@ -1065,6 +1150,37 @@ namespace
             const auto mesh = mesh_of( points, as_polygons( CUBE_TRIANGLES ) );
             const auto outcome = convert( "non-finite vertex", {}, { *mesh } );
             EXPECT_FALSE( outcome.result ) << bad;
+            EXPECT_EQ( outcome.error,
+                       "[CornersLinesBuilderFromMeshes] Vertex 7 of mesh "
+                       "'messy' has a non-finite coordinate" );
+            // Refused before anything was written on the caller's mesh.
+            EXPECT_TRUE(
+                mesh->polygon_attribute_manager().attribute_names().empty() );
+
+            // Unnamed, among several meshes: named by its uuid.
+            const auto unnamed =
+                mesh_of( points, as_polygons( CUBE_TRIANGLES ), true, "" );
+            const auto box = cube( point( 5, 5, 5 ) );
+            const auto merged =
+                convert( "non-finite vertex, merged", {}, { *box, *unnamed } );
+            EXPECT_FALSE( merged.result ) << bad;
+            EXPECT_EQ( merged.error,
+                       absl::StrCat( "[CornersLinesBuilderFromMeshes] Vertex "
+                                     "7 of mesh '",
+                                     unnamed->id().string(),
+                                     "' has a non-finite coordinate" ) );
+
+            // A curve point that an edge uses.
+            const auto curve = curve_of(
+                { point( 2, 0, 0 ), point( 3, bad, 0 ) }, { { 0, 1 } } );
+            const auto with_curve =
+                convert( "non-finite curve point", { *curve }, { *box } );
+            EXPECT_FALSE( with_curve.result ) << bad;
+            EXPECT_EQ( with_curve.error,
+                       absl::StrCat( "[CornersLinesBuilderFromMeshes] Vertex "
+                                     "1 of curve '",
+                                     curve->id().string(),
+                                     "' has a non-finite coordinate" ) );
         }
     }
 
@@ -1094,14 +1210,20 @@ namespace
 
     TEST_F( MessyMeshesTest, one_sided_adjacency_in_a_single_mesh )
     {
-        GTEST_SKIP() << "the line around polygon 0 is internal to the other "
-                        "surface, so the block does not close";
         const auto box = box_with_one_sided_adjacency();
         const auto outcome =
             convert_and_check( "one-sided adjacency", { *box } );
-        if( outcome.result )
-        {
-            EXPECT_EQ( outcome.brep().nb_blocks(), 1 );
-        }
+        expect_one_block( "one-sided adjacency", outcome );
+        expect_fully_mapped( "one-sided adjacency", outcome, *box );
+        EXPECT_EQ( outcome.brep().nb_surfaces(), 1 );
+        // Polygon 0 names a neighbour that names another polygon back.
+        auto crossed = cube();
+        SurfaceMeshBuilder< 3 >::create( *crossed )
+            ->set_polygon_adjacent( { 0, 0 }, 5 );
+        const auto other =
+            convert_and_check( "adjacency to the wrong polygon", { *crossed } );
+        expect_one_block( "adjacency to the wrong polygon", other );
+        expect_fully_mapped(
+            "adjacency to the wrong polygon", other, *crossed );
     }
 } // namespace

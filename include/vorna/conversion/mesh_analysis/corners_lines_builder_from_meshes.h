@@ -25,13 +25,15 @@ namespace vorna
         /// and curve edge went.
         ///
         /// The surface meshes are merged (colocated vertices within 1e-6
-        /// become one); a single mesh without such vertices is used as it
-        /// is. Lines run along the merged mesh's borders and along the
-        /// curves; a surface is made per group of polygons connected by
-        /// stored adjacencies. While the builder works, the merged mesh
-        /// carries the polygon attribute "surface_identifier" (with a single
-        /// unchanged input, the caller's mesh, whose earlier labels are
-        /// reset); mappings() removes it.
+        /// become one); a single mesh without such vertices, whose stored
+        /// adjacencies all point back, is used as it is. Lines run along the
+        /// merged mesh's borders and along the curves; a surface is made per
+        /// group of polygons connected by stored adjacencies, its polygons
+        /// oriented alike (the smallest one of each connected part keeps its
+        /// orientation). While the builder works, the merged mesh carries the
+        /// polygon attribute "surface_identifier" (with a single unchanged
+        /// input, the caller's mesh, whose earlier labels are reset);
+        /// mappings() removes it.
         ///
         /// Use: construct, build() (from the base), build_surfaces(),
         /// mappings(). The model must have no unique vertices yet; the
@@ -48,9 +50,11 @@ namespace vorna
             using ElementMapping =
                 GenericMapping< MeshElement, ComponentMeshElement >;
 
-            /// \throw CorvaneException when a "surface_identifier" attribute
-            /// of another storage or value type stands on the single input
-            /// mesh.
+            /// \throw CorvaneException when a polygon uses a vertex, or a
+            /// curve edge a point, with a non-finite coordinate (message
+            /// naming the vertex and the mesh or curve, by name or else by
+            /// uuid), or when a "surface_identifier" attribute of another
+            /// storage or value type stands on the single input mesh.
             CornersLinesBuilderFromMeshes(
                 Model& model,
                 absl::Span<

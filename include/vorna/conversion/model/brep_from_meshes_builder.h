@@ -40,6 +40,8 @@ namespace vorna
 
             /// Sets up the wireframe and groups the polygons of the merged
             /// input surfaces.
+            /// \throw as detail::CornersLinesBuilderFromMeshes's
+            /// constructor (a used point with a non-finite coordinate).
             BRepFromMeshesBuilder( BRep& brep,
                                    absl::Span< const std::reference_wrapper<
                                        const EdgedCurve< 3 > > > curves,

@@ -11,7 +11,9 @@ namespace vorna
     /// volume enclosed by a closed shell of surfaces becomes a block bounded
     /// by that shell (and by the shells nested right inside it), surfaces
     /// hanging inside a block become internal to it, blocks left without any
-    /// boundary surface are dropped, and free lines and corners lying inside
+    /// boundary surface are dropped, blocks of no volume (at most 1e-9
+    /// times their boundary's area times its bounding-box diagonal) are
+    /// dropped with a warning, and free lines and corners lying inside
     /// a block become internal to the first such block.
     /// A model without surface, or that already has a block, is left
     /// unchanged and a warning is logged; a model whose surfaces enclose no
