@@ -29,9 +29,6 @@ namespace
 {
     using namespace vorna;
 
-
-
-
     // A welded closed box of 12 * cells^2 triangles; with `split_faces`,
     // the adjacency across the box's edges is removed so that its six
     // faces become six surfaces bounded by twelve lines.
@@ -109,8 +106,10 @@ namespace
             const std::chrono::duration< double > elapsed =
                 Clock::now() - start_;
             counters_[step + "_s"] += elapsed.count();
-            counters_[step + "_peak_MB"] = ( bench::peak_rss_bytes() - base_rss_ ) / 1e6;
-            counters_[step + "_kept_MB"] = ( bench::current_rss_bytes() - base_rss_ ) / 1e6;
+            counters_[step + "_peak_MB"] =
+                ( bench::peak_rss_bytes() - base_rss_ ) / 1e6;
+            counters_[step + "_kept_MB"] =
+                ( bench::current_rss_bytes() - base_rss_ ) / 1e6;
             restart();
         }
 

@@ -75,7 +75,8 @@ namespace
             state.ResumeTiming();
         }
         state.counters["surfaces"] = nb_surfaces;
-        state.counters["peak_rss_MiB"] = vorna::bench::peak_rss_bytes() / ( 1024.0 * 1024.0 );
+        state.counters["peak_rss_MiB"] =
+            vorna::bench::peak_rss_bytes() / ( 1024.0 * 1024.0 );
     }
 
     void one_mesh( benchmark::State& state )

@@ -26,7 +26,6 @@ namespace
     constexpr index_t NB_TRIANGLES = 1000000;
     constexpr index_t NB_RAYS = 100000;
 
-
     // One million small random triangles in a 100-unit cube.
     struct Scene
     {
@@ -36,13 +35,13 @@ namespace
             std::mt19937_64 engine{ 42 };
             std::uniform_real_distribution< double > position{ 0., 100. };
             std::uniform_real_distribution< double > offset{ -0.2, 0.2 };
-            for ( index_t t = 0; t < NB_TRIANGLES; t++ )
+            for( index_t t = 0; t < NB_TRIANGLES; t++ )
             {
                 const Point3D base{ { position( engine ),
                                       position( engine ),
                                       position( engine ) } };
                 std::array< index_t, 3 > vertices;
-                for ( auto& vertex : vertices )
+                for( auto& vertex : vertices )
                 {
                     vertex = builder->create_point(
                         base + Point3D{ { offset( engine ),
@@ -78,13 +77,14 @@ namespace
     void build_tree( benchmark::State& state )
     {
         const auto& mesh = *scene().mesh;
-        for ( auto _ : state )
+        for( auto _ : state )
         {
             const auto tree = create_aabb_tree( mesh );
             benchmark::DoNotOptimize( tree.nb_bboxes() );
         }
         state.counters["boxes"] = mesh.nb_polygons();
-        state.counters["peak_rss_MiB"] = vorna::bench::peak_rss_bytes() / ( 1024.0 * 1024.0 );
+        state.counters["peak_rss_MiB"] =
+            vorna::bench::peak_rss_bytes() / ( 1024.0 * 1024.0 );
     }
 
     void cast_rays( benchmark::State& state )
@@ -96,12 +96,12 @@ namespace
         std::normal_distribution< double > gaussian;
         std::vector< Ray3D > rays;
         rays.reserve( NB_RAYS );
-        while ( rays.size() < NB_RAYS )
+        while( rays.size() < NB_RAYS )
         {
             const Vector3D direction{ { gaussian( engine ),
                                         gaussian( engine ),
                                         gaussian( engine ) } };
-            if ( direction.length() < 1e-3 )
+            if( direction.length() < 1e-3 )
             {
                 continue;
             }
@@ -112,11 +112,11 @@ namespace
         }
         std::size_t nb_hits{ 0 };
         std::size_t nb_tested{ 0 };
-        for ( auto _ : state )
+        for( auto _ : state )
         {
             nb_hits = 0;
             nb_tested = 0;
-            for ( const auto& ray : rays )
+            for( const auto& ray : rays )
             {
                 CountingTracer visitor{ RayTracing3D{ mesh, ray } };
                 detail::ray_intersect_recursive(
@@ -132,7 +132,8 @@ namespace
             static_cast< double >( nb_hits ) / NB_RAYS;
         state.counters["leaves_per_ray"] =
             static_cast< double >( nb_tested ) / NB_RAYS;
-        state.counters["peak_rss_MiB"] = vorna::bench::peak_rss_bytes() / ( 1024.0 * 1024.0 );
+        state.counters["peak_rss_MiB"] =
+            vorna::bench::peak_rss_bytes() / ( 1024.0 * 1024.0 );
     }
 } // namespace
 

@@ -19,18 +19,18 @@ namespace
             vorna::SurfaceMesh< 3 >::create( "DefaultTriangulatedSurface3D" );
         auto builder = vorna::SurfaceMeshBuilder< 3 >::create( *mesh );
         builder->create_vertices( ( columns + 1 ) * ( rows + 1 ) );
-        for ( index_t j = 0; j <= rows; j++ )
+        for( index_t j = 0; j <= rows; j++ )
         {
-            for ( index_t i = 0; i <= columns; i++ )
+            for( index_t i = 0; i <= columns; i++ )
             {
                 builder->set_point(
                     j * ( columns + 1 ) + i,
                     vorna::Point< 3 >{ { 1. * i, 1. * j, 0. } } );
             }
         }
-        for ( index_t j = 0; j < rows; j++ )
+        for( index_t j = 0; j < rows; j++ )
         {
-            for ( index_t i = 0; i < columns; i++ )
+            for( index_t i = 0; i < columns; i++ )
             {
                 const auto v = j * ( columns + 1 ) + i;
                 builder->create_polygon( { v, v + 1, v + columns + 2 } );
@@ -46,7 +46,7 @@ namespace
         // 1000 x 500 squares: one million triangles.
         const auto mesh = triangle_grid( 1000, 500 );
         auto builder = vorna::SurfaceMeshBuilder< 3 >::create( *mesh );
-        for ( auto _ : state )
+        for( auto _ : state )
         {
             builder->compute_polygon_adjacencies();
             benchmark::DoNotOptimize( mesh->polygon_adjacent( { 0, 1 } ) );
@@ -58,7 +58,7 @@ namespace
 
     void million_triangle_build( benchmark::State& state )
     {
-        for ( auto _ : state )
+        for( auto _ : state )
         {
             auto mesh = triangle_grid( 1000, 500 );
             benchmark::DoNotOptimize( mesh->nb_polygons() );

@@ -20,7 +20,7 @@ namespace
         vorna::index_t nb_polyhedra{ 0 };
         vorna::index_t nb_facets{ 0 };
         vorna::index_t nb_edges{ 0 };
-        for ( auto _ : state )
+        for( auto _ : state )
         {
             auto solid = vorna::SolidMesh< 3 >::create(
                 vorna::TetrahedralSolid3D::impl_name_static() );
@@ -45,7 +45,7 @@ namespace
             vorna::TetrahedralSolid3D::impl_name_static() );
         auto builder = vorna::SolidMeshBuilder< 3 >::create( *solid );
         vorna::test::build_tetrahedral_grid( *builder, 55 );
-        for ( auto _ : state )
+        for( auto _ : state )
         {
             builder->compute_polyhedron_adjacencies();
         }

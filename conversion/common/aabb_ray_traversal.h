@@ -25,13 +25,13 @@ namespace vorna
                                       index_t end,
                                       Visitor& visitor )
         {
-            if ( !tree.node( node ).intersects( ray ) )
+            if( !tree.node( node ).intersects( ray ) )
             {
                 return;
             }
-            while ( true )
+            while( true )
             {
-                if ( tree.is_leaf( begin, end ) )
+                if( tree.is_leaf( begin, end ) )
                 {
                     visitor( tree.mapping_morton( begin ) );
                     return;
@@ -47,7 +47,7 @@ namespace vorna
                                          visitor );
                 node = std::get< 2 >( iterators );
                 begin = middle;
-                if ( !tree.node( node ).intersects( ray ) )
+                if( !tree.node( node ).intersects( ray ) )
                 {
                     return;
                 }

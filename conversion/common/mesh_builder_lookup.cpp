@@ -16,7 +16,7 @@ namespace
         auto builder = vorna::MeshBuilderFactory::create(
             key, mesh, vorna::MeshBuilderFactoryKey{} );
         auto* typed = dynamic_cast< Builder* >( builder.get() );
-        if ( typed == nullptr )
+        if( typed == nullptr )
         {
             throw vorna::CorvaneException(
                 "Cannot create mesh builder with key: ", key.get() );

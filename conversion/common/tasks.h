@@ -48,7 +48,7 @@ namespace vorna
                     {
                         right();
                     }
-                    catch ( ... )
+                    catch( ... )
                     {
                         right_error = std::current_exception();
                     }
@@ -57,13 +57,13 @@ namespace vorna
             {
                 left();
             }
-            catch ( ... )
+            catch( ... )
             {
                 group.wait();
                 throw;
             }
             group.wait();
-            if ( right_error )
+            if( right_error )
             {
                 std::rethrow_exception( right_error );
             }
@@ -78,7 +78,7 @@ namespace vorna
         void
         parallel_for( index_t begin, index_t end, index_t grain, Body&& body )
         {
-            if ( begin >= end )
+            if( begin >= end )
             {
                 return;
             }
@@ -87,7 +87,7 @@ namespace vorna
                     begin, end, std::max< index_t >( grain, 1 ) ),
                 [&body]( const tbb::blocked_range< index_t >& range )
                 {
-                    for ( auto i = range.begin(); i != range.end(); ++i )
+                    for( auto i = range.begin(); i != range.end(); ++i )
                     {
                         body( i );
                     }
@@ -115,7 +115,7 @@ namespace vorna
                            "Each task of the group must return a result" );
             std::vector< std::optional< Result > > results( nb_tasks );
             tbb::task_group group;
-            for ( index_t k = 0; k < nb_tasks; k++ )
+            for( index_t k = 0; k < nb_tasks; k++ )
             {
                 group.run(
                     [&make, &results, k]
@@ -124,26 +124,29 @@ namespace vorna
                         {
                             results[k].emplace( make( k ) );
                         }
-                        catch ( const std::exception& error )
+                        catch( const std::exception& error )
                         {
                             // Left empty: applying stops here. The caller
                             // is not told, so the failure is logged.
-                            Logger::log_error( absl::StrCat(
-                                "[run_group_and_apply] Task ", k,
-                                " failed: ", error.what() ) );
+                            Logger::log_error(
+                                absl::StrCat( "[run_group_and_apply] Task ",
+                                              k,
+                                              " failed: ",
+                                              error.what() ) );
                         }
-                        catch ( ... )
+                        catch( ... )
                         {
                             Logger::log_error( absl::StrCat(
-                                "[run_group_and_apply] Task ", k,
+                                "[run_group_and_apply] Task ",
+                                k,
                                 " failed with an unknown exception" ) );
                         }
                     } );
             }
             group.wait();
-            for ( index_t k = 0; k < nb_tasks; k++ )
+            for( index_t k = 0; k < nb_tasks; k++ )
             {
-                if ( !results[k] )
+                if( !results[k] )
                 {
                     return k;
                 }
@@ -151,18 +154,21 @@ namespace vorna
                 {
                     apply( k, std::move( *results[k] ) );
                 }
-                catch ( const std::exception& error )
+                catch( const std::exception& error )
                 {
                     Logger::log_error( absl::StrCat(
                         "[run_group_and_apply] Applying the result of task ",
-                        k, " failed: ", error.what() ) );
+                        k,
+                        " failed: ",
+                        error.what() ) );
                     return k;
                 }
-                catch ( ... )
+                catch( ... )
                 {
                     Logger::log_error( absl::StrCat(
                         "[run_group_and_apply] Applying the result of task ",
-                        k, " failed with an unknown exception" ) );
+                        k,
+                        " failed with an unknown exception" ) );
                     return k;
                 }
             }

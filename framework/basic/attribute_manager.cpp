@@ -21,8 +21,8 @@ namespace vorna
         }
     }
 
-    std::shared_ptr< AttributeBase > AttributeManager::find_attribute_base(
-        absl::string_view name ) const
+    std::shared_ptr< AttributeBase >
+    AttributeManager::find_attribute_base( absl::string_view name ) const
     {
         const auto it = attributes_.find( name );
         return it == attributes_.end() ? nullptr : it->second;
@@ -57,8 +57,8 @@ namespace vorna
         }
     }
 
-    std::shared_ptr< AttributeBase > AttributeManager::find_generic_attribute(
-        absl::string_view name ) const
+    std::shared_ptr< AttributeBase >
+    AttributeManager::find_generic_attribute( absl::string_view name ) const
     {
         auto attribute = find_attribute_base( name );
         if( attribute && attribute->is_supported() )
@@ -84,8 +84,8 @@ namespace vorna
         return names;
     }
 
-    void AttributeManager::import(
-        const AttributeManager& from, absl::Span< const index_t > old2new )
+    void AttributeManager::import( const AttributeManager& from,
+                                   absl::Span< const index_t > old2new )
     {
         if( &from == this )
         {
@@ -94,7 +94,8 @@ namespace vorna
         }
         // Extract everything first so that a failure leaves this manager
         // unchanged.
-        std::vector< std::pair< std::string, std::shared_ptr< AttributeBase > > >
+        std::vector<
+            std::pair< std::string, std::shared_ptr< AttributeBase > > >
             extracted;
         extracted.reserve( from.attributes_.size() );
         for( const auto& [name, attribute] : from.attributes_ )
@@ -133,8 +134,8 @@ namespace vorna
         }
     }
 
-    void AttributeManager::delete_elements(
-        const std::vector< bool >& to_delete )
+    void
+    AttributeManager::delete_elements( const std::vector< bool >& to_delete )
     {
         if( to_delete.size() != nb_elements_ )
         {

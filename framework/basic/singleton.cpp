@@ -34,8 +34,8 @@ namespace vorna
         return it == objects.objects.end() ? nullptr : it->second.get();
     }
 
-    void Singleton::set_instance(
-        const std::type_info& type, std::unique_ptr< Singleton > object )
+    void Singleton::set_instance( const std::type_info& type,
+                                  std::unique_ptr< Singleton > object )
     {
         auto& objects = registry();
         std::lock_guard< std::mutex > lock{ objects.mutex };
@@ -47,7 +47,8 @@ namespace vorna
         slot = std::move( object );
     }
 
-    Singleton& Singleton::instance_or_create( const std::type_info& type,
+    Singleton& Singleton::instance_or_create(
+        const std::type_info& type,
         const std::function< std::unique_ptr< Singleton >() >& create )
     {
         auto& objects = registry();

@@ -9,11 +9,13 @@ namespace
     std::uint64_t random_bits()
     {
         // One generator per thread: uuid() is called from pool tasks.
-        thread_local std::mt19937_64 generator{ [] {
-            std::random_device device;
-            std::seed_seq seed{ device(), device(), device(), device() };
-            return std::mt19937_64{ seed };
-        }() };
+        thread_local std::mt19937_64 generator{
+            []
+            {
+                std::random_device device;
+                std::seed_seq seed{ device(), device(), device(), device() };
+                return std::mt19937_64{ seed };
+            }() };
         return generator();
     }
 
@@ -46,11 +48,11 @@ namespace vorna
 
     uuid::uuid( absl::string_view text )
     {
-        if( text.size() != 36 || text[8] != '-' || text[13] != '-'
-            || text[18] != '-' || text[23] != '-' )
+        if( text.size() != 36 || text[8] != '-' || text[13] != '-' ||
+            text[18] != '-' || text[23] != '-' )
         {
-            throw CorvaneException(
-                "[uuid] Malformed uuid text: ", std::string{ text } );
+            throw CorvaneException( "[uuid] Malformed uuid text: ",
+                                    std::string{ text } );
         }
         int digit{ 0 };
         for( const char c : text )
@@ -62,8 +64,8 @@ namespace vorna
             const auto value = hex_value( c );
             if( value < 0 )
             {
-                throw CorvaneException(
-                    "[uuid] Malformed uuid text: ", std::string{ text } );
+                throw CorvaneException( "[uuid] Malformed uuid text: ",
+                                        std::string{ text } );
             }
             auto& word = digit < 16 ? high_ : low_;
             word = ( word << 4 ) | static_cast< std::uint64_t >( value );

@@ -18,7 +18,7 @@ namespace
     std::uint64_t spread_bits( std::uint32_t v )
     {
         std::uint64_t result{ 0 };
-        for ( std::uint32_t bit = 0; bit < GRID_BITS; bit++ )
+        for( std::uint32_t bit = 0; bit < GRID_BITS; bit++ )
         {
             result |= static_cast< std::uint64_t >( ( v >> bit ) & 1u )
                       << ( bit * D );
@@ -31,20 +31,20 @@ namespace
     morton_codes( absl::Span< const vorna::BoundingBox< D > > bboxes )
     {
         vorna::BoundingBox< D > centers_box;
-        for ( const auto& box : bboxes )
+        for( const auto& box : bboxes )
         {
-            if ( !box.is_empty() )
+            if( !box.is_empty() )
             {
                 centers_box.add_point( box.center() );
             }
         }
         std::vector< std::uint64_t > codes( bboxes.size(), 0 );
-        if ( centers_box.is_empty() )
+        if( centers_box.is_empty() )
         {
             return codes;
         }
         std::array< double, D > scale;
-        for ( vorna::index_t i = 0; i < D; i++ )
+        for( vorna::index_t i = 0; i < D; i++ )
         {
             const auto extent =
                 centers_box.max().value( i ) - centers_box.min().value( i );
@@ -52,15 +52,15 @@ namespace
             scale[i] =
                 extent > 0 && std::isfinite( extent ) ? GRID_MAX / extent : 0.;
         }
-        for ( size_t e = 0; e < bboxes.size(); e++ )
+        for( size_t e = 0; e < bboxes.size(); e++ )
         {
-            if ( bboxes[e].is_empty() )
+            if( bboxes[e].is_empty() )
             {
                 continue;
             }
             const auto center = bboxes[e].center();
             std::uint64_t code{ 0 };
-            for ( vorna::index_t i = 0; i < D; i++ )
+            for( vorna::index_t i = 0; i < D; i++ )
             {
                 const auto scaled =
                     ( center.value( i ) - centers_box.min().value( i ) ) *
@@ -82,25 +82,25 @@ namespace vorna
     template < index_t D >
     AABBTree< D >::Impl::Impl( absl::Span< const BoundingBox< D > > bboxes )
     {
-        if ( bboxes.size() > INVALID_INDEX / 4 )
+        if( bboxes.size() > INVALID_INDEX / 4 )
         {
             throw CorvaneException( "[AABBTree::AABBTree] Too many boxes: ",
                                     bboxes.size() );
         }
         const auto nb = static_cast< index_t >( bboxes.size() );
-        if ( nb == 0 )
+        if( nb == 0 )
         {
             return;
         }
         const auto codes = morton_codes< D >( bboxes );
         std::vector< std::pair< std::uint64_t, index_t > > order( nb );
-        for ( index_t e = 0; e < nb; e++ )
+        for( index_t e = 0; e < nb; e++ )
         {
             order[e] = { codes[e], e };
         }
         std::sort( order.begin(), order.end() );
         mapping_morton_.resize( nb );
-        for ( index_t position = 0; position < nb; position++ )
+        for( index_t position = 0; position < nb; position++ )
         {
             mapping_morton_[position] = order[position].second;
         }
@@ -116,7 +116,7 @@ namespace vorna
         index_t begin,
         index_t end )
     {
-        if ( is_leaf( begin, end ) )
+        if( is_leaf( begin, end ) )
         {
             nodes_[node] = bboxes[mapping_morton_[begin]];
             return;
@@ -164,7 +164,7 @@ namespace vorna
     template < index_t D >
     auto AABBTree< D >::impl() const -> const Impl&
     {
-        if ( !impl_ )
+        if( !impl_ )
         {
             static const Impl empty;
             return empty;

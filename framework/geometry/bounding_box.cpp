@@ -16,17 +16,17 @@ namespace
                     double& t_min,
                     double& t_max )
     {
-        if ( direction == 0.0 )
+        if( direction == 0.0 )
         {
             return origin >= low && origin <= high;
         }
         double t_low = ( low - origin ) / direction;
         double t_high = ( high - origin ) / direction;
-        if ( t_low > t_high )
+        if( t_low > t_high )
         {
             std::swap( t_low, t_high );
         }
-        if ( !( t_low <= t_high ) )
+        if( !( t_low <= t_high ) )
         {
             return false;
         }
@@ -41,7 +41,7 @@ namespace vorna
     template < index_t D >
     BoundingBox< D >::BoundingBox()
     {
-        for ( index_t i = 0; i < D; i++ )
+        for( index_t i = 0; i < D; i++ )
         {
             min_.set_value( i, std::numeric_limits< double >::infinity() );
             max_.set_value( i, -std::numeric_limits< double >::infinity() );
@@ -51,7 +51,7 @@ namespace vorna
     template < index_t D >
     void BoundingBox< D >::add_point( const Point< D >& point )
     {
-        for ( index_t i = 0; i < D; i++ )
+        for( index_t i = 0; i < D; i++ )
         {
             min_.set_value( i, std::min( min_.value( i ), point.value( i ) ) );
             max_.set_value( i, std::max( max_.value( i ), point.value( i ) ) );
@@ -61,7 +61,7 @@ namespace vorna
     template < index_t D >
     void BoundingBox< D >::add_box( const BoundingBox& box )
     {
-        if ( box.is_empty() )
+        if( box.is_empty() )
         {
             return;
         }
@@ -72,9 +72,9 @@ namespace vorna
     template < index_t D >
     bool BoundingBox< D >::is_empty() const
     {
-        for ( index_t i = 0; i < D; i++ )
+        for( index_t i = 0; i < D; i++ )
         {
-            if ( !( min_.value( i ) <= max_.value( i ) ) )
+            if( !( min_.value( i ) <= max_.value( i ) ) )
             {
                 return true;
             }
@@ -91,14 +91,14 @@ namespace vorna
     template < index_t D >
     bool BoundingBox< D >::contains( const Point< D >& point ) const
     {
-        if ( is_empty() )
+        if( is_empty() )
         {
             return false;
         }
-        for ( index_t i = 0; i < D; i++ )
+        for( index_t i = 0; i < D; i++ )
         {
-            if ( !( point.value( i ) >= min_.value( i ) - GLOBAL_EPSILON &&
-                    point.value( i ) <= max_.value( i ) + GLOBAL_EPSILON ) )
+            if( !( point.value( i ) >= min_.value( i ) - GLOBAL_EPSILON &&
+                   point.value( i ) <= max_.value( i ) + GLOBAL_EPSILON ) )
             {
                 return false;
             }
@@ -109,14 +109,14 @@ namespace vorna
     template < index_t D >
     bool BoundingBox< D >::intersects( const BoundingBox& box ) const
     {
-        if ( is_empty() || box.is_empty() )
+        if( is_empty() || box.is_empty() )
         {
             return false;
         }
-        for ( index_t i = 0; i < D; i++ )
+        for( index_t i = 0; i < D; i++ )
         {
-            if ( min_.value( i ) > box.max_.value( i ) + GLOBAL_EPSILON ||
-                 box.min_.value( i ) > max_.value( i ) + GLOBAL_EPSILON )
+            if( min_.value( i ) > box.max_.value( i ) + GLOBAL_EPSILON ||
+                box.min_.value( i ) > max_.value( i ) + GLOBAL_EPSILON )
             {
                 return false;
             }
@@ -127,20 +127,20 @@ namespace vorna
     template < index_t D >
     bool BoundingBox< D >::intersects( const Ray< D >& ray ) const
     {
-        if ( is_empty() )
+        if( is_empty() )
         {
             return false;
         }
         double t_min{ 0.0 };
         double t_max{ std::numeric_limits< double >::infinity() };
-        for ( index_t i = 0; i < D; i++ )
+        for( index_t i = 0; i < D; i++ )
         {
-            if ( !clip_slab( ray.origin().value( i ),
-                             ray.direction().value( i ),
-                             min_.value( i ) - GLOBAL_EPSILON,
-                             max_.value( i ) + GLOBAL_EPSILON,
-                             t_min,
-                             t_max ) )
+            if( !clip_slab( ray.origin().value( i ),
+                            ray.direction().value( i ),
+                            min_.value( i ) - GLOBAL_EPSILON,
+                            max_.value( i ) + GLOBAL_EPSILON,
+                            t_min,
+                            t_max ) )
             {
                 return false;
             }
@@ -151,20 +151,20 @@ namespace vorna
     template < index_t D >
     bool BoundingBox< D >::intersects( const InfiniteLine< D >& line ) const
     {
-        if ( is_empty() )
+        if( is_empty() )
         {
             return false;
         }
         double t_min{ -std::numeric_limits< double >::infinity() };
         double t_max{ std::numeric_limits< double >::infinity() };
-        for ( index_t i = 0; i < D; i++ )
+        for( index_t i = 0; i < D; i++ )
         {
-            if ( !clip_slab( line.origin().value( i ),
-                             line.direction().value( i ),
-                             min_.value( i ) - GLOBAL_EPSILON,
-                             max_.value( i ) + GLOBAL_EPSILON,
-                             t_min,
-                             t_max ) )
+            if( !clip_slab( line.origin().value( i ),
+                            line.direction().value( i ),
+                            min_.value( i ) - GLOBAL_EPSILON,
+                            max_.value( i ) + GLOBAL_EPSILON,
+                            t_min,
+                            t_max ) )
             {
                 return false;
             }

@@ -14,9 +14,9 @@ namespace
     template < vorna::index_t D >
     bool is_finite( const vorna::Point< D >& point )
     {
-        for ( vorna::index_t i = 0; i < D; i++ )
+        for( vorna::index_t i = 0; i < D; i++ )
         {
-            if ( !std::isfinite( point.value( i ) ) )
+            if( !std::isfinite( point.value( i ) ) )
             {
                 return false;
             }
@@ -47,7 +47,7 @@ namespace
 
         bool addPoint( double distance2, vorna::index_t index )
         {
-            if ( distance2 <= radius2_ )
+            if( distance2 <= radius2_ )
             {
                 found_.push_back( index );
             }
@@ -110,21 +110,21 @@ namespace vorna
         explicit Impl( std::vector< Point< D > > points )
             : points_( std::move( points ) )
         {
-            if ( points_.size() >= INVALID_INDEX )
+            if( points_.size() >= INVALID_INDEX )
             {
                 throw CorvaneException(
                     "[NNSearch::NNSearch] Too many points: ", points_.size() );
             }
             adaptor_.points = &points_;
             // Only copy the points when some must be kept out of the tree.
-            if ( !std::all_of( points_.begin(),
-                               points_.end(),
-                               []( const Point< D >& p )
-                               { return is_finite( p ); } ) )
+            if( !std::all_of( points_.begin(),
+                              points_.end(),
+                              []( const Point< D >& p )
+                              { return is_finite( p ); } ) )
             {
-                for ( index_t p = 0; p < points_.size(); p++ )
+                for( index_t p = 0; p < points_.size(); p++ )
                 {
-                    if ( is_finite( points_[p] ) )
+                    if( is_finite( points_[p] ) )
                     {
                         tree_points_.push_back( points_[p] );
                         tree_to_input_.push_back( p );
@@ -150,7 +150,7 @@ namespace vorna
 
         index_t closest_neighbor( const Point< D >& point ) const
         {
-            if ( tree_points().empty() || !is_finite( point ) )
+            if( tree_points().empty() || !is_finite( point ) )
             {
                 return INVALID_INDEX;
             }
@@ -171,7 +171,7 @@ namespace vorna
                                std::vector< index_t >& found ) const
         {
             found.clear();
-            if ( tree_points().empty() || !is_finite( point ) )
+            if( tree_points().empty() || !is_finite( point ) )
             {
                 return;
             }
@@ -179,10 +179,10 @@ namespace vorna
             tree_->findNeighbors( result_set,
                                   point.values().data(),
                                   nanoflann::SearchParams{ 32, 0, false } );
-            for ( const auto candidate : candidates )
+            for( const auto candidate : candidates )
             {
-                if ( Vector< D >{ point, tree_points()[candidate] }.length() <=
-                     radius )
+                if( Vector< D >{ point, tree_points()[candidate] }.length() <=
+                    radius )
                 {
                     found.push_back( input_index( candidate ) );
                 }
@@ -246,7 +246,7 @@ namespace vorna
     NNSearch< D >::radius_neighbors( const Point< D >& point,
                                      double radius ) const
     {
-        if ( !( radius >= 0 ) )
+        if( !( radius >= 0 ) )
         {
             throw CorvaneException(
                 "[NNSearch::radius_neighbors] Radius must be non-negative, "
@@ -264,7 +264,7 @@ namespace vorna
     typename NNSearch< D >::ColocatedInfo
     NNSearch< D >::colocated_index_mapping( double epsilon ) const
     {
-        if ( !( epsilon >= 0 ) )
+        if( !( epsilon >= 0 ) )
         {
             throw CorvaneException( "[NNSearch::colocated_index_mapping] "
                                     "Epsilon must be non-negative, got ",
@@ -275,9 +275,9 @@ namespace vorna
         info.colocated_mapping.assign( nb, INVALID_INDEX );
         std::vector< index_t > candidates;
         std::vector< index_t > found;
-        for ( index_t p = 0; p < nb; p++ )
+        for( index_t p = 0; p < nb; p++ )
         {
-            if ( info.colocated_mapping[p] != INVALID_INDEX )
+            if( info.colocated_mapping[p] != INVALID_INDEX )
             {
                 continue;
             }
@@ -287,9 +287,9 @@ namespace vorna
             info.unique_points.push_back( opening );
             info.colocated_mapping[p] = unique_id;
             impl_->radius_neighbors( opening, epsilon, candidates, found );
-            for ( const auto neighbor : found )
+            for( const auto neighbor : found )
             {
-                if ( info.colocated_mapping[neighbor] == INVALID_INDEX )
+                if( info.colocated_mapping[neighbor] == INVALID_INDEX )
                 {
                     info.colocated_mapping[neighbor] = unique_id;
                 }

@@ -33,11 +33,11 @@ namespace
                                                      const Point3D& point,
                                                      bool is_ray )
     {
-        if ( std::fabs( distance ) <= GLOBAL_EPSILON )
+        if( std::fabs( distance ) <= GLOBAL_EPSILON )
         {
             distance = 0.0;
         }
-        if ( is_ray && distance < 0.0 )
+        if( is_ray && distance < 0.0 )
         {
             return absl::nullopt;
         }
@@ -47,7 +47,7 @@ namespace
     Point3D vertex_mean( absl::Span< const Point3D > polygon )
     {
         Point3D sum;
-        for ( const auto& point : polygon )
+        for( const auto& point : polygon )
         {
             sum += point;
         }
@@ -60,7 +60,7 @@ namespace
         const auto ex = bx - ax;
         const auto ey = by - ay;
         const auto length2 = ex * ex + ey * ey;
-        if ( length2 == 0.0 )
+        if( length2 == 0.0 )
         {
             return 0.0;
         }
@@ -84,13 +84,13 @@ namespace
     {
         bool inside{ false };
         const auto nb = xs.size();
-        for ( size_t i = 0, j = nb - 1; i < nb; j = i++ )
+        for( size_t i = 0, j = nb - 1; i < nb; j = i++ )
         {
-            if ( ( ys[i] > py ) != ( ys[j] > py ) )
+            if( ( ys[i] > py ) != ( ys[j] > py ) )
             {
                 const auto x = xs[j] + ( py - ys[j] ) * ( xs[i] - xs[j] ) /
                                            ( ys[i] - ys[j] );
-                if ( px < x )
+                if( px < x )
                 {
                     inside = !inside;
                 }
@@ -106,7 +106,7 @@ namespace
         const Vector3D edge{ a, b };
         const auto length2 = edge.length2();
         double s{ 0.0 };
-        if ( length2 > 0.0 )
+        if( length2 > 0.0 )
         {
             s = std::clamp(
                 Vector3D{ a, point }.dot( edge ) / length2, 0., 1. );
@@ -121,7 +121,7 @@ namespace
                                         const Point3D& origin,
                                         const Vector3D& direction )
     {
-        if ( b < a )
+        if( b < a )
         {
             std::swap( a, b );
         }
@@ -131,13 +131,13 @@ namespace
         const auto origin_across =
             from_origin - direction * from_origin.dot( direction );
         const auto denominator = edge_across.length2();
-        if ( !( denominator > 0.0 ) )
+        if( !( denominator > 0.0 ) )
         {
             // The edge runs along the line: any of its points is as close.
             return a;
         }
         const auto s = -origin_across.dot( edge_across ) / denominator;
-        if ( !std::isfinite( s ) )
+        if( !std::isfinite( s ) )
         {
             return a;
         }
@@ -153,7 +153,7 @@ namespace
     {
         const auto offset =
             normal.dot( Vector3D{ vertex_mean( polygon ), origin } );
-        if ( !( std::fabs( offset ) <= GLOBAL_EPSILON ) )
+        if( !( std::fabs( offset ) <= GLOBAL_EPSILON ) )
         {
             return absl::nullopt;
         }
@@ -162,7 +162,7 @@ namespace
         const auto nb = polygon.size();
         std::vector< double > s( nb );
         std::vector< double > r( nb );
-        for ( size_t v = 0; v < nb; v++ )
+        for( size_t v = 0; v < nb; v++ )
         {
             const Vector3D to_vertex{ origin, polygon[v] };
             s[v] = to_vertex.dot( direction );
@@ -170,38 +170,37 @@ namespace
         }
         bool origin_meets{ is_inside_2d( s, r, 0., 0. ) };
         std::vector< double > meetings;
-        for ( size_t v = 0; v < nb; v++ )
+        for( size_t v = 0; v < nb; v++ )
         {
             const auto next = ( v + 1 ) % nb;
-            if ( std::fabs( r[v] ) <= GLOBAL_EPSILON )
+            if( std::fabs( r[v] ) <= GLOBAL_EPSILON )
             {
                 meetings.push_back( s[v] );
             }
-            if ( ( r[v] < 0. && r[next] > 0. ) ||
-                 ( r[v] > 0. && r[next] < 0. ) )
+            if( ( r[v] < 0. && r[next] > 0. ) || ( r[v] > 0. && r[next] < 0. ) )
             {
                 meetings.push_back( s[v] + ( s[next] - s[v] ) *
                                                ( r[v] / ( r[v] - r[next] ) ) );
             }
-            if ( distance_to_segment_2d(
-                     s[v], r[v], s[next], r[next], 0., 0. ) <= GLOBAL_EPSILON )
+            if( distance_to_segment_2d(
+                    s[v], r[v], s[next], r[next], 0., 0. ) <= GLOBAL_EPSILON )
             {
                 origin_meets = true;
             }
         }
-        if ( origin_meets )
+        if( origin_meets )
         {
             return make_crossing( 0.0, Position::parallel, origin, is_ray );
         }
-        if ( meetings.empty() )
+        if( meetings.empty() )
         {
             return absl::nullopt;
         }
         double ahead{ std::numeric_limits< double >::infinity() };
         double behind{ -std::numeric_limits< double >::infinity() };
-        for ( const auto meeting : meetings )
+        for( const auto meeting : meetings )
         {
-            if ( meeting >= 0. )
+            if( meeting >= 0. )
             {
                 ahead = std::min( ahead, meeting );
             }
@@ -234,16 +233,16 @@ namespace
         // Nearest within epsilon, the first one on a tie.
         auto closest = NO_ELEMENT;
         auto closest_distance = std::numeric_limits< double >::infinity();
-        for ( size_t v = 0; v < nb; v++ )
+        for( size_t v = 0; v < nb; v++ )
         {
             const auto distance = Vector3D{ crossing, polygon[v] }.length();
-            if ( distance <= GLOBAL_EPSILON && distance < closest_distance )
+            if( distance <= GLOBAL_EPSILON && distance < closest_distance )
             {
                 closest = v;
                 closest_distance = distance;
             }
         }
-        if ( closest != NO_ELEMENT )
+        if( closest != NO_ELEMENT )
         {
             const auto& vertex = polygon[closest];
             return make_crossing( Vector3D{ origin, vertex }.dot( direction ),
@@ -252,17 +251,17 @@ namespace
                                   is_ray );
         }
 
-        for ( size_t v = 0; v < nb; v++ )
+        for( size_t v = 0; v < nb; v++ )
         {
             const auto distance = distance_to_segment(
                 crossing, polygon[v], polygon[( v + 1 ) % nb] );
-            if ( distance <= GLOBAL_EPSILON && distance < closest_distance )
+            if( distance <= GLOBAL_EPSILON && distance < closest_distance )
             {
                 closest = v;
                 closest_distance = distance;
             }
         }
-        if ( closest != NO_ELEMENT )
+        if( closest != NO_ELEMENT )
         {
             const auto point =
                 edge_point_closest_to_line( polygon[closest],
@@ -277,10 +276,10 @@ namespace
 
         // Drop the normal's dominant axis to test inside in 2D.
         index_t axis{ 0 };
-        for ( index_t i = 1; i < 3; i++ )
+        for( index_t i = 1; i < 3; i++ )
         {
-            if ( std::fabs( normal.value( i ) ) >
-                 std::fabs( normal.value( axis ) ) )
+            if( std::fabs( normal.value( i ) ) >
+                std::fabs( normal.value( axis ) ) )
             {
                 axis = i;
             }
@@ -289,12 +288,12 @@ namespace
         const auto w = ( axis + 2 ) % 3;
         std::vector< double > xs( nb );
         std::vector< double > ys( nb );
-        for ( size_t v = 0; v < nb; v++ )
+        for( size_t v = 0; v < nb; v++ )
         {
             xs[v] = polygon[v].value( u );
             ys[v] = polygon[v].value( w );
         }
-        if ( is_inside_2d( xs, ys, crossing.value( u ), crossing.value( w ) ) )
+        if( is_inside_2d( xs, ys, crossing.value( u ), crossing.value( w ) ) )
         {
             return make_crossing( t, Position::inside, crossing, is_ray );
         }
@@ -307,19 +306,19 @@ namespace vorna
     absl::optional< Vector3D >
     polygon_points_normal( absl::Span< const Point3D > polygon )
     {
-        if ( polygon.size() < 3 )
+        if( polygon.size() < 3 )
         {
             return absl::nullopt;
         }
         Vector3D area;
-        for ( size_t k = 1; k + 1 < polygon.size(); k++ )
+        for( size_t k = 1; k + 1 < polygon.size(); k++ )
         {
             area += Vector3D{ polygon[0], polygon[k] }.cross(
                 Vector3D{ polygon[0], polygon[k + 1] } );
         }
         const auto length = area.length();
-        if ( !std::isfinite( length ) ||
-             length < GLOBAL_EPSILON * GLOBAL_EPSILON )
+        if( !std::isfinite( length ) ||
+            length < GLOBAL_EPSILON * GLOBAL_EPSILON )
         {
             return absl::nullopt;
         }
@@ -333,24 +332,24 @@ namespace vorna
                            bool is_ray )
     {
         const auto length = direction.length();
-        if ( !( std::fabs( length - 1.0 ) <= 1e-6 ) )
+        if( !( std::fabs( length - 1.0 ) <= 1e-6 ) )
         {
             throw CorvaneException( "[polygon_line_crossing] Direction must be "
                                     "a unit vector, got (",
                                     direction.string(),
                                     ")" );
         }
-        if ( !is_finite( origin ) )
+        if( !is_finite( origin ) )
         {
             return absl::nullopt;
         }
         const auto normal = polygon_points_normal( polygon );
-        if ( !normal )
+        if( !normal )
         {
             return absl::nullopt;
         }
         const auto normal_dot_direction = normal->dot( direction );
-        if ( std::fabs( normal_dot_direction ) <= GLOBAL_EPSILON )
+        if( std::fabs( normal_dot_direction ) <= GLOBAL_EPSILON )
         {
             return parallel_crossing(
                 polygon, normal.value(), origin, direction, is_ray );

@@ -46,7 +46,7 @@ namespace vorna
     template < index_t D >
     const Point< D >& EdgedCurve< D >::point( index_t vertex ) const
     {
-        if ( vertex >= nb_vertices() )
+        if( vertex >= nb_vertices() )
         {
             throw CorvaneException( "[EdgedCurve::point] Invalid vertex ",
                                     vertex,
@@ -61,7 +61,7 @@ namespace vorna
     Point< D > EdgedCurve< D >::edge_barycenter( index_t edge ) const
     {
         const auto& vertices = edge_vertices( edge );
-        if ( vertices[0] == INVALID_INDEX || vertices[1] == INVALID_INDEX )
+        if( vertices[0] == INVALID_INDEX || vertices[1] == INVALID_INDEX )
         {
             throw CorvaneException( "[EdgedCurve::edge_barycenter] Edge ",
                                     edge,
@@ -74,7 +74,7 @@ namespace vorna
     double EdgedCurve< D >::edge_length( index_t edge ) const
     {
         const auto& vertices = edge_vertices( edge );
-        if ( vertices[0] == INVALID_INDEX || vertices[1] == INVALID_INDEX )
+        if( vertices[0] == INVALID_INDEX || vertices[1] == INVALID_INDEX )
         {
             throw CorvaneException(
                 "[EdgedCurve::edge_length] Edge ", edge, " has an unset end" );
@@ -122,7 +122,7 @@ namespace vorna
               [&mesh]() -> EdgedCurve< D >&
               {
                   auto* typed = dynamic_cast< EdgedCurve< D >* >( &mesh );
-                  if ( typed == nullptr )
+                  if( typed == nullptr )
                   {
                       throw CorvaneException(
                           "[EdgedCurveBuilder::EdgedCurveBuilder] Mesh is not "
@@ -155,7 +155,7 @@ namespace vorna
     void EdgedCurveBuilder< D >::set_point( index_t vertex,
                                             const Point< D >& point )
     {
-        if ( vertex >= curve_.nb_vertices() )
+        if( vertex >= curve_.nb_vertices() )
         {
             throw CorvaneException( "[EdgedCurveBuilder::set_point] Invalid "
                                     "vertex ",

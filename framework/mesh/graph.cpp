@@ -14,7 +14,7 @@ namespace vorna
 
     index_t Graph::edge_vertex( const EdgeVertex& edge_vertex ) const
     {
-        if ( edge_vertex.edge_id >= nb_edges() || edge_vertex.vertex_id > 1 )
+        if( edge_vertex.edge_id >= nb_edges() || edge_vertex.vertex_id > 1 )
         {
             throw CorvaneException( "[Graph::edge_vertex] Invalid edge vertex ",
                                     edge_vertex.string(),
@@ -27,7 +27,7 @@ namespace vorna
 
     const std::array< index_t, 2 >& Graph::edge_vertices( index_t edge ) const
     {
-        if ( edge >= nb_edges() )
+        if( edge >= nb_edges() )
         {
             throw CorvaneException( "[Graph::edge_vertices] Invalid edge ",
                                     edge,
@@ -40,7 +40,7 @@ namespace vorna
 
     const EdgesAroundVertex& Graph::edges_around_vertex( index_t vertex ) const
     {
-        if ( vertex >= nb_vertices() )
+        if( vertex >= nb_vertices() )
         {
             throw CorvaneException(
                 "[Graph::edges_around_vertex] Invalid vertex ",
@@ -72,7 +72,7 @@ namespace vorna
               [&mesh]() -> Graph&
               {
                   auto* graph = dynamic_cast< Graph* >( &mesh );
-                  if ( graph == nullptr )
+                  if( graph == nullptr )
                   {
                       throw CorvaneException(
                           "[GraphBuilder::GraphBuilder] Mesh "
@@ -100,7 +100,7 @@ namespace vorna
 
     index_t GraphBuilder::create_edge( index_t v0, index_t v1 )
     {
-        if ( v0 >= graph_.nb_vertices() || v1 >= graph_.nb_vertices() )
+        if( v0 >= graph_.nb_vertices() || v1 >= graph_.nb_vertices() )
         {
             throw CorvaneException( "[GraphBuilder::create_edge] Invalid "
                                     "vertex in (",
@@ -120,8 +120,8 @@ namespace vorna
     void GraphBuilder::set_edge_vertex( const EdgeVertex& edge_vertex,
                                         index_t vertex )
     {
-        if ( edge_vertex.edge_id >= graph_.nb_edges() ||
-             edge_vertex.vertex_id > 1 )
+        if( edge_vertex.edge_id >= graph_.nb_edges() ||
+            edge_vertex.vertex_id > 1 )
         {
             throw CorvaneException( "[GraphBuilder::set_edge_vertex] Invalid "
                                     "edge vertex ",
@@ -130,7 +130,7 @@ namespace vorna
                                     graph_.nb_edges(),
                                     " edges)" );
         }
-        if ( vertex != INVALID_INDEX && vertex >= graph_.nb_vertices() )
+        if( vertex != INVALID_INDEX && vertex >= graph_.nb_vertices() )
         {
             throw CorvaneException( "[GraphBuilder::set_edge_vertex] Invalid "
                                     "vertex ",
@@ -140,7 +140,7 @@ namespace vorna
                                     " vertices)" );
         }
         auto& slot = graph_.edges_[edge_vertex.edge_id][edge_vertex.vertex_id];
-        if ( slot != INVALID_INDEX )
+        if( slot != INVALID_INDEX )
         {
             auto& around = graph_.edges_around_vertex_[slot];
             around.erase(
@@ -148,7 +148,7 @@ namespace vorna
                 around.end() );
         }
         slot = vertex;
-        if ( vertex != INVALID_INDEX )
+        if( vertex != INVALID_INDEX )
         {
             graph_.edges_around_vertex_[vertex].push_back( edge_vertex );
         }

@@ -19,7 +19,7 @@ namespace vorna
                                                    absl::string_view operation )
         {
             CorvaneMesh::initialize();
-            if ( !MeshFactory::Creators::has_creator( impl ) )
+            if( !MeshFactory::Creators::has_creator( impl ) )
             {
                 throw CorvaneException( "[",
                                         operation,
@@ -28,7 +28,7 @@ namespace vorna
             }
             auto mesh = MeshFactory::create_mesh( impl );
             auto* typed = dynamic_cast< Mesh* >( mesh.get() );
-            if ( typed == nullptr )
+            if( typed == nullptr )
             {
                 throw CorvaneException( "[",
                                         operation,

@@ -42,7 +42,7 @@ namespace vorna
     MeshFactory::create_mesh( const MeshImpl& impl )
     {
         CorvaneMesh::initialize();
-        if ( !Creators::has_creator( impl ) )
+        if( !Creators::has_creator( impl ) )
         {
             throw CorvaneException(
                 "[MeshFactory::create_mesh] Unknown mesh implementation: ",
@@ -57,7 +57,7 @@ namespace vorna
         auto& registry = MeshTypeRegistry::get();
         std::shared_lock< std::shared_mutex > lock{ registry.mutex };
         const auto it = registry.defaults.find( type );
-        if ( it == registry.defaults.end() )
+        if( it == registry.defaults.end() )
         {
             throw CorvaneException( "[MeshFactory::default_impl] No default "
                                     "implementation for mesh type: ",
@@ -72,7 +72,7 @@ namespace vorna
         auto& registry = MeshTypeRegistry::get();
         std::shared_lock< std::shared_mutex > lock{ registry.mutex };
         const auto it = registry.impl_types.find( impl );
-        if ( it == registry.impl_types.end() )
+        if( it == registry.impl_types.end() )
         {
             throw CorvaneException(
                 "[MeshFactory::type] Unknown mesh implementation: ",

@@ -44,7 +44,7 @@ namespace vorna
     template < index_t D >
     const Point< D >& PointSet< D >::point( index_t vertex ) const
     {
-        if ( vertex >= nb_vertices() )
+        if( vertex >= nb_vertices() )
         {
             throw CorvaneException( "[PointSet::point] Invalid vertex ",
                                     vertex,
@@ -94,7 +94,7 @@ namespace vorna
               [&mesh]() -> PointSet< D >&
               {
                   auto* typed = dynamic_cast< PointSet< D >* >( &mesh );
-                  if ( typed == nullptr )
+                  if( typed == nullptr )
                   {
                       throw CorvaneException(
                           "[PointSetBuilder::PointSetBuilder] "
@@ -126,7 +126,7 @@ namespace vorna
     void PointSetBuilder< D >::set_point( index_t vertex,
                                           const Point< D >& point )
     {
-        if ( vertex >= point_set_.nb_vertices() )
+        if( vertex >= point_set_.nb_vertices() )
         {
             throw CorvaneException( "[PointSetBuilder::set_point] Invalid "
                                     "vertex ",

@@ -23,7 +23,7 @@ namespace vorna
 
     bool RayTracing3D::operator()( index_t polygon )
     {
-        if ( polygon >= mesh_.nb_polygons() )
+        if( polygon >= mesh_.nb_polygons() )
         {
             throw CorvaneException( "[RayTracing3D::operator()] Polygon ",
                                     polygon,
@@ -33,14 +33,14 @@ namespace vorna
         }
         const auto nb_vertices = mesh_.nb_polygon_vertices( polygon );
         polygon_points_.clear();
-        for ( local_index_t v = 0; v < nb_vertices; v++ )
+        for( local_index_t v = 0; v < nb_vertices; v++ )
         {
             polygon_points_.push_back(
                 mesh_.point( mesh_.polygon_vertex( { polygon, v } ) ) );
         }
         const auto crossing = polygon_line_crossing(
             polygon_points_, origin_, direction_, is_ray_ );
-        if ( crossing )
+        if( crossing )
         {
             crossings_.push_back( { polygon,
                                     crossing->distance,
@@ -53,7 +53,7 @@ namespace vorna
     absl::optional< RayTracing3D::PolygonDistance >
     RayTracing3D::closest_polygon() const
     {
-        if ( crossings_.empty() )
+        if( crossings_.empty() )
         {
             return absl::nullopt;
         }
@@ -74,7 +74,7 @@ namespace vorna
             result.end(),
             []( const PolygonDistance& lhs, const PolygonDistance& rhs )
             {
-                if ( lhs.distance != rhs.distance )
+                if( lhs.distance != rhs.distance )
                 {
                     return lhs.distance < rhs.distance;
                 }

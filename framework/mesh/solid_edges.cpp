@@ -28,7 +28,7 @@ namespace vorna
     const std::array< index_t, 2 >&
     SolidEdges< D >::edge_vertices( index_t edge ) const
     {
-        if ( edge >= nb_edges() )
+        if( edge >= nb_edges() )
         {
             throw CorvaneException( "[SolidEdges::edge_vertices] Invalid "
                                     "edge ",
@@ -46,7 +46,7 @@ namespace vorna
     {
         const auto it =
             edge_ids_.find( sorted_pair( vertices[0], vertices[1] ) );
-        if ( it == edge_ids_.end() )
+        if( it == edge_ids_.end() )
         {
             return absl::nullopt;
         }
@@ -67,7 +67,7 @@ namespace vorna
         const auto edge = nb_edges();
         const auto inserted =
             edge_ids_.try_emplace( sorted_pair( from, to ), edge );
-        if ( !inserted.second )
+        if( !inserted.second )
         {
             return inserted.first->second;
         }

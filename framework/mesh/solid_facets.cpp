@@ -16,11 +16,11 @@ namespace vorna
         {
             SortedVertices result( vertices.begin(), vertices.end() );
             // Facets are short: insertion sort beats std::sort here.
-            for ( std::size_t i = 1; i < result.size(); i++ )
+            for( std::size_t i = 1; i < result.size(); i++ )
             {
                 const auto value = result[i];
                 auto j = i;
-                for ( ; j > 0 && result[j - 1] > value; j-- )
+                for( ; j > 0 && result[j - 1] > value; j-- )
                 {
                     result[j] = result[j - 1];
                 }
@@ -131,7 +131,7 @@ namespace vorna
     std::vector< index_t >
     SolidFacets< D >::facet_vertices( index_t facet ) const
     {
-        if ( facet >= nb_facets() )
+        if( facet >= nb_facets() )
         {
             throw CorvaneException( "[SolidFacets::facet_vertices] Invalid "
                                     "facet ",
@@ -148,13 +148,13 @@ namespace vorna
     absl::optional< index_t > SolidFacets< D >::facet_from_vertices(
         absl::Span< const index_t > vertices ) const
     {
-        if ( !impl_ )
+        if( !impl_ )
         {
             return absl::nullopt;
         }
         const auto key = sorted( vertices );
         const auto it = impl_->ids.find( SortedKey{ key } );
-        if ( it == impl_->ids.end() )
+        if( it == impl_->ids.end() )
         {
             return absl::nullopt;
         }
@@ -165,7 +165,7 @@ namespace vorna
     void SolidFacets< D >::copy( const SolidFacets& from )
     {
         auto impl = std::make_unique< Impl >();
-        if ( !from.impl_ )
+        if( !from.impl_ )
         {
             impl_ = std::move( impl );
             facet_attributes_.copy( from.facet_attributes_ );
@@ -175,7 +175,7 @@ namespace vorna
         impl->vertices = from.impl_->vertices;
         impl->sorted_vertices = from.impl_->sorted_vertices;
         impl->ids.reserve( from.impl_->ids.size() );
-        for ( index_t facet = 0; facet < impl->nb_facets(); facet++ )
+        for( index_t facet = 0; facet < impl->nb_facets(); facet++ )
         {
             impl->ids.insert( facet );
         }
@@ -187,13 +187,13 @@ namespace vorna
     index_t SolidFacets< D >::find_or_create_facet(
         absl::Span< const index_t > vertices )
     {
-        if ( !impl_ )
+        if( !impl_ )
         {
             impl_ = std::make_unique< Impl >();
         }
         const auto key = sorted( vertices );
         const auto it = impl_->ids.find( SortedKey{ key } );
-        if ( it != impl_->ids.end() )
+        if( it != impl_->ids.end() )
         {
             return *it;
         }

@@ -58,7 +58,7 @@ namespace vorna
     void SolidMesh< D >::check_vertex( index_t vertex,
                                        const char* operation ) const
     {
-        if ( vertex >= nb_vertices() )
+        if( vertex >= nb_vertices() )
         {
             throw CorvaneException( "[",
                                     operation,
@@ -74,7 +74,7 @@ namespace vorna
     void SolidMesh< D >::check_polyhedron( index_t polyhedron,
                                            const char* operation ) const
     {
-        if ( polyhedron >= nb_polyhedra() )
+        if( polyhedron >= nb_polyhedra() )
         {
             throw CorvaneException( "[",
                                     operation,
@@ -92,8 +92,8 @@ namespace vorna
     {
         check_polyhedron( polyhedron_facet.polyhedron_id, operation );
         const auto begin = facet_offsets_[polyhedron_facet.polyhedron_id];
-        if ( polyhedron_facet.facet_id >=
-             facet_offsets_[polyhedron_facet.polyhedron_id + 1] - begin )
+        if( polyhedron_facet.facet_id >=
+            facet_offsets_[polyhedron_facet.polyhedron_id + 1] - begin )
         {
             throw CorvaneException( "[",
                                     operation,
@@ -154,8 +154,8 @@ namespace vorna
         const auto polyhedron = polyhedron_vertex.polyhedron_id;
         check_polyhedron( polyhedron, "SolidMesh::polyhedron_vertex" );
         const auto begin = vertex_offsets_[polyhedron];
-        if ( polyhedron_vertex.vertex_id >=
-             vertex_offsets_[polyhedron + 1] - begin )
+        if( polyhedron_vertex.vertex_id >=
+            vertex_offsets_[polyhedron + 1] - begin )
         {
             throw CorvaneException( "[SolidMesh::polyhedron_vertex] Invalid "
                                     "polyhedron vertex ",
@@ -172,8 +172,8 @@ namespace vorna
         const auto slot =
             facet_slot( facet, "SolidMesh::polyhedron_facet_vertex" );
         const auto begin = facet_vertex_offsets_[slot];
-        if ( polyhedron_facet_vertex.vertex_id >=
-             facet_vertex_offsets_[slot + 1] - begin )
+        if( polyhedron_facet_vertex.vertex_id >=
+            facet_vertex_offsets_[slot + 1] - begin )
         {
             throw CorvaneException( "[SolidMesh::polyhedron_facet_vertex] "
                                     "Invalid polyhedron facet vertex ",
@@ -196,9 +196,9 @@ namespace vorna
         std::vector< index_t > result;
         result.reserve( facet_vertex_offsets_[slot + 1] -
                         facet_vertex_offsets_[slot] );
-        for ( auto i = facet_vertex_offsets_[slot];
-              i < facet_vertex_offsets_[slot + 1];
-              i++ )
+        for( auto i = facet_vertex_offsets_[slot];
+             i < facet_vertex_offsets_[slot + 1];
+             i++ )
         {
             result.push_back( vertices[facet_local_vertices_[i]] );
         }
@@ -212,9 +212,9 @@ namespace vorna
     {
         check_polyhedron( polyhedron, "SolidMesh::vertex_in_polyhedron" );
         const auto begin = vertex_offsets_[polyhedron];
-        for ( auto i = begin; i < vertex_offsets_[polyhedron + 1]; i++ )
+        for( auto i = begin; i < vertex_offsets_[polyhedron + 1]; i++ )
         {
-            if ( polyhedron_vertices_[i] == vertex )
+            if( polyhedron_vertices_[i] == vertex )
             {
                 return static_cast< local_index_t >( i - begin );
             }
@@ -228,7 +228,7 @@ namespace vorna
     {
         const auto adjacent = polyhedron_adjacents_[facet_slot(
             polyhedron_facet, "SolidMesh::polyhedron_adjacent" )];
-        if ( adjacent == INVALID_INDEX )
+        if( adjacent == INVALID_INDEX )
         {
             return absl::nullopt;
         }

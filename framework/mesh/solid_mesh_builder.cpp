@@ -22,7 +22,7 @@ namespace vorna
               [&mesh]() -> SolidMesh< D >&
               {
                   auto* typed = dynamic_cast< SolidMesh< D >* >( &mesh );
-                  if ( typed == nullptr )
+                  if( typed == nullptr )
                   {
                       throw CorvaneException(
                           "[SolidMeshBuilder::SolidMeshBuilder] Mesh is not a "
@@ -91,7 +91,7 @@ namespace vorna
     {
         // Everything is checked before the first write, so a failure leaves
         // the mesh untouched.
-        if ( vertices.size() < 4 || vertices.size() > MAX_LOCAL_ELEMENTS )
+        if( vertices.size() < 4 || vertices.size() > MAX_LOCAL_ELEMENTS )
         {
             throw CorvaneException( "[",
                                     operation,
@@ -100,7 +100,7 @@ namespace vorna
                                     " vertices, got ",
                                     vertices.size() );
         }
-        if ( facets.size() < 4 || facets.size() > MAX_LOCAL_ELEMENTS )
+        if( facets.size() < 4 || facets.size() > MAX_LOCAL_ELEMENTS )
         {
             throw CorvaneException( "[",
                                     operation,
@@ -109,15 +109,15 @@ namespace vorna
                                     " facets, got ",
                                     facets.size() );
         }
-        for ( const auto vertex : vertices )
+        for( const auto vertex : vertices )
         {
             solid_.check_vertex( vertex, operation );
         }
         std::size_t nb_facet_vertices{ 0 };
-        for ( std::size_t f = 0; f < facets.size(); f++ )
+        for( std::size_t f = 0; f < facets.size(); f++ )
         {
             const auto& facet = facets[f];
-            if ( facet.size() < 3 || facet.size() > MAX_LOCAL_ELEMENTS )
+            if( facet.size() < 3 || facet.size() > MAX_LOCAL_ELEMENTS )
             {
                 throw CorvaneException( "[",
                                         operation,
@@ -128,9 +128,9 @@ namespace vorna
                                         " vertices, got ",
                                         facet.size() );
             }
-            for ( const auto local : facet )
+            for( const auto local : facet )
             {
-                if ( local >= vertices.size() )
+                if( local >= vertices.size() )
                 {
                     throw CorvaneException(
                         "[",
@@ -146,14 +146,14 @@ namespace vorna
             }
             nb_facet_vertices += facet.size();
         }
-        if ( solid_.tetrahedral_ )
+        if( solid_.tetrahedral_ )
         {
             bool tetrahedron = vertices.size() == 4 && facets.size() == 4;
-            for ( const auto& facet : facets )
+            for( const auto& facet : facets )
             {
                 tetrahedron = tetrahedron && facet.size() == 3;
             }
-            if ( !tetrahedron )
+            if( !tetrahedron )
             {
                 throw CorvaneException(
                     "[",
@@ -167,13 +167,13 @@ namespace vorna
             }
         }
         const auto polyhedron = solid_.nb_polyhedra();
-        if ( polyhedron >= INVALID_INDEX - 1 ||
-             solid_.polyhedron_vertices_.size() + vertices.size() >=
-                 INVALID_INDEX ||
-             solid_.polyhedron_adjacents_.size() + facets.size() >=
-                 INVALID_INDEX ||
-             solid_.facet_local_vertices_.size() + nb_facet_vertices >=
-                 INVALID_INDEX )
+        if( polyhedron >= INVALID_INDEX - 1 ||
+            solid_.polyhedron_vertices_.size() + vertices.size() >=
+                INVALID_INDEX ||
+            solid_.polyhedron_adjacents_.size() + facets.size() >=
+                INVALID_INDEX ||
+            solid_.facet_local_vertices_.size() + nb_facet_vertices >=
+                INVALID_INDEX )
         {
             throw CorvaneException( "[", operation, "] Too many polyhedra" );
         }
@@ -184,7 +184,7 @@ namespace vorna
         solid_.vertex_offsets_.push_back(
             static_cast< index_t >( solid_.polyhedron_vertices_.size() ) );
         absl::InlinedVector< index_t, 4 > facet_vertices;
-        for ( const auto& facet : facets )
+        for( const auto& facet : facets )
         {
             solid_.facet_local_vertices_.insert(
                 solid_.facet_local_vertices_.end(),
@@ -195,7 +195,7 @@ namespace vorna
             solid_.polyhedron_adjacents_.push_back( INVALID_INDEX );
 
             facet_vertices.clear();
-            for ( const auto local : facet )
+            for( const auto local : facet )
             {
                 facet_vertices.push_back( vertices[local] );
             }
@@ -205,11 +205,11 @@ namespace vorna
             solid_.polyhedron_facet_ids_.push_back( facet_id );
             // A known triangle has all its vertex pairs as edges already;
             // other known facets may list their vertices in another cycle.
-            if ( facet_id < nb_known_facets && facet.size() == 3 )
+            if( facet_id < nb_known_facets && facet.size() == 3 )
             {
                 continue;
             }
-            for ( std::size_t k = 0; k < facet_vertices.size(); k++ )
+            for( std::size_t k = 0; k < facet_vertices.size(); k++ )
             {
                 solid_.edges_.find_or_create_edge(
                     facet_vertices[k],
@@ -228,7 +228,7 @@ namespace vorna
     {
         const auto slot = solid_.facet_slot(
             polyhedron_facet, "SolidMeshBuilder::set_polyhedron_adjacent" );
-        if ( adjacent != INVALID_INDEX && adjacent >= solid_.nb_polyhedra() )
+        if( adjacent != INVALID_INDEX && adjacent >= solid_.nb_polyhedra() )
         {
             throw CorvaneException( "[SolidMeshBuilder::set_polyhedron_"
                                     "adjacent] Invalid adjacent polyhedron ",
@@ -261,18 +261,18 @@ namespace vorna
         std::vector< index_t > first_slot( nb_facets, INVALID_INDEX );
         std::vector< index_t > second_slot( nb_facets, INVALID_INDEX );
         const auto& ids = solid_.polyhedron_facet_ids_;
-        for ( std::size_t slot = 0; slot < ids.size(); slot++ )
+        for( std::size_t slot = 0; slot < ids.size(); slot++ )
         {
             auto& uses = nb_uses[ids[slot]];
-            if ( uses == 0 )
+            if( uses == 0 )
             {
                 first_slot[ids[slot]] = static_cast< index_t >( slot );
             }
-            else if ( uses == 1 )
+            else if( uses == 1 )
             {
                 second_slot[ids[slot]] = static_cast< index_t >( slot );
             }
-            if ( uses < 3 )
+            if( uses < 3 )
             {
                 uses++;
             }
@@ -282,14 +282,14 @@ namespace vorna
         // Slots are numbered polyhedron by polyhedron, so the polyhedron of
         // a slot is found with one pass over the polyhedra.
         const auto nb_polyhedra = solid_.nb_polyhedra();
-        for ( index_t polyhedron = 0; polyhedron < nb_polyhedra; polyhedron++ )
+        for( index_t polyhedron = 0; polyhedron < nb_polyhedra; polyhedron++ )
         {
-            for ( auto slot = solid_.facet_offsets_[polyhedron];
-                  slot < solid_.facet_offsets_[polyhedron + 1];
-                  slot++ )
+            for( auto slot = solid_.facet_offsets_[polyhedron];
+                 slot < solid_.facet_offsets_[polyhedron + 1];
+                 slot++ )
             {
                 const auto facet = ids[slot];
-                if ( nb_uses[facet] != 2 )
+                if( nb_uses[facet] != 2 )
                 {
                     continue;
                 }

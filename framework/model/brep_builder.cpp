@@ -96,7 +96,7 @@ namespace vorna
     {
         detail::check_held(
             brep_, surface, "BRepBuilder::update_surface_mesh" );
-        if ( !mesh )
+        if( !mesh )
         {
             throw CorvaneException(
                 "[BRepBuilder::update_surface_mesh] Null mesh given for "
@@ -200,15 +200,15 @@ namespace vorna
 
     ModelMapping BRepBuilder::copy( const BRep& from )
     {
-        if ( &from == &brep_ )
+        if( &from == &brep_ )
         {
             throw CorvaneException(
                 "[BRepBuilder::copy] Cannot copy a model into itself" );
         }
-        if ( brep_.nb_corners() != 0 || brep_.nb_lines() != 0 ||
-             brep_.nb_surfaces() != 0 || brep_.nb_blocks() != 0 ||
-             brep_.nb_model_boundaries() != 0 ||
-             brep_.nb_unique_vertices() != 0 )
+        if( brep_.nb_corners() != 0 || brep_.nb_lines() != 0 ||
+            brep_.nb_surfaces() != 0 || brep_.nb_blocks() != 0 ||
+            brep_.nb_model_boundaries() != 0 ||
+            brep_.nb_unique_vertices() != 0 )
         {
             throw CorvaneException(
                 "[BRepBuilder::copy] The model to fill is not empty" );
@@ -218,7 +218,7 @@ namespace vorna
             const auto type = Corner< 3 >::component_type_static();
             auto& corners = mapping[type];
             corners.reserve( from.nb_corners() );
-            for ( const auto& corner : from.corners() )
+            for( const auto& corner : from.corners() )
             {
                 const auto& id = create_corner( corner.mesh().clone() );
                 set_corner_name( id, corner.name() );
@@ -230,7 +230,7 @@ namespace vorna
             const auto type = Line< 3 >::component_type_static();
             auto& lines = mapping[type];
             lines.reserve( from.nb_lines() );
-            for ( const auto& line : from.lines() )
+            for( const auto& line : from.lines() )
             {
                 const auto& id = create_line( line.mesh().clone() );
                 set_line_name( id, line.name() );
@@ -242,7 +242,7 @@ namespace vorna
             const auto type = Surface< 3 >::component_type_static();
             auto& surfaces = mapping[type];
             surfaces.reserve( from.nb_surfaces() );
-            for ( const auto& surface : from.surfaces() )
+            for( const auto& surface : from.surfaces() )
             {
                 const auto& id = create_surface( surface.mesh().clone() );
                 set_surface_name( id, surface.name() );
@@ -254,7 +254,7 @@ namespace vorna
             const auto type = Block< 3 >::component_type_static();
             auto& blocks = mapping[type];
             blocks.reserve( from.nb_blocks() );
-            for ( const auto& block : from.blocks() )
+            for( const auto& block : from.blocks() )
             {
                 const auto& id = create_block( block.mesh().clone() );
                 set_block_name( id, block.name() );
@@ -266,7 +266,7 @@ namespace vorna
             const auto type = ModelBoundary< 3 >::component_type_static();
             auto& boundaries = mapping[type];
             boundaries.reserve( from.nb_model_boundaries() );
-            for ( const auto& boundary : from.model_boundaries() )
+            for( const auto& boundary : from.model_boundaries() )
             {
                 const auto& id = create_model_boundary();
                 set_model_boundary_name( id, boundary.name() );

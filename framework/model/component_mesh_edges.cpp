@@ -23,15 +23,15 @@ namespace
                                const vorna::Surface< D >& surface,
                                const vorna::PolygonEdge& edge )
     {
-        if ( !model.has_surface( surface.id() ) )
+        if( !model.has_surface( surface.id() ) )
         {
             throw vorna::CorvaneException( "[component_mesh_edges] Surface ",
                                            surface.id().string(),
                                            " is not in the model" );
         }
         const auto& surface_mesh = surface.mesh();
-        if ( edge.polygon_id >= surface_mesh.nb_polygons() ||
-             edge.edge_id >= surface_mesh.nb_polygon_edges( edge.polygon_id ) )
+        if( edge.polygon_id >= surface_mesh.nb_polygons() ||
+            edge.edge_id >= surface_mesh.nb_polygon_edges( edge.polygon_id ) )
         {
             throw vorna::CorvaneException(
                 "[component_mesh_edges] Polygon edge ",
@@ -45,37 +45,36 @@ namespace
             model.unique_vertex( { surface.component_id(), ends[0] } );
         const auto u1 =
             model.unique_vertex( { surface.component_id(), ends[1] } );
-        if ( u0 == vorna::INVALID_INDEX || u1 == vorna::INVALID_INDEX )
+        if( u0 == vorna::INVALID_INDEX || u1 == vorna::INVALID_INDEX )
         {
             return result;
         }
         const auto line_type = vorna::Line< D >::component_type_static();
         const auto surface_type = vorna::Surface< D >::component_type_static();
         // Every match has an end at u0, so walking u0's vertices finds all.
-        for ( const auto& cmv : model.component_mesh_vertices( u0 ) )
+        for( const auto& cmv : model.component_mesh_vertices( u0 ) )
         {
             const auto& id = cmv.component_id;
-            if ( id.type() == line_type )
+            if( id.type() == line_type )
             {
                 const auto& curve = model.line( id.id() ).mesh();
-                for ( const auto& use :
-                      curve.edges_around_vertex( cmv.vertex ) )
+                for( const auto& use : curve.edges_around_vertex( cmv.vertex ) )
                 {
                     const auto other = curve.edge_vertex(
                         { use.edge_id,
                           static_cast< vorna::local_index_t >(
                               1 - use.vertex_id ) } );
-                    if ( model.unique_vertex( { id, other } ) == u1 )
+                    if( model.unique_vertex( { id, other } ) == u1 )
                     {
                         result.line_edges[id.id()].push_back( use.edge_id );
                     }
                 }
             }
-            else if ( id.type() == surface_type )
+            else if( id.type() == surface_type )
             {
                 const auto& mesh = model.surface( id.id() ).mesh();
-                for ( const auto& use :
-                      mesh.polygons_around_vertex( cmv.vertex ) )
+                for( const auto& use :
+                     mesh.polygons_around_vertex( cmv.vertex ) )
                 {
                     const auto nb = mesh.nb_polygon_edges( use.polygon_id );
                     const auto next = static_cast< vorna::local_index_t >(
@@ -89,12 +88,12 @@ namespace
                                      mesh.polygon_vertex(
                                          { use.polygon_id, local } ) } ) == u1;
                     };
-                    if ( is_u1( next ) )
+                    if( is_u1( next ) )
                     {
                         result.surface_edges[id.id()].emplace_back(
                             use.polygon_id, use.vertex_id );
                     }
-                    if ( is_u1( previous ) )
+                    if( is_u1( previous ) )
                     {
                         result.surface_edges[id.id()].emplace_back(
                             use.polygon_id, previous );
@@ -102,11 +101,11 @@ namespace
                 }
             }
         }
-        for ( auto& entry : result.line_edges )
+        for( auto& entry : result.line_edges )
         {
             sort_unique( entry.second );
         }
-        for ( auto& entry : result.surface_edges )
+        for( auto& entry : result.surface_edges )
         {
             sort_unique( entry.second );
         }

@@ -41,7 +41,7 @@ namespace vorna
     const uuid&
     CornersBuilder< D >::create_corner( std::unique_ptr< PointSet< D > > mesh )
     {
-        if ( !mesh )
+        if( !mesh )
         {
             throw CorvaneException(
                 "[CornersBuilder::create_corner] Null mesh given" );
@@ -89,7 +89,7 @@ namespace vorna
     const uuid&
     LinesBuilder< D >::create_line( std::unique_ptr< EdgedCurve< D > > mesh )
     {
-        if ( !mesh )
+        if( !mesh )
         {
             throw CorvaneException(
                 "[LinesBuilder::create_line] Null mesh given" );
@@ -138,7 +138,7 @@ namespace vorna
     const uuid& SurfacesBuilder< D >::create_surface(
         std::unique_ptr< SurfaceMesh< D > > mesh )
     {
-        if ( !mesh )
+        if( !mesh )
         {
             throw CorvaneException(
                 "[SurfacesBuilder::create_surface] Null mesh given" );
@@ -156,7 +156,7 @@ namespace vorna
     void SurfacesBuilder< D >::set_surface_mesh(
         const uuid& id, std::unique_ptr< SurfaceMesh< D > > mesh )
     {
-        if ( !mesh )
+        if( !mesh )
         {
             throw CorvaneException(
                 "[SurfacesBuilder::set_surface_mesh] Null mesh given for "
@@ -200,7 +200,7 @@ namespace vorna
     const uuid&
     BlocksBuilder< D >::create_block( std::unique_ptr< SolidMesh< D > > mesh )
     {
-        if ( !mesh )
+        if( !mesh )
         {
             throw CorvaneException(
                 "[BlocksBuilder::create_block] Null mesh given" );

@@ -37,7 +37,7 @@ namespace
 
         vorna::index_t root( vorna::index_t element )
         {
-            while ( parents_[element] != element )
+            while( parents_[element] != element )
             {
                 parents_[element] = parents_[parents_[element]];
                 element = parents_[element];
@@ -50,7 +50,7 @@ namespace
         {
             const auto root_a = root( a );
             const auto root_b = root( b );
-            if ( root_a < root_b )
+            if( root_a < root_b )
             {
                 parents_[root_b] = root_a;
             }
@@ -83,19 +83,19 @@ namespace
             const auto cut_edges = find_cut_edges();
             std::vector< vorna::index_t > cut_vertices;
             cut_vertices.reserve( 2 * cut_edges.size() );
-            for ( const auto& edge : cut_edges )
+            for( const auto& edge : cut_edges )
             {
                 const auto ends = mesh_.polygon_edge_vertices( edge );
                 cut_vertices.push_back( ends[0] );
                 cut_vertices.push_back( ends[1] );
-                if ( const auto other = mesh_.polygon_adjacent_edge( edge ) )
+                if( const auto other = mesh_.polygon_adjacent_edge( edge ) )
                 {
                     mesh_builder_.unset_polygon_adjacent( *other );
                 }
                 mesh_builder_.unset_polygon_adjacent( edge );
             }
             sort_unique( cut_vertices );
-            for ( const auto vertex : cut_vertices )
+            for( const auto vertex : cut_vertices )
             {
                 split_vertex( vertex, pairs );
             }
@@ -118,19 +118,19 @@ namespace
         std::vector< vorna::PolygonEdge > find_cut_edges() const
         {
             std::vector< vorna::PolygonEdge > cut_edges;
-            for ( const auto& line : model_.internal_lines( surface_ ) )
+            for( const auto& line : model_.internal_lines( surface_ ) )
             {
                 const auto& curve = line.mesh();
                 const auto line_id = line.component_id();
-                for ( vorna::index_t e = 0; e < curve.nb_edges(); e++ )
+                for( vorna::index_t e = 0; e < curve.nb_edges(); e++ )
                 {
                     const auto& ends = curve.edge_vertices( e );
                     const auto u0 =
                         model_.unique_vertex( { line_id, ends[0] } );
                     const auto u1 =
                         model_.unique_vertex( { line_id, ends[1] } );
-                    if ( u0 == vorna::INVALID_INDEX ||
-                         u1 == vorna::INVALID_INDEX )
+                    if( u0 == vorna::INVALID_INDEX ||
+                        u1 == vorna::INVALID_INDEX )
                     {
                         continue;
                     }
@@ -145,27 +145,27 @@ namespace
                                 vorna::index_t u1,
                                 std::vector< vorna::PolygonEdge >& edges ) const
         {
-            for ( const auto& cmv : model_.component_mesh_vertices( u0 ) )
+            for( const auto& cmv : model_.component_mesh_vertices( u0 ) )
             {
-                if ( !is_own_vertex( cmv ) )
+                if( !is_own_vertex( cmv ) )
                 {
                     continue;
                 }
-                for ( const auto& use :
-                      mesh_.polygons_around_vertex( cmv.vertex ) )
+                for( const auto& use :
+                     mesh_.polygons_around_vertex( cmv.vertex ) )
                 {
                     const auto nb = mesh_.nb_polygon_edges( use.polygon_id );
                     const auto next = static_cast< vorna::local_index_t >(
                         ( use.vertex_id + 1 ) % nb );
                     const auto previous = static_cast< vorna::local_index_t >(
                         ( use.vertex_id + nb - 1 ) % nb );
-                    if ( unique_vertex( mesh_.polygon_vertex(
-                             { use.polygon_id, next } ) ) == u1 )
+                    if( unique_vertex( mesh_.polygon_vertex(
+                            { use.polygon_id, next } ) ) == u1 )
                     {
                         edges.emplace_back( use.polygon_id, use.vertex_id );
                     }
-                    if ( unique_vertex( mesh_.polygon_vertex(
-                             { use.polygon_id, previous } ) ) == u1 )
+                    if( unique_vertex( mesh_.polygon_vertex(
+                            { use.polygon_id, previous } ) ) == u1 )
                     {
                         edges.emplace_back( use.polygon_id, previous );
                     }
@@ -182,12 +182,12 @@ namespace
                 mesh_.polygons_around_vertex( vertex );
             std::vector< vorna::index_t > polygons;
             polygons.reserve( uses.size() );
-            for ( const auto& use : uses )
+            for( const auto& use : uses )
             {
                 polygons.push_back( use.polygon_id );
             }
             sort_unique( polygons );
-            if ( polygons.size() < 2 )
+            if( polygons.size() < 2 )
             {
                 return;
             }
@@ -202,7 +202,7 @@ namespace
             };
             SmallUnionFind fans{
                 static_cast< vorna::index_t >( polygons.size() ) };
-            for ( const auto& use : uses )
+            for( const auto& use : uses )
             {
                 const auto nb = mesh_.nb_polygon_edges( use.polygon_id );
                 const vorna::PolygonEdge ending[2] = {
@@ -210,15 +210,15 @@ namespace
                     { use.polygon_id,
                       static_cast< vorna::local_index_t >(
                           ( use.vertex_id + nb - 1 ) % nb ) } };
-                for ( const auto& edge : ending )
+                for( const auto& edge : ending )
                 {
                     const auto adjacent = mesh_.polygon_adjacent( edge );
-                    if ( !adjacent )
+                    if( !adjacent )
                     {
                         continue;
                     }
                     const auto other = position( *adjacent );
-                    if ( other != vorna::INVALID_INDEX )
+                    if( other != vorna::INVALID_INDEX )
                     {
                         fans.join( position( use.polygon_id ), other );
                     }
@@ -231,15 +231,15 @@ namespace
             fan_vertex[0] = vertex;
             const auto point = mesh_.point( vertex );
             const auto linked = unique_vertex( vertex );
-            for ( const auto& use : uses )
+            for( const auto& use : uses )
             {
                 const auto fan = fans.root( position( use.polygon_id ) );
-                if ( fan_vertex[fan] == vorna::INVALID_INDEX )
+                if( fan_vertex[fan] == vorna::INVALID_INDEX )
                 {
                     const auto copy = mesh_builder_.create_point( point );
                     mesh_.vertex_attribute_manager().copy_attribute_value(
                         vertex, copy );
-                    if ( linked != vorna::INVALID_INDEX )
+                    if( linked != vorna::INVALID_INDEX )
                     {
                         identifier_builder_.set_unique_vertex(
                             { surface_id_, copy }, linked );
@@ -249,7 +249,7 @@ namespace
                         vorna::ComponentMeshVertex{ surface_id_, copy } );
                     fan_vertex[fan] = copy;
                 }
-                if ( fan_vertex[fan] != vertex )
+                if( fan_vertex[fan] != vertex )
                 {
                     mesh_builder_.set_polygon_vertex( use, fan_vertex[fan] );
                 }
@@ -276,9 +276,9 @@ namespace vorna
         {
             ModelBuilder builder{ model_ };
             CutPairs pairs;
-            for ( const auto& surface : model_.surfaces() )
+            for( const auto& surface : model_.surfaces() )
             {
-                if ( model_.internal_lines( surface ).empty() )
+                if( model_.internal_lines( surface ).empty() )
                 {
                     continue;
                 }

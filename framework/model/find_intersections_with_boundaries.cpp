@@ -12,7 +12,7 @@ namespace vorna
                                         const BRep& brep,
                                         const Block< 3 >& block )
     {
-        if ( !brep.has_block( block.id() ) )
+        if( !brep.has_block( block.id() ) )
         {
             throw CorvaneException( "[find_intersections_with_boundaries] "
                                     "Block ",
@@ -22,28 +22,28 @@ namespace vorna
         absl::flat_hash_map< uuid,
                              std::vector< RayTracing3D::PolygonDistance > >
             result;
-        for ( const auto& surface : brep.boundaries( block ) )
+        for( const auto& surface : brep.boundaries( block ) )
         {
             const auto& mesh = surface.mesh();
             RayTracing3D tracer{ mesh, line };
-            for ( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
             {
                 // The box test discards most polygons cheaply; the widened
                 // box keeps every polygon the tracer could report.
                 BoundingBox3D box;
                 const auto nb = mesh.nb_polygon_vertices( p );
-                for ( local_index_t v = 0; v < nb; v++ )
+                for( local_index_t v = 0; v < nb; v++ )
                 {
                     box.add_point(
                         mesh.point( mesh.polygon_vertex( { p, v } ) ) );
                 }
-                if ( box.intersects( line ) )
+                if( box.intersects( line ) )
                 {
                     tracer( p );
                 }
             }
             auto crossings = tracer.all_intersections();
-            if ( !crossings.empty() )
+            if( !crossings.empty() )
             {
                 result.emplace( surface.id(), std::move( crossings ) );
             }

@@ -16,50 +16,53 @@ namespace vorna
         template < typename Model, index_t D >
         bool is_held( const Model& model, const Corner< D >& component )
         {
-            return model.has_corner( component.id() )
-                   && &model.corner( component.id() ) == &component;
+            return model.has_corner( component.id() ) &&
+                   &model.corner( component.id() ) == &component;
         }
 
         template < typename Model, index_t D >
         bool is_held( const Model& model, const Line< D >& component )
         {
-            return model.has_line( component.id() )
-                   && &model.line( component.id() ) == &component;
+            return model.has_line( component.id() ) &&
+                   &model.line( component.id() ) == &component;
         }
 
         template < typename Model, index_t D >
         bool is_held( const Model& model, const Surface< D >& component )
         {
-            return model.has_surface( component.id() )
-                   && &model.surface( component.id() ) == &component;
+            return model.has_surface( component.id() ) &&
+                   &model.surface( component.id() ) == &component;
         }
 
         template < typename Model, index_t D >
         bool is_held( const Model& model, const Block< D >& component )
         {
-            return model.has_block( component.id() )
-                   && &model.block( component.id() ) == &component;
+            return model.has_block( component.id() ) &&
+                   &model.block( component.id() ) == &component;
         }
 
         template < typename Model, index_t D >
-        bool is_held(
-            const Model& model, const ModelBoundary< D >& component )
+        bool is_held( const Model& model, const ModelBoundary< D >& component )
         {
-            return model.has_model_boundary( component.id() )
-                   && &model.model_boundary( component.id() ) == &component;
+            return model.has_model_boundary( component.id() ) &&
+                   &model.model_boundary( component.id() ) == &component;
         }
 
         /// \throw CorvaneException "[operation] <Type> <uuid> does not
         /// belong to this model".
         template < typename Model, typename Component >
         void check_held( const Model& model,
-            const Component& component,
-            const char* operation )
+                         const Component& component,
+                         const char* operation )
         {
             if( !is_held( model, component ) )
             {
-                throw CorvaneException( "[", operation, "] ",
-                    Component::component_type_static().get(), " ",
+                throw CorvaneException(
+                    "[",
+                    operation,
+                    "] ",
+                    Component::component_type_static().get(),
+                    " ",
                     component.id().string(),
                     " does not belong to this model" );
             }

@@ -35,7 +35,7 @@ namespace vorna
     Relationships::node( const uuid& id, const char* operation ) const
     {
         const auto it = nodes_.find( id );
-        if ( it == nodes_.end() )
+        if( it == nodes_.end() )
         {
             throw CorvaneException( "[Relationships::",
                                     operation,
@@ -138,37 +138,37 @@ namespace vorna
     {
         auto& rel = relationships_;
         const auto it = rel.nodes_.find( id );
-        if ( it == rel.nodes_.end() )
+        if( it == rel.nodes_.end() )
         {
             return;
         }
         const auto& node = it->second;
-        for ( const auto& other : node.boundaries )
+        for( const auto& other : node.boundaries )
         {
             erase_id( rel.nodes_.at( other.id() ).incidences, id );
             rel.boundary_pairs_.erase( { other.id(), id } );
         }
-        for ( const auto& other : node.incidences )
+        for( const auto& other : node.incidences )
         {
             erase_id( rel.nodes_.at( other.id() ).boundaries, id );
             rel.boundary_pairs_.erase( { id, other.id() } );
         }
-        for ( const auto& other : node.internals )
+        for( const auto& other : node.internals )
         {
             erase_id( rel.nodes_.at( other.id() ).embeddings, id );
             rel.internal_pairs_.erase( { other.id(), id } );
         }
-        for ( const auto& other : node.embeddings )
+        for( const auto& other : node.embeddings )
         {
             erase_id( rel.nodes_.at( other.id() ).internals, id );
             rel.internal_pairs_.erase( { id, other.id() } );
         }
-        for ( const auto& other : node.items )
+        for( const auto& other : node.items )
         {
             erase_id( rel.nodes_.at( other.id() ).collections, id );
             rel.item_pairs_.erase( { other.id(), id } );
         }
-        for ( const auto& other : node.collections )
+        for( const auto& other : node.collections )
         {
             erase_id( rel.nodes_.at( other.id() ).items, id );
             rel.item_pairs_.erase( { id, other.id() } );
@@ -191,7 +191,7 @@ namespace vorna
         {
             auto from_it = nodes.find( from.id() );
             auto to_it = nodes.find( to.id() );
-            if ( from_it == nodes.end() || to_it == nodes.end() )
+            if( from_it == nodes.end() || to_it == nodes.end() )
             {
                 throw CorvaneException( "[RelationshipsBuilder::",
                                         operation,
@@ -199,7 +199,7 @@ namespace vorna
                                         from_it == nodes.end() ? from.string()
                                                                : to.string() );
             }
-            if ( from.id() == to.id() )
+            if( from.id() == to.id() )
             {
                 throw CorvaneException(
                     "[RelationshipsBuilder::",
@@ -207,7 +207,7 @@ namespace vorna
                     "] A component cannot be related to itself: ",
                     from.string() );
             }
-            if ( !pairs.emplace( from.id(), to.id() ).second )
+            if( !pairs.emplace( from.id(), to.id() ).second )
             {
                 return;
             }
@@ -266,7 +266,7 @@ namespace vorna
         {
             std::vector< ComponentID > renamed;
             renamed.reserve( ids.size() );
-            for ( const auto& id : ids )
+            for( const auto& id : ids )
             {
                 renamed.push_back( rename( id ) );
             }
@@ -278,7 +278,7 @@ namespace vorna
         {
             absl::flat_hash_set< Relationships::Pair > renamed;
             renamed.reserve( pairs.size() );
-            for ( const auto& pair : pairs )
+            for( const auto& pair : pairs )
             {
                 renamed.emplace(
                     rename( source.nodes_.at( pair.first ).component ).id(),
@@ -290,7 +290,7 @@ namespace vorna
         // unchanged.
         absl::flat_hash_map< uuid, Relationships::Node > nodes;
         nodes.reserve( from.nodes_.size() );
-        for ( const auto& entry : from.nodes_ )
+        for( const auto& entry : from.nodes_ )
         {
             const auto& in = entry.second;
             Relationships::Node out{ rename( in.component ) };
@@ -307,7 +307,7 @@ namespace vorna
         auto internal_pairs = rename_pairs( from, from.internal_pairs_ );
         auto item_pairs = rename_pairs( from, from.item_pairs_ );
         auto& rel = relationships_;
-        for ( auto& entry : nodes )
+        for( auto& entry : nodes )
         {
             rel.nodes_.insert_or_assign( entry.first,
                                          std::move( entry.second ) );

@@ -72,7 +72,7 @@ namespace vorna
     {
         detail::check_held(
             section_, surface, "SectionBuilder::update_surface_mesh" );
-        if ( !mesh )
+        if( !mesh )
         {
             throw CorvaneException(
                 "[SectionBuilder::update_surface_mesh] Null mesh given for "
@@ -134,15 +134,15 @@ namespace vorna
 
     ModelMapping SectionBuilder::copy( const Section& from )
     {
-        if ( &from == &section_ )
+        if( &from == &section_ )
         {
             throw CorvaneException(
                 "[SectionBuilder::copy] Cannot copy a model into itself" );
         }
-        if ( section_.nb_corners() != 0 || section_.nb_lines() != 0 ||
-             section_.nb_surfaces() != 0 ||
-             section_.nb_model_boundaries() != 0 ||
-             section_.nb_unique_vertices() != 0 )
+        if( section_.nb_corners() != 0 || section_.nb_lines() != 0 ||
+            section_.nb_surfaces() != 0 ||
+            section_.nb_model_boundaries() != 0 ||
+            section_.nb_unique_vertices() != 0 )
         {
             throw CorvaneException(
                 "[SectionBuilder::copy] The model to fill is not empty" );
@@ -152,7 +152,7 @@ namespace vorna
             const auto type = Corner< 2 >::component_type_static();
             auto& corners = mapping[type];
             corners.reserve( from.nb_corners() );
-            for ( const auto& corner : from.corners() )
+            for( const auto& corner : from.corners() )
             {
                 const auto& id = create_corner( corner.mesh().clone() );
                 set_corner_name( id, corner.name() );
@@ -164,7 +164,7 @@ namespace vorna
             const auto type = Line< 2 >::component_type_static();
             auto& lines = mapping[type];
             lines.reserve( from.nb_lines() );
-            for ( const auto& line : from.lines() )
+            for( const auto& line : from.lines() )
             {
                 const auto& id = create_line( line.mesh().clone() );
                 set_line_name( id, line.name() );
@@ -176,7 +176,7 @@ namespace vorna
             const auto type = Surface< 2 >::component_type_static();
             auto& surfaces = mapping[type];
             surfaces.reserve( from.nb_surfaces() );
-            for ( const auto& surface : from.surfaces() )
+            for( const auto& surface : from.surfaces() )
             {
                 const auto& id = create_surface( surface.mesh().clone() );
                 set_surface_name( id, surface.name() );
@@ -188,7 +188,7 @@ namespace vorna
             const auto type = ModelBoundary< 2 >::component_type_static();
             auto& boundaries = mapping[type];
             boundaries.reserve( from.nb_model_boundaries() );
-            for ( const auto& boundary : from.model_boundaries() )
+            for( const auto& boundary : from.model_boundaries() )
             {
                 const auto& id = create_model_boundary();
                 set_model_boundary_name( id, boundary.name() );

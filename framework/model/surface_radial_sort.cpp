@@ -42,7 +42,7 @@ namespace
     {
         const auto part = vector - axis * vector.dot( axis );
         const auto length = part.length();
-        if ( !( length > 0 ) )
+        if( !( length > 0 ) )
         {
             return absl::nullopt;
         }
@@ -60,13 +60,13 @@ namespace
         const auto& mesh = surface.mesh();
         const auto surface_id = surface.component_id();
         std::vector< vorna::PolygonEdge > wings;
-        for ( const auto& cmv : brep.component_mesh_vertices( u0 ) )
+        for( const auto& cmv : brep.component_mesh_vertices( u0 ) )
         {
-            if ( cmv.component_id != surface_id )
+            if( cmv.component_id != surface_id )
             {
                 continue;
             }
-            for ( const auto& use : mesh.polygons_around_vertex( cmv.vertex ) )
+            for( const auto& use : mesh.polygons_around_vertex( cmv.vertex ) )
             {
                 const auto nb = mesh.nb_polygon_edges( use.polygon_id );
                 const auto next = static_cast< vorna::local_index_t >(
@@ -80,11 +80,11 @@ namespace
                                  mesh.polygon_vertex(
                                      { use.polygon_id, local } ) } ) == u1;
                 };
-                if ( is_u1( next ) )
+                if( is_u1( next ) )
                 {
                     wings.emplace_back( use.polygon_id, use.vertex_id );
                 }
-                if ( is_u1( previous ) )
+                if( is_u1( previous ) )
                 {
                     wings.emplace_back( use.polygon_id, previous );
                 }
@@ -104,10 +104,10 @@ namespace
         const auto ends = mesh.polygon_edge_vertices( edge );
         const vorna::Vector3D d{ mesh.point( ends[0] ), mesh.point( ends[1] ) };
         Wing wing{ surface.id(), edge, axis, true };
-        if ( const auto normal = mesh.new_polygon_normal( edge.polygon_id ) )
+        if( const auto normal = mesh.new_polygon_normal( edge.polygon_id ) )
         {
             const auto w = normal->cross( d );
-            if ( w.length() > 0 )
+            if( w.length() > 0 )
             {
                 wing.direction = w.normalize();
                 wing.along = d.dot( axis ) > 0;
@@ -129,9 +129,9 @@ namespace vorna
     SortedSurfaces::find( const SidedSurface& surface ) const
     {
         absl::InlinedVector< index_t, 1 > positions;
-        for ( index_t p = 0; p < surfaces.size(); p++ )
+        for( index_t p = 0; p < surfaces.size(); p++ )
         {
-            if ( surfaces[p] == surface )
+            if( surfaces[p] == surface )
             {
                 positions.push_back( p );
             }
@@ -142,7 +142,7 @@ namespace vorna
     index_t SortedSurfaces::next( index_t position ) const
     {
         const auto size = static_cast< index_t >( surfaces.size() );
-        if ( position >= size )
+        if( position >= size )
         {
             throw CorvaneException( "[SortedSurfaces::next] Position ",
                                     position,
@@ -150,7 +150,7 @@ namespace vorna
                                     size,
                                     " sorted surfaces)" );
         }
-        if ( position % 2 == 1 )
+        if( position % 2 == 1 )
         {
             return ( position + 1 ) % size;
         }
@@ -160,7 +160,7 @@ namespace vorna
     SortedSurfaces surface_radial_sort( const BRep& brep,
                                         const Line< 3 >& line )
     {
-        if ( !brep.has_line( line.id() ) )
+        if( !brep.has_line( line.id() ) )
         {
             throw CorvaneException( "[surface_radial_sort] Line ",
                                     line.id().string(),
@@ -168,12 +168,12 @@ namespace vorna
         }
         SortedSurfaces result;
         const auto& curve = line.mesh();
-        if ( curve.nb_edges() == 0 )
+        if( curve.nb_edges() == 0 )
         {
             return result;
         }
         const auto& ends = curve.edge_vertices( 0 );
-        if ( ends[0] == INVALID_INDEX || ends[1] == INVALID_INDEX )
+        if( ends[0] == INVALID_INDEX || ends[1] == INVALID_INDEX )
         {
             // An edge without both ends has no direction and no links.
             return result;
@@ -181,14 +181,14 @@ namespace vorna
         const auto& origin = curve.point( ends[0] );
         const Vector3D edge{ origin, curve.point( ends[1] ) };
         const auto edge_length = edge.length();
-        if ( !( edge_length > 0 ) )
+        if( !( edge_length > 0 ) )
         {
             return result;
         }
         const auto axis = edge / edge_length;
         const auto u0 = brep.unique_vertex( { line.component_id(), ends[0] } );
         const auto u1 = brep.unique_vertex( { line.component_id(), ends[1] } );
-        if ( u0 == INVALID_INDEX || u1 == INVALID_INDEX )
+        if( u0 == INVALID_INDEX || u1 == INVALID_INDEX )
         {
             return result;
         }
@@ -199,24 +199,24 @@ namespace vorna
         {
             // A surface both bounded by and containing the line is taken
             // once: a repeat would pair its two sides.
-            if ( !visited.insert( surface.id() ).second )
+            if( !visited.insert( surface.id() ).second )
             {
                 return;
             }
-            for ( const auto& edge : find_wings( brep, surface, u0, u1 ) )
+            for( const auto& edge : find_wings( brep, surface, u0, u1 ) )
             {
                 wings.push_back( make_wing( surface, edge, origin, axis ) );
             }
         };
-        for ( const auto& surface : brep.incidences( line ) )
+        for( const auto& surface : brep.incidences( line ) )
         {
             add_surface_wings( surface );
         }
-        for ( const auto& surface : brep.embedding_surfaces( line ) )
+        for( const auto& surface : brep.embedding_surfaces( line ) )
         {
             add_surface_wings( surface );
         }
-        if ( wings.empty() )
+        if( wings.empty() )
         {
             return result;
         }
@@ -225,16 +225,16 @@ namespace vorna
         const auto reference = orthogonal_part( wings.front().direction, axis )
                                    .value_or( orthogonal( axis ) );
         const auto reference_normal = axis.cross( reference );
-        for ( index_t w = 1; w < wings.size(); w++ )
+        for( index_t w = 1; w < wings.size(); w++ )
         {
             const auto& direction = wings[w].direction;
             auto angle = std::atan2( direction.dot( reference_normal ),
                                      direction.dot( reference ) );
-            if ( angle < 0 )
+            if( angle < 0 )
             {
                 angle += TWO_PI;
             }
-            if ( angle >= TWO_PI )
+            if( angle >= TWO_PI )
             {
                 angle = 0;
             }
@@ -246,7 +246,7 @@ namespace vorna
                           { return a.angle < b.angle; } );
 
         result.surfaces.reserve( 2 * wings.size() );
-        for ( const auto& wing : wings )
+        for( const auto& wing : wings )
         {
             // The side facing increasing angle is side 0 when the polygon
             // runs along the line.

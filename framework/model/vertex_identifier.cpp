@@ -15,7 +15,7 @@ namespace vorna
                                   index_t nb,
                                   const char* operation )
         {
-            if ( unique_vertex >= nb )
+            if( unique_vertex >= nb )
             {
                 throw CorvaneException( "[",
                                         operation,
@@ -39,7 +39,7 @@ namespace vorna
                     return link.vertex == vertex &&
                            link.component_id.id() == component;
                 } );
-            if ( it != links.end() )
+            if( it != links.end() )
             {
                 links.erase( it );
             }
@@ -56,7 +56,7 @@ namespace vorna
     VertexIdentifier::unique_vertex( const ComponentMeshVertex& vertex ) const
     {
         const auto it = components_.find( vertex.component_id.id() );
-        if ( it == components_.end() )
+        if( it == components_.end() )
         {
             return INVALID_INDEX;
         }
@@ -79,9 +79,9 @@ namespace vorna
                                                const ComponentType& type ) const
     {
         std::vector< ComponentMeshVertex > result;
-        for ( const auto& link : component_mesh_vertices( unique_vertex ) )
+        for( const auto& link : component_mesh_vertices( unique_vertex ) )
         {
-            if ( link.component_id.type() == type )
+            if( link.component_id.type() == type )
             {
                 result.push_back( link );
             }
@@ -98,7 +98,7 @@ namespace vorna
     {
         auto& uniques = identifier_.unique_vertices_;
         const auto first = static_cast< index_t >( uniques.size() );
-        if ( static_cast< std::size_t >( first ) + nb >= INVALID_INDEX )
+        if( static_cast< std::size_t >( first ) + nb >= INVALID_INDEX )
         {
             throw CorvaneException(
                 "[VertexIdentifierBuilder::create_unique_vertices] Too many "
@@ -114,7 +114,7 @@ namespace vorna
         check_unique_vertex( unique_vertex,
                              identifier_.nb_unique_vertices(),
                              "VertexIdentifierBuilder::set_unique_vertex" );
-        if ( vertex.vertex == INVALID_INDEX )
+        if( vertex.vertex == INVALID_INDEX )
         {
             throw CorvaneException(
                 "[VertexIdentifierBuilder::set_unique_vertex] Invalid vertex "
@@ -123,11 +123,11 @@ namespace vorna
         }
         const auto& component_id = vertex.component_id;
         auto& component = identifier_.components_[component_id.id()];
-        if ( component.type.get().empty() )
+        if( component.type.get().empty() )
         {
             component.type = component_id.type();
         }
-        else if ( component.type != component_id.type() )
+        else if( component.type != component_id.type() )
         {
             throw CorvaneException(
                 "[VertexIdentifierBuilder::set_unique_vertex] Component ",
@@ -138,17 +138,17 @@ namespace vorna
                 component_id.type().get() );
         }
         auto& uniques = component.unique_vertices;
-        if ( vertex.vertex >= uniques.size() )
+        if( vertex.vertex >= uniques.size() )
         {
             // Geometric growth keeps filling a mesh vertex by vertex O(1).
             uniques.resize( vertex.vertex + 1, INVALID_INDEX );
         }
         auto& current = uniques[vertex.vertex];
-        if ( current == unique_vertex )
+        if( current == unique_vertex )
         {
             return;
         }
-        if ( current != INVALID_INDEX )
+        if( current != INVALID_INDEX )
         {
             erase_link( identifier_.unique_vertices_[current],
                         component_id.id(),
@@ -162,13 +162,13 @@ namespace vorna
         const ComponentMeshVertex& vertex )
     {
         auto it = identifier_.components_.find( vertex.component_id.id() );
-        if ( it == identifier_.components_.end() )
+        if( it == identifier_.components_.end() )
         {
             return;
         }
         auto& uniques = it->second.unique_vertices;
-        if ( vertex.vertex >= uniques.size() ||
-             uniques[vertex.vertex] == INVALID_INDEX )
+        if( vertex.vertex >= uniques.size() ||
+            uniques[vertex.vertex] == INVALID_INDEX )
         {
             return;
         }
@@ -181,15 +181,15 @@ namespace vorna
     void VertexIdentifierBuilder::unlink_component( const uuid& component )
     {
         auto it = identifier_.components_.find( component );
-        if ( it == identifier_.components_.end() )
+        if( it == identifier_.components_.end() )
         {
             return;
         }
         // One pass per touched unique vertex, so a component sharing many
         // vertices is unlinked in linear time.
-        for ( const auto unique : it->second.unique_vertices )
+        for( const auto unique : it->second.unique_vertices )
         {
-            if ( unique == INVALID_INDEX )
+            if( unique == INVALID_INDEX )
             {
                 continue;
             }
@@ -207,8 +207,8 @@ namespace vorna
     void VertexIdentifierBuilder::copy_unique_vertices(
         const ModelMapping& mapping, const VertexIdentifier& from )
     {
-        if ( identifier_.nb_unique_vertices() != 0 ||
-             !identifier_.components_.empty() )
+        if( identifier_.nb_unique_vertices() != 0 ||
+            !identifier_.components_.empty() )
         {
             throw CorvaneException(
                 "[VertexIdentifierBuilder::copy_unique_vertices] The target "
@@ -220,11 +220,11 @@ namespace vorna
         };
         std::vector< std::vector< ComponentMeshVertex > > uniques;
         uniques.reserve( from.unique_vertices_.size() );
-        for ( const auto& links : from.unique_vertices_ )
+        for( const auto& links : from.unique_vertices_ )
         {
             auto& copied = uniques.emplace_back();
             copied.reserve( links.size() );
-            for ( const auto& link : links )
+            for( const auto& link : links )
             {
                 copied.emplace_back( rename( link.component_id ), link.vertex );
             }
@@ -232,7 +232,7 @@ namespace vorna
         absl::flat_hash_map< uuid, VertexIdentifier::ComponentVertices >
             components;
         components.reserve( from.components_.size() );
-        for ( const auto& entry : from.components_ )
+        for( const auto& entry : from.components_ )
         {
             const auto& type = entry.second.type;
             components.emplace( mapping.at( type ).in2out( entry.first ),

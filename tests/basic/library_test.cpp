@@ -29,7 +29,7 @@ namespace
         void do_initialize() override
         {
             runs++;
-            if ( failures_left-- > 0 )
+            if( failures_left-- > 0 )
             {
                 throw std::runtime_error{ "not yet" };
             }
@@ -43,7 +43,7 @@ namespace
         EXPECT_THROW( library.initialize(), std::runtime_error );
         EXPECT_FALSE( library.is_initialized() );
         std::vector< std::thread > threads;
-        for ( int t = 0; t < 8; t++ )
+        for( int t = 0; t < 8; t++ )
         {
             threads.emplace_back(
                 [&library]
@@ -52,7 +52,7 @@ namespace
                     EXPECT_TRUE( library.is_initialized() );
                 } );
         }
-        for ( auto& thread : threads )
+        for( auto& thread : threads )
         {
             thread.join();
         }
@@ -91,7 +91,7 @@ namespace
             ShapeFactory::create( "unknown", 1 );
             ADD_FAILURE() << "expected an exception";
         }
-        catch ( const vorna::CorvaneException& error )
+        catch( const vorna::CorvaneException& error )
         {
             EXPECT_STREQ( error.what(),
                           "[Factory::create] Factory does not "
@@ -109,16 +109,16 @@ namespace
         constexpr int nb_threads = 8;
         std::atomic< int > ready{ 0 };
         std::vector< std::thread > threads;
-        for ( int t = 0; t < nb_threads; t++ )
+        for( int t = 0; t < nb_threads; t++ )
         {
             threads.emplace_back(
                 [t, &ready]
                 {
                     ready++;
-                    while ( ready < nb_threads )
+                    while( ready < nb_threads )
                     {
                     }
-                    if ( t % 2 == 0 )
+                    if( t % 2 == 0 )
                     {
                         FreshFactory::register_creator< KindOf< 1 > >(
                             std::to_string( t ) );
@@ -130,12 +130,12 @@ namespace
                     }
                 } );
         }
-        for ( auto& thread : threads )
+        for( auto& thread : threads )
         {
             thread.join();
         }
         // A second factory would have lost some registrations.
-        for ( int t = 0; t < nb_threads; t += 2 )
+        for( int t = 0; t < nb_threads; t += 2 )
         {
             EXPECT_TRUE( FreshFactory::has_creator( std::to_string( t ) ) );
         }

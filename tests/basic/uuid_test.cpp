@@ -18,7 +18,7 @@ namespace
     TEST( Uuid, FreshValuesAreDistinctAndRoundTrip )
     {
         absl::flat_hash_set< uuid > seen;
-        for ( int i = 0; i < 1000; i++ )
+        for( int i = 0; i < 1000; i++ )
         {
             const uuid id;
             EXPECT_TRUE( seen.insert( id ).second );

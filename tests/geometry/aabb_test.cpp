@@ -18,7 +18,7 @@ namespace vorna
         {
             BoundingBox< D > box;
             Point< D > offset;
-            for ( index_t i = 0; i < D; i++ )
+            for( index_t i = 0; i < D; i++ )
             {
                 offset.set_value( i, half_size );
             }
@@ -47,7 +47,7 @@ namespace vorna
                 [&]( index_t node, index_t begin, index_t end )
             {
                 EXPECT_LT( node, 4 * impl.nb_bboxes() );
-                if ( impl.is_leaf( begin, end ) )
+                if( impl.is_leaf( begin, end ) )
                 {
                     EXPECT_TRUE(
                         same_box( impl.node( node ),
@@ -101,7 +101,7 @@ namespace vorna
             seed = seed * 1103515245u + 12345u;
             return ( ( seed >> 8 ) % 1000 ) * 0.01;
         };
-        for ( int i = 0; i < 1037; i++ )
+        for( int i = 0; i < 1037; i++ )
         {
             boxes.push_back( box_around( Point3D{ { next(), next(), next() } },
                                          next() * 0.05 ) );
@@ -115,7 +115,7 @@ namespace vorna
         EXPECT_EQ( leaves, expected_leaves );
 
         std::vector< index_t > elements;
-        for ( index_t p = 0; p < tree.nb_bboxes(); p++ )
+        for( index_t p = 0; p < tree.nb_bboxes(); p++ )
         {
             elements.push_back( tree.impl().mapping_morton( p ) );
         }
@@ -123,7 +123,7 @@ namespace vorna
         EXPECT_EQ( elements, expected_leaves );
 
         BoundingBox3D all;
-        for ( const auto& box : boxes )
+        for( const auto& box : boxes )
         {
             all.add_box( box );
         }
@@ -138,13 +138,13 @@ namespace vorna
     {
         // Centres along x only: y and z are flat, so the order is x's.
         std::vector< BoundingBox3D > line;
-        for ( const double x : { 3., 0., 2., 1., 4. } )
+        for( const double x : { 3., 0., 2., 1., 4. } )
         {
             line.push_back( box_around( Point3D{ { x, 7, 7 } }, 0.1 ) );
         }
         const AABBTree3D line_tree{ line };
         std::vector< index_t > order;
-        for ( index_t p = 0; p < line_tree.nb_bboxes(); p++ )
+        for( index_t p = 0; p < line_tree.nb_bboxes(); p++ )
         {
             order.push_back( line_tree.impl().mapping_morton( p ) );
         }
@@ -159,7 +159,7 @@ namespace vorna
             box_around( Point2D{ { 0, 0 } }, 0.1 ) };
         const AABBTree2D square_tree{ square };
         order.clear();
-        for ( index_t p = 0; p < square_tree.nb_bboxes(); p++ )
+        for( index_t p = 0; p < square_tree.nb_bboxes(); p++ )
         {
             order.push_back( square_tree.impl().mapping_morton( p ) );
         }
@@ -169,7 +169,7 @@ namespace vorna
         const std::vector< BoundingBox3D > same( 6,
                                                  box_around( Point3D{}, 1 ) );
         const AABBTree3D same_tree{ same };
-        for ( index_t p = 0; p < 6; p++ )
+        for( index_t p = 0; p < 6; p++ )
         {
             EXPECT_EQ( same_tree.impl().mapping_morton( p ), p );
         }

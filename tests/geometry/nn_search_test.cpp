@@ -12,7 +12,7 @@ namespace vorna
     TEST( NNSearch, DistinctPointsMapToThemselves )
     {
         std::vector< Point3D > points;
-        for ( int i = 0; i < 50; i++ )
+        for( int i = 0; i < 50; i++ )
         {
             points.push_back( Point3D{ { i * 1.0, ( i % 7 ) * 1.0, 0 } } );
         }
@@ -20,7 +20,7 @@ namespace vorna
         const auto info = search.colocated_index_mapping( 0.1 );
         ASSERT_EQ( info.colocated_mapping.size(), 50u );
         EXPECT_EQ( info.nb_colocated_points(), 0u );
-        for ( index_t i = 0; i < 50; i++ )
+        for( index_t i = 0; i < 50; i++ )
         {
             EXPECT_EQ( info.colocated_mapping[i], i );
             EXPECT_EQ( info.unique_points[i], points[i] );
@@ -116,7 +116,7 @@ namespace vorna
             seed = seed * 1103515245u + 12345u;
             return ( seed >> 8 ) % 20;
         };
-        for ( int i = 0; i < 3000; i++ )
+        for( int i = 0; i < 3000; i++ )
         {
             points.push_back( Point3D{ { next() * 0.1, next() * 0.1, 0.0 } } );
         }
@@ -125,16 +125,16 @@ namespace vorna
         // Brute-force rule.
         std::vector< index_t > expected( points.size(), INVALID_INDEX );
         index_t nb_unique{ 0 };
-        for ( size_t p = 0; p < points.size(); p++ )
+        for( size_t p = 0; p < points.size(); p++ )
         {
-            if ( expected[p] != INVALID_INDEX )
+            if( expected[p] != INVALID_INDEX )
             {
                 continue;
             }
-            for ( size_t q = p; q < points.size(); q++ )
+            for( size_t q = p; q < points.size(); q++ )
             {
-                if ( expected[q] == INVALID_INDEX &&
-                     Vector3D{ points[p], points[q] }.length() <= 0.15 )
+                if( expected[q] == INVALID_INDEX &&
+                    Vector3D{ points[p], points[q] }.length() <= 0.15 )
                 {
                     expected[q] = nb_unique;
                 }

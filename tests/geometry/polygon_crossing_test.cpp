@@ -70,7 +70,7 @@ namespace vorna
             b, a, Point3D{ { 0.9, -1, 0.7 } } };
         // Many rays aimed at the edge, so rounding would show up somewhere
         // if the two polygons computed the point differently.
-        for ( int i = 1; i < 60; i++ )
+        for( int i = 1; i < 60; i++ )
         {
             const auto target = a + Vector3D{ a, b } * ( i / 61.3 );
             const Vector3D direction{ { -0.3 + i * 0.011, 0.2, -1 } };

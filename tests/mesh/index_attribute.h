@@ -64,9 +64,9 @@ namespace vorna
                 const auto& other =
                     dynamic_cast< const IndexAttribute& >( attribute );
                 default_value_ = other.default_value_;
-                for ( index_t i = 0;
-                      i < nb_elements && i < other.size() && i < values_.size();
-                      i++ )
+                for( index_t i = 0;
+                     i < nb_elements && i < other.size() && i < values_.size();
+                     i++ )
                 {
                     values_[i] = other.values_[i];
                 }
@@ -78,10 +78,10 @@ namespace vorna
                 auto result =
                     std::make_shared< IndexAttribute >( default_value_ );
                 result->resize( nb_elements );
-                for ( index_t i = 0; i < old2new.size() && i < values_.size();
-                      i++ )
+                for( index_t i = 0; i < old2new.size() && i < values_.size();
+                     i++ )
                 {
-                    if ( old2new[i] != INVALID_INDEX )
+                    if( old2new[i] != INVALID_INDEX )
                     {
                         result->values_.at( old2new[i] ) = values_[i];
                     }

@@ -19,13 +19,13 @@ namespace vorna
         {
             auto mesh = SurfaceMesh3D::create();
             auto builder = SurfaceMeshBuilder3D::create( *mesh );
-            for ( const auto& point : { Point3D{ { 0, 0, 0 } },
-                                        Point3D{ { 1, 0, 0 } },
-                                        Point3D{ { 1, 1, 0 } },
-                                        Point3D{ { 0, 1, 0 } },
-                                        Point3D{ { 0, 0, 2 } },
-                                        Point3D{ { 2, 0, 2 } },
-                                        Point3D{ { 0, 2, 2 } } } )
+            for( const auto& point : { Point3D{ { 0, 0, 0 } },
+                                       Point3D{ { 1, 0, 0 } },
+                                       Point3D{ { 1, 1, 0 } },
+                                       Point3D{ { 0, 1, 0 } },
+                                       Point3D{ { 0, 0, 2 } },
+                                       Point3D{ { 2, 0, 2 } },
+                                       Point3D{ { 0, 2, 2 } } } )
             {
                 builder->create_point( point );
             }
@@ -66,7 +66,7 @@ namespace vorna
             *mesh, InfiniteLine3D{ Vector3D{ { 0, 0, 1 } }, between } };
         RayTracing3D ray_tracer{ *mesh,
                                  Ray3D{ Vector3D{ { 0, 0, 1 } }, between } };
-        for ( index_t p = 0; p < 3; p++ )
+        for( index_t p = 0; p < 3; p++ )
         {
             line_tracer( p );
             ray_tracer( p );

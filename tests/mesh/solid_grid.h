@@ -18,11 +18,11 @@ namespace vorna
                                             index_t n )
         {
             const auto nb_side = n + 1;
-            for ( index_t z = 0; z < nb_side; z++ )
+            for( index_t z = 0; z < nb_side; z++ )
             {
-                for ( index_t y = 0; y < nb_side; y++ )
+                for( index_t y = 0; y < nb_side; y++ )
                 {
-                    for ( index_t x = 0; x < nb_side; x++ )
+                    for( index_t x = 0; x < nb_side; x++ )
                     {
                         builder.create_point( Point< 3 >{
                             { double( x ), double( y ), double( z ) } } );
@@ -31,11 +31,11 @@ namespace vorna
             }
             const auto vertex = [nb_side]( index_t x, index_t y, index_t z )
             { return x + nb_side * ( y + nb_side * z ); };
-            for ( index_t z = 0; z < n; z++ )
+            for( index_t z = 0; z < n; z++ )
             {
-                for ( index_t y = 0; y < n; y++ )
+                for( index_t y = 0; y < n; y++ )
                 {
-                    for ( index_t x = 0; x < n; x++ )
+                    for( index_t x = 0; x < n; x++ )
                     {
                         // Corner c of the cube has offsets (c&1, c&2, c&4).
                         const auto corner = [&]( unsigned int c )
@@ -59,12 +59,12 @@ namespace vorna
                                                ( axes[0] > axes[2] ) +
                                                ( axes[1] > axes[2] ) ) %
                                              2;
-                            if ( odd )
+                            if( odd )
                             {
                                 std::swap( tetrahedron[1], tetrahedron[2] );
                             }
                             builder.create_tetrahedron( tetrahedron );
-                        } while (
+                        } while(
                             std::next_permutation( axes.begin(), axes.end() ) );
                     }
                 }

@@ -33,7 +33,7 @@ namespace vorna
         create_points( SolidMeshBuilder< 3 >& builder,
                        const std::vector< std::array< double, 3 > >& points )
         {
-            for ( const auto& point : points )
+            for( const auto& point : points )
             {
                 builder.create_point( Point< 3 >{ point } );
             }
@@ -49,7 +49,7 @@ namespace vorna
                 call();
                 ADD_FAILURE() << "no exception from " << operation;
             }
-            catch ( const CorvaneException& error )
+            catch( const CorvaneException& error )
             {
                 EXPECT_EQ( std::string{ error.what() }.rfind(
                                "[" + operation + "]", 0 ),
@@ -81,7 +81,7 @@ namespace vorna
         const std::vector< std::vector< index_t > > expected_facets{
             { 1, 2, 3 }, { 0, 3, 2 }, { 0, 1, 3 }, { 0, 2, 1 } };
         ASSERT_EQ( solid->facets().nb_facets(), 4u );
-        for ( index_t f = 0; f < 4; f++ )
+        for( index_t f = 0; f < 4; f++ )
         {
             EXPECT_EQ( solid->facets().facet_vertices( f ),
                        expected_facets[f] );
@@ -102,7 +102,7 @@ namespace vorna
         const std::vector< std::array< index_t, 2 > > expected_edges{
             { 1, 2 }, { 2, 3 }, { 3, 1 }, { 0, 3 }, { 2, 0 }, { 0, 1 } };
         ASSERT_EQ( solid->edges().nb_edges(), 6u );
-        for ( index_t e = 0; e < 6; e++ )
+        for( index_t e = 0; e < 6; e++ )
         {
             EXPECT_EQ( solid->edges().edge_vertices( e ), expected_edges[e] );
             EXPECT_EQ( solid->edges().edge_from_vertices(
@@ -115,7 +115,7 @@ namespace vorna
 
         EXPECT_EQ( solid->vertex_in_polyhedron( 0, 2 ), local_index_t{ 2 } );
         EXPECT_FALSE( solid->vertex_in_polyhedron( 0, 7 ) );
-        for ( local_index_t f = 0; f < 4; f++ )
+        for( local_index_t f = 0; f < 4; f++ )
         {
             EXPECT_TRUE( solid->is_polyhedron_facet_on_border( { 0, f } ) );
             EXPECT_FALSE( solid->polyhedron_adjacent( { 0, f } ) );
@@ -130,7 +130,7 @@ namespace vorna
             *builder,
             { { 0, 0, 0 }, { 2, 0, 0 }, { 0, 3, 0 }, { 0.5, 0.5, 1 } } );
         builder->create_tetrahedron( { 0, 1, 2, 3 } );
-        for ( local_index_t f = 0; f < 4; f++ )
+        for( local_index_t f = 0; f < 4; f++ )
         {
             const auto vertices = solid->polyhedron_facet_vertices( { 0, f } );
             const auto& a = solid->point( vertices[0] );
@@ -164,9 +164,9 @@ namespace vorna
         EXPECT_EQ( solid->polyhedron_adjacent( shared0 ), 1u );
         EXPECT_EQ( solid->polyhedron_adjacent( shared1 ), 0u );
         index_t nb_borders{ 0 };
-        for ( index_t p = 0; p < 2; p++ )
+        for( index_t p = 0; p < 2; p++ )
         {
-            for ( local_index_t f = 0; f < 4; f++ )
+            for( local_index_t f = 0; f < 4; f++ )
             {
                 nb_borders += solid->is_polyhedron_facet_on_border( { p, f } );
             }
@@ -205,7 +205,7 @@ namespace vorna
         builder->create_tetrahedron( { 4, 0, 2, 1 } );
         builder->create_tetrahedron( { 5, 0, 1, 2 } );
         builder->compute_polyhedron_adjacencies();
-        for ( index_t p = 0; p < 3; p++ )
+        for( index_t p = 0; p < 3; p++ )
         {
             EXPECT_TRUE( solid->is_polyhedron_facet_on_border( { p, 0 } ) );
         }
@@ -254,7 +254,7 @@ namespace vorna
         builder->compute_polyhedron_adjacencies();
         EXPECT_EQ( solid->polyhedron_adjacent( { 0, 3 } ), 1u );
         EXPECT_EQ( solid->polyhedron_adjacent( { 1, 4 } ), 0u );
-        for ( local_index_t f = 0; f < 6; f++ )
+        for( local_index_t f = 0; f < 6; f++ )
         {
             EXPECT_EQ( solid->is_polyhedron_facet_on_border( { 0, f } ),
                        f != 3 );
@@ -439,7 +439,7 @@ namespace vorna
         builder->compute_polyhedron_adjacencies();
         const auto nb_polyhedra = solid->nb_polyhedra();
         ASSERT_EQ( nb_polyhedra, 6u * 6 * 6 * 6 );
-        for ( index_t p = 0; p < nb_polyhedra; p++ )
+        for( index_t p = 0; p < nb_polyhedra; p++ )
         {
             const auto point = [&]( local_index_t v ) {
                 return solid->point( solid->polyhedron_vertex( { p, v } ) );
@@ -453,17 +453,17 @@ namespace vorna
         // A closed 6x6x6 grid of unit cubes shows 6 * 36 squares of two
         // triangles each on its boundary.
         index_t nb_borders{ 0 };
-        for ( index_t p = 0; p < nb_polyhedra; p++ )
+        for( index_t p = 0; p < nb_polyhedra; p++ )
         {
-            for ( local_index_t f = 0; f < 4; f++ )
+            for( local_index_t f = 0; f < 4; f++ )
             {
                 const auto adjacent = solid->polyhedron_adjacent( { p, f } );
                 nb_borders += !adjacent;
-                if ( adjacent )
+                if( adjacent )
                 {
                     // The neighbour points back through one of its facets.
                     bool back{ false };
-                    for ( local_index_t g = 0; g < 4; g++ )
+                    for( local_index_t g = 0; g < 4; g++ )
                     {
                         back = back || solid->polyhedron_adjacent(
                                            { *adjacent, g } ) == p;
@@ -478,33 +478,33 @@ namespace vorna
         constexpr index_t nb_threads = 4;
         std::atomic< index_t > nb_changed_odd{ 0 };
         std::vector< std::vector< index_t > > odd_before( nb_polyhedra );
-        for ( index_t p = 1; p < nb_polyhedra; p += 2 )
+        for( index_t p = 1; p < nb_polyhedra; p += 2 )
         {
-            for ( local_index_t f = 0; f < 4; f++ )
+            for( local_index_t f = 0; f < 4; f++ )
             {
                 odd_before[p].push_back( solid->polyhedron_adjacent( { p, f } )
                                              .value_or( INVALID_INDEX ) );
             }
         }
         std::vector< std::thread > threads;
-        for ( index_t t = 0; t < nb_threads; t++ )
+        for( index_t t = 0; t < nb_threads; t++ )
         {
             threads.emplace_back(
                 [&, t]
                 {
-                    for ( index_t p = 2 * t; p < nb_polyhedra;
-                          p += 2 * nb_threads )
+                    for( index_t p = 2 * t; p < nb_polyhedra;
+                         p += 2 * nb_threads )
                     {
-                        for ( local_index_t f = 0; f < 4; f++ )
+                        for( local_index_t f = 0; f < 4; f++ )
                         {
                             builder->unset_polyhedron_adjacent( { p, f } );
                         }
                         const auto odd = p + 1;
-                        for ( local_index_t f = 0; f < 4; f++ )
+                        for( local_index_t f = 0; f < 4; f++ )
                         {
-                            if ( solid->polyhedron_adjacent( { odd, f } )
-                                     .value_or( INVALID_INDEX ) !=
-                                 odd_before[odd][f] )
+                            if( solid->polyhedron_adjacent( { odd, f } )
+                                    .value_or( INVALID_INDEX ) !=
+                                odd_before[odd][f] )
                             {
                                 nb_changed_odd++;
                             }
@@ -512,14 +512,14 @@ namespace vorna
                     }
                 } );
         }
-        for ( auto& thread : threads )
+        for( auto& thread : threads )
         {
             thread.join();
         }
         EXPECT_EQ( nb_changed_odd.load(), 0u );
-        for ( index_t p = 0; p < nb_polyhedra; p += 2 )
+        for( index_t p = 0; p < nb_polyhedra; p += 2 )
         {
-            for ( local_index_t f = 0; f < 4; f++ )
+            for( local_index_t f = 0; f < 4; f++ )
             {
                 EXPECT_TRUE( solid->is_polyhedron_facet_on_border( { p, f } ) );
             }
@@ -554,9 +554,9 @@ namespace vorna
         ASSERT_EQ( copy->nb_polyhedra(), solid->nb_polyhedra() );
         EXPECT_EQ( copy->facets().nb_facets(), solid->facets().nb_facets() );
         EXPECT_EQ( copy->edges().nb_edges(), solid->edges().nb_edges() );
-        for ( index_t p = 0; p < solid->nb_polyhedra(); p++ )
+        for( index_t p = 0; p < solid->nb_polyhedra(); p++ )
         {
-            for ( local_index_t f = 0; f < 4; f++ )
+            for( local_index_t f = 0; f < 4; f++ )
             {
                 EXPECT_EQ( copy->polyhedron_adjacent( { p, f } ),
                            solid->polyhedron_adjacent( { p, f } ) );

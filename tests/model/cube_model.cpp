@@ -30,7 +30,7 @@ namespace vorna
                 const auto c = cube_point( tet[2] );
                 const auto d = cube_point( tet[3] );
                 double u[3], v[3], w[3];
-                for ( index_t k = 0; k < 3; k++ )
+                for( index_t k = 0; k < 3; k++ )
                 {
                     u[k] = b.value( k ) - a.value( k );
                     v[k] = c.value( k ) - a.value( k );
@@ -55,7 +55,7 @@ namespace vorna
             BRepBuilder builder{ cube.brep };
             builder.create_unique_vertices( 8 );
 
-            for ( index_t i = 0; i < 8; i++ )
+            for( index_t i = 0; i < 8; i++ )
             {
                 cube.corners[i] = builder.add_corner();
                 builder.corner_mesh_builder( cube.corners[i] )
@@ -65,12 +65,12 @@ namespace vorna
             }
 
             index_t nb_lines{ 0 };
-            for ( index_t i = 0; i < 8; i++ )
+            for( index_t i = 0; i < 8; i++ )
             {
-                for ( index_t bit = 1; bit < 8; bit <<= 1 )
+                for( index_t bit = 1; bit < 8; bit <<= 1 )
                 {
                     const index_t j = i | bit;
-                    if ( j == i )
+                    if( j == i )
                     {
                         continue;
                     }
@@ -95,11 +95,11 @@ namespace vorna
 
             const auto find_line = [&cube]( index_t a, index_t b )
             {
-                for ( index_t l = 0; l < 12; l++ )
+                for( index_t l = 0; l < 12; l++ )
                 {
                     const auto& ends = cube.line_vertices[l];
-                    if ( ( ends[0] == a && ends[1] == b ) ||
-                         ( ends[0] == b && ends[1] == a ) )
+                    if( ( ends[0] == a && ends[1] == b ) ||
+                        ( ends[0] == b && ends[1] == a ) )
                     {
                         return cube.lines[l];
                     }
@@ -109,14 +109,14 @@ namespace vorna
 
             cube.block = builder.add_block(
                 MeshFactory::default_impl( "TetrahedralSolid3D" ) );
-            for ( index_t f = 0; f < 6; f++ )
+            for( index_t f = 0; f < 6; f++ )
             {
                 const auto& quad = cube.face_vertices[f];
                 const auto& id = builder.add_surface(
                     MeshFactory::default_impl( "TriangulatedSurface3D" ) );
                 cube.surfaces[f] = id;
                 auto mesh = builder.surface_mesh_builder( id );
-                for ( index_t k = 0; k < 4; k++ )
+                for( index_t k = 0; k < 4; k++ )
                 {
                     mesh->create_point( cube_point( quad[k] ) );
                     builder.set_unique_vertex( { { "Surface", id }, k },
@@ -125,7 +125,7 @@ namespace vorna
                 mesh->create_polygon( { 0, 1, 2 } );
                 mesh->create_polygon( { 0, 2, 3 } );
                 mesh->compute_polygon_adjacencies();
-                for ( index_t k = 0; k < 4; k++ )
+                for( index_t k = 0; k < 4; k++ )
                 {
                     builder.add_line_surface_boundary_relationship(
                         cube.brep.line(
@@ -137,7 +137,7 @@ namespace vorna
             }
 
             auto solid = builder.block_mesh_builder( cube.block );
-            for ( index_t i = 0; i < 8; i++ )
+            for( index_t i = 0; i < 8; i++ )
             {
                 solid->create_point( cube_point( i ) );
                 builder.set_unique_vertex( { { "Block", cube.block }, i }, i );
@@ -149,10 +149,10 @@ namespace vorna
                   { 2, 6 },
                   { 4, 5 },
                   { 4, 6 } } };
-            for ( const auto& path : paths )
+            for( const auto& path : paths )
             {
                 std::array< index_t, 4 > tet{ 0, path[0], path[1], 7 };
-                if ( signed_volume( tet ) < 0 )
+                if( signed_volume( tet ) < 0 )
                 {
                     std::swap( tet[1], tet[2] );
                 }
@@ -162,7 +162,7 @@ namespace vorna
 
             cube.model_boundary = builder.add_model_boundary();
             builder.set_model_boundary_name( cube.model_boundary, "skin" );
-            for ( const auto& surface : cube.surfaces )
+            for( const auto& surface : cube.surfaces )
             {
                 builder.add_surface_in_model_boundary(
                     cube.brep.surface( surface ),

@@ -40,7 +40,7 @@ namespace
         index_t unique( const Point< D >& point )
         {
             auto it = uniques.find( point );
-            if ( it == uniques.end() )
+            if( it == uniques.end() )
             {
                 it = uniques.emplace( point, builder.create_unique_vertex() )
                          .first;
@@ -54,13 +54,13 @@ namespace
         {
             const uuid id = builder.add_surface();
             auto mesh = builder.surface_mesh_builder( id );
-            for ( index_t v = 0; v < points.size(); v++ )
+            for( index_t v = 0; v < points.size(); v++ )
             {
                 mesh->create_point( points[v] );
                 builder.set_unique_vertex( { { "Surface", id }, v },
                                            unique( points[v] ) );
             }
-            for ( const auto& polygon : polygons )
+            for( const auto& polygon : polygons )
             {
                 mesh->create_polygon( polygon );
             }
@@ -72,12 +72,12 @@ namespace
         {
             const uuid id = builder.add_line();
             auto mesh = builder.line_mesh_builder( id );
-            for ( index_t v = 0; v < points.size(); v++ )
+            for( index_t v = 0; v < points.size(); v++ )
             {
                 mesh->create_point( points[v] );
                 builder.set_unique_vertex( { { "Line", id }, v },
                                            unique( points[v] ) );
-                if ( v > 0 )
+                if( v > 0 )
                 {
                     mesh->create_edge( v - 1, v );
                 }
@@ -111,17 +111,17 @@ namespace
     make_grid( index_t n )
     {
         std::vector< Point< D > > points;
-        for ( index_t j = 0; j <= n; j++ )
+        for( index_t j = 0; j <= n; j++ )
         {
-            for ( index_t i = 0; i <= n; i++ )
+            for( index_t i = 0; i <= n; i++ )
             {
                 points.push_back( make_point< D >( i, j ) );
             }
         }
         std::vector< std::vector< index_t > > triangles;
-        for ( index_t j = 0; j < n; j++ )
+        for( index_t j = 0; j < n; j++ )
         {
-            for ( index_t i = 0; i < n; i++ )
+            for( index_t i = 0; i < n; i++ )
             {
                 const auto v = j * ( n + 1 ) + i;
                 triangles.push_back( { v, v + 1, v + n + 2 } );
@@ -138,7 +138,7 @@ namespace
                                             const Surface< D >& surface )
     {
         const auto& mesh = surface.mesh();
-        for ( index_t v = 0; v < mesh.nb_vertices(); v++ )
+        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
         {
             const ComponentMeshVertex cmv{ surface.component_id(), v };
             const auto u = model.unique_vertex( cmv );
@@ -146,9 +146,9 @@ namespace
             const auto& linked = model.component_mesh_vertices( u );
             EXPECT_NE( std::find( linked.begin(), linked.end(), cmv ),
                        linked.end() );
-            for ( const auto& other : linked )
+            for( const auto& other : linked )
             {
-                if ( other.component_id.id() == surface.id() )
+                if( other.component_id.id() == surface.id() )
                 {
                     EXPECT_EQ( mesh.point( other.vertex ), mesh.point( v ) );
                 }
@@ -160,13 +160,13 @@ namespace
     template < index_t D >
     void expect_adjacency_consistent( const SurfaceMesh< D >& mesh )
     {
-        for ( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
         {
-            for ( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+            for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
             {
                 const PolygonEdge edge{ p, e };
                 const auto other = mesh.polygon_adjacent_edge( edge );
-                if ( !other )
+                if( !other )
                 {
                     continue;
                 }
@@ -183,9 +183,9 @@ namespace
     index_t nb_border_edges( const SurfaceMesh< 3 >& mesh )
     {
         index_t count{ 0 };
-        for ( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
         {
-            for ( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+            for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
             {
                 count += mesh.is_edge_on_border( { p, e } ) ? 1 : 0;
             }
@@ -206,7 +206,7 @@ namespace
         const Point3D top{ { 0, 0, 1 } };
         const Point3D far_top{ { c, s, 1 } };
         const Point3D far_bottom{ { c, s, 0 } };
-        if ( along )
+        if( along )
         {
             return { bottom, top, far_top, far_bottom };
         }
@@ -219,7 +219,7 @@ namespace
                                           const SortedSurfaces& sorted )
     {
         const Vector3D axis{ { 0, 0, 1 } };
-        for ( index_t p = 0; p < sorted.surfaces.size(); p++ )
+        for( index_t p = 0; p < sorted.surfaces.size(); p++ )
         {
             const auto& sided = sorted.surfaces[p];
             const auto& mesh = brep.surface( sided.id ).mesh();
@@ -229,7 +229,7 @@ namespace
             const Vector3D to_center{ Point3D{ { 0, 0, 0.5 } },
                                       mesh.polygon_barycenter( polygon ) };
             const auto increasing = axis.cross( to_center );
-            if ( p % 2 == 0 )
+            if( p % 2 == 0 )
             {
                 EXPECT_LT( facing.dot( increasing ), 0 ) << "position " << p;
             }
@@ -243,7 +243,7 @@ namespace
     std::vector< uuid > sorted_ids( const SortedSurfaces& sorted )
     {
         std::vector< uuid > ids;
-        for ( index_t p = 0; p < sorted.surfaces.size(); p += 2 )
+        for( index_t p = 0; p < sorted.surfaces.size(); p += 2 )
         {
             EXPECT_EQ( sorted.surfaces[p].id, sorted.surfaces[p + 1].id );
             EXPECT_EQ( sorted.surfaces[p].polygon_edge,
@@ -289,7 +289,7 @@ namespace
         const auto s0 =
             maker.add_surface( wing( 0, false ), { { 0, 1, 2, 3 } } );
         const auto& model_line = maker.model.line( line );
-        for ( const auto& id : { s240, s0 } )
+        for( const auto& id : { s240, s0 } )
         {
             maker.builder.add_line_surface_boundary_relationship(
                 model_line, maker.model.surface( id ) );
@@ -340,7 +340,7 @@ namespace
         const auto& model_line = maker.model.line( line );
         maker.builder.add_line_surface_internal_relationship(
             model_line, maker.model.surface( sheet ) );
-        for ( const auto& id : { s90, s270 } )
+        for( const auto& id : { s90, s270 } )
         {
             maker.builder.add_line_surface_boundary_relationship(
                 model_line, maker.model.surface( id ) );
@@ -384,11 +384,11 @@ namespace
     TEST( SurfaceRadialSort, AtCubeEdgesInsidePairsWithInside )
     {
         const auto cube = test::build_cube_model();
-        for ( const auto& line : cube.brep.lines() )
+        for( const auto& line : cube.brep.lines() )
         {
             const auto sorted = surface_radial_sort( cube.brep, line );
             ASSERT_EQ( sorted.surfaces.size(), 4u );
-            for ( index_t p = 0; p < 4; p++ )
+            for( index_t p = 0; p < 4; p++ )
             {
                 const auto& paired = sorted.surfaces[sorted.next( p )];
                 // Normals point outwards: side 1 is inside.
@@ -425,7 +425,7 @@ namespace
 
     void expect_sorted( const Crossings& crossings )
     {
-        for ( const auto& entry : crossings )
+        for( const auto& entry : crossings )
         {
             EXPECT_FALSE( entry.second.empty() );
             EXPECT_TRUE( std::is_sorted( entry.second.begin(),
@@ -468,13 +468,13 @@ namespace
         const auto on_edges = cube_crossings(
             cube, Vector3D{ { 1, 0, 0 } }, Point3D{ { 0.5, 0.25, 0.25 } } );
         ASSERT_EQ( on_edges.size(), 2u );
-        for ( const auto face : { minus_x, plus_x } )
+        for( const auto face : { minus_x, plus_x } )
         {
             const auto& list = on_edges.at( cube.surfaces[face] );
             ASSERT_EQ( list.size(), 2u );
             EXPECT_EQ( list[0].polygon, 0u );
             EXPECT_EQ( list[1].polygon, 1u );
-            for ( const auto& crossing : list )
+            for( const auto& crossing : list )
             {
                 EXPECT_EQ( crossing.position, Position::edge0 );
                 EXPECT_EQ( crossing.point, list[0].point );
@@ -487,9 +487,9 @@ namespace
             cube, Vector3D{ { 1, 1, 1 } }, Point3D{ { 0.5, 0.5, 0.5 } } );
         EXPECT_EQ( on_vertices.size(), 6u );
         expect_sorted( on_vertices );
-        for ( const auto& entry : on_vertices )
+        for( const auto& entry : on_vertices )
         {
-            for ( const auto& crossing : entry.second )
+            for( const auto& crossing : entry.second )
             {
                 EXPECT_EQ( crossing.position, Position::vertex0 );
                 const auto corner = crossing.distance < 0
@@ -509,7 +509,7 @@ namespace
             cube, Vector3D{ { 1, 0, 0 } }, Point3D{ { 0.5, 0.7, 0 } } );
         const auto& bottom = crossings.at( cube.surfaces[minus_z] );
         ASSERT_FALSE( bottom.empty() );
-        for ( const auto& crossing : bottom )
+        for( const auto& crossing : bottom )
         {
             EXPECT_EQ( static_cast< int >( crossing.position ), 19 );
         }
@@ -538,7 +538,7 @@ namespace
         const auto& mesh = surface.mesh();
         auto attribute = std::make_shared< test::IndexAttribute >();
         mesh.vertex_attribute_manager().register_attribute( attribute, "tag" );
-        for ( index_t v = 0; v < mesh.nb_vertices(); v++ )
+        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
         {
             attribute->set_value( v, 100 + v );
         }
@@ -549,7 +549,7 @@ namespace
                 .cut_all_surfaces();
 
         ASSERT_EQ( pairs.size(), 5u );
-        for ( index_t k = 0; k < 5; k++ )
+        for( index_t k = 0; k < 5; k++ )
         {
             EXPECT_EQ( pairs[k].first,
                        ComponentMeshVertex( surface.component_id(), 10 + k ) );
@@ -566,9 +566,9 @@ namespace
         EXPECT_EQ( mesh.nb_polygons(), 32u );
         // The lower rows keep the original vertices, the upper ones the
         // copies, and the eight edges along the line became borders.
-        for ( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
         {
-            for ( const auto v : mesh.polygon_vertices( p ) )
+            for( const auto v : mesh.polygon_vertices( p ) )
             {
                 const bool upper = p >= 16;
                 EXPECT_FALSE( upper && v >= 10 && v < 15 ) << p;

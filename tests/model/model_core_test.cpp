@@ -26,7 +26,7 @@ namespace vorna
         std::vector< uuid > ids( const Range& range )
         {
             std::vector< uuid > result;
-            for ( const auto& component : range )
+            for( const auto& component : range )
             {
                 result.push_back( component.id() );
             }
@@ -36,7 +36,7 @@ namespace vorna
         std::vector< uuid > ids( absl::Span< const ComponentID > related )
         {
             std::vector< uuid > result;
-            for ( const auto& id : related )
+            for( const auto& id : related )
             {
                 result.push_back( id.id() );
             }
@@ -53,7 +53,7 @@ namespace vorna
                 action();
                 ADD_FAILURE() << "no exception, expected " << prefix;
             }
-            catch ( const CorvaneException& error )
+            catch( const CorvaneException& error )
             {
                 EXPECT_EQ( std::string{ error.what() }.rfind( prefix, 0 ), 0u )
                     << error.what();
@@ -77,13 +77,13 @@ namespace vorna
             ids( brep.lines() ),
             std::vector< uuid >( cube.lines.begin(), cube.lines.end() ) );
 
-        for ( const auto& corner : cube.corners )
+        for( const auto& corner : cube.corners )
         {
             EXPECT_EQ( brep.nb_incidences( corner ), 3u );
             EXPECT_EQ( brep.nb_boundaries( corner ), 0u );
             EXPECT_EQ( brep.nb_embeddings( corner ), 0u );
         }
-        for ( index_t l = 0; l < 12; l++ )
+        for( index_t l = 0; l < 12; l++ )
         {
             const auto& line = brep.line( cube.lines[l] );
             EXPECT_EQ( brep.nb_boundaries( line.id() ), 2u );
@@ -94,7 +94,7 @@ namespace vorna
                        ( std::vector< uuid >{ cube.corners[ends[0]],
                                               cube.corners[ends[1]] } ) );
         }
-        for ( const auto& id : cube.surfaces )
+        for( const auto& id : cube.surfaces )
         {
             const auto& surface = brep.surface( id );
             EXPECT_EQ( brep.nb_boundaries( id ), 4u );
@@ -108,7 +108,7 @@ namespace vorna
                        std::vector< uuid >{ cube.block } );
             EXPECT_TRUE( brep.internal_lines( surface ).empty() );
             // Each boundary line joins two consecutive quad corners.
-            for ( const auto& line : brep.boundaries( surface ) )
+            for( const auto& line : brep.boundaries( surface ) )
             {
                 EXPECT_TRUE( brep.is_boundary( line.id(), id ) );
                 EXPECT_EQ( line.mesh().nb_vertices(), 2u );
@@ -276,7 +276,7 @@ namespace vorna
         EXPECT_EQ( brep.nb_incidences( cube.surfaces[1] ), 0u );
         EXPECT_FALSE( brep.is_boundary( cube.surfaces[1], cube.block ) );
         EXPECT_FALSE( brep.has_block( cube.block ) );
-        for ( index_t u = 0; u < 8; u++ )
+        for( index_t u = 0; u < 8; u++ )
         {
             EXPECT_TRUE( brep.component_mesh_vertices( u, "Block" ).size() ==
                          ( u == 3 ? 1u : 0u ) );
@@ -307,9 +307,9 @@ namespace vorna
                    ComponentMeshVertex( { "Block", cube.block }, 0 ) );
         EXPECT_EQ( brep.component_mesh_vertices( 0, "Line" ).size(), 3u );
         EXPECT_EQ( brep.component_mesh_vertices( 0, "Surface" )[1], links[5] );
-        for ( index_t f = 0; f < 6; f++ )
+        for( index_t f = 0; f < 6; f++ )
         {
-            for ( index_t k = 0; k < 4; k++ )
+            for( index_t k = 0; k < 4; k++ )
             {
                 EXPECT_EQ( brep.unique_vertex(
                                { { "Surface", cube.surfaces[f] }, k } ),
@@ -392,7 +392,7 @@ namespace vorna
 
         // Same order, fresh ids, same names.
         std::vector< uuid > expected_surfaces;
-        for ( const auto& id : cube.surfaces )
+        for( const auto& id : cube.surfaces )
         {
             expected_surfaces.push_back( surfaces.in2out( id ) );
             EXPECT_NE( surfaces.in2out( id ), id );
@@ -412,9 +412,9 @@ namespace vorna
             copy.block( mapping.at( "Block" ).in2out( cube.block ) );
         EXPECT_EQ( out_block.mesh().type_name().get(), "TetrahedralSolid3D" );
         ASSERT_EQ( out_block.mesh().nb_polyhedra(), 6u );
-        for ( index_t p = 0; p < 6; p++ )
+        for( index_t p = 0; p < 6; p++ )
         {
-            for ( local_index_t v = 0; v < 4; v++ )
+            for( local_index_t v = 0; v < 4; v++ )
             {
                 EXPECT_EQ( out_block.mesh().polyhedron_vertex( { p, v } ),
                            in_block.mesh().polyhedron_vertex( { p, v } ) );
@@ -425,10 +425,10 @@ namespace vorna
         // Relationship order follows the input, renamed.
         const auto rename = [&mapping]( const ComponentID& id )
         { return mapping.at( id.type() ).in2out( id.id() ); };
-        for ( const auto& in : cube.brep.surfaces() )
+        for( const auto& in : cube.brep.surfaces() )
         {
             std::vector< uuid > expected;
-            for ( const auto& id : cube.brep.boundaries( in.id() ) )
+            for( const auto& id : cube.brep.boundaries( in.id() ) )
             {
                 expected.push_back( rename( id ) );
             }
@@ -447,12 +447,12 @@ namespace vorna
 
         // Unique vertices in input order, renamed.
         ASSERT_EQ( copy.nb_unique_vertices(), 8u );
-        for ( index_t u = 0; u < 8; u++ )
+        for( index_t u = 0; u < 8; u++ )
         {
             const auto& in_links = cube.brep.component_mesh_vertices( u );
             const auto& out_links = copy.component_mesh_vertices( u );
             ASSERT_EQ( in_links.size(), out_links.size() );
-            for ( std::size_t k = 0; k < in_links.size(); k++ )
+            for( std::size_t k = 0; k < in_links.size(); k++ )
             {
                 EXPECT_EQ( out_links[k].component_id.id(),
                            rename( in_links[k].component_id ) );
@@ -508,7 +508,7 @@ namespace vorna
         surface_mesh->create_point( Point< 2 >{ { 0, 1 } } );
         surface_mesh->create_polygon( { 0, 1, 2 } );
         builder.create_unique_vertices( 3 );
-        for ( index_t v = 0; v < 3; v++ )
+        for( index_t v = 0; v < 3; v++ )
         {
             builder.set_unique_vertex( { { "Surface", surface }, v }, v );
         }

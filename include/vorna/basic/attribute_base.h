@@ -23,13 +23,13 @@ namespace vorna
     /// these operations.
     class AttributeBase
     {
-    public:
+      public:
         virtual ~AttributeBase() = default;
 
         /// Value of an element read as a float (0 when not readable so).
         virtual float value_as_float( index_t element ) const = 0;
-        virtual float secondary_value_as_float(
-            index_t element, local_index_t item ) const = 0;
+        virtual float secondary_value_as_float( index_t element,
+                                                local_index_t item ) const = 0;
         virtual bool has_float_value() const = 0;
         /// True when the values are readable through value_as_float.
         virtual bool is_supported() const = 0;
@@ -38,20 +38,22 @@ namespace vorna
         virtual std::shared_ptr< AttributeBase > clone() const = 0;
         /// Takes the default and the first nb_elements values of another
         /// attribute of the same class and value type.
-        virtual void copy_from(
-            const AttributeBase& attribute, index_t nb_elements ) = 0;
+        virtual void copy_from( const AttributeBase& attribute,
+                                index_t nb_elements ) = 0;
         /// New attribute over nb_elements elements where old element i goes
         /// to old2new[i] (INVALID_INDEX: dropped).
-        virtual std::shared_ptr< AttributeBase > extract(
-            absl::Span< const index_t > old2new,
-            index_t nb_elements ) const = 0;
+        virtual std::shared_ptr< AttributeBase >
+        extract( absl::Span< const index_t > old2new,
+                 index_t nb_elements ) const = 0;
         virtual void resize( index_t nb_elements ) = 0;
         virtual void reserve( index_t capacity ) = 0;
-        virtual void delete_elements( const std::vector< bool >& to_delete ) = 0;
-        virtual void permute_elements(
-            absl::Span< const index_t > permutation ) = 0;
+        virtual void
+        delete_elements( const std::vector< bool >& to_delete ) = 0;
+        virtual void
+        permute_elements( absl::Span< const index_t > permutation ) = 0;
         /// `source` is an unused hint.
-        virtual void assign_default_value( index_t source, index_t element ) = 0;
+        virtual void assign_default_value( index_t source,
+                                           index_t element ) = 0;
         virtual void copy_value( index_t from, index_t to ) = 0;
 
         const AttributeFlags& flags() const
@@ -59,10 +61,10 @@ namespace vorna
             return flags_;
         }
 
-    protected:
+      protected:
         explicit AttributeBase( AttributeFlags flags ) : flags_( flags ) {}
 
-    private:
+      private:
         AttributeFlags flags_;
     };
 } // namespace vorna

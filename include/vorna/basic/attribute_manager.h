@@ -22,7 +22,7 @@ namespace vorna
     /// const mesh.
     class AttributeManager
     {
-    public:
+      public:
         AttributeManager() = default;
         AttributeManager( AttributeManager&& ) noexcept = default;
         AttributeManager& operator=( AttributeManager&& ) noexcept = default;
@@ -40,21 +40,21 @@ namespace vorna
         void reserve( index_t capacity );
 
         /// The attribute registered under the name, or null.
-        std::shared_ptr< AttributeBase > find_attribute_base(
-            absl::string_view name ) const;
+        std::shared_ptr< AttributeBase >
+        find_attribute_base( absl::string_view name ) const;
 
         /// Registers under the name, replacing any attribute of that name,
         /// and resizes the attribute to the current number of elements.
         /// \throw CorvaneException on a null attribute.
         void register_attribute( std::shared_ptr< AttributeBase > attribute,
-            absl::string_view name );
+                                 absl::string_view name );
 
         /// Drops the manager's reference; an absent name is ignored.
         void delete_attribute( absl::string_view name );
 
         /// The attribute if registered and readable as floats, else null.
-        std::shared_ptr< AttributeBase > find_generic_attribute(
-            absl::string_view name ) const;
+        std::shared_ptr< AttributeBase >
+        find_generic_attribute( absl::string_view name ) const;
 
         bool attribute_exists( absl::string_view name ) const;
 
@@ -64,8 +64,8 @@ namespace vorna
         /// Brings every attribute of `from` over (in name order) through
         /// old2new, replacing same-name attributes of this manager.
         /// INVALID_INDEX entries are skipped; `from` is only read.
-        void import(
-            const AttributeManager& from, absl::Span< const index_t > old2new );
+        void import( const AttributeManager& from,
+                     absl::Span< const index_t > old2new );
 
         /// Clones every attribute of `from` and its element count.
         void copy( const AttributeManager& from );
@@ -86,20 +86,20 @@ namespace vorna
         /// Typed read access to an existing attribute.
         /// \throw CorvaneException when absent or of another value type.
         template < typename T >
-        std::shared_ptr< ReadOnlyAttribute< T > > find_attribute(
-            absl::string_view name ) const;
+        std::shared_ptr< ReadOnlyAttribute< T > >
+        find_attribute( absl::string_view name ) const;
 
         /// The attribute of that name, storage and value type, created and
         /// registered when the name is free.
         /// \throw CorvaneException when the name is taken by another storage
         /// or value type.
         template < template < typename > class Kind, typename T >
-        std::shared_ptr< Kind< T > > find_or_create_attribute(
-            absl::string_view name,
-            T default_value,
-            AttributeFlags flags = {} );
+        std::shared_ptr< Kind< T > >
+        find_or_create_attribute( absl::string_view name,
+                                  T default_value,
+                                  AttributeFlags flags = {} );
 
-    private:
+      private:
         std::map< std::string, std::shared_ptr< AttributeBase >, std::less<> >
             attributes_;
         index_t nb_elements_{ 0 };

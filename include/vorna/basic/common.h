@@ -11,7 +11,8 @@ namespace vorna
     using local_index_t = unsigned char;
 
     /// "No index": also the value of unmapped entries in old-to-new spans.
-    inline constexpr index_t INVALID_INDEX = std::numeric_limits< index_t >::max();
+    inline constexpr index_t INVALID_INDEX =
+        std::numeric_limits< index_t >::max();
     inline constexpr local_index_t INVALID_LOCAL_INDEX =
         std::numeric_limits< local_index_t >::max();
 } // namespace vorna

@@ -31,11 +31,11 @@ namespace vorna
     /// is the concatenation of the given parts, with nothing between them.
     class CorvaneException : public std::runtime_error
     {
-    public:
+      public:
         template < typename... Args >
         explicit CorvaneException( const Args&... parts )
-            : std::runtime_error{ absl::StrCat(
-                detail::message_part( parts )... ) }
+            : std::runtime_error{
+                  absl::StrCat( detail::message_part( parts )... ) }
         {
         }
     };

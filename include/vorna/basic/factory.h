@@ -17,7 +17,7 @@ namespace vorna
     template < typename Key, typename Base, typename... Args >
     class Factory : public Singleton
     {
-    public:
+      public:
         using Creator = std::unique_ptr< Base > ( * )( Args... );
 
         /// Registers (or overwrites) the creator of Derived under the key.
@@ -58,25 +58,24 @@ namespace vorna
             return factory.creators_.contains( key );
         }
 
-    private:
+      private:
         Factory() = default;
 
         template < typename Derived >
         static std::unique_ptr< Base > create_derived( Args... args )
         {
-            return std::unique_ptr< Base >{ new Derived{
-                std::forward< Args >( args )... } };
+            return std::unique_ptr< Base >{
+                new Derived{ std::forward< Args >( args )... } };
         }
 
         static Factory& get_instance()
         {
-            return static_cast< Factory& >(
-                Singleton::instance_or_create( typeid( Factory ), [] {
-                    return std::unique_ptr< Singleton >{ new Factory };
-                } ) );
+            return static_cast< Factory& >( Singleton::instance_or_create(
+                typeid( Factory ),
+                [] { return std::unique_ptr< Singleton >{ new Factory }; } ) );
         }
 
-    private:
+      private:
         mutable std::shared_mutex mutex_;
         absl::flat_hash_map< Key, Creator > creators_;
     };

@@ -16,7 +16,7 @@ namespace vorna
     {
         friend class IdentifierBuilder;
 
-    public:
+      public:
         virtual ~Identifier() = default;
 
         const uuid& id() const
@@ -29,7 +29,7 @@ namespace vorna
             return name_;
         }
 
-    protected:
+      protected:
         Identifier() = default;
         Identifier( Identifier&& ) noexcept = default;
         Identifier& operator=( Identifier&& ) noexcept = default;
@@ -46,7 +46,7 @@ namespace vorna
             name_ = std::string{ name };
         }
 
-    private:
+      private:
         uuid id_;
         std::string name_;
     };

@@ -9,7 +9,7 @@ namespace vorna
     /// Writes the uuid and name of an Identifier.
     class IdentifierBuilder
     {
-    public:
+      public:
         explicit IdentifierBuilder( Identifier& identifier )
             : identifier_( identifier )
         {
@@ -26,7 +26,7 @@ namespace vorna
             identifier_.set_name( name );
         }
 
-    private:
+      private:
         Identifier& identifier_;
     };
 } // namespace vorna

@@ -10,22 +10,22 @@ namespace vorna
     /// try again.
     class Library
     {
-    public:
+      public:
         virtual ~Library() = default;
         Library( const Library& ) = delete;
         Library& operator=( const Library& ) = delete;
 
         bool is_initialized() const;
 
-    protected:
+      protected:
         Library() = default;
 
         void call_initialize( const char* name );
 
-    private:
+      private:
         virtual void do_initialize() = 0;
 
-    private:
+      private:
         mutable std::mutex mutex_;
         bool initialized_{ false };
     };

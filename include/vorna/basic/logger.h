@@ -11,7 +11,7 @@ namespace vorna
     /// one call at a time.
     class Logger
     {
-    public:
+      public:
         enum class Level
         {
             trace,
@@ -34,7 +34,7 @@ namespace vorna
         /// Replaces the sink; an empty function restores standard error.
         static void set_sink( Sink sink );
 
-    private:
+      private:
         static void log( Level level, absl::string_view message );
     };
 } // namespace vorna

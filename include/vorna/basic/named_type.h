@@ -11,13 +11,13 @@ namespace vorna
     template < typename T, typename Tag >
     class NamedType
     {
-    public:
+      public:
         NamedType() = default;
 
         template < typename U,
-            typename = std::enable_if_t<
-                std::is_constructible< T, U&& >::value
-                && !std::is_same< std::decay_t< U >, NamedType >::value > >
+                   typename = std::enable_if_t<
+                       std::is_constructible< T, U&& >::value &&
+                       !std::is_same< std::decay_t< U >, NamedType >::value > >
         NamedType( U&& value ) // NOLINT: implicit on purpose
             : value_( std::forward< U >( value ) )
         {
@@ -51,7 +51,7 @@ namespace vorna
             return H::combine( std::move( state ), value.value_ );
         }
 
-    private:
+      private:
         T value_{};
     };
 

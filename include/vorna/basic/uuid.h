@@ -12,7 +12,7 @@ namespace vorna
     /// constructor makes a fresh random (version 4) value.
     class uuid
     {
-    public:
+      public:
         uuid();
         /// Parses the 8-4-4-4-12 hexadecimal text form.
         /// \throw CorvaneException on malformed text.
@@ -41,7 +41,7 @@ namespace vorna
             return H::combine( std::move( state ), value.high_, value.low_ );
         }
 
-    private:
+      private:
         std::uint64_t high_{ 0 };
         std::uint64_t low_{ 0 };
     };

@@ -18,7 +18,7 @@ namespace vorna
                                             const char* operation )
         {
             const auto length = direction.length();
-            if ( !std::isfinite( length ) || length == 0.0 )
+            if( !std::isfinite( length ) || length == 0.0 )
             {
                 throw CorvaneException(
                     "[",

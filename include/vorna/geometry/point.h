@@ -91,7 +91,7 @@ namespace vorna
 
         Point& operator+=( const Point& other )
         {
-            for ( index_t i = 0; i < D; i++ )
+            for( index_t i = 0; i < D; i++ )
             {
                 values_[i] += other.values_[i];
             }
@@ -100,7 +100,7 @@ namespace vorna
 
         Point& operator-=( const Point& other )
         {
-            for ( index_t i = 0; i < D; i++ )
+            for( index_t i = 0; i < D; i++ )
             {
                 values_[i] -= other.values_[i];
             }
@@ -109,7 +109,7 @@ namespace vorna
 
         Point& operator*=( double scalar )
         {
-            for ( auto& value : values_ )
+            for( auto& value : values_ )
             {
                 value *= scalar;
             }
@@ -118,7 +118,7 @@ namespace vorna
 
         Point& operator/=( double scalar )
         {
-            for ( auto& value : values_ )
+            for( auto& value : values_ )
             {
                 value /= scalar;
             }
@@ -135,7 +135,7 @@ namespace vorna
         template < typename H >
         friend H AbslHashValue( H state, const Point& point )
         {
-            for ( const auto value : point.values_ )
+            for( const auto value : point.values_ )
             {
                 state = H::combine( std::move( state ),
                                     value == 0.0 ? 0.0 : value );

@@ -32,7 +32,7 @@ namespace vorna
         /// The vector going from `from` to `to`.
         Vector( const Point< D >& from, const Point< D >& to )
         {
-            for ( index_t i = 0; i < D; i++ )
+            for( index_t i = 0; i < D; i++ )
             {
                 values_[i] = to.value( i ) - from.value( i );
             }
@@ -100,7 +100,7 @@ namespace vorna
 
         Vector& operator+=( const Vector& other )
         {
-            for ( index_t i = 0; i < D; i++ )
+            for( index_t i = 0; i < D; i++ )
             {
                 values_[i] += other.values_[i];
             }
@@ -109,7 +109,7 @@ namespace vorna
 
         Vector& operator-=( const Vector& other )
         {
-            for ( index_t i = 0; i < D; i++ )
+            for( index_t i = 0; i < D; i++ )
             {
                 values_[i] -= other.values_[i];
             }
@@ -118,7 +118,7 @@ namespace vorna
 
         Vector& operator*=( double scalar )
         {
-            for ( auto& value : values_ )
+            for( auto& value : values_ )
             {
                 value *= scalar;
             }
@@ -127,7 +127,7 @@ namespace vorna
 
         Vector& operator/=( double scalar )
         {
-            for ( auto& value : values_ )
+            for( auto& value : values_ )
             {
                 value /= scalar;
             }
@@ -154,7 +154,7 @@ namespace vorna
         double dot( const Vector& other ) const
         {
             double result{ 0.0 };
-            for ( index_t i = 0; i < D; i++ )
+            for( index_t i = 0; i < D; i++ )
             {
                 result += values_[i] * other.values_[i];
             }
@@ -194,7 +194,7 @@ namespace vorna
     Point< D > operator+( const Point< D >& point, const Vector< D >& vector )
     {
         Point< D > result{ point };
-        for ( index_t i = 0; i < D; i++ )
+        for( index_t i = 0; i < D; i++ )
         {
             result.set_value( i, point.value( i ) + vector.value( i ) );
         }
@@ -206,7 +206,7 @@ namespace vorna
     Point< D > operator-( const Point< D >& point, const Vector< D >& vector )
     {
         Point< D > result{ point };
-        for ( index_t i = 0; i < D; i++ )
+        for( index_t i = 0; i < D; i++ )
         {
             result.set_value( i, point.value( i ) - vector.value( i ) );
         }

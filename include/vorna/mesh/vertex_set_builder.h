@@ -53,7 +53,7 @@ namespace vorna
         {
             CorvaneMesh::initialize();
             const auto impl = mesh.impl_name();
-            if ( !MeshBuilderFactory::has_creator( impl ) )
+            if( !MeshBuilderFactory::has_creator( impl ) )
             {
                 throw CorvaneException(
                     "[",
@@ -64,7 +64,7 @@ namespace vorna
             auto builder = MeshBuilderFactory::create(
                 impl, mesh, MeshBuilderFactoryKey{} );
             auto* typed = dynamic_cast< Builder* >( builder.get() );
-            if ( typed == nullptr )
+            if( typed == nullptr )
             {
                 throw CorvaneException( "[",
                                         operation,

@@ -147,8 +147,8 @@ namespace vorna
           private:
             void skip()
             {
-                while ( current_ != end_ &&
-                        store_->find( current_->id() ) == nullptr )
+                while( current_ != end_ &&
+                       store_->find( current_->id() ) == nullptr )
                 {
                     ++current_;
                 }
@@ -181,7 +181,7 @@ namespace vorna
         index_t size() const
         {
             index_t count{ 0 };
-            for ( auto it = begin(); it != end(); ++it )
+            for( auto it = begin(); it != end(); ++it )
             {
                 count++;
             }

@@ -17,12 +17,12 @@ namespace vorna
         void map( const In& in, const Out& out )
         {
             const auto old_out = in2out_.find( in );
-            if ( old_out != in2out_.end() )
+            if( old_out != in2out_.end() )
             {
                 out2in_.erase( old_out->second );
             }
             const auto old_in = out2in_.find( out );
-            if ( old_in != out2in_.end() )
+            if( old_in != out2in_.end() )
             {
                 in2out_.erase( old_in->second );
             }

@@ -30,7 +30,7 @@ namespace vorna
         std::vector< index_t > walk( const AABBTree3D& tree, const Ray3D& ray )
         {
             RecordingVisitor visitor;
-            if ( tree.nb_bboxes() != 0 )
+            if( tree.nb_bboxes() != 0 )
             {
                 detail::ray_intersect_recursive(
                     tree.impl(), ray, 1, 0, tree.nb_bboxes(), visitor );
@@ -45,7 +45,7 @@ namespace vorna
           protected:
             BoxRow()
             {
-                for ( const int slot : { 5, 0, 7, 2, 3, 6, 1, 4 } )
+                for( const int slot : { 5, 0, 7, 2, 3, 6, 1, 4 } )
                 {
                     boxes.push_back( unit_box_at( 2. * slot ) );
                 }

@@ -27,7 +27,7 @@ namespace
         {
             call();
         }
-        catch ( const vorna::CorvaneException& error )
+        catch( const vorna::CorvaneException& error )
         {
             return error.what();
         }
@@ -47,7 +47,7 @@ namespace
     {
         VariableAttribute< index_t > attribute{ INVALID_INDEX };
         attribute.resize( nb );
-        for ( index_t i = 0; i < nb; i++ )
+        for( index_t i = 0; i < nb; i++ )
         {
             attribute.set_value( i, 10 + i );
         }
@@ -162,7 +162,7 @@ namespace
         EXPECT_EQ( dense.value( 1 ), 12u );
 
         SparseAttribute< index_t > sparse{ 0 };
-        for ( index_t i = 0; i < 4; i++ )
+        for( index_t i = 0; i < 4; i++ )
         {
             sparse.set_value( i, i == 2 ? 0 : 5 + i ); // 2: explicit default
         }
@@ -179,14 +179,14 @@ namespace
         VariableAttribute< List > dense{ List{} };
         SparseAttribute< index_t > sparse{ 9 };
         dense.resize( 3 );
-        for ( index_t i = 0; i < 3; i++ )
+        for( index_t i = 0; i < 3; i++ )
         {
             dense.modify_value( i, [i]( List& list ) { list.push_back( i ); } );
             sparse.set_value( i, i );
         }
         dense.permute_elements( permutation );
         sparse.permute_elements( permutation );
-        for ( index_t i = 0; i < 3; i++ )
+        for( index_t i = 0; i < 3; i++ )
         {
             EXPECT_EQ( dense.value( i ), List{ permutation[i] } );
             EXPECT_EQ( sparse.value( permutation[i] ), i );

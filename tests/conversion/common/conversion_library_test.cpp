@@ -59,12 +59,12 @@ namespace
         EXPECT_TRUE( vorna::MeshBuilderFactory::has_creator(
             vorna::PolygonalSurface< 3 >::impl_name_static() ) );
         std::vector< std::thread > threads;
-        for ( int t = 0; t < 4; t++ )
+        for( int t = 0; t < 4; t++ )
         {
             threads.emplace_back( []
                                   { vorna::ConversionModel::initialize(); } );
         }
-        for ( auto& thread : threads )
+        for( auto& thread : threads )
         {
             thread.join();
         }
@@ -97,7 +97,7 @@ namespace
         {
             vorna::create_surface_mesh_builder( mesh );
         }
-        catch ( const vorna::CorvaneException& error )
+        catch( const vorna::CorvaneException& error )
         {
             return error.what();
         }

@@ -60,7 +60,7 @@ namespace
             mapping_.in2out( in( 3 ) );
             ADD_FAILURE() << "expected an exception";
         }
-        catch ( const std::out_of_range& error )
+        catch( const std::out_of_range& error )
         {
             EXPECT_STREQ( error.what(),
                           "absl::container_internal::raw_hash_map<>::at" );

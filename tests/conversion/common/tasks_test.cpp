@@ -18,7 +18,7 @@ namespace
         {
             call();
         }
-        catch ( const std::exception& error )
+        catch( const std::exception& error )
         {
             return error.what();
         }
@@ -63,7 +63,7 @@ namespace
         std::vector< std::atomic< int > > visits( 1000 );
         vorna::detail::parallel_for(
             10, 1000, 7, [&]( index_t i ) { visits[i]++; } );
-        for ( index_t i = 0; i < 1000; i++ )
+        for( index_t i = 0; i < 1000; i++ )
         {
             ASSERT_EQ( visits[i], i < 10 ? 0 : 1 ) << i;
         }
@@ -76,7 +76,7 @@ namespace
                                0,
                                []( index_t i )
                                {
-                                   if ( i == 42 )
+                                   if( i == 42 )
                                    {
                                        throw std::runtime_error{ "body" };
                                    }
@@ -92,7 +92,7 @@ namespace
         const auto make = [&]( index_t k )
         {
             made++;
-            if ( k == 14 || k == 17 )
+            if( k == 14 || k == 17 )
             {
                 throw std::runtime_error{ "task" };
             }
@@ -108,7 +108,7 @@ namespace
             } );
         EXPECT_EQ( nb_applied, 14u ); // no exception reaches the caller
         EXPECT_EQ( made, 20 );
-        for ( index_t k = 0; k < applied.size(); k++ )
+        for( index_t k = 0; k < applied.size(); k++ )
         {
             EXPECT_EQ( applied[k], k );
         }
@@ -118,7 +118,7 @@ namespace
                        []( index_t k ) { return k; },
                        []( index_t k, index_t )
                        {
-                           if ( k == 1 )
+                           if( k == 1 )
                            {
                                throw std::runtime_error{ "apply" };
                            }

@@ -22,7 +22,7 @@ namespace vorna
     {
         auto typed = std::dynamic_pointer_cast< ReadOnlyAttribute< T > >(
             find_attribute_base( name ) );
-        if ( !typed )
+        if( !typed )
         {
             throw CorvaneException(
                 "[AttributeManager::find_attribute] You have to create an "
@@ -37,13 +37,13 @@ namespace vorna
         absl::string_view name, T default_value, AttributeFlags flags )
     {
         const auto base = find_attribute_base( name );
-        if ( auto typed = std::dynamic_pointer_cast< Kind< T > >( base ) )
+        if( auto typed = std::dynamic_pointer_cast< Kind< T > >( base ) )
         {
             return typed;
         }
         // The manager's reference plus ours: the name is taken by another
         // storage class or value type.
-        if ( base && base.use_count() >= 2 )
+        if( base && base.use_count() >= 2 )
         {
             throw CorvaneException(
                 "[AttributeManager::find_or_create_attribute] Do not "

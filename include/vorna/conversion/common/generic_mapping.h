@@ -37,7 +37,7 @@ namespace vorna
         /// Leaves `other` empty on both sides.
         GenericMapping& operator=( GenericMapping&& other ) noexcept
         {
-            if ( this != &other )
+            if( this != &other )
             {
                 in2out_ = std::move( other.in2out_ );
                 out2in_ = std::move( other.out2in_ );
@@ -108,19 +108,19 @@ namespace vorna
         erase_key( KeyMap& key_map, OtherMap& other_map, const Key& key )
         {
             const auto it = key_map.find( key );
-            if ( it == key_map.end() )
+            if( it == key_map.end() )
             {
                 return;
             }
-            for ( const auto& other : it->second )
+            for( const auto& other : it->second )
             {
                 auto& list = other_map.at( other );
                 const auto pos = std::find( list.begin(), list.end(), key );
-                if ( pos != list.end() )
+                if( pos != list.end() )
                 {
                     list.erase( pos );
                 }
-                if ( list.empty() )
+                if( list.empty() )
                 {
                     other_map.erase( other );
                 }

@@ -56,7 +56,7 @@ namespace vorna
 
         float value_as_float( index_t element ) const override
         {
-            if constexpr ( std::is_same< T, unsigned int >::value )
+            if constexpr( std::is_same< T, unsigned int >::value )
             {
                 return static_cast< float >( value( element ) );
             }
@@ -107,10 +107,10 @@ namespace vorna
             const auto& other =
                 dynamic_cast< const SparseAttribute< T >& >( attribute );
             default_value_ = other.default_value_;
-            for ( index_t i = 0; i < nb_elements; i++ )
+            for( index_t i = 0; i < nb_elements; i++ )
             {
                 const auto& other_value = other.value( i );
-                if ( !( other_value == default_value_ ) )
+                if( !( other_value == default_value_ ) )
                 {
                     values_.insert_or_assign( i, other_value );
                 }
@@ -126,15 +126,15 @@ namespace vorna
         {
             auto result = std::make_shared< SparseAttribute< T > >(
                 default_value_, this->flags() );
-            for ( index_t i = 0; i < old2new.size(); i++ )
+            for( index_t i = 0; i < old2new.size(); i++ )
             {
                 const auto& old_value = value( i );
                 const auto target = old2new[i];
-                if ( old_value == default_value_ || target == INVALID_INDEX )
+                if( old_value == default_value_ || target == INVALID_INDEX )
                 {
                     continue;
                 }
-                if ( target >= nb_elements )
+                if( target >= nb_elements )
                 {
                     throw CorvaneException( "[VariableAttribute::extract] The "
                                             "given mapping contains values "
@@ -160,9 +160,9 @@ namespace vorna
         {
             std::vector< index_t > old2new( to_delete.size(), INVALID_INDEX );
             index_t next{ 0 };
-            for ( index_t i = 0; i < to_delete.size(); i++ )
+            for( index_t i = 0; i < to_delete.size(); i++ )
             {
-                if ( !to_delete[i] )
+                if( !to_delete[i] )
                 {
                     old2new[i] = next++;
                 }
@@ -170,11 +170,11 @@ namespace vorna
             auto old_values = values_;
             values_.clear();
             values_.reserve( old_values.size() );
-            for ( auto& [element, old_value] : old_values )
+            for( auto& [element, old_value] : old_values )
             {
-                if ( element < old2new.size() &&
-                     old2new[element] != INVALID_INDEX &&
-                     !( old_value == default_value_ ) )
+                if( element < old2new.size() &&
+                    old2new[element] != INVALID_INDEX &&
+                    !( old_value == default_value_ ) )
                 {
                     values_.emplace( old2new[element], std::move( old_value ) );
                 }
@@ -190,7 +190,7 @@ namespace vorna
             auto old_values = values_;
             values_.clear();
             values_.reserve( old_values.size() );
-            for ( auto& [element, old_value] : old_values )
+            for( auto& [element, old_value] : old_values )
             {
                 const auto target = element < permutation.size()
                                         ? permutation[element]

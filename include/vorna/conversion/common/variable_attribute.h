@@ -25,19 +25,19 @@ namespace vorna
         index_t delete_vector_elements( const std::vector< bool >& to_delete,
                                         std::vector< T >& values )
         {
-            if ( std::find( to_delete.begin(), to_delete.end(), true ) ==
-                 to_delete.end() )
+            if( std::find( to_delete.begin(), to_delete.end(), true ) ==
+                to_delete.end() )
             {
                 return 0;
             }
             index_t removed{ 0 };
-            for ( index_t i = 0; i < to_delete.size(); i++ )
+            for( index_t i = 0; i < to_delete.size(); i++ )
             {
-                if ( to_delete[i] )
+                if( to_delete[i] )
                 {
                     removed++;
                 }
-                else if ( removed > 0 )
+                else if( removed > 0 )
                 {
                     values[i - removed] = std::move( values[i] );
                 }
@@ -55,7 +55,7 @@ namespace vorna
         void permute( std::vector< T >& values,
                       absl::Span< const index_t > permutation )
         {
-            if ( permutation.size() > values.size() )
+            if( permutation.size() > values.size() )
             {
                 throw CorvaneException( "[VariableAttribute::permute_"
                                         "elements] Permutation larger than "
@@ -63,19 +63,19 @@ namespace vorna
             }
             // One bit per entry on purpose: this runs on one thread.
             std::vector< bool > visited( permutation.size(), false );
-            for ( index_t i = 0; i < permutation.size(); i++ )
+            for( index_t i = 0; i < permutation.size(); i++ )
             {
-                if ( visited[i] )
+                if( visited[i] )
                 {
                     continue;
                 }
                 visited[i] = true;
                 T held = std::move( values[i] );
                 index_t j = i;
-                while ( permutation[j] != i )
+                while( permutation[j] != i )
                 {
                     const auto next = permutation[j];
-                    if ( next >= permutation.size() || visited[next] )
+                    if( next >= permutation.size() || visited[next] )
                     {
                         values[j] = std::move( held );
                         throw CorvaneException( "[VariableAttribute::"
@@ -143,7 +143,7 @@ namespace vorna
         /// Only unsigned int values have a float reading; others give 0.
         float value_as_float( index_t element ) const override
         {
-            if constexpr ( std::is_same< T, unsigned int >::value )
+            if constexpr( std::is_same< T, unsigned int >::value )
             {
                 return static_cast< float >( value( element ) );
             }
@@ -193,12 +193,12 @@ namespace vorna
             const auto& other =
                 dynamic_cast< const VariableAttribute< T >& >( attribute );
             default_value_ = other.default_value_;
-            if ( nb_elements == 0 )
+            if( nb_elements == 0 )
             {
                 return;
             }
             values_.resize( nb_elements );
-            for ( index_t i = 0; i < nb_elements; i++ )
+            for( index_t i = 0; i < nb_elements; i++ )
             {
                 values_[i] = other.value( i );
             }
@@ -216,14 +216,14 @@ namespace vorna
             auto result = std::make_shared< VariableAttribute< T > >(
                 default_value_, this->flags() );
             result->values_.resize( nb_elements );
-            for ( index_t i = 0; i < old2new.size(); i++ )
+            for( index_t i = 0; i < old2new.size(); i++ )
             {
                 const auto target = old2new[i];
-                if ( target == INVALID_INDEX )
+                if( target == INVALID_INDEX )
                 {
                     continue;
                 }
-                if ( target >= nb_elements )
+                if( target >= nb_elements )
                 {
                     throw CorvaneException( "[VariableAttribute::extract] The "
                                             "given mapping contains values "
@@ -241,11 +241,11 @@ namespace vorna
         void resize( index_t nb_elements ) override
         {
             const auto capacity = static_cast< index_t >( values_.capacity() );
-            if ( nb_elements > capacity )
+            if( nb_elements > capacity )
             {
                 const index_t doubled = 2 * capacity; // wraps like the index
                 const auto wanted = std::max( nb_elements, doubled );
-                if ( wanted > capacity )
+                if( wanted > capacity )
                 {
                     values_.reserve( wanted );
                 }
@@ -255,7 +255,7 @@ namespace vorna
 
         void reserve( index_t capacity ) override
         {
-            if ( capacity > values_.capacity() )
+            if( capacity > values_.capacity() )
             {
                 values_.reserve( capacity );
             }

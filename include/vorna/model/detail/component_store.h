@@ -35,7 +35,7 @@ namespace vorna
             /// Removes the component, keeping the order of the others.
             void remove( const uuid& id )
             {
-                if ( index_.erase( id ) == 0 )
+                if( index_.erase( id ) == 0 )
                 {
                     return;
                 }
@@ -56,7 +56,7 @@ namespace vorna
             /// \throw CorvaneException naming `operation` when absent.
             Component& get( const uuid& id, const char* operation ) const
             {
-                if ( auto* component = find( id ) )
+                if( auto* component = find( id ) )
                 {
                     return *component;
                 }
