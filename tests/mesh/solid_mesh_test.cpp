@@ -16,12 +16,14 @@
 
 #include "mesh/index_attribute.h"
 #include "mesh/solid_grid.h"
+#include "support/expect_error.h"
 
 namespace vorna
 {
     namespace
     {
         using Facets = std::vector< std::vector< local_index_t > >;
+        using test::expect_error;
 
         std::unique_ptr< SolidMesh< 3 > > tetrahedral_solid()
         {
@@ -39,24 +41,17 @@ namespace vorna
             }
         }
 
-        // Runs the call and checks that it throws a CorvaneException whose
-        // message starts with the operation in brackets.
-        template < typename Call >
-        void expect_error( Call call, const std::string& operation )
-        {
-            try
-            {
-                call();
-                ADD_FAILURE() << "no exception from " << operation;
-            }
-            catch( const CorvaneException& error )
-            {
-                EXPECT_EQ( std::string{ error.what() }.rfind(
-                               "[" + operation + "]", 0 ),
-                           0u )
-                    << error.what();
-            }
-        }
+        // The unit cube's corners, bottom then top, each counter-clockwise
+        // seen from above.
+        const std::vector< std::array< double, 3 > > HEXAHEDRON_POINTS{
+            { 0, 0, 0 },
+            { 1, 0, 0 },
+            { 1, 1, 0 },
+            { 0, 1, 0 },
+            { 0, 0, 1 },
+            { 1, 0, 1 },
+            { 1, 1, 1 },
+            { 0, 1, 1 } };
 
         const Facets HEXAHEDRON_FACETS{ { 0, 3, 2, 1 },
                                         { 4, 5, 6, 7 },
@@ -218,17 +213,8 @@ namespace vorna
         auto solid = SolidMesh< 3 >::create();
         EXPECT_EQ( solid->type_name().get(), "PolyhedralSolid3D" );
         auto builder = SolidMeshBuilder< 3 >::create( *solid );
-        create_points( *builder,
-                       { { 0, 0, 0 },
-                         { 1, 0, 0 },
-                         { 1, 1, 0 },
-                         { 0, 1, 0 },
-                         { 0, 0, 1 },
-                         { 1, 0, 1 },
-                         { 1, 1, 1 },
-                         { 0, 1, 1 },
-                         { 2, 0, 0 },
-                         { 2, 0, 1 } } );
+        create_points( *builder, HEXAHEDRON_POINTS );
+        create_points( *builder, { { 2, 0, 0 }, { 2, 0, 1 } } );
         EXPECT_EQ( builder->create_polyhedron( { 0, 1, 2, 3, 4, 5, 6, 7 },
                                                HEXAHEDRON_FACETS ),
                    0u );
@@ -266,15 +252,7 @@ namespace vorna
     {
         auto solid = SolidMesh< 3 >::create();
         auto builder = SolidMeshBuilder< 3 >::create( *solid );
-        create_points( *builder,
-                       { { 0, 0, 0 },
-                         { 1, 0, 0 },
-                         { 1, 1, 0 },
-                         { 0, 1, 0 },
-                         { 0, 0, 1 },
-                         { 1, 0, 1 },
-                         { 1, 1, 1 },
-                         { 0, 1, 1 } } );
+        create_points( *builder, HEXAHEDRON_POINTS );
         builder->create_polyhedron( { 0, 1, 2, 3, 4, 5, 6, 7 },
                                     HEXAHEDRON_FACETS );
         EXPECT_FALSE( solid->edges().edge_from_vertices( { 0, 2 } ) );
@@ -297,22 +275,14 @@ namespace vorna
         EXPECT_EQ( solid->impl_name().get(), "DefaultTetrahedralSolid3D" );
         EXPECT_TRUE( solid->is_tetrahedral() );
         auto builder = SolidMeshBuilder< 3 >::create( *solid );
-        create_points( *builder,
-                       { { 0, 0, 0 },
-                         { 1, 0, 0 },
-                         { 1, 1, 0 },
-                         { 0, 1, 0 },
-                         { 0, 0, 1 },
-                         { 1, 0, 1 },
-                         { 1, 1, 1 },
-                         { 0, 1, 1 } } );
+        create_points( *builder, HEXAHEDRON_POINTS );
         expect_error(
             [&]
             {
                 builder->create_polyhedron( { 0, 1, 2, 3, 4, 5, 6, 7 },
                                             HEXAHEDRON_FACETS );
             },
-            "SolidMeshBuilder::create_polyhedron" );
+            "[SolidMeshBuilder::create_polyhedron]" );
         expect_error(
             [&]
             {
@@ -323,7 +293,7 @@ namespace vorna
                                               { 0, 2, 3 },
                                               { 0, 1, 2 } } );
             },
-            "SolidMeshBuilder::create_polyhedron" );
+            "[SolidMeshBuilder::create_polyhedron]" );
         EXPECT_EQ( solid->nb_polyhedra(), 0u );
 
         // Facets kept as given, not rewritten to the tetrahedron convention.
@@ -343,7 +313,7 @@ namespace vorna
         create_points( *builder,
                        { { 0, 0, 0 }, { 1, 0, 0 }, { 0, 1, 0 }, { 0, 0, 1 } } );
         builder->create_tetrahedron( { 0, 1, 2, 3 } );
-        const std::string create = "SolidMeshBuilder::create_polyhedron";
+        const std::string create = "[SolidMeshBuilder::create_polyhedron]";
         const Facets tetrahedron{
             { 1, 2, 3 }, { 0, 3, 2 }, { 0, 1, 3 }, { 0, 2, 1 } };
         expect_error(
@@ -384,7 +354,7 @@ namespace vorna
             [&] {
                 builder->create_tetrahedron( { 0, 1, 2, 4 } );
             },
-            "SolidMeshBuilder::create_tetrahedron" );
+            "[SolidMeshBuilder::create_tetrahedron]" );
         EXPECT_EQ( solid->nb_polyhedra(), 1u );
         EXPECT_EQ( solid->facets().nb_facets(), 4u );
         EXPECT_EQ( solid->edges().nb_edges(), 6u );
@@ -394,41 +364,41 @@ namespace vorna
             [&] {
                 builder->set_polyhedron_adjacent( { 0, 0 }, 1 );
             },
-            "SolidMeshBuilder::set_polyhedron_adjacent" );
+            "[SolidMeshBuilder::set_polyhedron_adjacent]" );
         expect_error(
             [&] {
                 builder->set_polyhedron_adjacent( { 0, 4 }, INVALID_INDEX );
             },
-            "SolidMeshBuilder::set_polyhedron_adjacent" );
+            "[SolidMeshBuilder::set_polyhedron_adjacent]" );
         expect_error(
             [&] {
                 builder->unset_polyhedron_adjacent( { 1, 0 } );
             },
-            "SolidMeshBuilder::unset_polyhedron_adjacent" );
+            "[SolidMeshBuilder::unset_polyhedron_adjacent]" );
         expect_error( [&] { builder->set_point( 4, Point< 3 >{} ); },
-                      "SolidMeshBuilder::set_point" );
+                      "[SolidMeshBuilder::set_point]" );
         expect_error(
             [&] {
                 solid->polyhedron_vertex( { 0, 4 } );
             },
-            "SolidMesh::polyhedron_vertex" );
+            "[SolidMesh::polyhedron_vertex]" );
         expect_error(
             [&] {
                 solid->polyhedron_facet_vertex( { { 0, 0 }, 3 } );
             },
-            "SolidMesh::polyhedron_facet_vertex" );
+            "[SolidMesh::polyhedron_facet_vertex]" );
         expect_error(
             [&] {
                 solid->polyhedron_adjacent( { 2, 0 } );
             },
-            "SolidMesh::polyhedron_adjacent" );
+            "[SolidMesh::polyhedron_adjacent]" );
         expect_error( [&] { solid->nb_polyhedron_facets( 1 ); },
-                      "SolidMesh::nb_polyhedron_facets" );
-        expect_error( [&] { solid->point( 4 ); }, "SolidMesh::point" );
+                      "[SolidMesh::nb_polyhedron_facets]" );
+        expect_error( [&] { solid->point( 4 ); }, "[SolidMesh::point]" );
         expect_error( [&] { solid->edges().edge_vertices( 6 ); },
-                      "SolidEdges::edge_vertices" );
+                      "[SolidEdges::edge_vertices]" );
         expect_error( [&] { solid->facets().facet_vertices( 4 ); },
-                      "SolidFacets::facet_vertices" );
+                      "[SolidFacets::facet_vertices]" );
     }
 
     TEST( SolidMesh, ConcurrentUnsetOnDifferentPolyhedra )
@@ -606,13 +576,13 @@ namespace vorna
             MeshFactory::type( MeshImpl{ "DefaultTetrahedralSolid3D" } ).get(),
             "TetrahedralSolid3D" );
         expect_error( [] { SolidMesh< 3 >::create( MeshImpl{ "Nothing" } ); },
-                      "SolidMesh::create" );
+                      "[SolidMesh::create]" );
         expect_error(
             [] {
                 SolidMesh< 3 >::create(
                     TriangulatedSurface3D::impl_name_static() );
             },
-            "SolidMesh::create" );
+            "[SolidMesh::create]" );
         auto solid = SolidMesh< 3 >::create();
         auto generic = VertexSetBuilder::create( *solid );
         EXPECT_NE( dynamic_cast< SolidMeshBuilder< 3 >* >( generic.get() ),

@@ -13,15 +13,24 @@ namespace vorna
 {
     namespace test
     {
+        const std::array< std::array< index_t, 4 >, 6 > CUBE_FACE_QUADS{ {
+            { 0, 2, 3, 1 },
+            { 4, 5, 7, 6 },
+            { 0, 1, 5, 4 },
+            { 2, 6, 7, 3 },
+            { 0, 4, 6, 2 },
+            { 1, 3, 7, 5 },
+        } };
+
+        Point< 3 > cube_point( index_t i )
+        {
+            return Point< 3 >{ { static_cast< double >( i & 1 ),
+                                 static_cast< double >( ( i >> 1 ) & 1 ),
+                                 static_cast< double >( ( i >> 2 ) & 1 ) } };
+        }
+
         namespace
         {
-            Point< 3 > cube_point( index_t i )
-            {
-                return Point< 3 >{
-                    { static_cast< double >( i & 1 ),
-                      static_cast< double >( ( i >> 1 ) & 1 ),
-                      static_cast< double >( ( i >> 2 ) & 1 ) } };
-            }
 
             double signed_volume( const std::array< index_t, 4 >& tet )
             {
@@ -46,12 +55,7 @@ namespace vorna
         {
             CorvaneModel::initialize();
             CubeModel cube;
-            cube.face_vertices = { { { 0, 2, 3, 1 },
-                                     { 4, 5, 7, 6 },
-                                     { 0, 1, 5, 4 },
-                                     { 2, 6, 7, 3 },
-                                     { 0, 4, 6, 2 },
-                                     { 1, 3, 7, 5 } } };
+            cube.face_vertices = CUBE_FACE_QUADS;
             BRepBuilder builder{ cube.brep };
             builder.create_unique_vertices( 8 );
 

@@ -12,7 +12,6 @@
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/brep_builder.h>
 #include <vorna/model/component_mesh_edges.h>
-#include <vorna/model/corvane_model.h>
 #include <vorna/model/cut_along_internal_lines.h>
 #include <vorna/model/find_intersections_with_boundaries.h>
 #include <vorna/model/section_builder.h>
@@ -20,6 +19,7 @@
 
 #include "mesh/index_attribute.h"
 #include "model/cube_model.h"
+#include "model/model_maker.h"
 
 namespace
 {
@@ -27,109 +27,10 @@ namespace
 
     constexpr double PI = 3.14159265358979323846;
 
-    // Builds small models whose vertices share a unique vertex exactly
-    // when they share a point.
-    template < typename Model, typename Builder, index_t D >
-    struct ModelMaker
-    {
-        ModelMaker()
-        {
-            CorvaneModel::initialize();
-        }
-
-        index_t unique( const Point< D >& point )
-        {
-            auto it = uniques.find( point );
-            if( it == uniques.end() )
-            {
-                it = uniques.emplace( point, builder.create_unique_vertex() )
-                         .first;
-            }
-            return it->second;
-        }
-
-        uuid
-        add_surface( const std::vector< Point< D > >& points,
-                     const std::vector< std::vector< index_t > >& polygons )
-        {
-            const uuid id = builder.add_surface();
-            auto mesh = builder.surface_mesh_builder( id );
-            for( index_t v = 0; v < points.size(); v++ )
-            {
-                mesh->create_point( points[v] );
-                builder.set_unique_vertex( { { "Surface", id }, v },
-                                           unique( points[v] ) );
-            }
-            for( const auto& polygon : polygons )
-            {
-                mesh->create_polygon( polygon );
-            }
-            mesh->compute_polygon_adjacencies();
-            return id;
-        }
-
-        uuid add_line( const std::vector< Point< D > >& points )
-        {
-            const uuid id = builder.add_line();
-            auto mesh = builder.line_mesh_builder( id );
-            for( index_t v = 0; v < points.size(); v++ )
-            {
-                mesh->create_point( points[v] );
-                builder.set_unique_vertex( { { "Line", id }, v },
-                                           unique( points[v] ) );
-                if( v > 0 )
-                {
-                    mesh->create_edge( v - 1, v );
-                }
-            }
-            return id;
-        }
-
-        Model model;
-        Builder builder{ model };
-        absl::flat_hash_map< Point< D >, index_t > uniques;
-    };
-
-    using BRepMaker = ModelMaker< BRep, BRepBuilder, 3 >;
-    using SectionMaker = ModelMaker< Section, SectionBuilder, 2 >;
-
-    template < index_t D >
-    Point< D > make_point( double x, double y )
-    {
-        std::array< double, D > values{};
-        values[0] = x;
-        values[1] = y;
-        return Point< D >{ values };
-    }
-
-    // A square grid of n x n cells over [0, n]^2, vertex (i, j) at index
-    // j * (n + 1) + i, each cell cut into two triangles, row by row from
-    // y = 0.
-    template < index_t D >
-    std::pair< std::vector< Point< D > >,
-               std::vector< std::vector< index_t > > >
-    make_grid( index_t n )
-    {
-        std::vector< Point< D > > points;
-        for( index_t j = 0; j <= n; j++ )
-        {
-            for( index_t i = 0; i <= n; i++ )
-            {
-                points.push_back( make_point< D >( i, j ) );
-            }
-        }
-        std::vector< std::vector< index_t > > triangles;
-        for( index_t j = 0; j < n; j++ )
-        {
-            for( index_t i = 0; i < n; i++ )
-            {
-                const auto v = j * ( n + 1 ) + i;
-                triangles.push_back( { v, v + 1, v + n + 2 } );
-                triangles.push_back( { v, v + n + 2, v + n + 1 } );
-            }
-        }
-        return { points, triangles };
-    }
+    using test::add_grid;
+    using test::BRepMaker;
+    using test::make_point;
+    using test::SectionMaker;
 
     // Every component vertex lies at its unique vertex's point, and every
     // vertex of the surface is listed back by its unique vertex.
@@ -524,16 +425,14 @@ namespace
     TEST( CutAlongInternalLines, LineAcrossASurface )
     {
         BRepMaker maker;
-        const auto grid = make_grid< 3 >( 4 );
-        const auto id = maker.add_surface( grid.first, grid.second );
-        const auto untouched = maker.add_surface( grid.first, grid.second );
-        const auto line = maker.add_line( { make_point< 3 >( 0, 2 ),
-                                            make_point< 3 >( 1, 2 ),
-                                            make_point< 3 >( 2, 2 ),
-                                            make_point< 3 >( 3, 2 ),
-                                            make_point< 3 >( 4, 2 ) } );
-        maker.builder.add_line_surface_internal_relationship(
-            maker.model.line( line ), maker.model.surface( id ) );
+        const auto id = add_grid( maker, 4 );
+        const auto untouched = add_grid( maker, 4 );
+        maker.add_internal_line( id,
+                                 { make_point< 3 >( 0, 2 ),
+                                   make_point< 3 >( 1, 2 ),
+                                   make_point< 3 >( 2, 2 ),
+                                   make_point< 3 >( 3, 2 ),
+                                   make_point< 3 >( 4, 2 ) } );
         const auto& surface = maker.model.surface( id );
         const auto& mesh = surface.mesh();
         auto attribute = std::make_shared< test::IndexAttribute >();
@@ -584,13 +483,11 @@ namespace
     TEST( CutAlongInternalLines, LineEndingInsideASurfaceKeepsItsTip )
     {
         BRepMaker maker;
-        const auto grid = make_grid< 3 >( 4 );
-        const auto id = maker.add_surface( grid.first, grid.second );
-        const auto line = maker.add_line( { make_point< 3 >( 0, 2 ),
-                                            make_point< 3 >( 1, 2 ),
-                                            make_point< 3 >( 2, 2 ) } );
-        maker.builder.add_line_surface_internal_relationship(
-            maker.model.line( line ), maker.model.surface( id ) );
+        const auto id = add_grid( maker, 4 );
+        maker.add_internal_line( id,
+                                 { make_point< 3 >( 0, 2 ),
+                                   make_point< 3 >( 1, 2 ),
+                                   make_point< 3 >( 2, 2 ) } );
         const auto& surface = maker.model.surface( id );
 
         const auto pairs =
@@ -624,13 +521,12 @@ namespace
     TEST( CutAlongInternalLines, SectionSlitThenComponentMeshEdges )
     {
         SectionMaker maker;
-        const auto grid = make_grid< 2 >( 2 );
-        const auto id = maker.add_surface( grid.first, grid.second );
-        const auto line = maker.add_line( { make_point< 2 >( 0, 1 ),
-                                            make_point< 2 >( 1, 1 ),
-                                            make_point< 2 >( 2, 1 ) } );
-        maker.builder.add_line_surface_internal_relationship(
-            maker.model.line( line ), maker.model.surface( id ) );
+        const auto id = add_grid( maker, 2 );
+        const auto line =
+            maker.add_internal_line( id,
+                                     { make_point< 2 >( 0, 1 ),
+                                       make_point< 2 >( 1, 1 ),
+                                       make_point< 2 >( 2, 1 ) } );
         const auto& surface = maker.model.surface( id );
 
         const auto pairs =

@@ -17,6 +17,7 @@
 #include <vorna/model/sided_surface.h>
 
 #include "model/cube_model.h"
+#include "support/expect_error.h"
 
 namespace vorna
 {
@@ -43,22 +44,7 @@ namespace vorna
             return result;
         }
 
-        // Runs `action`, expecting a CorvaneException whose message starts
-        // with `prefix`.
-        template < typename Action >
-        void expect_error( Action action, const std::string& prefix )
-        {
-            try
-            {
-                action();
-                ADD_FAILURE() << "no exception, expected " << prefix;
-            }
-            catch( const CorvaneException& error )
-            {
-                EXPECT_EQ( std::string{ error.what() }.rfind( prefix, 0 ), 0u )
-                    << error.what();
-            }
-        }
+        using test::expect_error;
     } // namespace
 
     TEST( BRepRelationships, CubeCountersAndRanges )

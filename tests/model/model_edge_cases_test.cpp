@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-#include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 
 #include <gtest/gtest.h>
@@ -16,80 +15,18 @@
 #include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/brep_builder.h>
-#include <vorna/model/corvane_model.h>
 #include <vorna/model/cut_along_internal_lines.h>
 #include <vorna/model/surface_radial_sort.h>
+
+#include "model/cube_model.h"
+#include "model/model_maker.h"
 
 namespace
 {
     using namespace vorna;
 
-    struct Maker
-    {
-        Maker()
-        {
-            CorvaneModel::initialize();
-        }
-
-        index_t unique( const Point3D& point )
-        {
-            auto it = uniques.find( point );
-            if( it == uniques.end() )
-            {
-                it = uniques.emplace( point, builder.create_unique_vertex() )
-                         .first;
-            }
-            return it->second;
-        }
-
-        uuid
-        add_surface( const std::vector< Point3D >& points,
-                     const std::vector< std::vector< index_t > >& polygons )
-        {
-            const uuid id = builder.add_surface();
-            auto mesh = builder.surface_mesh_builder( id );
-            for( index_t v = 0; v < points.size(); v++ )
-            {
-                mesh->create_point( points[v] );
-                builder.set_unique_vertex( { { "Surface", id }, v },
-                                           unique( points[v] ) );
-            }
-            for( const auto& polygon : polygons )
-            {
-                mesh->create_polygon( polygon );
-            }
-            mesh->compute_polygon_adjacencies();
-            return id;
-        }
-
-        // A polyline through `points`; closed adds the edge back to 0.
-        uuid add_line( const std::vector< Point3D >& points,
-                       bool closed = false )
-        {
-            const uuid id = builder.add_line();
-            auto mesh = builder.line_mesh_builder( id );
-            for( index_t v = 0; v < points.size(); v++ )
-            {
-                mesh->create_point( points[v] );
-                builder.set_unique_vertex( { { "Line", id }, v },
-                                           unique( points[v] ) );
-                if( v > 0 )
-                {
-                    mesh->create_edge( v - 1, v );
-                }
-            }
-            if( closed )
-            {
-                mesh->create_edge( static_cast< index_t >( points.size() - 1 ),
-                                   0 );
-            }
-            return id;
-        }
-
-        BRep model;
-        BRepBuilder builder{ model };
-        absl::flat_hash_map< Point3D, index_t > uniques;
-    };
+    using test::add_grid;
+    using test::BRepMaker;
 
     Point3D point( double x, double y, double z = 0 )
     {
@@ -102,7 +39,7 @@ namespace
     // f of `reversed` is set; each face is two triangles.
     struct MixedCube
     {
-        Maker maker;
+        BRepMaker maker;
         std::array< uuid, 6 > faces;
         std::array< bool, 6 > inwards{};
     };
@@ -110,17 +47,7 @@ namespace
     std::unique_ptr< MixedCube > make_cube( unsigned reversed )
     {
         auto cube = std::make_unique< MixedCube >();
-        const auto corner = []( index_t i )
-        { return point( i & 1, ( i >> 1 ) & 1, ( i >> 2 ) & 1 ); };
-        // Outward quads: -z, +z, -y, +y, -x, +x.
-        const std::array< std::array< index_t, 4 >, 6 > quads{ {
-            { 0, 2, 3, 1 },
-            { 4, 5, 7, 6 },
-            { 0, 1, 5, 4 },
-            { 2, 6, 7, 3 },
-            { 0, 4, 6, 2 },
-            { 1, 3, 7, 5 },
-        } };
+        const auto& quads = test::CUBE_FACE_QUADS;
         for( index_t f = 0; f < 6; f++ )
         {
             auto quad = quads[f];
@@ -132,7 +59,7 @@ namespace
             std::vector< Point3D > points;
             for( const auto v : quad )
             {
-                points.push_back( corner( v ) );
+                points.push_back( test::cube_point( v ) );
             }
             cube->faces[f] =
                 cube->maker.add_surface( points, { { 0, 1, 2 }, { 0, 2, 3 } } );
@@ -147,8 +74,8 @@ namespace
                 {
                     continue;
                 }
-                const auto line =
-                    cube->maker.add_line( { corner( i ), corner( j ) } );
+                const auto line = cube->maker.add_line(
+                    { test::cube_point( i ), test::cube_point( j ) } );
                 for( index_t f = 0; f < 6; f++ )
                 {
                     const auto& quad = quads[f];
@@ -202,7 +129,7 @@ namespace
 
     TEST( RadialSortEdgeCases, LineEdgeWithAnUnsetEndGivesAnEmptySort )
     {
-        Maker maker;
+        BRepMaker maker;
         const auto line = maker.builder.add_line();
         auto mesh = maker.builder.line_mesh_builder( line );
         mesh->create_point( point( 0, 0 ) );
@@ -214,31 +141,6 @@ namespace
     }
 
     // ----------------------------------------------------------------- cut
-
-    // n x n grid of unit cells in z = 0, vertex (i, j) at j * (n + 1) + i,
-    // each cell split along its (i, j)-(i+1, j+1) diagonal.
-    uuid add_grid( Maker& maker, index_t n )
-    {
-        std::vector< Point3D > points;
-        for( index_t j = 0; j <= n; j++ )
-        {
-            for( index_t i = 0; i <= n; i++ )
-            {
-                points.push_back( point( i, j ) );
-            }
-        }
-        std::vector< std::vector< index_t > > triangles;
-        for( index_t j = 0; j < n; j++ )
-        {
-            for( index_t i = 0; i < n; i++ )
-            {
-                const auto v = j * ( n + 1 ) + i;
-                triangles.push_back( { v, v + 1, v + n + 2 } );
-                triangles.push_back( { v, v + n + 2, v + n + 1 } );
-            }
-        }
-        return maker.add_surface( points, triangles );
-    }
 
     // Connected components of polygons through stored adjacency; checks
     // that no two components share a vertex and returns their count.
@@ -309,20 +211,15 @@ namespace
 
     TEST( CutEdgeCases, ThreeLinesMeetingAtAVertex )
     {
-        Maker maker;
+        BRepMaker maker;
         const auto id = add_grid( maker, 4 );
         const auto& surface = maker.model.surface( id );
-        for( const auto& line :
-             { maker.add_line(
-                   { point( 0, 2 ), point( 1, 2 ), point( 2, 2 ) } ),
-               maker.add_line(
-                   { point( 2, 2 ), point( 3, 2 ), point( 4, 2 ) } ),
-               maker.add_line(
-                   { point( 2, 2 ), point( 2, 3 ), point( 2, 4 ) } ) } )
-        {
-            maker.builder.add_line_surface_internal_relationship(
-                maker.model.line( line ), surface );
-        }
+        maker.add_internal_line(
+            id, { point( 0, 2 ), point( 1, 2 ), point( 2, 2 ) } );
+        maker.add_internal_line(
+            id, { point( 2, 2 ), point( 3, 2 ), point( 4, 2 ) } );
+        maker.add_internal_line(
+            id, { point( 2, 2 ), point( 2, 3 ), point( 2, 4 ) } );
         const auto pairs = cut( maker.model );
         // (0,2), (1,2), (3,2), (4,2), (2,3), (2,4): one copy each; the
         // centre two.
@@ -339,36 +236,33 @@ namespace
 
     TEST( CutEdgeCases, CrossingLinesAndClosedLoop )
     {
-        Maker maker;
+        BRepMaker maker;
         const auto cross = add_grid( maker, 4 );
-        maker.builder.add_line_surface_internal_relationship(
-            maker.model.line( maker.add_line( { point( 0, 2 ),
-                                                point( 1, 2 ),
-                                                point( 2, 2 ),
-                                                point( 3, 2 ),
-                                                point( 4, 2 ) } ) ),
-            maker.model.surface( cross ) );
-        maker.builder.add_line_surface_internal_relationship(
-            maker.model.line( maker.add_line( { point( 2, 0 ),
-                                                point( 2, 1 ),
-                                                point( 2, 2 ),
-                                                point( 2, 3 ),
-                                                point( 2, 4 ) } ) ),
-            maker.model.surface( cross ) );
+        maker.add_internal_line( cross,
+                                 { point( 0, 2 ),
+                                   point( 1, 2 ),
+                                   point( 2, 2 ),
+                                   point( 3, 2 ),
+                                   point( 4, 2 ) } );
+        maker.add_internal_line( cross,
+                                 { point( 2, 0 ),
+                                   point( 2, 1 ),
+                                   point( 2, 2 ),
+                                   point( 2, 3 ),
+                                   point( 2, 4 ) } );
 
-        Maker loop_maker;
+        BRepMaker loop_maker;
         const auto ring = add_grid( loop_maker, 4 );
-        loop_maker.builder.add_line_surface_internal_relationship(
-            loop_maker.model.line( loop_maker.add_line( { point( 1, 1 ),
-                                                          point( 2, 1 ),
-                                                          point( 3, 1 ),
-                                                          point( 3, 2 ),
-                                                          point( 3, 3 ),
-                                                          point( 2, 3 ),
-                                                          point( 1, 3 ),
-                                                          point( 1, 2 ) },
-                                                        true ) ),
-            loop_maker.model.surface( ring ) );
+        loop_maker.add_internal_line( ring,
+                                      { point( 1, 1 ),
+                                        point( 2, 1 ),
+                                        point( 3, 1 ),
+                                        point( 3, 2 ),
+                                        point( 3, 3 ),
+                                        point( 2, 3 ),
+                                        point( 1, 3 ),
+                                        point( 1, 2 ) },
+                                      true );
 
         const auto cross_pairs = cut( maker.model );
         // Eight ends and inner vertices with two fans, the centre with four.
@@ -387,7 +281,7 @@ namespace
 
     TEST( MessyModelInput, RepeatedVerticesDegeneratePolygonsAndEmptyMeshes )
     {
-        Maker maker;
+        BRepMaker maker;
         auto& brep = maker.model;
         // Polygon 0 repeats vertex 0; polygon 1 is flat (no normal); both
         // use the edge (0, 1) that the line runs along.
@@ -422,7 +316,7 @@ namespace
 
     TEST( VertexIdentifierEdgeCases, RelinkAppendsAndCopyKeepsOrder )
     {
-        Maker maker;
+        BRepMaker maker;
         auto& builder = maker.builder;
         builder.create_unique_vertices( 2 );
         const auto surface = builder.add_surface();
@@ -448,7 +342,7 @@ namespace
 
     TEST( RemoveBlockCleanup, DropsInternalsAndCopiesWithoutIt )
     {
-        Maker maker;
+        BRepMaker maker;
         auto& builder = maker.builder;
         auto& brep = maker.model;
         const auto surface = add_grid( maker, 1 );
@@ -496,7 +390,7 @@ namespace
 
     TEST( ModelConcurrency, ConcurrentComponentAndMeshAccess )
     {
-        Maker maker;
+        BRepMaker maker;
         std::vector< uuid > surfaces;
         std::vector< uuid > blocks;
         for( index_t s = 0; s < 16; s++ )

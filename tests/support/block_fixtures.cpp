@@ -4,8 +4,9 @@
 
 #include <absl/container/flat_hash_map.h>
 
-#include <vorna/mesh/edged_curve_builder.h>
 #include <vorna/mesh/surface_mesh_builder.h>
+
+#include <support/fixtures.h>
 
 namespace
 {
@@ -107,15 +108,6 @@ namespace
             }
         }
     }
-
-    std::unique_ptr< SurfaceMesh< 3 > >
-    new_triangulated_surface( absl::string_view name )
-    {
-        auto mesh = SurfaceMesh< 3 >::create(
-            TriangulatedSurface< 3 >::impl_name_static() );
-        SurfaceMeshBuilder< 3 >::create( *mesh )->set_name( name );
-        return mesh;
-    }
 } // namespace
 
 namespace vorna
@@ -129,7 +121,7 @@ namespace vorna
                        bool inward,
                        absl::string_view name )
         {
-            auto mesh = new_triangulated_surface( name );
+            auto mesh = empty_surface( true, name );
             auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
             GridPoints points{ *builder, min, max, cells };
             for( const index_t axis : { 0u, 1u, 2u } )
@@ -156,7 +148,7 @@ namespace vorna
             {
                 for( const bool at_max : { false, true } )
                 {
-                    auto mesh = new_triangulated_surface( name );
+                    auto mesh = empty_surface( true, name );
                     auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
                     GridPoints points{ *builder, min, max, cells };
                     add_box_face( *builder,
@@ -170,49 +162,6 @@ namespace vorna
                 }
             }
             return faces;
-        }
-
-        std::unique_ptr< SurfaceMesh< 3 > >
-        make_grid_sheet( const Point3D& origin,
-                         const Vector3D& u,
-                         const Vector3D& v,
-                         index_t nu,
-                         index_t nv,
-                         absl::string_view name )
-        {
-            auto mesh = new_triangulated_surface( name );
-            auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
-            for( index_t j = 0; j <= nv; j++ )
-            {
-                for( index_t i = 0; i <= nu; i++ )
-                {
-                    std::array< double, 3 > values;
-                    for( const index_t axis : { 0u, 1u, 2u } )
-                    {
-                        values[axis] =
-                            origin.value( axis ) +
-                            u.value( axis ) * static_cast< double >( i ) / nu +
-                            v.value( axis ) * static_cast< double >( j ) / nv;
-                    }
-                    builder->create_point( Point3D{ values } );
-                }
-            }
-            const auto vertex = [nu]( index_t i, index_t j )
-            { return j * ( nu + 1 ) + i; };
-            for( index_t j = 0; j < nv; j++ )
-            {
-                for( index_t i = 0; i < nu; i++ )
-                {
-                    builder->create_polygon( { vertex( i, j ),
-                                               vertex( i + 1, j ),
-                                               vertex( i + 1, j + 1 ) } );
-                    builder->create_polygon( { vertex( i, j ),
-                                               vertex( i + 1, j + 1 ),
-                                               vertex( i, j + 1 ) } );
-                }
-            }
-            builder->compute_polygon_adjacencies();
-            return mesh;
         }
 
         LogCapture::LogCapture()
@@ -245,27 +194,6 @@ namespace vorna
                 }
             }
             return result;
-        }
-
-        std::unique_ptr< EdgedCurve< 3 > >
-        make_polyline( const std::vector< Point3D >& points, bool closed )
-        {
-            auto curve = EdgedCurve< 3 >::create();
-            auto builder = EdgedCurveBuilder< 3 >::create( *curve );
-            for( const auto& point : points )
-            {
-                builder->create_point( point );
-            }
-            const auto nb = static_cast< index_t >( points.size() );
-            for( index_t v = 0; v + 1 < nb; v++ )
-            {
-                builder->create_edge( v, v + 1 );
-            }
-            if( closed && nb > 2 )
-            {
-                builder->create_edge( nb - 1, 0 );
-            }
-            return curve;
         }
     } // namespace test
 } // namespace vorna

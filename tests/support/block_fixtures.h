@@ -11,8 +11,6 @@
 #include <vorna/basic/logger.h>
 
 #include <vorna/geometry/point.h>
-#include <vorna/geometry/vector.h>
-#include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/surface_mesh.h>
 
 // Small meshes built in code for block-building and conversion tests (and
@@ -40,21 +38,6 @@ namespace vorna
                         index_t cells = 1,
                         std::array< bool, 6 > inward = {},
                         absl::string_view name = "" );
-
-        /// Flat triangulated grid of the points origin + i/nu * u + j/nv * v,
-        /// normals along u x v.
-        std::unique_ptr< SurfaceMesh< 3 > >
-        make_grid_sheet( const Point3D& origin,
-                         const Vector3D& u,
-                         const Vector3D& v,
-                         index_t nu,
-                         index_t nv,
-                         absl::string_view name = "" );
-
-        /// Polyline through the points, closed back to the first if asked.
-        std::unique_ptr< EdgedCurve< 3 > >
-        make_polyline( const std::vector< Point3D >& points,
-                       bool closed = false );
 
         /// Collects every log line (at every level) while it lives, then
         /// restores the default sink and the previous level.

@@ -32,51 +32,14 @@ namespace vorna
                            double size )
             {
                 const auto offset = static_cast< index_t >( points.size() );
-                for( index_t i = 0; i < 8; i++ )
-                {
-                    points.push_back( Point< 3 >{
-                        { origin.value( 0 ) + size * ( i & 1 ),
-                          origin.value( 1 ) + size * ( ( i >> 1 ) & 1 ),
-                          origin.value( 2 ) + size * ( i >> 2 ) } } );
-                }
+                const auto corners = cube_points( origin, size );
+                points.insert( points.end(), corners.begin(), corners.end() );
                 for( const auto& triangle : CUBE_TRIANGLES )
                 {
                     triangles.push_back( { triangle[0] + offset,
                                            triangle[1] + offset,
                                            triangle[2] + offset } );
                 }
-            }
-
-            template < index_t D >
-            std::unique_ptr< SurfaceMesh< D > > grid( index_t nx, index_t ny )
-            {
-                auto mesh = SurfaceMesh< D >::create(
-                    TriangulatedSurface< D >::impl_name_static() );
-                auto builder = SurfaceMeshBuilder< D >::create( *mesh );
-                for( index_t j = 0; j <= ny; j++ )
-                {
-                    for( index_t i = 0; i <= nx; i++ )
-                    {
-                        std::array< double, D > coordinates{};
-                        coordinates[0] = i;
-                        coordinates[1] = j;
-                        builder->create_point( Point< D >{ coordinates } );
-                    }
-                }
-                for( index_t j = 0; j < ny; j++ )
-                {
-                    for( index_t i = 0; i < nx; i++ )
-                    {
-                        const index_t v00 = j * ( nx + 1 ) + i;
-                        const index_t v10 = v00 + 1;
-                        const index_t v01 = v00 + nx + 1;
-                        const index_t v11 = v01 + 1;
-                        builder->create_polygon( { v00, v10, v11 } );
-                        builder->create_polygon( { v00, v11, v01 } );
-                    }
-                }
-                builder->compute_polygon_adjacencies();
-                return mesh;
             }
         } // namespace
 
@@ -85,21 +48,132 @@ namespace vorna
             const std::vector< std::array< index_t, 3 > >& triangles,
             absl::string_view name )
         {
+            return surface_of( points, as_polygons( triangles ), true, name );
+        }
+
+        std::unique_ptr< SurfaceMesh< 3 > >
+        empty_surface( bool triangulated, absl::string_view name )
+        {
             auto mesh = SurfaceMesh< 3 >::create(
-                TriangulatedSurface< 3 >::impl_name_static() );
+                triangulated ? TriangulatedSurface< 3 >::impl_name_static()
+                             : PolygonalSurface< 3 >::impl_name_static() );
+            SurfaceMeshBuilder< 3 >::create( *mesh )->set_name( name );
+            return mesh;
+        }
+
+        std::vector< std::vector< index_t > >
+        as_polygons( const std::vector< std::array< index_t, 3 > >& triangles )
+        {
+            std::vector< std::vector< index_t > > polygons;
+            for( const auto& t : triangles )
+            {
+                polygons.push_back( { t[0], t[1], t[2] } );
+            }
+            return polygons;
+        }
+
+        std::unique_ptr< SurfaceMesh< 3 > >
+        surface_of( const std::vector< Point< 3 > >& points,
+                    const std::vector< std::vector< index_t > >& polygons,
+                    bool adjacencies,
+                    absl::string_view name )
+        {
+            const bool triangulated =
+                std::all_of( polygons.begin(),
+                             polygons.end(),
+                             []( const std::vector< index_t >& polygon )
+                             { return polygon.size() == 3; } );
+            auto mesh = empty_surface( triangulated, name );
             auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
-            builder->set_name( name );
             for( const auto& point : points )
             {
                 builder->create_point( point );
             }
-            for( const auto& triangle : triangles )
+            for( const auto& polygon : polygons )
             {
-                builder->create_polygon( triangle );
+                builder->create_polygon( polygon );
+            }
+            if( adjacencies )
+            {
+                builder->compute_polygon_adjacencies();
+            }
+            return mesh;
+        }
+
+        std::vector< Point< 3 > > cube_points( const Point< 3 >& origin,
+                                               double size )
+        {
+            std::vector< Point< 3 > > points;
+            for( index_t i = 0; i < 8; i++ )
+            {
+                points.push_back(
+                    Point< 3 >{ { origin.value( 0 ) + size * ( i & 1 ),
+                                  origin.value( 1 ) + size * ( ( i >> 1 ) & 1 ),
+                                  origin.value( 2 ) + size * ( i >> 2 ) } } );
+            }
+            return points;
+        }
+
+        template < index_t D >
+        std::unique_ptr< SurfaceMesh< D > >
+        make_grid_sheet( const Point< D >& origin,
+                         const Vector< D >& u,
+                         const Vector< D >& v,
+                         index_t nu,
+                         index_t nv,
+                         absl::string_view name )
+        {
+            auto mesh = SurfaceMesh< D >::create(
+                TriangulatedSurface< D >::impl_name_static() );
+            auto builder = SurfaceMeshBuilder< D >::create( *mesh );
+            builder->set_name( name );
+            for( index_t j = 0; j <= nv; j++ )
+            {
+                for( index_t i = 0; i <= nu; i++ )
+                {
+                    std::array< double, D > values;
+                    for( index_t axis = 0; axis < D; axis++ )
+                    {
+                        values[axis] =
+                            origin.value( axis ) +
+                            u.value( axis ) * static_cast< double >( i ) / nu +
+                            v.value( axis ) * static_cast< double >( j ) / nv;
+                    }
+                    builder->create_point( Point< D >{ values } );
+                }
+            }
+            const auto vertex = [nu]( index_t i, index_t j )
+            { return j * ( nu + 1 ) + i; };
+            for( index_t j = 0; j < nv; j++ )
+            {
+                for( index_t i = 0; i < nu; i++ )
+                {
+                    builder->create_polygon( { vertex( i, j ),
+                                               vertex( i + 1, j ),
+                                               vertex( i + 1, j + 1 ) } );
+                    builder->create_polygon( { vertex( i, j ),
+                                               vertex( i + 1, j + 1 ),
+                                               vertex( i, j + 1 ) } );
+                }
             }
             builder->compute_polygon_adjacencies();
             return mesh;
         }
+
+        template std::unique_ptr< SurfaceMesh< 2 > >
+        make_grid_sheet( const Point< 2 >&,
+                         const Vector< 2 >&,
+                         const Vector< 2 >&,
+                         index_t,
+                         index_t,
+                         absl::string_view );
+        template std::unique_ptr< SurfaceMesh< 3 > >
+        make_grid_sheet( const Point< 3 >&,
+                         const Vector< 3 >&,
+                         const Vector< 3 >&,
+                         index_t,
+                         index_t,
+                         absl::string_view );
 
         std::unique_ptr< SurfaceMesh< 3 > >
         closed_cube( const Point< 3 >& origin, double size )
@@ -122,15 +196,22 @@ namespace vorna
         std::unique_ptr< SurfaceMesh< 3 > >
         grid_sheet( index_t nx, index_t ny, absl::string_view name )
         {
-            auto mesh = grid< 3 >( nx, ny );
-            SurfaceMeshBuilder< 3 >::create( *mesh )->set_name( name );
-            return mesh;
+            return make_grid_sheet( Point< 3 >{ { 0, 0, 0 } },
+                                    Vector< 3 >{ { double( nx ), 0, 0 } },
+                                    Vector< 3 >{ { 0, double( ny ), 0 } },
+                                    nx,
+                                    ny,
+                                    name );
         }
 
         std::unique_ptr< SurfaceMesh< 2 > > grid_sheet_2d( index_t nx,
                                                            index_t ny )
         {
-            return grid< 2 >( nx, ny );
+            return make_grid_sheet( Point< 2 >{ { 0, 0 } },
+                                    Vector< 2 >{ { double( nx ), 0 } },
+                                    Vector< 2 >{ { 0, double( ny ) } },
+                                    nx,
+                                    ny );
         }
 
         template < index_t D >

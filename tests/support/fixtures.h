@@ -12,6 +12,7 @@
 
 #include <vorna/basic/common.h>
 #include <vorna/geometry/point.h>
+#include <vorna/geometry/vector.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/surface_mesh.h>
 
@@ -26,6 +27,29 @@ namespace vorna
             const std::vector< std::array< index_t, 3 > >& triangles,
             absl::string_view name = "" );
 
+        /// Empty surface named `name`: triangulated, or polygonal when not
+        /// `triangulated`.
+        std::unique_ptr< SurfaceMesh< 3 > >
+        empty_surface( bool triangulated, absl::string_view name = "" );
+
+        /// The triangles as a list of polygons, for surface_of.
+        std::vector< std::vector< index_t > >
+        as_polygons( const std::vector< std::array< index_t, 3 > >& triangles );
+
+        /// A surface over the points and polygons, named `name`:
+        /// triangulated when every polygon is a triangle, polygonal
+        /// otherwise; adjacencies computed when `adjacencies`.
+        std::unique_ptr< SurfaceMesh< 3 > >
+        surface_of( const std::vector< Point< 3 > >& points,
+                    const std::vector< std::vector< index_t > >& polygons,
+                    bool adjacencies = true,
+                    absl::string_view name = "" );
+
+        /// The 8 corners of the cube [origin, origin + size]^3: vertex i is
+        /// at origin + size * (i & 1, (i >> 1) & 1, i >> 2).
+        std::vector< Point< 3 > > cube_points( const Point< 3 >& origin,
+                                               double size );
+
         /// Closed cube [origin, origin + size]^3 made of 12 triangles over 8
         /// vertices, oriented outwards, adjacencies computed, one region.
         /// Vertex i is at origin + size * (i & 1, (i >> 1) & 1, i >> 2).
@@ -37,6 +61,19 @@ namespace vorna
         /// inside it, the cube [1, 2]^3 (vertices 8 to 15, polygons 12 to
         /// 23).
         std::unique_ptr< SurfaceMesh< 3 > > nested_boxes();
+
+        /// Flat triangulated grid of the points origin + i/nu * u + j/nv * v
+        /// (i <= nu, j <= nv), named `name`: vertex (i, j) is
+        /// j * (nu + 1) + i; cell (i, j) holds the triangles 2c and 2c + 1,
+        /// c = j * nu + i, both turning from u to v. Adjacencies computed.
+        template < index_t D >
+        std::unique_ptr< SurfaceMesh< D > >
+        make_grid_sheet( const Point< D >& origin,
+                         const Vector< D >& u,
+                         const Vector< D >& v,
+                         index_t nu,
+                         index_t nv,
+                         absl::string_view name = "" );
 
         /// Open sheet in the plane z = 0 over [0, nx] x [0, ny]: vertex
         /// (i, j) is j * (nx + 1) + i; cell (i, j) holds triangles 2c and

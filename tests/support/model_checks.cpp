@@ -24,6 +24,28 @@
 #include <vorna/model/line.h>
 #include <vorna/model/surface.h>
 
+namespace vorna
+{
+    namespace test
+    {
+        Point3D component_point( const BRep& brep,
+                                 const ComponentMeshVertex& vertex )
+        {
+            const auto& type = vertex.component_id.type().get();
+            const auto& id = vertex.component_id.id();
+            if( type == "Corner" )
+            {
+                return brep.corner( id ).mesh().point( vertex.vertex );
+            }
+            if( type == "Line" )
+            {
+                return brep.line( id ).mesh().point( vertex.vertex );
+            }
+            return brep.surface( id ).mesh().point( vertex.vertex );
+        }
+    } // namespace test
+} // namespace vorna
+
 namespace
 {
     using namespace vorna;
@@ -41,22 +63,6 @@ namespace
     double distance( const Point3D& a, const Point3D& b )
     {
         return Vector3D{ a, b }.length();
-    }
-
-    Point3D component_point( const BRep& brep,
-                             const ComponentMeshVertex& vertex )
-    {
-        const auto& type = vertex.component_id.type().get();
-        const auto& id = vertex.component_id.id();
-        if( type == "Corner" )
-        {
-            return brep.corner( id ).mesh().point( vertex.vertex );
-        }
-        if( type == "Line" )
-        {
-            return brep.line( id ).mesh().point( vertex.vertex );
-        }
-        return brep.surface( id ).mesh().point( vertex.vertex );
     }
 
     class Checker
@@ -149,7 +155,7 @@ namespace
                 {
                     continue;
                 }
-                if( distance( component_point( brep_, other ), point ) >
+                if( distance( test::component_point( brep_, other ), point ) >
                     POINT_TOLERANCE )
                 {
                     fail( "unique vertex ",

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <vorna/geometry/point.h>
+#include <vorna/model/component_mesh_vertex.h>
+
 namespace vorna
 {
     class BRep;
@@ -22,5 +25,9 @@ namespace vorna
         ///   bounds an even number of them, and the block encloses a positive
         ///   volume (each boundary surface counted from the block's side).
         ::testing::AssertionResult check_brep_consistency( const BRep& brep );
+
+        /// Where a corner, line or surface mesh vertex of the model lies.
+        Point3D component_point( const BRep& brep,
+                                 const ComponentMeshVertex& vertex );
     } // namespace test
 } // namespace vorna

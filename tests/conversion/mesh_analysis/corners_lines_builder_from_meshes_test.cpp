@@ -8,6 +8,7 @@
 #include <absl/container/flat_hash_map.h>
 
 #include <support/fixtures.h>
+#include <support/model_checks.h>
 
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
@@ -122,21 +123,6 @@ namespace
             elements = std::move( result.second );
         }
 
-        Point< 3 > point( const ComponentMeshVertex& vertex ) const
-        {
-            const auto& type = vertex.component_id.type().get();
-            const auto& id = vertex.component_id.id();
-            if( type == "Corner" )
-            {
-                return model.corner( id ).mesh().point( vertex.vertex );
-            }
-            if( type == "Line" )
-            {
-                return model.line( id ).mesh().point( vertex.vertex );
-            }
-            return model.surface( id ).mesh().point( vertex.vertex );
-        }
-
         template < typename Range >
         void expect_linked( const Range& components )
         {
@@ -152,7 +138,9 @@ namespace
                     for( const auto& other :
                          model.component_mesh_vertices( unique ) )
                     {
-                        EXPECT_TRUE( near( point( other ), mesh.point( v ) ) );
+                        EXPECT_TRUE(
+                            near( test::component_point( model, other ),
+                                  mesh.point( v ) ) );
                         EXPECT_EQ( model.unique_vertex( other ), unique );
                     }
                 }
@@ -196,7 +184,8 @@ namespace
                 for( const auto& vertex : vertices.in2out( key ) )
                 {
                     EXPECT_EQ( vertex.component_id.type().get(), "Surface" );
-                    EXPECT_TRUE( near( point( vertex ), input.point( v ) ) );
+                    EXPECT_TRUE( near( test::component_point( model, vertex ),
+                                       input.point( v ) ) );
                 }
             }
             for( index_t p = 0; p < input.nb_polygons(); p++ )
@@ -245,7 +234,8 @@ namespace
                 for( const auto& vertex : vertices.in2out( { curve.id(), v } ) )
                 {
                     EXPECT_EQ( vertex.component_id.type().get(), "Line" );
-                    EXPECT_TRUE( near( point( vertex ), curve.point( v ) ) );
+                    EXPECT_TRUE( near( test::component_point( model, vertex ),
+                                       curve.point( v ) ) );
                 }
             }
         }

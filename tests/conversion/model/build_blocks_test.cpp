@@ -16,6 +16,7 @@
 #include <vorna/model/surface.h>
 
 #include <support/block_fixtures.h>
+#include <support/fixtures.h>
 #include <support/model_checks.h>
 
 namespace
@@ -27,7 +28,7 @@ namespace
     using vorna::test::make_box_faces;
     using vorna::test::make_box_mesh;
     using vorna::test::make_grid_sheet;
-    using vorna::test::make_polyline;
+    using vorna::test::polyline;
 
     using Meshes = std::vector< std::unique_ptr< SurfaceMesh< 3 > > >;
 
@@ -405,7 +406,7 @@ namespace
     TEST_F( BuildBlocksTest, closed_curve_inside_a_box_becomes_internal )
     {
         const auto box = make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ) );
-        const auto curve = make_polyline(
+        const auto curve = polyline< 3 >(
             { point( 0.5, 0.5, 1 ), point( 1.5, 0.5, 1 ), point( 1, 1.5, 1 ) },
             true );
         const std::reference_wrapper< const EdgedCurve< 3 > > curves[] = {

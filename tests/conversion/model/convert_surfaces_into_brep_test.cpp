@@ -21,6 +21,7 @@
 #include <vorna/model/surface.h>
 
 #include <support/block_fixtures.h>
+#include <support/fixtures.h>
 #include <support/model_checks.h>
 
 namespace
@@ -31,7 +32,7 @@ namespace
     using vorna::test::LogCapture;
     using vorna::test::make_box_mesh;
     using vorna::test::make_grid_sheet;
-    using vorna::test::make_polyline;
+    using vorna::test::polyline;
 
     using VertexMapping = GenericMapping< MeshVertex, ComponentMeshVertex >;
     using ElementMapping = GenericMapping< MeshElement, ComponentMeshElement >;
@@ -361,8 +362,8 @@ namespace
                                             2,
                                             2,
                                             "sheet" );
-        const auto curve = make_polyline(
-            { point( 1, 0, 0 ), point( 1, 1, 0 ), point( 1, 2, 0 ) } );
+        const auto curve = polyline< 3 >(
+            { point( 1, 0, 0 ), point( 1, 1, 0 ), point( 1, 2, 0 ) }, false );
         const std::reference_wrapper< const EdgedCurve< 3 > > curves[] = {
             *curve };
         const SurfaceRefs surfaces{ *sheet };

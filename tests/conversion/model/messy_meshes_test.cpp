@@ -39,12 +39,15 @@
 #include <vorna/model/surface.h>
 
 #include <support/block_fixtures.h>
+#include <support/fixtures.h>
 #include <support/model_checks.h>
 
 namespace
 {
     using namespace vorna;
+    using vorna::test::as_polygons;
     using vorna::test::check_brep_consistency;
+    using vorna::test::cube_points;
     using vorna::test::LogCapture;
     using vorna::test::make_box_mesh;
 
@@ -60,20 +63,6 @@ namespace
     Point3D point( double x, double y, double z )
     {
         return Point3D{ { x, y, z } };
-    }
-
-    // Unit cube corners: vertex i at (i & 1, (i >> 1) & 1, i >> 2).
-    std::vector< Point3D > cube_points( const Point3D& origin, double size )
-    {
-        std::vector< Point3D > points;
-        for( index_t i = 0; i < 8; i++ )
-        {
-            points.push_back(
-                point( origin.value( 0 ) + size * ( i & 1 ),
-                       origin.value( 1 ) + size * ( ( i >> 1 ) & 1 ),
-                       origin.value( 2 ) + size * ( i >> 2 ) ) );
-        }
-        return points;
     }
 
     // Outward triangles over cube_points, two per face in the order -z, +z,
@@ -99,53 +88,34 @@ namespace
                                                             { 0, 4, 6, 2 },
                                                             { 1, 3, 7, 5 } };
 
-    std::unique_ptr< SurfaceMesh< 3 > > new_mesh( bool triangulated,
-                                                  absl::string_view name )
-    {
-        auto mesh = SurfaceMesh< 3 >::create(
-            triangulated ? TriangulatedSurface3D::impl_name_static()
-                         : PolygonalSurface3D::impl_name_static() );
-        SurfaceMeshBuilder< 3 >::create( *mesh )->set_name( name );
-        return mesh;
-    }
-
+    // The meshes of this test are named "messy" unless told otherwise.
     std::unique_ptr< SurfaceMesh< 3 > >
     mesh_of( const std::vector< Point3D >& points,
              const std::vector< std::vector< index_t > >& polygons,
              bool adjacencies = true,
              absl::string_view name = "messy" )
     {
-        bool triangulated{ true };
-        for( const auto& polygon : polygons )
-        {
-            triangulated = triangulated && polygon.size() == 3;
-        }
-        auto mesh = new_mesh( triangulated, name );
-        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
-        for( const auto& p : points )
-        {
-            builder->create_point( p );
-        }
-        for( const auto& polygon : polygons )
-        {
-            builder->create_polygon( polygon );
-        }
-        if( adjacencies )
-        {
-            builder->compute_polygon_adjacencies();
-        }
-        return mesh;
+        return test::surface_of( points, polygons, adjacencies, name );
     }
 
-    std::vector< std::vector< index_t > >
-    as_polygons( const std::vector< Triangle >& triangles )
+    // The unit cube's corners under the given triangles.
+    std::unique_ptr< SurfaceMesh< 3 > >
+    unit_cube_of( const std::vector< Triangle >& triangles )
     {
-        std::vector< std::vector< index_t > > polygons;
-        for( const auto& t : triangles )
+        return mesh_of( cube_points( point( 0, 0, 0 ), 1 ),
+                        as_polygons( triangles ) );
+    }
+
+    // The unit cube with the listed triangles of CUBE_TRIANGLES reversed.
+    std::unique_ptr< SurfaceMesh< 3 > >
+    cube_with_flipped_triangles( const std::vector< index_t >& flipped )
+    {
+        auto triangles = CUBE_TRIANGLES;
+        for( const auto t : flipped )
         {
-            polygons.push_back( { t[0], t[1], t[2] } );
+            std::swap( triangles[t][1], triangles[t][2] );
         }
-        return polygons;
+        return unit_cube_of( triangles );
     }
 
     std::unique_ptr< SurfaceMesh< 3 > >
@@ -654,7 +624,7 @@ namespace
     {
         for( const bool triangulated : { true, false } )
         {
-            const auto empty = new_mesh( triangulated, "empty" );
+            const auto empty = test::empty_surface( triangulated, "empty" );
             const auto outcome = convert_and_check( "empty mesh", { *empty } );
             if( outcome.result )
             {
@@ -720,8 +690,7 @@ namespace
         {
             auto triangles = CUBE_TRIANGLES;
             triangles.push_back( c.second );
-            const auto mesh = mesh_of( cube_points( point( 0, 0, 0 ), 1 ),
-                                       as_polygons( triangles ) );
+            const auto mesh = unit_cube_of( triangles );
             const auto outcome = convert_and_check( c.first, { *mesh } );
             if( outcome.result )
             {
@@ -815,13 +784,7 @@ namespace
                    { "one face flipped", { 10, 11 } } };
         for( const auto& c : cases )
         {
-            auto triangles = CUBE_TRIANGLES;
-            for( const auto t : c.second )
-            {
-                std::swap( triangles[t][1], triangles[t][2] );
-            }
-            const auto mesh = mesh_of( cube_points( point( 0, 0, 0 ), 1 ),
-                                       as_polygons( triangles ) );
+            const auto mesh = cube_with_flipped_triangles( c.second );
             const auto outcome = convert_and_check( c.first, { *mesh } );
             expect_one_block( c.first, outcome );
             expect_fully_mapped( c.first, outcome, *mesh );
@@ -832,8 +795,7 @@ namespace
     {
         auto triangles = CUBE_TRIANGLES;
         triangles.erase( triangles.begin() + 2 );
-        const auto mesh = mesh_of( cube_points( point( 0, 0, 0 ), 1 ),
-                                   as_polygons( triangles ) );
+        const auto mesh = unit_cube_of( triangles );
         const auto outcome = convert_and_check( "box with a hole", { *mesh } );
         expect_fully_mapped( "box with a hole", outcome, *mesh );
         EXPECT_EQ( outcome.brep().nb_blocks(), 0 );
@@ -976,8 +938,7 @@ namespace
     {
         auto triangles = CUBE_TRIANGLES;
         triangles.push_back( { 2, 2, 2 } );
-        const auto mesh = mesh_of( cube_points( point( 0, 0, 0 ), 1 ),
-                                   as_polygons( triangles ) );
+        const auto mesh = unit_cube_of( triangles );
         LogCapture log;
         const auto outcome =
             convert_and_check( "triangle on one vertex", { *mesh } );
@@ -1058,13 +1019,7 @@ namespace
                    { "every other triangle flipped", { 1, 3, 5, 7, 9, 11 } } };
         for( const auto& c : cases )
         {
-            auto triangles = CUBE_TRIANGLES;
-            for( const auto t : c.second )
-            {
-                std::swap( triangles[t][1], triangles[t][2] );
-            }
-            const auto mesh = mesh_of( cube_points( point( 0, 0, 0 ), 1 ),
-                                       as_polygons( triangles ) );
+            const auto mesh = cube_with_flipped_triangles( c.second );
             const auto outcome = convert_and_check( c.first, { *mesh } );
             expect_one_block( c.first, outcome );
             expect_fully_mapped( c.first, outcome, *mesh );

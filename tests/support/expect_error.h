@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <vorna/basic/corvane_exception.h>
+
+// Header only: tests that do not link the support library use it too.
+namespace vorna
+{
+    namespace test
+    {
+        /// Runs `action`, expecting a CorvaneException whose message starts
+        /// with `prefix`.
+        template < typename Action >
+        void expect_error( Action action, const std::string& prefix )
+        {
+            try
+            {
+                action();
+                ADD_FAILURE() << "no exception, expected " << prefix;
+            }
+            catch( const CorvaneException& error )
+            {
+                EXPECT_EQ( std::string{ error.what() }.rfind( prefix, 0 ), 0u )
+                    << error.what();
+            }
+        }
+    } // namespace test
+} // namespace vorna
