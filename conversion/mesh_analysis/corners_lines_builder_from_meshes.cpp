@@ -146,6 +146,21 @@ namespace
         }
     }
 
+    /// Unique vertex k stands for distinct point k of the inputs, so the
+    /// model must not number unique vertices already.
+    template < typename Model >
+    void check_model_has_no_unique_vertex( const Model& model )
+    {
+        if( model.nb_unique_vertices() != 0 )
+        {
+            throw CorvaneException(
+                "[CornersLinesBuilderFromMeshes] The model to build must have "
+                "no unique vertex (it has ",
+                model.nb_unique_vertices(),
+                ")" );
+        }
+    }
+
     template < index_t D >
     bool has_colocated_vertices( const SurfaceMesh< D >& mesh )
     {
@@ -1070,8 +1085,9 @@ namespace vorna
                     const std::reference_wrapper< const SurfaceMesh< D > > >
                     surfaces )
             : CornersLinesBuilder< Model, Builder, D >( model ),
-              impl_(
-                  std::make_unique< Impl >( *this, model, curves, surfaces ) )
+              impl_( (
+                  check_model_has_no_unique_vertex( model ),
+                  std::make_unique< Impl >( *this, model, curves, surfaces ) ) )
         {
         }
 

@@ -584,6 +584,28 @@ namespace
         }
     }
 
+    TEST_F( FromMeshesTest, refuses_a_model_with_unique_vertices )
+    {
+        // Unique vertex k must stand for distinct point k of the inputs.
+        auto cube = test::closed_cube();
+        BRep brep;
+        BRepBuilder{ brep }.create_unique_vertices( 3 );
+        try
+        {
+            FromMeshes refused{ brep, {}, { *cube } };
+            ADD_FAILURE() << "a model with unique vertices was accepted";
+        }
+        catch( const CorvaneException& error )
+        {
+            EXPECT_STREQ( error.what(),
+                          "[CornersLinesBuilderFromMeshes] The model to build "
+                          "must have no unique vertex (it has 3)" );
+        }
+        EXPECT_EQ( brep.nb_surfaces(), 0 );
+        EXPECT_FALSE( cube->polygon_attribute_manager().attribute_exists(
+            "surface_identifier" ) );
+    }
+
     TEST_F( FromMeshesTest, one_sided_adjacency_is_rebuilt_by_merging )
     {
         // Polygon 3 forgets its neighbours, which still name it: used as it

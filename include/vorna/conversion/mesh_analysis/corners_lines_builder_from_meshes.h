@@ -54,7 +54,8 @@ namespace vorna
             /// curve edge a point, with a non-finite coordinate (message
             /// naming the vertex and the mesh or curve, by name or else by
             /// uuid), or when a "surface_identifier" attribute of another
-            /// storage or value type stands on the single input mesh.
+            /// storage or value type stands on the single input mesh, or when
+            /// the model already has unique vertices (it should be empty).
             CornersLinesBuilderFromMeshes(
                 Model& model,
                 absl::Span<
