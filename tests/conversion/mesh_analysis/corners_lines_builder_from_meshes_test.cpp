@@ -7,6 +7,7 @@
 
 #include <absl/container/flat_hash_map.h>
 
+#include <support/expect_error.h>
 #include <support/fixtures.h>
 #include <support/model_checks.h>
 
@@ -570,18 +571,12 @@ namespace
             Point< 2 >{ { 1, std::numeric_limits< double >::quiet_NaN() } } );
         builder->set_name( "grid" );
         Section section;
-        try
-        {
-            SectionFromMeshes refused{ section, {}, { *sheet } };
-            ADD_FAILURE() << "a NaN point in use was accepted";
-        }
-        catch( const CorvaneException& error )
-        {
-            EXPECT_STREQ( error.what(),
-                          "[CornersLinesBuilderFromMeshes] "
-                          "Vertex 4 of mesh 'grid' has a "
-                          "non-finite coordinate" );
-        }
+        test::expect_error(
+            [&] {
+                SectionFromMeshes refused{ section, {}, { *sheet } };
+            },
+            "[CornersLinesBuilderFromMeshes] Vertex 4 of mesh 'grid' has a "
+            "non-finite coordinate" );
     }
 
     TEST_F( FromMeshesTest, refuses_a_model_with_unique_vertices )
@@ -590,17 +585,12 @@ namespace
         auto cube = test::closed_cube();
         BRep brep;
         BRepBuilder{ brep }.create_unique_vertices( 3 );
-        try
-        {
-            FromMeshes refused{ brep, {}, { *cube } };
-            ADD_FAILURE() << "a model with unique vertices was accepted";
-        }
-        catch( const CorvaneException& error )
-        {
-            EXPECT_STREQ( error.what(),
-                          "[CornersLinesBuilderFromMeshes] The model to build "
-                          "must have no unique vertex (it has 3)" );
-        }
+        test::expect_error(
+            [&] {
+                FromMeshes refused{ brep, {}, { *cube } };
+            },
+            "[CornersLinesBuilderFromMeshes] The model to build must have no "
+            "unique vertex (it has 3)" );
         EXPECT_EQ( brep.nb_surfaces(), 0 );
         EXPECT_FALSE( cube->polygon_attribute_manager().attribute_exists(
             "surface_identifier" ) );
