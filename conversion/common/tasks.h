@@ -15,10 +15,7 @@
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/task_group.h>
 
-#include <absl/strings/str_cat.h>
-
 #include <vorna/basic/common.h>
-#include <vorna/basic/logger.h>
 
 namespace vorna
 {
@@ -99,80 +96,47 @@ namespace vorna
         /// of them, then calls apply(k, result of k) on the calling thread in
         /// spawn order.
         ///
-        /// Exception rule: a failure is NOT passed to the caller. Applying
-        /// stops at the first task, in spawn order, that threw, or at the
-        /// first apply call that threw; what was applied before stays. Each
-        /// failure is logged as an error, so it is never silent.
-        /// \return the number of results applied: nb_tasks when all went
-        /// well, fewer after a failure.
+        /// When a task threw, nothing is applied: once every task has ended,
+        /// the exception of the first failed task in spawn order is
+        /// rethrown, so the caller never goes on with part of the results.
+        /// An exception thrown by apply stops the applying and is passed on.
         template < typename Make, typename Apply >
-        index_t
-        run_group_and_apply( index_t nb_tasks, Make&& make, Apply&& apply )
+        void run_group_and_apply( index_t nb_tasks, Make&& make, Apply&& apply )
         {
             using Result =
                 std::decay_t< std::invoke_result_t< Make&, index_t > >;
             static_assert( !std::is_void< Result >::value,
                            "Each task of the group must return a result" );
             std::vector< std::optional< Result > > results( nb_tasks );
+            std::vector< std::exception_ptr > errors( nb_tasks );
             tbb::task_group group;
             for( index_t k = 0; k < nb_tasks; k++ )
             {
                 group.run(
-                    [&make, &results, k]
+                    [&make, &results, &errors, k]
                     {
                         try
                         {
                             results[k].emplace( make( k ) );
                         }
-                        catch( const std::exception& error )
-                        {
-                            // Left empty: applying stops here. The caller
-                            // is not told, so the failure is logged.
-                            Logger::log_error(
-                                absl::StrCat( "[run_group_and_apply] Task ",
-                                              k,
-                                              " failed: ",
-                                              error.what() ) );
-                        }
                         catch( ... )
                         {
-                            Logger::log_error( absl::StrCat(
-                                "[run_group_and_apply] Task ",
-                                k,
-                                " failed with an unknown exception" ) );
+                            errors[k] = std::current_exception();
                         }
                     } );
             }
             group.wait();
-            for( index_t k = 0; k < nb_tasks; k++ )
+            for( const auto& error : errors )
             {
-                if( !results[k] )
+                if( error )
                 {
-                    return k;
-                }
-                try
-                {
-                    apply( k, std::move( *results[k] ) );
-                }
-                catch( const std::exception& error )
-                {
-                    Logger::log_error( absl::StrCat(
-                        "[run_group_and_apply] Applying the result of task ",
-                        k,
-                        " failed: ",
-                        error.what() ) );
-                    return k;
-                }
-                catch( ... )
-                {
-                    Logger::log_error( absl::StrCat(
-                        "[run_group_and_apply] Applying the result of task ",
-                        k,
-                        " failed with an unknown exception" ) );
-                    return k;
+                    std::rethrow_exception( error );
                 }
             }
-            return nb_tasks;
+            for( index_t k = 0; k < nb_tasks; k++ )
+            {
+                apply( k, std::move( *results[k] ) );
+            }
         }
     } // namespace detail
 } // namespace vorna

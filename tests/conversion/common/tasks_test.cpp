@@ -85,44 +85,65 @@ namespace
                    "body" );
     }
 
-    TEST( Tasks, GroupAppliesInSpawnOrderAndStopsAtFirstFailure )
+    TEST( Tasks, GroupAppliesInSpawnOrder )
     {
-        std::atomic< int > made{ 0 };
         std::vector< index_t > applied;
-        const auto make = [&]( index_t k )
-        {
-            made++;
-            if( k == 14 || k == 17 )
-            {
-                throw std::runtime_error{ "task" };
-            }
-            return std::to_string( k );
-        };
-        const auto nb_applied = vorna::detail::run_group_and_apply(
+        vorna::detail::run_group_and_apply(
             20,
-            make,
+            []( index_t k ) { return std::to_string( k ); },
             [&]( index_t k, std::string text )
             {
                 EXPECT_EQ( text, std::to_string( k ) );
                 applied.push_back( k );
             } );
-        EXPECT_EQ( nb_applied, 14u ); // no exception reaches the caller
-        EXPECT_EQ( made, 20 );
+        ASSERT_EQ( applied.size(), 20u );
         for( index_t k = 0; k < applied.size(); k++ )
         {
             EXPECT_EQ( applied[k], k );
         }
+    }
 
-        EXPECT_EQ( vorna::detail::run_group_and_apply(
-                       3,
-                       []( index_t k ) { return k; },
-                       []( index_t k, index_t )
+    TEST( Tasks, GroupPassesTheFirstFailureAfterAllTasksEnded )
+    {
+        std::atomic< int > made{ 0 };
+        index_t nb_applied{ 0 };
+        const auto make = [&]( index_t k )
+        {
+            made++;
+            if( k == 14 || k == 17 )
+            {
+                throw std::runtime_error{ "task " + std::to_string( k ) };
+            }
+            return k;
+        };
+        EXPECT_EQ(
+            error_of(
+                [&]
+                {
+                    vorna::detail::run_group_and_apply(
+                        20, make, [&]( index_t, index_t ) { nb_applied++; } );
+                } ),
+            "task 14" );
+        EXPECT_EQ( made, 20 );
+        // Nothing applied: the caller never sees part of the results.
+        EXPECT_EQ( nb_applied, 0u );
+
+        EXPECT_EQ( error_of(
+                       [&]
                        {
-                           if( k == 1 )
-                           {
-                               throw std::runtime_error{ "apply" };
-                           }
+                           vorna::detail::run_group_and_apply(
+                               3,
+                               []( index_t k ) { return k; },
+                               [&]( index_t k, index_t )
+                               {
+                                   if( k == 1 )
+                                   {
+                                       throw std::runtime_error{ "apply" };
+                                   }
+                                   nb_applied++;
+                               } );
                        } ),
-                   1u );
+                   "apply" );
+        EXPECT_EQ( nb_applied, 1u );
     }
 } // namespace
