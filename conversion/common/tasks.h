@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <oneapi/tbb/blocked_range.h>
+#include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/task_group.h>
@@ -21,13 +22,34 @@ namespace vorna
 {
     namespace detail
     {
-        /// Number of threads the pool runs on; at least 1.
+        /// Number of threads the pool runs on, within any ThreadLimit in
+        /// force; at least 1.
         inline unsigned int hardware_concurrency()
         {
-            const auto concurrency = tbb::info::default_concurrency();
-            return concurrency > 0 ? static_cast< unsigned int >( concurrency )
-                                   : 1u;
+            const auto concurrency = std::min< std::size_t >(
+                static_cast< std::size_t >(
+                    std::max( tbb::info::default_concurrency(), 1 ) ),
+                tbb::global_control::active_value(
+                    tbb::global_control::max_allowed_parallelism ) );
+            return std::max( static_cast< unsigned int >( concurrency ), 1u );
         }
+
+        /// While alive, every parallel form runs on at most `nb_threads`
+        /// threads, the calling thread included (1 runs everything on the
+        /// calling thread). For measuring and testing: results must not
+        /// depend on it.
+        class ThreadLimit
+        {
+          public:
+            explicit ThreadLimit( unsigned int nb_threads )
+                : control_( tbb::global_control::max_allowed_parallelism,
+                            std::max( nb_threads, 1u ) )
+            {
+            }
+
+          private:
+            tbb::global_control control_;
+        };
 
         /// Runs `right` as a pool task while the calling thread runs `left`,
         /// and returns once both have ended.

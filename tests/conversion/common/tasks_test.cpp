@@ -1,6 +1,7 @@
 #include <atomic>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -83,6 +84,29 @@ namespace
                                } );
                        } ),
                    "body" );
+    }
+
+    TEST( Tasks, ThreadLimitBoundsTheConcurrency )
+    {
+        const auto all = vorna::detail::hardware_concurrency();
+        {
+            const vorna::detail::ThreadLimit limit{ 1 };
+            EXPECT_EQ( vorna::detail::hardware_concurrency(), 1u );
+            // Everything runs on the calling thread, forks included.
+            const auto caller = std::this_thread::get_id();
+            std::atomic< int > elsewhere{ 0 };
+            vorna::detail::fork(
+                [&] { elsewhere += std::this_thread::get_id() != caller; },
+                [&] { elsewhere += std::this_thread::get_id() != caller; } );
+            vorna::detail::parallel_for(
+                0,
+                1000,
+                1,
+                [&]( index_t )
+                { elsewhere += std::this_thread::get_id() != caller; } );
+            EXPECT_EQ( elsewhere, 0 );
+        }
+        EXPECT_EQ( vorna::detail::hardware_concurrency(), all );
     }
 
     TEST( Tasks, GroupAppliesInSpawnOrder )
