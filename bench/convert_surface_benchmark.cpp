@@ -1,7 +1,10 @@
 // Conversion of one closed surface mesh into a BRep: whole-call time and
-// peak memory, then the same road step by step to see where time goes.
+// peak memory, then the same road step by step to see where time goes,
+// each on a given number of threads; and a non-manifold "book" of k
+// triangles sharing one edge.
 
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <string>
 
@@ -9,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <bench/memory_usage.h>
+#include <conversion/common/tasks.h>
 
 #include <vorna/basic/logger.h>
 #include <vorna/conversion/conversion_model.h>
@@ -71,6 +75,8 @@ namespace
         set_up();
         const auto mesh = make_input(
             static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
+        const detail::ThreadLimit threads{
+            static_cast< unsigned int >( state.range( 2 ) ) };
         const double triangles = mesh->nb_polygons();
         const auto before = bench::current_rss_bytes();
         bench::reset_peak_rss();
@@ -134,6 +140,8 @@ namespace
             static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
         const std::reference_wrapper< const SurfaceMesh< 3 > > surfaces[] = {
             *mesh };
+        const detail::ThreadLimit threads{
+            static_cast< unsigned int >( state.range( 2 ) ) };
         absl::flat_hash_map< std::string, double > steps;
         for( auto _ : state )
         {
@@ -141,15 +149,16 @@ namespace
             StepMeter meter{ steps };
             detail::CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >
                 corners_lines{ brep, {}, surfaces };
-            meter.end( "setup" );
+            meter.end( "setup_and_checks" );
             corners_lines.build_wireframe_step();
             meter.end( "wireframe" );
             corners_lines.build_corners_step();
             corners_lines.build_lines_step();
             meter.end( "corners_lines" );
             corners_lines.build_surfaces();
+            meter.end( "surfaces" );
             auto mappings = corners_lines.mappings();
-            meter.end( "surfaces_mappings" );
+            meter.end( "mappings" );
             detail::CutAlongInternalLines< BRep, BRepBuilder, 3 > cutter{
                 brep };
             for( const auto& duplicated : cutter.cut_all_surfaces() )
@@ -192,23 +201,70 @@ namespace
         state.counters["triangles"] = mesh->nb_polygons();
     }
 
-    // 144 cells: 248,832 triangles; 289 cells: 1,002,252 triangles. Memory
-    // freed by one case stays with the process: run one case per process
-    // (--benchmark_filter) for clean memory figures.
+    // k triangles around one edge, each with its own far vertex: one
+    // line bounded by k surfaces, which every step around a line meets k
+    // times.
+    std::unique_ptr< SurfaceMesh< 3 > > make_book( index_t pages )
+    {
+        auto mesh = SurfaceMesh< 3 >::create();
+        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+        builder->create_point( Point3D{ { 0, 0, 0 } } );
+        builder->create_point( Point3D{ { 0, 0, 1 } } );
+        for( index_t p = 0; p < pages; p++ )
+        {
+            const double angle = 6.283185307179586 * p / pages;
+            const auto far = builder->create_point(
+                Point3D{ { std::cos( angle ), std::sin( angle ), 0.5 } } );
+            const index_t triangle[3] = { 0, 1, far };
+            builder->create_polygon( triangle );
+        }
+        builder->compute_polygon_adjacencies();
+        return mesh;
+    }
+
+    void BM_convert_book( benchmark::State& state )
+    {
+        set_up();
+        const auto mesh =
+            make_book( static_cast< index_t >( state.range( 0 ) ) );
+        for( auto _ : state )
+        {
+            auto result = convert_surface_into_brep( *mesh );
+            benchmark::DoNotOptimize( result );
+        }
+    }
+
+    // 144 cells: 248,832 triangles; 289 cells: 1,002,252 triangles; 577
+    // cells: 3,995,148 triangles. Memory freed by one case stays with the
+    // process: run one case per process (--benchmark_filter) for clean
+    // memory figures.
+    void main_road_cases( benchmark::internal::Benchmark* benchmark )
+    {
+        benchmark->ArgNames( { "cells", "split", "threads" } );
+        const auto all =
+            static_cast< int64_t >( vorna::detail::hardware_concurrency() );
+        for( const int64_t cells : { 144, 289, 577 } )
+        {
+            for( const int64_t split : { 0, 1 } )
+            {
+                benchmark->Args( { cells, split, all } );
+            }
+            benchmark->Args( { cells, 1, 1 } );
+        }
+    }
     BENCHMARK( BM_convert_surface_into_brep )
-        ->ArgNames( { "cells", "split" } )
-        ->Args( { 144, 0 } )
-        ->Args( { 289, 0 } )
-        ->Args( { 144, 1 } )
-        ->Args( { 289, 1 } )
+        ->Apply( main_road_cases )
         ->Unit( benchmark::kMillisecond )
         ->Iterations( 1 );
     BENCHMARK( BM_convert_surface_steps )
-        ->ArgNames( { "cells", "split" } )
-        ->Args( { 144, 0 } )
-        ->Args( { 289, 0 } )
-        ->Args( { 144, 1 } )
-        ->Args( { 289, 1 } )
+        ->Apply( main_road_cases )
+        ->Unit( benchmark::kMillisecond )
+        ->Iterations( 1 );
+    BENCHMARK( BM_convert_book )
+        ->ArgName( "pages" )
+        ->Arg( 8000 )
+        ->Arg( 16000 )
+        ->Arg( 32000 )
         ->Unit( benchmark::kMillisecond )
         ->Iterations( 1 );
 } // namespace
