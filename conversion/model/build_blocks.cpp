@@ -113,8 +113,6 @@ namespace
         struct BlockRay
         {
             uuid surface;
-            Point< 3 > origin;
-            Vector< 3 > direction;
             Ray< 3 > ray;
         };
 
@@ -395,10 +393,7 @@ namespace
                                 axis, direction.value( axis ) * -1.0 );
                         }
                     }
-                    return { sided.id,
-                             origin,
-                             direction,
-                             Ray< 3 >{ direction, origin } };
+                    return { sided.id, Ray< 3 >{ direction, origin } };
                 }
             }
             throw CorvaneException( "[BRepBlocksBuilder::get_ray] Unable to "

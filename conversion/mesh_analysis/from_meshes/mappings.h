@@ -1,0 +1,27 @@
+#pragma once
+
+#include <conversion/mesh_analysis/from_meshes/inputs.h>
+#include <conversion/mesh_analysis/from_meshes/wireframe.h>
+#include <vorna/conversion/mesh_analysis/corners_lines_builder.h>
+
+namespace vorna
+{
+    namespace detail
+    {
+        namespace from_meshes
+        {
+            /// Maps input surface vertices to every surface vertex at their
+            /// point, curve edges to their line edges, curve vertices to
+            /// every line vertex at their point. Each mesh listed twice is
+            /// mapped once.
+            template < typename Model, typename Builder, index_t D >
+            void map_vertices_and_curves(
+                const CornersLinesBuilder< Model, Builder, D >& corners_lines,
+                const Model& model,
+                const MeshesInput< D >& input,
+                const MeshesWireframe< D >& wireframe,
+                VertexMapping& vertex_mapping,
+                ElementMapping& element_mapping );
+        } // namespace from_meshes
+    }     // namespace detail
+} // namespace vorna

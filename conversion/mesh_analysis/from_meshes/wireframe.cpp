@@ -1,0 +1,230 @@
+#include <conversion/mesh_analysis/from_meshes/wireframe.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include <absl/container/flat_hash_set.h>
+
+#include <vorna/geometry/nn_search.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/surface_mesh.h>
+
+namespace vorna
+{
+    namespace detail
+    {
+        namespace from_meshes
+        {
+            template < index_t D >
+            MeshesWireframe< D >::MeshesWireframe(
+                const MeshesInput< D >& input,
+                const EdgedCurve< D >& wireframe )
+                : input_( input ),
+                  polygon_edges_(
+                      wireframe.edge_attribute_manager()
+                          .template find_or_create_attribute< VariableAttribute,
+                                                              PolygonEdges >(
+                              "polygon_edges", PolygonEdges{} ) )
+            {
+            }
+
+            template < index_t D >
+            void MeshesWireframe< D >::build(
+                UniqueVerticesCreator create_unique_vertices,
+                EdgeCreator find_or_create_edge )
+            {
+                const auto colocated = colocate_points();
+                create_unique_vertices( colocated.second );
+                add_surface_borders_to_wireframe( colocated.first,
+                                                  find_or_create_edge );
+                add_curve_edges_to_wireframe( colocated.first,
+                                              find_or_create_edge );
+            }
+
+            template < index_t D >
+            absl::Span< const uuid >
+            MeshesWireframe< D >::edge_curves( index_t edge ) const
+            {
+                if( edge < wireframe_edge_curves_.size() )
+                {
+                    return wireframe_edge_curves_[edge];
+                }
+                return {};
+            }
+
+            /// Colocated index of every merged point then every curve point,
+            /// and the number of distinct points. The merged mesh never has
+            /// two vertices within the tolerance (the merger guarantees it,
+            /// a single input is checked at construction), so without curves
+            /// the numbering is the identity and no search is needed.
+            template < index_t D >
+            std::pair< std::vector< index_t >, index_t >
+            MeshesWireframe< D >::colocate_points() const
+            {
+                const auto& merged = input_.merged();
+                const auto& curves = input_.curves();
+                const auto nb_merged = merged.nb_vertices();
+                if( curves.empty() )
+                {
+                    std::vector< index_t > identity( nb_merged );
+                    std::iota( identity.begin(), identity.end(), 0u );
+                    return { std::move( identity ), nb_merged };
+                }
+                std::size_t nb_points = nb_merged;
+                for( const auto& curve : curves )
+                {
+                    nb_points += curve.get().nb_vertices();
+                }
+                std::vector< Point< D > > points;
+                points.reserve( nb_points );
+                for( index_t v = 0; v < nb_merged; v++ )
+                {
+                    points.push_back( merged.point( v ) );
+                }
+                for( const auto& curve : curves )
+                {
+                    for( index_t v = 0; v < curve.get().nb_vertices(); v++ )
+                    {
+                        points.push_back( curve.get().point( v ) );
+                    }
+                }
+                auto info = NNSearch< D >{ std::move( points ) }
+                                .colocated_index_mapping( COLOCATION_EPSILON );
+                const auto nb_unique =
+                    static_cast< index_t >( info.unique_points.size() );
+                return { std::move( info.colocated_mapping ), nb_unique };
+            }
+
+            template < index_t D >
+            void MeshesWireframe< D >::add_surface_borders_to_wireframe(
+                const std::vector< index_t >& colocated,
+                EdgeCreator find_or_create_edge )
+            {
+                const auto& merged = input_.merged();
+                for( index_t p = 0; p < merged.nb_polygons(); p++ )
+                {
+                    const auto nb_edges = merged.nb_polygon_edges( p );
+                    for( local_index_t e = 0; e < nb_edges; e++ )
+                    {
+                        const PolygonEdge edge{ p, e };
+                        if( !merged.is_edge_on_border( edge ) )
+                        {
+                            continue;
+                        }
+                        const auto vertices =
+                            merged.polygon_edge_vertices( edge );
+                        const auto wireframe_edge = find_or_create_edge(
+                            { colocated[vertices[0]], colocated[vertices[1]] },
+                            { merged.point( vertices[0] ),
+                              merged.point( vertices[1] ) } );
+                        polygon_edges_->modify_value(
+                            wireframe_edge,
+                            [&edge]( PolygonEdges& edges )
+                            { edges.push_back( edge ); } );
+                    }
+                }
+                // Surface vertices and polygons are mapped straight to their
+                // final values from these tables: a provisional entry per
+                // input element would cost a hash entry and an erase each.
+                fill_surface_sources( colocated );
+            }
+
+            template < index_t D >
+            void MeshesWireframe< D >::fill_surface_sources(
+                const std::vector< index_t >& colocated )
+            {
+                const auto& merged = input_.merged();
+                sources_.clear();
+                if( input_.uses_input() )
+                {
+                    auto& source = sources_.emplace_back( merged );
+                    source.vertex_unique.resize( merged.nb_vertices() );
+                    for( index_t v = 0; v < merged.nb_vertices(); v++ )
+                    {
+                        source.vertex_unique[v] = colocated[v];
+                    }
+                    source.polygon_merged.resize( merged.nb_polygons() );
+                    std::iota( source.polygon_merged.begin(),
+                               source.polygon_merged.end(),
+                               0u );
+                    return;
+                }
+                const auto& surfaces = input_.surfaces();
+                const auto& merger = input_.merger();
+                absl::flat_hash_set< uuid > listed;
+                for( index_t i = 0; i < surfaces.size(); i++ )
+                {
+                    const auto& mesh = surfaces.at( i ).get();
+                    auto& source = sources_.emplace_back( mesh );
+                    source.first_listing = listed.insert( mesh.id() ).second;
+                    source.vertex_unique.resize( mesh.nb_vertices() );
+                    for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                    {
+                        source.vertex_unique[v] =
+                            colocated[merger.vertex_in_merged( i, v )];
+                    }
+                    source.polygon_merged.resize( mesh.nb_polygons() );
+                    for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+                    {
+                        source.polygon_merged[p] =
+                            merger.polygon_in_merged( i, p );
+                    }
+                }
+            }
+
+            /// Curve edges and vertices are recorded in flat tables, mapped
+            /// to their final lines at the end: provisional entries in the
+            /// mappings would cost an erase each, and an erase walks the list
+            /// of every value, which is long where a curve lingers at one
+            /// point or runs many times over one segment.
+            template < index_t D >
+            void MeshesWireframe< D >::add_curve_edges_to_wireframe(
+                const std::vector< index_t >& colocated,
+                EdgeCreator find_or_create_edge )
+            {
+                const auto& curves = input_.curves();
+                curve_edge_wireframe_.assign( curves.size(), {} );
+                curve_vertex_unique_.assign( curves.size(), {} );
+                wireframe_edge_curves_.clear();
+                auto offset = input_.merged().nb_vertices();
+                for( index_t c = 0; c < curves.size(); c++ )
+                {
+                    const auto& curve = curves[c].get();
+                    auto& edge_wireframe = curve_edge_wireframe_[c];
+                    edge_wireframe.resize( curve.nb_edges() );
+                    for( index_t e = 0; e < curve.nb_edges(); e++ )
+                    {
+                        const auto& vertices = curve.edge_vertices( e );
+                        const auto wireframe_edge = find_or_create_edge(
+                            { colocated[offset + vertices[0]],
+                              colocated[offset + vertices[1]] },
+                            { curve.point( curve.edge_vertex( { e, 0 } ) ),
+                              curve.point( curve.edge_vertex( { e, 1 } ) ) } );
+                        edge_wireframe[e] = wireframe_edge;
+                        if( wireframe_edge >= wireframe_edge_curves_.size() )
+                        {
+                            wireframe_edge_curves_.resize( wireframe_edge + 1 );
+                        }
+                        auto& made_by = wireframe_edge_curves_[wireframe_edge];
+                        if( std::find( made_by.begin(),
+                                       made_by.end(),
+                                       curve.id() ) == made_by.end() )
+                        {
+                            made_by.push_back( curve.id() );
+                        }
+                    }
+                    auto& vertex_unique = curve_vertex_unique_[c];
+                    vertex_unique.resize( curve.nb_vertices() );
+                    for( index_t v = 0; v < curve.nb_vertices(); v++ )
+                    {
+                        vertex_unique[v] = colocated[offset + v];
+                    }
+                    offset += curve.nb_vertices();
+                }
+            }
+
+            template class MeshesWireframe< 2 >;
+            template class MeshesWireframe< 3 >;
+        } // namespace from_meshes
+    }     // namespace detail
+} // namespace vorna
