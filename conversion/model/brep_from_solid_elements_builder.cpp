@@ -1,0 +1,576 @@
+#include <vorna/conversion/model/brep_from_solid_elements_builder.h>
+
+#include <algorithm>
+#include <utility>
+
+#include <absl/container/fixed_array.h>
+#include <absl/container/flat_hash_set.h>
+
+#include <conversion/mesh_analysis/solid_edge_checks.h>
+#include <vorna/basic/corvane_exception.h>
+#include <vorna/conversion/common/mesh_builder_lookup.h>
+#include <vorna/conversion/common/unset_uuid.h>
+#include <vorna/conversion/mesh_analysis/surface_identifier.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/mesh_factory.h>
+#include <vorna/mesh/repair_polygon_orientations.h>
+#include <vorna/mesh/solid_mesh.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/mesh/surface_mesh_builder.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
+#include <vorna/model/cut_along_internal_lines.h>
+
+namespace
+{
+    using namespace vorna;
+
+    constexpr const char* OPERATION = "BRepFromSolidElementsBuilder";
+
+    MeshType surface_type( const SolidMesh< 3 >& solid )
+    {
+        return solid.type_name() == TetrahedralSolid3D::type_name_static()
+                   ? TriangulatedSurface3D::type_name_static()
+                   : PolygonalSurface3D::type_name_static();
+    }
+
+    const ComponentType& corner_type()
+    {
+        static const ComponentType type{ "Corner" };
+        return type;
+    }
+
+    const ComponentType& surface_component_type()
+    {
+        static const ComponentType type{ "Surface" };
+        return type;
+    }
+
+    /// Uuids in the order of first insertion.
+    class OrderedUuids
+    {
+      public:
+        void insert( const uuid& id )
+        {
+            if( seen_.insert( id ).second )
+            {
+                ordered_.push_back( id );
+            }
+        }
+
+        const std::vector< uuid >& ordered() const
+        {
+            return ordered_;
+        }
+
+      private:
+        absl::flat_hash_set< uuid > seen_;
+        std::vector< uuid > ordered_;
+    };
+} // namespace
+
+namespace vorna
+{
+    namespace detail
+    {
+        class BRepFromSolidElementsBuilder::Impl
+        {
+            using Regions = absl::flat_hash_map< uuid, std::vector< index_t > >;
+
+          public:
+            Impl( BRep& model,
+                  const SolidMesh< 3 >& solid,
+                  absl::Span< const index_t > line_edges,
+                  absl::Span< const index_t > facets )
+                : model_( model ), builder_( model ), solid_( solid ),
+                  facets_( facets.begin(), facets.end() ),
+                  surface_impl_(
+                      MeshFactory::default_impl( surface_type( solid ) ) ),
+                  whole_( SurfaceMesh< 3 >::create( surface_impl_ ) ),
+                  whole_builder_( SurfaceMeshBuilder< 3 >::create( *whole_ ) ),
+                  identifier_( *whole_ )
+            {
+                check_solid_edges_input( OPERATION, model, solid, line_edges );
+                check_facet_indices();
+                count_facets_along_line_edges( line_edges );
+            }
+
+            bool is_corner( const BRepFromSolidElementsBuilder& owner,
+                            index_t vertex ) const
+            {
+                const auto& around =
+                    owner.wireframe().edges_around_vertex( vertex );
+                if( around.size() != 2 )
+                {
+                    return true;
+                }
+                return facet_counts_[around[0].edge_id] !=
+                       facet_counts_[around[1].edge_id];
+            }
+
+            void
+            build_whole_surface( const BRepFromSolidElementsBuilder& owner )
+            {
+                if( whole_surface_built_ )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidElementsBuilder::build_whole_surface_"
+                        "step] The whole surface is built already" );
+                }
+                if( owner.wireframe().nb_edges() != facet_counts_.size() )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidElementsBuilder::build_whole_surface_"
+                        "step] The wireframe is not built: run build() first" );
+                }
+                whole_surface_built_ = true;
+                create_whole_polygons();
+                whole_builder_->compute_polygon_adjacencies();
+                repair_polygon_orientations< 3 >( *whole_ );
+                cut_whole_surface_along_wireframe( owner );
+            }
+
+            Regions build_surfaces( const BRepFromSolidElementsBuilder& owner )
+            {
+                check_ready_for_surfaces( owner );
+                surfaces_built_ = true;
+                identifier_.identify_polygons();
+                auto regions = identifier_.identified_surfaces_polygons();
+                Regions result;
+                result.reserve( regions.size() );
+                edge_counters_.assign( owner.wireframe().nb_edges(), 0 );
+                vertex_old2new_.assign( whole_->nb_vertices(), INVALID_INDEX );
+                for( auto& region : regions )
+                {
+                    const auto lines = find_surface_lines( owner, region );
+                    const auto corners = find_internal_corners( region );
+                    const auto& surface_id =
+                        builder_.add_surface( surface_impl_ );
+                    build_surface_mesh( surface_id, region );
+                    add_surface_relationships(
+                        surface_id, lines.first, lines.second, corners );
+                    result.emplace( surface_id, std::move( region ) );
+                }
+                edge_counters_ = {};
+                vertex_old2new_ = {};
+                CutAlongInternalLines< BRep, BRepBuilder, 3 >{ model_ }
+                    .cut_all_surfaces();
+                return result;
+            }
+
+          private:
+            void check_facet_indices() const
+            {
+                const auto nb_facets = solid_.facets().nb_facets();
+                for( std::size_t position = 0; position < facets_.size();
+                     position++ )
+                {
+                    if( facets_[position] >= nb_facets )
+                    {
+                        throw CorvaneException( "[",
+                                                OPERATION,
+                                                "] Facet ",
+                                                facets_[position],
+                                                " at position ",
+                                                position,
+                                                " is not a facet of the solid "
+                                                "(it has ",
+                                                nb_facets,
+                                                " facets)" );
+                    }
+                }
+            }
+
+            /// Counts, for each distinct line edge, the chosen facets along it,
+            /// and refuses a border edge of the chosen facets (one whose
+            /// vertex pair they use other than exactly twice, which leaves it
+            /// unjoined in the whole surface) that is no line edge: its
+            /// surface would have a border along no line.
+            void count_facets_along_line_edges(
+                absl::Span< const index_t > line_edges )
+            {
+                std::vector< index_t > side_edges;
+                absl::flat_hash_map< index_t, index_t > nb_uses;
+                nb_uses.reserve( facets_.size() + facets_.size() / 2 + 3 );
+                const auto& solid_edges = solid_.edges();
+                for( std::size_t position = 0; position < facets_.size();
+                     position++ )
+                {
+                    const auto facet = facets_[position];
+                    const auto vertices =
+                        solid_.facets().facet_vertices( facet );
+                    for( std::size_t k = 0; k < vertices.size(); k++ )
+                    {
+                        const std::array< index_t, 2 > pair{
+                            vertices[k],
+                            vertices[( k + 1 ) % vertices.size()] };
+                        const auto edge =
+                            solid_edges.edge_from_vertices( pair );
+                        if( !edge )
+                        {
+                            throw CorvaneException(
+                                "[",
+                                OPERATION,
+                                "] Facet ",
+                                facet,
+                                " at position ",
+                                position,
+                                " has consecutive vertices ",
+                                pair[0],
+                                " and ",
+                                pair[1],
+                                " that no solid edge joins" );
+                        }
+                        side_edges.push_back( edge.value() );
+                        nb_uses[edge.value()]++;
+                    }
+                }
+                // Wireframe edge k is the k-th distinct line edge, so counts
+                // are kept by that rank: a repeated entry is one edge.
+                absl::flat_hash_map< index_t, index_t > ranks;
+                ranks.reserve( line_edges.size() );
+                for( const auto edge : line_edges )
+                {
+                    if( ranks
+                            .try_emplace(
+                                edge, static_cast< index_t >( ranks.size() ) )
+                            .second )
+                    {
+                        const auto uses = nb_uses.find( edge );
+                        facet_counts_.push_back(
+                            uses == nb_uses.end() ? 0 : uses->second );
+                    }
+                }
+                for( const auto edge : side_edges )
+                {
+                    if( nb_uses.at( edge ) != 2 && !ranks.contains( edge ) )
+                    {
+                        const auto& vertices =
+                            solid_edges.edge_vertices( edge );
+                        throw CorvaneException(
+                            "[",
+                            OPERATION,
+                            "] Solid edge ",
+                            edge,
+                            " (vertices ",
+                            vertices[0],
+                            " and ",
+                            vertices[1],
+                            ") is on the border of the chosen facets but is "
+                            "not among the line edges" );
+                    }
+                }
+            }
+
+            void create_whole_polygons()
+            {
+                for( const auto facet : facets_ )
+                {
+                    const auto vertices =
+                        solid_.facets().facet_vertices( facet );
+                    absl::FixedArray< index_t > polygon( vertices.size() );
+                    for( std::size_t k = 0; k < vertices.size(); k++ )
+                    {
+                        const auto solid_vertex = vertices[k];
+                        const auto inserted = solid_to_whole_.try_emplace(
+                            solid_vertex, whole_->nb_vertices() );
+                        if( inserted.second )
+                        {
+                            whole_builder_->create_point(
+                                solid_.point( solid_vertex ) );
+                            whole_to_solid_.push_back( solid_vertex );
+                        }
+                        polygon[k] = inserted.first->second;
+                    }
+                    whole_builder_->create_polygon( polygon );
+                }
+            }
+
+            std::array< index_t, 2 >
+            solid_vertices( const PolygonEdge& edge ) const
+            {
+                const auto vertices = whole_->polygon_edge_vertices( edge );
+                return { whole_to_solid_[vertices[0]],
+                         whole_to_solid_[vertices[1]] };
+            }
+
+            void cut_whole_surface_along_wireframe(
+                const BRepFromSolidElementsBuilder& owner )
+            {
+                for( index_t p = 0; p < whole_->nb_polygons(); p++ )
+                {
+                    for( local_index_t e = 0; e < whole_->nb_polygon_edges( p );
+                         e++ )
+                    {
+                        if( owner.wireframe_edge_id(
+                                solid_vertices( { p, e } ) ) )
+                        {
+                            whole_builder_->unset_polygon_adjacent( { p, e } );
+                        }
+                    }
+                }
+            }
+
+            void check_ready_for_surfaces(
+                const BRepFromSolidElementsBuilder& owner ) const
+            {
+                if( surfaces_built_ )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidElementsBuilder::build_surfaces] The "
+                        "surfaces are built already" );
+                }
+                if( owner.wireframe().nb_edges() != facet_counts_.size() ||
+                    ( !facet_counts_.empty() &&
+                      owner.line_uuid( 0 ) == UNSET_UUID ) )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidElementsBuilder::build_surfaces] The "
+                        "lines are not built: run build() first" );
+                }
+                if( !whole_surface_built_ )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidElementsBuilder::build_surfaces] The "
+                        "whole surface is not built: run "
+                        "build_whole_surface_step() first" );
+                }
+            }
+
+            /// The lines along the region (its border crosses their edges
+            /// once) and inside it (twice or more), in wireframe edge order.
+            std::pair< std::vector< uuid >, std::vector< uuid > >
+            find_surface_lines( const BRepFromSolidElementsBuilder& owner,
+                                const std::vector< index_t >& region )
+            {
+                std::vector< index_t > touched;
+                for( const auto p : region )
+                {
+                    for( local_index_t e = 0; e < whole_->nb_polygon_edges( p );
+                         e++ )
+                    {
+                        if( !whole_->is_edge_on_border( { p, e } ) )
+                        {
+                            continue;
+                        }
+                        // Every border edge is a line edge: the constructor
+                        // refused the others.
+                        const auto edge =
+                            owner
+                                .wireframe_edge_id( solid_vertices( { p, e } ) )
+                                .value();
+                        if( edge_counters_[edge]++ == 0 )
+                        {
+                            touched.push_back( edge );
+                        }
+                    }
+                }
+                std::sort( touched.begin(), touched.end() );
+                OrderedUuids boundaries;
+                OrderedUuids internals;
+                for( const auto edge : touched )
+                {
+                    const auto& line = owner.line_uuid( edge );
+                    if( edge_counters_[edge] == 1 )
+                    {
+                        boundaries.insert( line );
+                    }
+                    else
+                    {
+                        internals.insert( line );
+                    }
+                    edge_counters_[edge] = 0;
+                }
+                return { boundaries.ordered(), internals.ordered() };
+            }
+
+            /// The corners at vertices strictly inside the region: on no
+            /// border edge. Regions are joined by adjacency, so an edge that
+            /// is no border has the same region on both sides.
+            std::vector< uuid >
+            find_internal_corners( const std::vector< index_t >& region ) const
+            {
+                absl::flat_hash_set< index_t > excluded;
+                for( const auto p : region )
+                {
+                    for( local_index_t e = 0; e < whole_->nb_polygon_edges( p );
+                         e++ )
+                    {
+                        if( whole_->is_edge_on_border( { p, e } ) )
+                        {
+                            const auto vertices =
+                                whole_->polygon_edge_vertices( { p, e } );
+                            excluded.insert( vertices.begin(), vertices.end() );
+                        }
+                    }
+                }
+                OrderedUuids corners;
+                for( const auto p : region )
+                {
+                    for( local_index_t k = 0;
+                         k < whole_->nb_polygon_vertices( p );
+                         k++ )
+                    {
+                        const auto vertex = whole_->polygon_vertex( { p, k } );
+                        if( excluded.contains( vertex ) )
+                        {
+                            continue;
+                        }
+                        for( const auto& component :
+                             model_.component_mesh_vertices(
+                                 whole_to_solid_[vertex] ) )
+                        {
+                            if( component.component_id.type() == corner_type() )
+                            {
+                                corners.insert( component.component_id.id() );
+                                break;
+                            }
+                        }
+                    }
+                }
+                return corners.ordered();
+            }
+
+            /// Surface vertices in first-use order over the region's
+            /// polygons; polygon i from region entry i, in the whole surface's
+            /// repaired orientation. The surface is cut wherever the whole
+            /// surface was, lines inside the region included.
+            void build_surface_mesh( const uuid& surface_id,
+                                     const std::vector< index_t >& region )
+            {
+                auto mesh_builder =
+                    brep_surface_mesh_builder( model_, surface_id );
+                const ComponentID component_id{ surface_component_type(),
+                                                surface_id };
+                std::vector< index_t > used;
+                for( const auto p : region )
+                {
+                    const auto nb_vertices = whole_->nb_polygon_vertices( p );
+                    absl::FixedArray< index_t > polygon( nb_vertices );
+                    for( local_index_t k = 0; k < nb_vertices; k++ )
+                    {
+                        const auto vertex = whole_->polygon_vertex( { p, k } );
+                        if( vertex_old2new_[vertex] == INVALID_INDEX )
+                        {
+                            const auto created = mesh_builder->create_point(
+                                whole_->point( vertex ) );
+                            vertex_old2new_[vertex] = created;
+                            used.push_back( vertex );
+                            builder_.set_unique_vertex(
+                                ComponentMeshVertex{ component_id, created },
+                                whole_to_solid_[vertex] );
+                        }
+                        polygon[k] = vertex_old2new_[vertex];
+                    }
+                    mesh_builder->create_polygon( polygon );
+                }
+                for( const auto vertex : used )
+                {
+                    vertex_old2new_[vertex] = INVALID_INDEX;
+                }
+                mesh_builder->compute_polygon_adjacencies();
+                for( index_t i = 0; i < region.size(); i++ )
+                {
+                    const auto p = region[i];
+                    for( local_index_t e = 0; e < whole_->nb_polygon_edges( p );
+                         e++ )
+                    {
+                        if( whole_->is_edge_on_border( { p, e } ) )
+                        {
+                            mesh_builder->unset_polygon_adjacent( { i, e } );
+                        }
+                    }
+                }
+            }
+
+            void
+            add_surface_relationships( const uuid& surface_id,
+                                       const std::vector< uuid >& boundaries,
+                                       const std::vector< uuid >& internals,
+                                       const std::vector< uuid >& corners )
+            {
+                const auto& surface = model_.surface( surface_id );
+                for( const auto& line : boundaries )
+                {
+                    builder_.add_line_surface_boundary_relationship(
+                        model_.line( line ), surface );
+                }
+                for( const auto& line : internals )
+                {
+                    builder_.add_line_surface_internal_relationship(
+                        model_.line( line ), surface );
+                }
+                for( const auto& corner : corners )
+                {
+                    builder_.add_corner_surface_internal_relationship(
+                        model_.corner( corner ), surface );
+                }
+            }
+
+          private:
+            BRep& model_;
+            BRepBuilder builder_;
+            const SolidMesh< 3 >& solid_;
+            const std::vector< index_t > facets_;
+            /// Per wireframe edge (= distinct line edge), the chosen facets
+            /// along it.
+            std::vector< index_t > facet_counts_;
+            const MeshImpl surface_impl_;
+            std::unique_ptr< SurfaceMesh< 3 > > whole_;
+            std::unique_ptr< SurfaceMeshBuilder< 3 > > whole_builder_;
+            absl::flat_hash_map< index_t, index_t > solid_to_whole_;
+            std::vector< index_t > whole_to_solid_;
+            SurfaceIdentifier< 3 > identifier_;
+            bool whole_surface_built_{ false };
+            bool surfaces_built_{ false };
+            // Scratch of build_surfaces, reset after each region so that
+            // the cost stays linear in the number of regions.
+            std::vector< index_t > edge_counters_;
+            std::vector< index_t > vertex_old2new_;
+        };
+
+        BRepFromSolidElementsBuilder::BRepFromSolidElementsBuilder(
+            BRep& model,
+            const SolidMesh< 3 >& solid,
+            absl::Span< const index_t > line_edges,
+            absl::Span< const index_t > facets )
+            // The record, with all its checks, is made before the base
+            // creates the unique vertices: a refused input changes nothing.
+            : BRepFromSolidElementsBuilder(
+                  std::make_unique< Impl >( model, solid, line_edges, facets ),
+                  model,
+                  solid,
+                  line_edges )
+        {
+        }
+
+        BRepFromSolidElementsBuilder::BRepFromSolidElementsBuilder(
+            std::unique_ptr< Impl > impl,
+            BRep& model,
+            const SolidMesh< 3 >& solid,
+            absl::Span< const index_t > line_edges )
+            : CornersLinesBuilderFromSolid< BRep, BRepBuilder >(
+                  model, solid, line_edges ),
+              impl_( std::move( impl ) )
+        {
+        }
+
+        BRepFromSolidElementsBuilder::~BRepFromSolidElementsBuilder() = default;
+
+        bool BRepFromSolidElementsBuilder::is_corner( index_t vertex ) const
+        {
+            return impl_->is_corner( *this, vertex );
+        }
+
+        void BRepFromSolidElementsBuilder::build_whole_surface_step()
+        {
+            impl_->build_whole_surface( *this );
+        }
+
+        absl::flat_hash_map< uuid, std::vector< index_t > >
+        BRepFromSolidElementsBuilder::build_surfaces()
+        {
+            return impl_->build_surfaces( *this );
+        }
+    } // namespace detail
+} // namespace vorna

@@ -1,0 +1,648 @@
+#include <algorithm>
+#include <functional>
+#include <numeric>
+
+#include <gtest/gtest.h>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/strings/str_cat.h>
+
+#include <support/expect_error.h>
+#include <support/model_checks.h>
+
+#include "mesh/solid_grid.h"
+
+#include <vorna/conversion/model/brep_from_solid_elements_builder.h>
+#include <vorna/geometry/vector.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/point_set.h>
+#include <vorna/mesh/solid_mesh.h>
+#include <vorna/mesh/solid_mesh_builder.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
+#include <vorna/model/corner.h>
+#include <vorna/model/corvane_model.h>
+#include <vorna/model/line.h>
+#include <vorna/model/surface.h>
+
+namespace
+{
+    using namespace vorna;
+    using Builder = detail::BRepFromSolidElementsBuilder;
+    using Positions = absl::flat_hash_map< uuid, std::vector< index_t > >;
+
+    std::unique_ptr< SolidMesh< 3 > > tetrahedral_grid( index_t n )
+    {
+        auto solid =
+            SolidMesh< 3 >::create( TetrahedralSolid3D::impl_name_static() );
+        test::build_tetrahedral_grid( *SolidMeshBuilder< 3 >::create( *solid ),
+                                      n );
+        return solid;
+    }
+
+    index_t edge( const SolidMesh< 3 >& solid, index_t a, index_t b )
+    {
+        return solid.edges().edge_from_vertices( { a, b } ).value();
+    }
+
+    /// The facets whose vertices all pass the test, ascending.
+    std::vector< index_t >
+    facets_where( const SolidMesh< 3 >& solid,
+                  const std::function< bool( const Point< 3 >& ) >& keep )
+    {
+        std::vector< index_t > facets;
+        for( index_t f = 0; f < solid.facets().nb_facets(); f++ )
+        {
+            const auto vertices = solid.facets().facet_vertices( f );
+            if( std::all_of( vertices.begin(),
+                             vertices.end(),
+                             [&]( index_t v )
+                             { return keep( solid.point( v ) ); } ) )
+            {
+                facets.push_back( f );
+            }
+        }
+        return facets;
+    }
+
+    std::function< bool( const Point< 3 >& ) > plane( index_t axis,
+                                                      double value )
+    {
+        return [axis, value]( const Point< 3 >& point )
+        { return point.value( axis ) == value; };
+    }
+
+    /// The edges that one chosen facet alone uses, ascending.
+    std::vector< index_t > border_edges( const SolidMesh< 3 >& solid,
+                                         absl::Span< const index_t > facets )
+    {
+        absl::flat_hash_map< index_t, index_t > uses;
+        for( const auto f : facets )
+        {
+            const auto vertices = solid.facets().facet_vertices( f );
+            for( std::size_t k = 0; k < vertices.size(); k++ )
+            {
+                uses[edge( solid,
+                           vertices[k],
+                           vertices[( k + 1 ) % vertices.size()] )]++;
+            }
+        }
+        std::vector< index_t > edges;
+        for( const auto& use : uses )
+        {
+            if( use.second == 1 )
+            {
+                edges.push_back( use.first );
+            }
+        }
+        std::sort( edges.begin(), edges.end() );
+        return edges;
+    }
+
+    /// Runs every step.
+    Positions build_all( BRep& model,
+                         const SolidMesh< 3 >& solid,
+                         absl::Span< const index_t > lines,
+                         absl::Span< const index_t > facets )
+    {
+        Builder builder{ model, solid, lines, facets };
+        builder.build();
+        builder.build_whole_surface_step();
+        return builder.build_surfaces();
+    }
+
+    /// Position of the component in the model's order.
+    template < typename Range >
+    index_t rank_of( const Range& range, const uuid& id )
+    {
+        index_t rank{ 0 };
+        for( const auto& component : range )
+        {
+            if( component.id() == id )
+            {
+                return rank;
+            }
+            rank++;
+        }
+        return INVALID_INDEX;
+    }
+
+    const uuid& only_surface( const BRep& model )
+    {
+        return model.surfaces().begin()->id();
+    }
+
+    class BRepFromSolidElementsBuilderTest : public ::testing::Test
+    {
+      protected:
+        void SetUp() override
+        {
+            CorvaneModel::initialize();
+        }
+
+        BRep model;
+    };
+
+    TEST_F( BRepFromSolidElementsBuilderTest, nothing_chosen_gives_no_surface )
+    {
+        const auto solid = tetrahedral_grid( 1 );
+        const auto positions = build_all( model, *solid, {}, {} );
+        EXPECT_TRUE( positions.empty() );
+        EXPECT_EQ( model.nb_surfaces(), 0u );
+        EXPECT_EQ( model.nb_unique_vertices(), 8u );
+    }
+
+    TEST_F( BRepFromSolidElementsBuilderTest,
+            closed_shells_without_lines_give_one_surface_each )
+    {
+        // Two tetrahedra apart in one solid.
+        auto solid =
+            SolidMesh< 3 >::create( TetrahedralSolid3D::impl_name_static() );
+        auto solid_builder = SolidMeshBuilder< 3 >::create( *solid );
+        for( const double x : { 0.0, 5.0 } )
+        {
+            solid_builder->create_point( Point< 3 >{ { x, 0, 0 } } );
+            solid_builder->create_point( Point< 3 >{ { x + 1, 0, 0 } } );
+            solid_builder->create_point( Point< 3 >{ { x, 1, 0 } } );
+            solid_builder->create_point( Point< 3 >{ { x, 0, 1 } } );
+        }
+        solid_builder->create_tetrahedron( { 0, 1, 2, 3 } );
+        solid_builder->create_tetrahedron( { 4, 5, 6, 7 } );
+        const std::vector< index_t > facets{ 0, 1, 2, 3, 4, 5, 6, 7 };
+        const auto positions = build_all( model, *solid, {}, facets );
+
+        EXPECT_EQ( model.nb_corners(), 0u );
+        EXPECT_EQ( model.nb_lines(), 0u );
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        for( const auto& surface : model.surfaces() )
+        {
+            const auto& mesh = surface.mesh();
+            EXPECT_EQ( mesh.type_name().get(), "TriangulatedSurface3D" );
+            EXPECT_EQ( mesh.nb_polygons(), 4u );
+            EXPECT_EQ( mesh.nb_vertices(), 4u );
+            for( index_t p = 0; p < 4; p++ )
+            {
+                for( local_index_t e = 0; e < 3; e++ )
+                {
+                    EXPECT_FALSE( mesh.is_edge_on_border( { p, e } ) );
+                }
+            }
+        }
+        EXPECT_EQ( positions.at( model.surfaces().begin()->id() ),
+                   ( std::vector< index_t >{ 0, 1, 2, 3 } ) );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    // Vertex (x, y, z) of a one-cube grid is x + 2y + 4z; its z = 0 face
+    // is the triangles (0, 1, 3) and (0, 2, 3).
+    class UnitCubeFaceTest : public BRepFromSolidElementsBuilderTest
+    {
+      protected:
+        void SetUp() override
+        {
+            BRepFromSolidElementsBuilderTest::SetUp();
+            solid = tetrahedral_grid( 1 );
+            for( const auto f : facets_where( *solid, plane( 2, 0 ) ) )
+            {
+                const auto vertices = solid->facets().facet_vertices( f );
+                const bool has_one =
+                    std::count( vertices.begin(), vertices.end(), 1u ) == 1;
+                ( has_one ? first : second ) = f;
+            }
+        }
+
+        index_t edge( index_t a, index_t b ) const
+        {
+            return ::edge( *solid, a, b );
+        }
+
+        std::unique_ptr< SolidMesh< 3 > > solid;
+        index_t first{ INVALID_INDEX };
+        index_t second{ INVALID_INDEX };
+    };
+
+    TEST_F( UnitCubeFaceTest, two_triangles_with_all_five_edges )
+    {
+        const std::vector< index_t > lines{ edge( 0, 1 ),
+                                            edge( 1, 3 ),
+                                            edge( 0, 3 ),
+                                            edge( 0, 2 ),
+                                            edge( 2, 3 ) };
+        build_all( model, *solid, lines, { first, second } );
+
+        // Corners where three line edges meet; the far vertices 1 and 2 are
+        // passed by two-edge lines.
+        ASSERT_EQ( model.nb_corners(), 2u );
+        for( const auto& corner : model.corners() )
+        {
+            const auto unique =
+                model.unique_vertex( { corner.component_id(), 0 } );
+            EXPECT_TRUE( unique == 0 || unique == 3 ) << unique;
+        }
+        ASSERT_EQ( model.nb_lines(), 3u );
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        for( const auto& line : model.lines() )
+        {
+            const auto shared = line.mesh().nb_edges() == 1;
+            EXPECT_EQ( model.nb_incidences( line.id() ), shared ? 2u : 1u );
+            EXPECT_EQ( model.nb_embeddings( line.id() ), 0u );
+        }
+        for( const auto& surface : model.surfaces() )
+        {
+            EXPECT_EQ( model.nb_boundaries( surface.id() ), 2u );
+            EXPECT_EQ( surface.mesh().nb_polygons(), 1u );
+        }
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( UnitCubeFaceTest, facet_named_twice_counts_twice )
+    {
+        // Edge 0-3 is used by the first triangle and twice by the second:
+        // along the border loop 0-1-3 the count goes 1, 1, 3, so 0 and 3
+        // are corners and 1 is not. The two copies stay joined across 0-2
+        // and 2-3 and have line 0-3 on both sides.
+        const std::vector< index_t > lines{
+            edge( 0, 1 ), edge( 1, 3 ), edge( 3, 0 ) };
+        const auto positions =
+            build_all( model, *solid, lines, { second, first, second } );
+
+        EXPECT_EQ( model.nb_corners(), 2u );
+        ASSERT_EQ( model.nb_lines(), 2u );
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        const auto& pillow = *model.surfaces().begin();
+        EXPECT_EQ( positions.at( pillow.id() ),
+                   ( std::vector< index_t >{ 0, 2 } ) );
+        ASSERT_EQ( pillow.mesh().nb_polygons(), 2u );
+        // The copies, oriented alike in the solid, face away from each other
+        // once their orientations are repaired.
+        EXPECT_LT( pillow.mesh().polygon_normal( 0 ).dot(
+                       pillow.mesh().polygon_normal( 1 ) ),
+                   0.0 );
+        EXPECT_EQ( model.nb_boundaries( pillow.id() ), 0u );
+        ASSERT_EQ( model.nb_internals( pillow.id() ), 1u );
+        const auto& seam = model.internals( pillow.id() ).front().id();
+        EXPECT_EQ( model.line( seam ).mesh().nb_edges(), 1u );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    // Grid of 2 x 2 x 2 cubes; vertex (x, y, z) is x + 3y + 9z.
+    class TwoCubeGridTest : public BRepFromSolidElementsBuilderTest
+    {
+      protected:
+        void SetUp() override
+        {
+            BRepFromSolidElementsBuilderTest::SetUp();
+            solid = tetrahedral_grid( 2 );
+        }
+
+        static index_t vertex( index_t x, index_t y, index_t z )
+        {
+            return x + 3 * y + 9 * z;
+        }
+
+        index_t edge( index_t a, index_t b ) const
+        {
+            return ::edge( *solid, a, b );
+        }
+
+        std::unique_ptr< SolidMesh< 3 > > solid;
+    };
+
+    TEST_F( TwoCubeGridTest, all_border_facets_are_one_closed_surface )
+    {
+        const auto facets = facets_where(
+            *solid,
+            []( const Point< 3 >& point )
+            {
+                for( index_t axis = 0; axis < 3; axis++ )
+                {
+                    if( point.value( axis ) == 0 || point.value( axis ) == 2 )
+                    {
+                        return true;
+                    }
+                }
+                return false;
+            } );
+        // Facets with all vertices on the border but cutting a corner of the
+        // cube through the inside are not on the border.
+        std::vector< index_t > border;
+        for( const auto f : facets )
+        {
+            const auto vertices = solid->facets().facet_vertices( f );
+            for( index_t axis = 0; axis < 3; axis++ )
+            {
+                const auto value = solid->point( vertices[0] ).value( axis );
+                if( ( value == 0 || value == 2 ) &&
+                    std::all_of( vertices.begin(),
+                                 vertices.end(),
+                                 [&]( index_t v ) {
+                                     return solid->point( v ).value( axis ) ==
+                                            value;
+                                 } ) )
+                {
+                    border.push_back( f );
+                    break;
+                }
+            }
+        }
+        ASSERT_EQ( border.size(), 48u );
+        build_all( model, *solid, {}, border );
+        EXPECT_EQ( model.nb_corners(), 0u );
+        EXPECT_EQ( model.nb_lines(), 0u );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        EXPECT_EQ( model.surface( only_surface( model ) ).mesh().nb_vertices(),
+                   26u );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( TwoCubeGridTest, line_between_joined_facets_is_internal_and_cut )
+    {
+        // The z = 0 face with a line from its centre to the middle of its
+        // x = 2 side: the facets on both sides stay joined around the centre.
+        const auto facets = facets_where( *solid, plane( 2, 0 ) );
+        auto lines = border_edges( *solid, facets );
+        const auto centre = vertex( 1, 1, 0 );
+        const auto side = vertex( 2, 1, 0 );
+        lines.push_back( edge( centre, side ) );
+        build_all( model, *solid, lines, facets );
+
+        ASSERT_EQ( model.nb_corners(), 2u );
+        ASSERT_EQ( model.nb_lines(), 2u );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        const auto& surface = model.surface( only_surface( model ) );
+        EXPECT_EQ( model.nb_boundaries( surface.id() ), 1u );
+        ASSERT_EQ( model.nb_internals( surface.id() ), 1u );
+        const auto& internal = model.internals( surface.id() ).front().id();
+        EXPECT_EQ( model.line( internal ).mesh().nb_edges(), 1u );
+        // Cut afterwards: the side vertex is split in two, the tip at the
+        // centre stays single.
+        EXPECT_EQ( surface.mesh().nb_vertices(), 10u );
+        EXPECT_EQ( model.component_mesh_vertices( side, "Surface" ).size(),
+                   2u );
+        EXPECT_EQ( model.component_mesh_vertices( centre, "Surface" ).size(),
+                   1u );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( TwoCubeGridTest, line_touching_inside_gives_internal_corner )
+    {
+        // The z = 1 plane, its border as line edges, and a vertical edge up
+        // from its centre.
+        const auto facets = facets_where( *solid, plane( 2, 1 ) );
+        auto lines = border_edges( *solid, facets );
+        lines.push_back( edge( vertex( 1, 1, 1 ), vertex( 1, 1, 2 ) ) );
+        build_all( model, *solid, lines, facets );
+
+        ASSERT_EQ( model.nb_corners(), 2u );
+        ASSERT_EQ( model.nb_lines(), 2u );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        const auto& surface = only_surface( model );
+        ASSERT_EQ( model.nb_internals( surface ), 1u );
+        const auto& corner_id = model.internals( surface ).front();
+        EXPECT_EQ( corner_id.type().get(), "Corner" );
+        EXPECT_EQ( model.unique_vertex( { corner_id, 0 } ), vertex( 1, 1, 1 ) );
+        // The border loop has no corner and bounds the surface alone; the
+        // vertical line is not related to it.
+        EXPECT_EQ( model.nb_boundaries( surface ), 1u );
+        for( const auto& line : model.lines() )
+        {
+            const bool vertical = line.mesh().nb_edges() == 1;
+            EXPECT_EQ( model.nb_boundaries( line.id() ), vertical ? 2u : 0u );
+            EXPECT_EQ( model.nb_incidences( line.id() ), vertical ? 0u : 1u );
+        }
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    // The z = 0 face cut into four quadrants by its two middle lines.
+    class QuadrantsTest : public TwoCubeGridTest
+    {
+      protected:
+        void SetUp() override
+        {
+            TwoCubeGridTest::SetUp();
+            facets = facets_where( *solid, plane( 2, 0 ) );
+            std::reverse( facets.begin(), facets.end() );
+            lines = border_edges( *solid, facets );
+            for( index_t k = 0; k < 2; k++ )
+            {
+                lines.push_back(
+                    edge( vertex( 1, k, 0 ), vertex( 1, k + 1, 0 ) ) );
+                lines.push_back(
+                    edge( vertex( k, 1, 0 ), vertex( k + 1, 1, 0 ) ) );
+            }
+        }
+
+        std::vector< index_t > facets;
+        std::vector< index_t > lines;
+    };
+
+    TEST_F( QuadrantsTest, polygon_i_comes_from_the_facet_at_entry_i )
+    {
+        const auto positions = build_all( model, *solid, lines, facets );
+        ASSERT_EQ( model.nb_surfaces(), 4u );
+        std::vector< index_t > all;
+        for( const auto& surface : model.surfaces() )
+        {
+            const auto& entries = positions.at( surface.id() );
+            const auto& mesh = surface.mesh();
+            ASSERT_EQ( entries.size(), mesh.nb_polygons() );
+            EXPECT_TRUE( std::is_sorted( entries.begin(), entries.end() ) );
+            const auto normal = mesh.polygon_normal( 0 );
+            for( index_t i = 0; i < entries.size(); i++ )
+            {
+                all.push_back( entries[i] );
+                std::vector< Point< 3 > > expected;
+                for( const auto v :
+                     solid->facets().facet_vertices( facets[entries[i]] ) )
+                {
+                    expected.push_back( solid->point( v ) );
+                }
+                std::vector< Point< 3 > > got;
+                for( const auto v : mesh.polygon_vertices( i ) )
+                {
+                    got.push_back( mesh.point( v ) );
+                }
+                EXPECT_TRUE( std::is_permutation(
+                    got.begin(), got.end(), expected.begin() ) );
+                // Neighbours agree in orientation.
+                EXPECT_GT( mesh.polygon_normal( i ).dot( normal ), 0.5 );
+            }
+        }
+        std::sort( all.begin(), all.end() );
+        std::vector< index_t > every( facets.size() );
+        std::iota( every.begin(), every.end(), 0u );
+        EXPECT_EQ( all, every );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( QuadrantsTest, same_input_gives_same_relationships )
+    {
+        // For each surface, its boundary lines and their corners by rank in
+        // the model, in relationship order: random uuids must not steer it.
+        const auto layout = [this]
+        {
+            BRep brep;
+            build_all( brep, *solid, lines, facets );
+            std::vector< index_t > ranks;
+            for( const auto& surface : brep.surfaces() )
+            {
+                for( const auto& line : brep.boundaries( surface.id() ) )
+                {
+                    ranks.push_back( rank_of( brep.lines(), line.id() ) );
+                    for( const auto& corner : brep.boundaries( line.id() ) )
+                    {
+                        ranks.push_back(
+                            rank_of( brep.corners(), corner.id() ) );
+                    }
+                }
+            }
+            return ranks;
+        };
+        const auto first = layout();
+        // Each quadrant: an outer line round its cube corner and two halves
+        // of the middle lines, each with its two corners.
+        ASSERT_EQ( first.size(), 4u * 3u * 3u );
+        for( index_t run = 0; run < 4; run++ )
+        {
+            EXPECT_EQ( layout(), first );
+        }
+    }
+
+    TEST_F( BRepFromSolidElementsBuilderTest, polyhedral_solid_gives_polygons )
+    {
+        // One hexahedron; its top face cut off by the four edges around it.
+        auto solid = SolidMesh< 3 >::create();
+        auto solid_builder = SolidMeshBuilder< 3 >::create( *solid );
+        for( index_t v = 0; v < 8; v++ )
+        {
+            solid_builder->create_point(
+                Point< 3 >{ { double( v & 1u ),
+                              double( ( v >> 1 ) & 1u ),
+                              double( ( v >> 2 ) & 1u ) } } );
+        }
+        const std::vector< index_t > vertices{ 0, 1, 2, 3, 4, 5, 6, 7 };
+        const std::vector< std::vector< local_index_t > > faces{
+            { 0, 2, 3, 1 },
+            { 4, 5, 7, 6 },
+            { 0, 1, 5, 4 },
+            { 2, 6, 7, 3 },
+            { 0, 4, 6, 2 },
+            { 1, 3, 7, 5 } };
+        solid_builder->create_polyhedron( vertices, faces );
+        const std::vector< index_t > lines{ edge( *solid, 4, 5 ),
+                                            edge( *solid, 5, 7 ),
+                                            edge( *solid, 7, 6 ),
+                                            edge( *solid, 6, 4 ) };
+        const auto positions =
+            build_all( model, *solid, lines, { 0, 1, 2, 3, 4, 5 } );
+
+        EXPECT_EQ( model.nb_corners(), 0u );
+        ASSERT_EQ( model.nb_lines(), 1u );
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        for( const auto& surface : model.surfaces() )
+        {
+            EXPECT_EQ( surface.mesh().type_name().get(), "PolygonalSurface3D" );
+            EXPECT_EQ( surface.mesh().nb_polygon_vertices( 0 ), 4u );
+            EXPECT_EQ( model.nb_boundaries( surface.id() ), 1u );
+        }
+        EXPECT_EQ( positions.at( model.surfaces().begin()->id() ),
+                   ( std::vector< index_t >{ 0, 2, 3, 4, 5 } ) );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( TwoCubeGridTest, refuses_bad_input_before_changing_the_model )
+    {
+        const auto facets = facets_where( *solid, plane( 2, 0 ) );
+        const auto lines = border_edges( *solid, facets );
+        const auto nb_edges = solid->edges().nb_edges();
+        const auto nb_facets = solid->facets().nb_facets();
+        std::vector< index_t > bad_lines{ lines[0], nb_edges };
+        test::expect_error(
+            [&] {
+                Builder builder{ model, *solid, bad_lines, facets };
+            },
+            absl::StrCat( "[BRepFromSolidElementsBuilder] Line edge ",
+                          nb_edges,
+                          " at position 1 is not an edge of the solid (it "
+                          "has ",
+                          nb_edges,
+                          " edges)" ) );
+        std::vector< index_t > bad_facets{ facets[0], facets[1], nb_facets };
+        test::expect_error(
+            [&] {
+                Builder builder{ model, *solid, lines, bad_facets };
+            },
+            absl::StrCat( "[BRepFromSolidElementsBuilder] Facet ",
+                          nb_facets,
+                          " at position 2 is not a facet of the solid (it "
+                          "has ",
+                          nb_facets,
+                          " facets)" ) );
+        // Without the side x = 2, y from 0 to 1.
+        const auto missing = edge( vertex( 2, 0, 0 ), vertex( 2, 1, 0 ) );
+        std::vector< index_t > short_lines;
+        std::copy_if( lines.begin(),
+                      lines.end(),
+                      std::back_inserter( short_lines ),
+                      [missing]( index_t e ) { return e != missing; } );
+        const auto& ends = solid->edges().edge_vertices( missing );
+        test::expect_error(
+            [&] {
+                Builder builder{ model, *solid, short_lines, facets };
+            },
+            absl::StrCat( "[BRepFromSolidElementsBuilder] Solid edge ",
+                          missing,
+                          " (vertices ",
+                          ends[0],
+                          " and ",
+                          ends[1],
+                          ") is on the border of the chosen facets but is "
+                          "not among the line edges" ) );
+        EXPECT_EQ( model.nb_unique_vertices(), 0u );
+
+        BRepBuilder{ model }.create_unique_vertices( 1 );
+        test::expect_error(
+            [&] {
+                Builder builder{ model, *solid, lines, facets };
+            },
+            "[BRepFromSolidElementsBuilder] The model to build must have no "
+            "unique vertex (it has 1)" );
+        EXPECT_EQ( model.nb_unique_vertices(), 1u );
+    }
+
+    TEST_F( TwoCubeGridTest, refuses_steps_out_of_order )
+    {
+        const auto facets = facets_where( *solid, plane( 2, 0 ) );
+        const auto lines = border_edges( *solid, facets );
+        Builder builder{ model, *solid, lines, facets };
+        test::expect_error( [&] { builder.build_whole_surface_step(); },
+                            "[BRepFromSolidElementsBuilder::build_whole_"
+                            "surface_step] The wireframe is not built: run "
+                            "build() first" );
+        builder.build_wireframe_step();
+        builder.build_whole_surface_step();
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[BRepFromSolidElementsBuilder::build_surfaces] "
+                            "The lines are not built: run build() first" );
+        test::expect_error( [&] { builder.build_whole_surface_step(); },
+                            "[BRepFromSolidElementsBuilder::build_whole_"
+                            "surface_step] The whole surface is built "
+                            "already" );
+        builder.build_corners_step();
+        builder.build_lines_step();
+        builder.build_surfaces();
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[BRepFromSolidElementsBuilder::build_surfaces] "
+                            "The surfaces are built already" );
+        EXPECT_EQ( model.nb_surfaces(), 1u );
+
+        BRep other;
+        Builder early{ other, *solid, lines, facets };
+        early.build();
+        test::expect_error( [&] { early.build_surfaces(); },
+                            "[BRepFromSolidElementsBuilder::build_surfaces] "
+                            "The whole surface is not built: run "
+                            "build_whole_surface_step() first" );
+    }
+} // namespace
