@@ -140,6 +140,7 @@ namespace vorna
                 result.reserve( regions.size() );
                 edge_counters_.assign( owner.wireframe().nb_edges(), 0 );
                 vertex_old2new_.assign( whole_->nb_vertices(), INVALID_INDEX );
+                vertex_seen_.assign( whole_->nb_vertices(), 0 );
                 for( auto& region : regions )
                 {
                     const auto lines = find_surface_lines( owner, region );
@@ -153,6 +154,7 @@ namespace vorna
                 }
                 edge_counters_ = {};
                 vertex_old2new_ = {};
+                vertex_seen_ = {};
                 CutAlongInternalLines< BRep, BRepBuilder, 3 >{ model_ }
                     .cut_all_surfaces();
                 return result;
@@ -388,9 +390,17 @@ namespace vorna
             /// border edge. Regions are joined by adjacency, so an edge that
             /// is no border has the same region on both sides.
             std::vector< uuid >
-            find_internal_corners( const std::vector< index_t >& region ) const
+            find_internal_corners( const std::vector< index_t >& region )
             {
-                absl::flat_hash_set< index_t > excluded;
+                std::vector< index_t > marked;
+                const auto mark = [this, &marked]( index_t vertex )
+                {
+                    if( vertex_seen_[vertex] == 0 )
+                    {
+                        vertex_seen_[vertex] = 1;
+                        marked.push_back( vertex );
+                    }
+                };
                 for( const auto p : region )
                 {
                     for( local_index_t e = 0; e < whole_->nb_polygon_edges( p );
@@ -398,9 +408,11 @@ namespace vorna
                     {
                         if( whole_->is_edge_on_border( { p, e } ) )
                         {
-                            const auto vertices =
-                                whole_->polygon_edge_vertices( { p, e } );
-                            excluded.insert( vertices.begin(), vertices.end() );
+                            for( const auto vertex :
+                                 whole_->polygon_edge_vertices( { p, e } ) )
+                            {
+                                mark( vertex );
+                            }
                         }
                     }
                 }
@@ -412,10 +424,11 @@ namespace vorna
                          k++ )
                     {
                         const auto vertex = whole_->polygon_vertex( { p, k } );
-                        if( excluded.contains( vertex ) )
+                        if( vertex_seen_[vertex] != 0 )
                         {
                             continue;
                         }
+                        mark( vertex );
                         for( const auto& component :
                              model_.component_mesh_vertices(
                                  whole_to_solid_[vertex] ) )
@@ -427,6 +440,10 @@ namespace vorna
                             }
                         }
                     }
+                }
+                for( const auto vertex : marked )
+                {
+                    vertex_seen_[vertex] = 0;
                 }
                 return corners.ordered();
             }
@@ -527,6 +544,7 @@ namespace vorna
             // the cost stays linear in the number of regions.
             std::vector< index_t > edge_counters_;
             std::vector< index_t > vertex_old2new_;
+            std::vector< char > vertex_seen_;
         };
 
         BRepFromSolidElementsBuilder::BRepFromSolidElementsBuilder(
