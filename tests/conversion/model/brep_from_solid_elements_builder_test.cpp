@@ -224,7 +224,9 @@ namespace
 
     TEST_F( UnitCubeFaceTest, two_triangles_with_all_five_edges )
     {
+        // Named twice, edge 0-1 is one line edge.
         const std::vector< index_t > lines{ edge( 0, 1 ),
+                                            edge( 1, 0 ),
                                             edge( 1, 3 ),
                                             edge( 0, 3 ),
                                             edge( 0, 2 ),
