@@ -156,7 +156,7 @@ namespace
     TEST_F( BRepFromSolidElementsBuilderTest,
             closed_shells_without_lines_give_one_surface_each )
     {
-        // Two tetrahedra apart in one solid.
+        // All border facets of a solid of two tetrahedra apart, no line edge.
         auto solid =
             SolidMesh< 3 >::create( TetrahedralSolid3D::impl_name_static() );
         auto solid_builder = SolidMeshBuilder< 3 >::create( *solid );
@@ -310,53 +310,6 @@ namespace
 
         std::unique_ptr< SolidMesh< 3 > > solid;
     };
-
-    TEST_F( TwoCubeGridTest, all_border_facets_are_one_closed_surface )
-    {
-        const auto facets = facets_where(
-            *solid,
-            []( const Point< 3 >& point )
-            {
-                for( index_t axis = 0; axis < 3; axis++ )
-                {
-                    if( point.value( axis ) == 0 || point.value( axis ) == 2 )
-                    {
-                        return true;
-                    }
-                }
-                return false;
-            } );
-        // Facets with all vertices on the border but cutting a corner of the
-        // cube through the inside are not on the border.
-        std::vector< index_t > border;
-        for( const auto f : facets )
-        {
-            const auto vertices = solid->facets().facet_vertices( f );
-            for( index_t axis = 0; axis < 3; axis++ )
-            {
-                const auto value = solid->point( vertices[0] ).value( axis );
-                if( ( value == 0 || value == 2 ) &&
-                    std::all_of( vertices.begin(),
-                                 vertices.end(),
-                                 [&]( index_t v ) {
-                                     return solid->point( v ).value( axis ) ==
-                                            value;
-                                 } ) )
-                {
-                    border.push_back( f );
-                    break;
-                }
-            }
-        }
-        ASSERT_EQ( border.size(), 48u );
-        build_all( model, *solid, {}, border );
-        EXPECT_EQ( model.nb_corners(), 0u );
-        EXPECT_EQ( model.nb_lines(), 0u );
-        ASSERT_EQ( model.nb_surfaces(), 1u );
-        EXPECT_EQ( model.surface( only_surface( model ) ).mesh().nb_vertices(),
-                   26u );
-        EXPECT_TRUE( test::check_brep_consistency( model ) );
-    }
 
     TEST_F( TwoCubeGridTest, line_between_joined_facets_is_internal_and_cut )
     {
