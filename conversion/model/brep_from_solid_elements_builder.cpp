@@ -192,6 +192,7 @@ namespace vorna
                 absl::Span< const index_t > line_edges )
             {
                 std::vector< index_t > side_edges;
+                side_edges.reserve( 3 * facets_.size() );
                 absl::flat_hash_map< index_t, index_t > nb_uses;
                 nb_uses.reserve( facets_.size() + facets_.size() / 2 + 3 );
                 const auto& solid_edges = solid_.edges();
@@ -228,15 +229,12 @@ namespace vorna
                     }
                 }
                 // Wireframe edge k is the k-th distinct line edge, so counts
-                // are kept by that rank: a repeated entry is one edge.
-                absl::flat_hash_map< index_t, index_t > ranks;
-                ranks.reserve( line_edges.size() );
+                // are kept in that order: a repeated entry is one edge.
+                absl::flat_hash_set< index_t > named;
+                named.reserve( line_edges.size() );
                 for( const auto edge : line_edges )
                 {
-                    if( ranks
-                            .try_emplace(
-                                edge, static_cast< index_t >( ranks.size() ) )
-                            .second )
+                    if( named.insert( edge ).second )
                     {
                         const auto uses = nb_uses.find( edge );
                         facet_counts_.push_back(
@@ -245,7 +243,7 @@ namespace vorna
                 }
                 for( const auto edge : side_edges )
                 {
-                    if( nb_uses.at( edge ) != 2 && !ranks.contains( edge ) )
+                    if( nb_uses.at( edge ) != 2 && !named.contains( edge ) )
                     {
                         const auto& vertices =
                             solid_edges.edge_vertices( edge );
@@ -339,7 +337,7 @@ namespace vorna
                 }
             }
 
-            /// The lines along the region (its border crosses their edges
+            /// The lines along the region (the region borders their edges
             /// once) and inside it (twice or more), in wireframe edge order.
             std::pair< std::vector< uuid >, std::vector< uuid > >
             find_surface_lines( const BRepFromSolidElementsBuilder& owner,
