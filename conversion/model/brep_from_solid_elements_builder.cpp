@@ -27,6 +27,13 @@ namespace
 
     constexpr const char* OPERATION = "BRepFromSolidElementsBuilder";
 
+    using VertexPair = std::array< index_t, 2 >;
+
+    VertexPair sorted_pair( index_t a, index_t b )
+    {
+        return a < b ? VertexPair{ a, b } : VertexPair{ b, a };
+    }
+
     MeshType surface_type( const SolidMesh< 3 >& solid )
     {
         return solid.type_name() == TetrahedralSolid3D::type_name_static()
@@ -83,7 +90,6 @@ namespace vorna
                   absl::Span< const index_t > line_edges,
                   absl::Span< const index_t > facets )
                 : model_( model ), builder_( model ), solid_( solid ),
-                  facets_( facets.begin(), facets.end() ),
                   surface_impl_(
                       MeshFactory::default_impl( surface_type( solid ) ) ),
                   whole_( SurfaceMesh< 3 >::create( surface_impl_ ) ),
@@ -91,7 +97,7 @@ namespace vorna
                   identifier_( *whole_ )
             {
                 check_solid_edges_input( OPERATION, model, solid, line_edges );
-                check_facet_indices();
+                read_facets( facets );
                 count_facets_along_line_edges( line_edges );
             }
 
@@ -161,18 +167,23 @@ namespace vorna
             }
 
           private:
-            void check_facet_indices() const
+            /// Keeps the vertex lists of the chosen facets, read once.
+            void read_facets( absl::Span< const index_t > facets )
             {
-                const auto nb_facets = solid_.facets().nb_facets();
-                for( std::size_t position = 0; position < facets_.size();
+                const auto& solid_facets = solid_.facets();
+                const auto nb_facets = solid_facets.nb_facets();
+                facet_offsets_.reserve( facets.size() + 1 );
+                facet_offsets_.push_back( 0 );
+                facet_vertices_.reserve( 3 * facets.size() );
+                for( std::size_t position = 0; position < facets.size();
                      position++ )
                 {
-                    if( facets_[position] >= nb_facets )
+                    if( facets[position] >= nb_facets )
                     {
                         throw CorvaneException( "[",
                                                 OPERATION,
                                                 "] Facet ",
-                                                facets_[position],
+                                                facets[position],
                                                 " at position ",
                                                 position,
                                                 " is not a facet of the solid "
@@ -180,94 +191,126 @@ namespace vorna
                                                 nb_facets,
                                                 " facets)" );
                     }
+                    const auto vertices =
+                        solid_facets.facet_vertices( facets[position] );
+                    facet_vertices_.insert( facet_vertices_.end(),
+                                            vertices.begin(),
+                                            vertices.end() );
+                    facet_offsets_.push_back(
+                        static_cast< index_t >( facet_vertices_.size() ) );
                 }
+                facets_ = { facets.begin(), facets.end() };
+            }
+
+            index_t nb_facets() const
+            {
+                return static_cast< index_t >( facets_.size() );
+            }
+
+            absl::Span< const index_t > facet_vertices( index_t position ) const
+            {
+                return absl::MakeConstSpan( facet_vertices_ )
+                    .subspan( facet_offsets_[position],
+                              facet_offsets_[position + 1] -
+                                  facet_offsets_[position] );
+            }
+
+            /// The sorted vertex pair of side k of the facet at the position.
+            VertexPair facet_side( index_t position, std::size_t k ) const
+            {
+                const auto vertices = facet_vertices( position );
+                return sorted_pair( vertices[k],
+                                    vertices[( k + 1 ) % vertices.size()] );
             }
 
             /// Counts, for each distinct line edge, the chosen facets along it,
             /// and refuses a border edge of the chosen facets (one whose
             /// vertex pair they use other than exactly twice, which leaves it
             /// unjoined in the whole surface) that is no line edge: its
-            /// surface would have a border along no line.
+            /// surface would have a border along no line. Sides are counted
+            /// by vertex pair: the solid's edge table is only asked on error.
             void count_facets_along_line_edges(
                 absl::Span< const index_t > line_edges )
             {
-                std::vector< index_t > side_edges;
-                side_edges.reserve( 3 * facets_.size() );
-                absl::flat_hash_map< index_t, index_t > nb_uses;
-                nb_uses.reserve( facets_.size() + facets_.size() / 2 + 3 );
-                const auto& solid_edges = solid_.edges();
-                for( std::size_t position = 0; position < facets_.size();
-                     position++ )
+                absl::flat_hash_map< VertexPair, index_t > nb_uses;
+                nb_uses.reserve( facet_vertices_.size() );
+                for( index_t position = 0; position < nb_facets(); position++ )
                 {
-                    const auto facet = facets_[position];
-                    const auto vertices =
-                        solid_.facets().facet_vertices( facet );
-                    for( std::size_t k = 0; k < vertices.size(); k++ )
+                    for( std::size_t k = 0;
+                         k < facet_vertices( position ).size();
+                         k++ )
                     {
-                        const std::array< index_t, 2 > pair{
-                            vertices[k],
-                            vertices[( k + 1 ) % vertices.size()] };
-                        const auto edge =
-                            solid_edges.edge_from_vertices( pair );
-                        if( !edge )
-                        {
-                            throw CorvaneException(
-                                "[",
-                                OPERATION,
-                                "] Facet ",
-                                facet,
-                                " at position ",
-                                position,
-                                " has consecutive vertices ",
-                                pair[0],
-                                " and ",
-                                pair[1],
-                                " that no solid edge joins" );
-                        }
-                        side_edges.push_back( edge.value() );
-                        nb_uses[edge.value()]++;
+                        nb_uses[facet_side( position, k )]++;
                     }
                 }
                 // Wireframe edge k is the k-th distinct line edge, so counts
                 // are kept in that order: a repeated entry is one edge.
-                absl::flat_hash_set< index_t > named;
+                absl::flat_hash_set< VertexPair > named;
                 named.reserve( line_edges.size() );
                 for( const auto edge : line_edges )
                 {
-                    if( named.insert( edge ).second )
+                    const auto& ends = solid_.edges().edge_vertices( edge );
+                    const auto pair = sorted_pair( ends[0], ends[1] );
+                    if( named.insert( pair ).second )
                     {
-                        const auto uses = nb_uses.find( edge );
+                        const auto uses = nb_uses.find( pair );
                         facet_counts_.push_back(
                             uses == nb_uses.end() ? 0 : uses->second );
                     }
                 }
-                for( const auto edge : side_edges )
+                for( index_t position = 0; position < nb_facets(); position++ )
                 {
-                    if( nb_uses.at( edge ) != 2 && !named.contains( edge ) )
+                    for( std::size_t k = 0;
+                         k < facet_vertices( position ).size();
+                         k++ )
                     {
-                        const auto& vertices =
-                            solid_edges.edge_vertices( edge );
-                        throw CorvaneException(
-                            "[",
-                            OPERATION,
-                            "] Solid edge ",
-                            edge,
-                            " (vertices ",
-                            vertices[0],
-                            " and ",
-                            vertices[1],
-                            ") is on the border of the chosen facets but is "
-                            "not among the line edges" );
+                        const auto pair = facet_side( position, k );
+                        if( nb_uses.at( pair ) != 2 && !named.contains( pair ) )
+                        {
+                            throw_unnamed_border( position, pair );
+                        }
                     }
                 }
             }
 
+            [[noreturn]] void
+            throw_unnamed_border( index_t position,
+                                  const VertexPair& pair ) const
+            {
+                const auto edge = solid_.edges().edge_from_vertices( pair );
+                if( !edge )
+                {
+                    throw CorvaneException( "[",
+                                            OPERATION,
+                                            "] Facet ",
+                                            facets_[position],
+                                            " at position ",
+                                            position,
+                                            " has consecutive vertices ",
+                                            pair[0],
+                                            " and ",
+                                            pair[1],
+                                            " that no solid edge joins" );
+                }
+                const auto& ends = solid_.edges().edge_vertices( edge.value() );
+                throw CorvaneException(
+                    "[",
+                    OPERATION,
+                    "] Solid edge ",
+                    edge.value(),
+                    " (vertices ",
+                    ends[0],
+                    " and ",
+                    ends[1],
+                    ") is on the border of the chosen facets but is not among "
+                    "the line edges" );
+            }
+
             void create_whole_polygons()
             {
-                for( const auto facet : facets_ )
+                for( index_t position = 0; position < nb_facets(); position++ )
                 {
-                    const auto vertices =
-                        solid_.facets().facet_vertices( facet );
+                    const auto vertices = facet_vertices( position );
                     absl::FixedArray< index_t > polygon( vertices.size() );
                     for( std::size_t k = 0; k < vertices.size(); k++ )
                     {
@@ -526,7 +569,11 @@ namespace vorna
             BRep& model_;
             BRepBuilder builder_;
             const SolidMesh< 3 >& solid_;
-            const std::vector< index_t > facets_;
+            std::vector< index_t > facets_;
+            /// Vertices of the facet at position k: entries
+            /// [facet_offsets_[k], facet_offsets_[k + 1]) of facet_vertices_.
+            std::vector< index_t > facet_offsets_;
+            std::vector< index_t > facet_vertices_;
             /// Per wireframe edge (= distinct line edge), the chosen facets
             /// along it.
             std::vector< index_t > facet_counts_;

@@ -541,19 +541,43 @@ namespace
                       lines.end(),
                       std::back_inserter( short_lines ),
                       [missing]( index_t e ) { return e != missing; } );
-        const auto& ends = solid->edges().edge_vertices( missing );
+        const auto unnamed = [this]( index_t border )
+        {
+            const auto& ends = solid->edges().edge_vertices( border );
+            return absl::StrCat( "[BRepFromSolidElementsBuilder] Solid edge ",
+                                 border,
+                                 " (vertices ",
+                                 ends[0],
+                                 " and ",
+                                 ends[1],
+                                 ") is on the border of the chosen facets but "
+                                 "is not among the line edges" );
+        };
         test::expect_error(
             [&] {
                 Builder builder{ model, *solid, short_lines, facets };
             },
-            absl::StrCat( "[BRepFromSolidElementsBuilder] Solid edge ",
-                          missing,
-                          " (vertices ",
-                          ends[0],
-                          " and ",
-                          ends[1],
-                          ") is on the border of the chosen facets but is "
-                          "not among the line edges" ) );
+            unnamed( missing ) );
+        // A fin on the x = 1 plane: three facets meet along (1, 0, 0)-(1, 1,
+        // 0).
+        auto with_fin = facets;
+        for( const auto f : facets_where( *solid,
+                                          []( const Point< 3 >& point )
+                                          {
+                                              return point.value( 0 ) == 1 &&
+                                                     point.value( 1 ) <= 1 &&
+                                                     point.value( 2 ) <= 1;
+                                          } ) )
+        {
+            with_fin.push_back( f );
+        }
+        test::expect_error(
+            [&]
+            {
+                Builder builder{
+                    model, *solid, border_edges( *solid, with_fin ), with_fin };
+            },
+            unnamed( edge( vertex( 1, 0, 0 ), vertex( 1, 1, 0 ) ) ) );
         EXPECT_EQ( model.nb_unique_vertices(), 0u );
 
         BRepBuilder{ model }.create_unique_vertices( 1 );
