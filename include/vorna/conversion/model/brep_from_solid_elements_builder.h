@@ -37,10 +37,10 @@ namespace vorna
             /// Creates one unique vertex per solid vertex.
             /// \throw CorvaneException, leaving the model unchanged, when a
             /// line edge or facet index is not in the solid, when the model
-            /// already has unique vertices, when two consecutive vertices of a
-            /// facet share no solid edge, or when an edge on the border of the
-            /// chosen facets (used by them other than exactly twice) is not
-            /// among the line edges: every such edge must be named.
+            /// already has unique vertices, or when a side on the border of
+            /// the chosen facets (a vertex pair they use other than exactly
+            /// twice) is not among the line edges: every such edge must be
+            /// named.
             BRepFromSolidElementsBuilder(
                 BRep& model,
                 const SolidMesh< 3 >& solid,
