@@ -1,0 +1,637 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include <absl/strings/str_cat.h>
+#include <absl/types/optional.h>
+
+#include <conversion/common/tasks.h>
+#include <conversion/model/add_sharp_features_probe.h>
+#include <vorna/basic/attribute_base.h>
+#include <vorna/conversion/common/attribute.h>
+#include <vorna/conversion/conversion_model.h>
+#include <vorna/conversion/model/add_sharp_features.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/edged_curve_builder.h>
+#include <vorna/mesh/point_set.h>
+#include <vorna/mesh/point_set_builder.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/model/block.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
+#include <vorna/model/corner.h>
+#include <vorna/model/line.h>
+#include <vorna/model/model_boundary.h>
+#include <vorna/model/surface.h>
+
+#include <support/block_fixtures.h>
+#include <support/expect_error.h>
+#include <support/fixtures.h>
+#include <support/model_checks.h>
+#include <support/shape_fixtures.h>
+
+namespace
+{
+    using namespace vorna;
+    using vorna::test::check_brep_consistency;
+    using vorna::test::component_point;
+
+    constexpr const char* NORMALS = "vorna_polygon_normal";
+
+    struct Counts
+    {
+        index_t corners;
+        index_t lines;
+        index_t surfaces;
+        index_t blocks;
+
+        bool operator==( const Counts& other ) const
+        {
+            return std::tie( corners, lines, surfaces, blocks ) ==
+                   std::tie( other.corners,
+                             other.lines,
+                             other.surfaces,
+                             other.blocks );
+        }
+    };
+
+    void PrintTo( const Counts& counts, std::ostream* out )
+    {
+        *out << counts.corners << " corners, " << counts.lines << " lines, "
+             << counts.surfaces << " surfaces, " << counts.blocks << " blocks";
+    }
+
+    Counts counts_of( const BRep& brep )
+    {
+        return { brep.nb_corners(),
+                 brep.nb_lines(),
+                 brep.nb_surfaces(),
+                 brep.nb_blocks() };
+    }
+
+    Point3D point( double x, double y, double z )
+    {
+        return Point3D{ { x, y, z } };
+    }
+
+    BRep model_of( const SurfaceMesh< 3 >& mesh )
+    {
+        return std::move( std::get< 0 >( convert_surface_into_brep( mesh ) ) );
+    }
+
+    Counts sharp_counts( const BRep& brep, double angle )
+    {
+        const auto result = add_sharp_features( brep, angle );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) )
+            << "at angle " << angle;
+        return counts_of( std::get< 0 >( result ) );
+    }
+
+    // Everything a caller could observe of a model, in the model's order.
+    class ModelText
+    {
+      public:
+        explicit ModelText( const BRep& brep )
+        {
+            for( const auto& corner : brep.corners() )
+            {
+                component( brep, corner.component_id(), corner.name() );
+                vertex_set( corner.mesh() );
+            }
+            for( const auto& line : brep.lines() )
+            {
+                component( brep, line.component_id(), line.name() );
+                vertex_set( line.mesh() );
+                for( index_t e = 0; e < line.mesh().nb_edges(); e++ )
+                {
+                    const auto& ends = line.mesh().edge_vertices( e );
+                    absl::StrAppend( &text_, " e", ends[0], "-", ends[1] );
+                }
+                attributes( line.mesh().edge_attribute_manager(),
+                            line.mesh().nb_edges() );
+            }
+            for( const auto& surface : brep.surfaces() )
+            {
+                component( brep, surface.component_id(), surface.name() );
+                const auto& mesh = surface.mesh();
+                vertex_set( mesh );
+                for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+                {
+                    absl::StrAppend( &text_, " p" );
+                    for( local_index_t e = 0; e < mesh.nb_polygon_edges( p );
+                         e++ )
+                    {
+                        absl::StrAppend( &text_,
+                                         " ",
+                                         mesh.polygon_vertex( { p, e } ),
+                                         "/",
+                                         mesh.polygon_adjacent( { p, e } )
+                                             .value_or( INVALID_INDEX ) );
+                    }
+                }
+                attributes( mesh.polygon_attribute_manager(),
+                            mesh.nb_polygons() );
+            }
+            for( const auto& block : brep.blocks() )
+            {
+                component( brep, block.component_id(), block.name() );
+                absl::StrAppend( &text_, " ", block.mesh().nb_vertices() );
+            }
+            for( const auto& boundary : brep.model_boundaries() )
+            {
+                component( brep, boundary.component_id(), boundary.name() );
+            }
+            for( index_t u = 0; u < brep.nb_unique_vertices(); u++ )
+            {
+                absl::StrAppend( &text_, "\nunique ", u, ":" );
+                for( const auto& vertex : brep.component_mesh_vertices( u ) )
+                {
+                    absl::StrAppend( &text_,
+                                     " ",
+                                     vertex.component_id.string(),
+                                     "/",
+                                     vertex.vertex );
+                }
+            }
+        }
+
+        const std::string& text() const
+        {
+            return text_;
+        }
+
+      private:
+        void component( const BRep& brep,
+                        const ComponentID& id,
+                        absl::string_view name )
+        {
+            absl::StrAppend( &text_, "\n", id.string(), " '", name, "'" );
+            const auto list = [this]( const char* kind, const auto& ids )
+            {
+                absl::StrAppend( &text_, " ", kind, ":" );
+                for( const auto& other : ids )
+                {
+                    absl::StrAppend( &text_, " ", other.id().string() );
+                }
+            };
+            list( "boundaries", brep.boundaries( id.id() ) );
+            list( "incidences", brep.incidences( id.id() ) );
+            list( "internals", brep.internals( id.id() ) );
+            list( "embeddings", brep.embeddings( id.id() ) );
+            list( "items", brep.items( id.id() ) );
+            list( "collections", brep.collections( id.id() ) );
+        }
+
+        template < typename Mesh >
+        void vertex_set( const Mesh& mesh )
+        {
+            absl::StrAppend(
+                &text_, " mesh ", mesh.id().string(), " '", mesh.name(), "'" );
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                for( index_t axis = 0; axis < 3; axis++ )
+                {
+                    exact( mesh.point( v ).value( axis ) );
+                }
+            }
+            attributes( mesh.vertex_attribute_manager(), mesh.nb_vertices() );
+        }
+
+        void exact( double value )
+        {
+            char digits[32];
+            std::snprintf( digits, sizeof digits, " %.17g", value );
+            text_ += digits;
+        }
+
+        void attributes( const AttributeManager& manager, index_t nb_elements )
+        {
+            for( const auto& name : manager.attribute_names() )
+            {
+                const auto attribute = manager.find_attribute_base( name );
+                absl::StrAppend( &text_, " [", name, " ", attribute->type() );
+                if( attribute->is_supported() )
+                {
+                    for( index_t i = 0; i < nb_elements; i++ )
+                    {
+                        absl::StrAppend(
+                            &text_, " ", attribute->value_as_float( i ) );
+                    }
+                }
+                absl::StrAppend( &text_, "]" );
+            }
+        }
+
+        std::string text_;
+    };
+
+    // Attribute names are part of the text.
+    bool has_normals_attribute( const BRep& brep )
+    {
+        return ModelText{ brep }.text().find( NORMALS ) != std::string::npos;
+    }
+
+    // The points of a polygon, from its first vertex on.
+    std::vector< Point3D > polygon_points( const SurfaceMesh< 3 >& mesh,
+                                           index_t polygon )
+    {
+        std::vector< Point3D > points;
+        for( const auto vertex : mesh.polygon_vertices( polygon ) )
+        {
+            points.push_back( mesh.point( vertex ) );
+        }
+        return points;
+    }
+
+    // Every input line and surface vertex maps to new vertices of the same
+    // kind at its point, every input polygon and line edge to exactly one
+    // new element on the same points, every input corner to one corner at
+    // its point.
+    ::testing::AssertionResult
+    mappings_follow_the_model( const BRep& input,
+                               const BRepConversionResult& result )
+    {
+        const auto& model = std::get< 0 >( result );
+        const auto& vertices = std::get< 1 >( result );
+        const auto& elements = std::get< 2 >( result );
+        std::string failures;
+        const auto vertices_follow =
+            [&]( const uuid& id, const auto& mesh, const char* type )
+        {
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                for( const auto& mapped : vertices.in2out( { id, v } ) )
+                {
+                    if( mapped.component_id.type().get() != type ||
+                        component_point( model, mapped ) != mesh.point( v ) )
+                    {
+                        absl::StrAppend(
+                            &failures, " vertex ", v, " of ", id.string() );
+                    }
+                }
+            }
+        };
+        // The one new element of an input element, empty when not one.
+        const auto element_of =
+            [&]( const uuid& id, index_t element, const char* type )
+        {
+            const auto& mapped = elements.in2out( { id, element } );
+            if( mapped.size() != 1 ||
+                mapped.front().component_id.type().get() != type )
+            {
+                absl::StrAppend(
+                    &failures, " element ", element, " of ", id.string() );
+                return absl::optional< ComponentMeshElement >{};
+            }
+            return absl::make_optional( mapped.front() );
+        };
+        for( const auto& surface : input.surfaces() )
+        {
+            const auto& mesh = surface.mesh();
+            vertices_follow( surface.id(), mesh, "Surface" );
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                const auto mapped = element_of( surface.id(), p, "Surface" );
+                if( mapped &&
+                    polygon_points(
+                        model.surface( mapped->component_id.id() ).mesh(),
+                        mapped->element ) != polygon_points( mesh, p ) )
+                {
+                    absl::StrAppend( &failures, " polygon ", p, " moved" );
+                }
+            }
+        }
+        for( const auto& line : input.lines() )
+        {
+            const auto& mesh = line.mesh();
+            vertices_follow( line.id(), mesh, "Line" );
+            for( index_t e = 0; e < mesh.nb_edges(); e++ )
+            {
+                const auto mapped = element_of( line.id(), e, "Line" );
+                if( !mapped )
+                {
+                    continue;
+                }
+                const auto& new_mesh =
+                    model.line( mapped->component_id.id() ).mesh();
+                const auto& ends = new_mesh.edge_vertices( mapped->element );
+                const auto& old_ends = mesh.edge_vertices( e );
+                const auto a = new_mesh.point( ends[0] );
+                const auto b = new_mesh.point( ends[1] );
+                const auto c = mesh.point( old_ends[0] );
+                const auto d = mesh.point( old_ends[1] );
+                if( !( ( a == c && b == d ) || ( a == d && b == c ) ) )
+                {
+                    absl::StrAppend( &failures, " edge ", e, " moved" );
+                }
+            }
+        }
+        for( const auto& corner : input.corners() )
+        {
+            vertices_follow( corner.id(), corner.mesh(), "Corner" );
+            if( vertices.in2out( { corner.id(), 0 } ).size() != 1 )
+            {
+                absl::StrAppend( &failures,
+                                 " corner ",
+                                 corner.id().string(),
+                                 " maps to several vertices" );
+            }
+        }
+        if( failures.empty() )
+        {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << failures;
+    }
+
+    class AddSharpFeaturesTest : public ::testing::Test
+    {
+      protected:
+        static void SetUpTestSuite()
+        {
+            ConversionModel::initialize();
+        }
+    };
+
+    // A cube meshed as one surface has dihedral angles of 90 on its edges
+    // and 180 inside its faces.
+    TEST_F( AddSharpFeaturesTest, CubeSplitsIntoItsFacesFrom90UpTo180 )
+    {
+        const auto cube = model_of(
+            *test::make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ), 2 ) );
+        for( const double angle : { 90., 90.001, 120., 150., 179., 179.999 } )
+        {
+            EXPECT_EQ( sharp_counts( cube, angle ), ( Counts{ 8, 12, 6, 1 } ) )
+                << "at angle " << angle;
+        }
+        for( const double angle : { 0., 45., 89.999 } )
+        {
+            EXPECT_EQ( sharp_counts( cube, angle ), ( Counts{ 0, 0, 1, 1 } ) )
+                << "at angle " << angle;
+        }
+    }
+
+    // At 180 every edge between two polygons with normals is sharp, flat or
+    // not: each triangle becomes a surface.
+    TEST_F( AddSharpFeaturesTest, At180EveryTriangleIsASurface )
+    {
+        const auto cube = model_of(
+            *test::make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ), 2 ) );
+        EXPECT_EQ( sharp_counts( cube, 180 ).surfaces, 48u );
+        const auto sheet = model_of( *test::grid_sheet( 3, 2 ) );
+        EXPECT_EQ( sharp_counts( sheet, 180 ).surfaces, 12u );
+    }
+
+    TEST_F( AddSharpFeaturesTest, FlatSurfaceHasNoSharpEdgeBelow180 )
+    {
+        const auto sheet = model_of( *test::grid_sheet( 3, 2 ) );
+        for( const double angle : { 0., 1e-9, 90., 179.999 } )
+        {
+            EXPECT_EQ( sharp_counts( sheet, angle ), counts_of( sheet ) )
+                << "at angle " << angle;
+        }
+    }
+
+    // Two triangles folded flat onto each other: their normals are exactly
+    // opposite, the one case angle 0 counts as sharp.
+    TEST_F( AddSharpFeaturesTest, At0OnlyOppositeNormalsAreSharp )
+    {
+        const auto folded = model_of(
+            *test::triangulated_surface( { point( 0, 0, 0 ),
+                                           point( 1, 0, 0 ),
+                                           point( 0, 1, 0 ),
+                                           point( 0.5, 1, 0 ) },
+                                         { { 0, 1, 2 }, { 1, 0, 3 } } ) );
+        ASSERT_EQ( counts_of( folded ), ( Counts{ 0, 1, 1, 0 } ) );
+        EXPECT_EQ( sharp_counts( folded, 0 ), ( Counts{ 2, 3, 2, 0 } ) );
+    }
+
+    // The zero-area triangle (b, a, m) lies between the three others: at
+    // 180 the edges between normal-bearing triangles are cut, its own are
+    // not, so everything stays one surface around the cut edge m-d.
+    TEST_F( AddSharpFeaturesTest, PolygonWithoutNormalHasNoSharpEdge )
+    {
+        const index_t a = 0, m = 1, b = 2, c = 3, d = 4;
+        const auto mesh = test::triangulated_surface(
+            { point( 0, 0, 0 ),
+              point( 1, 0, 0 ),
+              point( 2, 0, 0 ),
+              point( 1, 1, 0 ),
+              point( 1, -1, 0 ) },
+            { { a, b, c }, { b, a, m }, { a, d, m }, { m, d, b } } );
+        ASSERT_FALSE( mesh->new_polygon_normal( 1 ) );
+        const auto sheet = model_of( *mesh );
+        const auto result = add_sharp_features( sheet, 180 );
+        EXPECT_EQ( counts_of( std::get< 0 >( result ) ).surfaces, 1u );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
+    }
+
+    TEST_F( AddSharpFeaturesTest, RealShapesGiveTheirOwnCounts )
+    {
+        const auto holed = model_of( *test::box_with_through_hole( 6 ) );
+        EXPECT_EQ( sharp_counts( holed, 140 ), ( Counts{ 8, 14, 7, 1 } ) );
+        EXPECT_EQ( sharp_counts( holed, 90 ), ( Counts{ 8, 14, 7, 1 } ) );
+        const auto cylinder = model_of( *test::closed_cylinder( 6 ) );
+        EXPECT_EQ( sharp_counts( cylinder, 140 ), ( Counts{ 0, 2, 3, 1 } ) );
+        const auto cavity = model_of( *test::box_with_sphere_cavity( 6 ) );
+        EXPECT_EQ( sharp_counts( cavity, 140 ), ( Counts{ 8, 12, 7, 2 } ) );
+    }
+
+    // Below the turn between adjacent wall facets (90 / n degrees, a
+    // dihedral angle of 180 - 90 / n), the wall is smooth; at it, each
+    // facet edge along z is sharp.
+    TEST_F( AddSharpFeaturesTest, CylinderWallSplitsOnlyAtItsFacetAngle )
+    {
+        const auto cylinder = model_of( *test::closed_cylinder( 3 ) );
+        EXPECT_EQ( sharp_counts( cylinder, 149.9 ).surfaces, 3u );
+        EXPECT_EQ( sharp_counts( cylinder, 150.1 ).surfaces, 2u + 12u );
+    }
+
+    // A model with several surfaces, lines and corners: every input vertex,
+    // element and corner is found in the new model at its place.
+    TEST_F( AddSharpFeaturesTest, MappingsFollowTheInputModel )
+    {
+        const auto holed = model_of( *test::box_with_through_hole( 4 ) );
+        const auto first = add_sharp_features( holed, 140 );
+        EXPECT_TRUE( mappings_follow_the_model( holed, first ) );
+        const auto& split = std::get< 0 >( first );
+        ASSERT_EQ( counts_of( split ), ( Counts{ 8, 14, 7, 1 } ) );
+        const auto again = add_sharp_features( split, 140 );
+        EXPECT_EQ( counts_of( std::get< 0 >( again ) ), counts_of( split ) );
+        EXPECT_TRUE( mappings_follow_the_model( split, again ) );
+    }
+
+    TEST_F( AddSharpFeaturesTest, CornerWithoutLineOrSurfaceGetsNoMapping )
+    {
+        auto cube = model_of(
+            *test::make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ) ) );
+        BRepBuilder builder{ cube };
+        const auto lonely = builder.add_corner();
+        builder.corner_mesh_builder( lonely )->create_point( point( 5, 5, 5 ) );
+        builder.set_unique_vertex( { cube.corner( lonely ).component_id(), 0 },
+                                   builder.create_unique_vertex() );
+        const auto result = add_sharp_features( cube, 100 );
+        EXPECT_FALSE(
+            std::get< 1 >( result ).has_mapping_input( { lonely, 0 } ) );
+        EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
+                   ( Counts{ 8, 12, 6, 1 } ) );
+    }
+
+    // A closed line with a corner on it: the conversion makes it a closed
+    // line without corner, so the corner has nowhere to go.
+    TEST_F( AddSharpFeaturesTest, CornerLostByTheConversionIsAnError )
+    {
+        BRep loop;
+        BRepBuilder builder{ loop };
+        const auto& line = builder.add_line();
+        auto line_mesh = builder.line_mesh_builder( line );
+        builder.create_unique_vertices( 4 );
+        for( index_t v = 0; v < 4; v++ )
+        {
+            line_mesh->create_point(
+                point( v % 3 == 0 ? 0 : 1, v < 2 ? 0 : 1, 0 ) );
+            builder.set_unique_vertex( { loop.line( line ).component_id(), v },
+                                       v );
+        }
+        for( index_t v = 0; v < 4; v++ )
+        {
+            line_mesh->create_edge( v, ( v + 1 ) % 4 );
+        }
+        const auto& corner = builder.add_corner();
+        builder.corner_mesh_builder( corner )->create_point( point( 0, 0, 0 ) );
+        builder.set_unique_vertex( { loop.corner( corner ).component_id(), 0 },
+                                   0 );
+        builder.add_corner_line_boundary_relationship( loop.corner( corner ),
+                                                       loop.line( line ) );
+        test::expect_error(
+            [&loop] { add_sharp_features( loop, 120 ); },
+            absl::StrCat( "[add_corner_mappings] Did not find exactly one "
+                          "corner for initial corner with uuid ",
+                          corner.string() ) );
+    }
+
+    TEST_F( AddSharpFeaturesTest, InputModelIsNotChanged )
+    {
+        const auto holed = model_of( *test::box_with_through_hole( 3 ) );
+        const auto split =
+            std::move( std::get< 0 >( add_sharp_features( holed, 140 ) ) );
+        for( const auto* input : { &holed, &split } )
+        {
+            const ModelText before{ *input };
+            const auto result = add_sharp_features( *input, 150 );
+            EXPECT_TRUE( before.text() == ModelText{ *input }.text() );
+            EXPECT_FALSE( has_normals_attribute( *input ) );
+            EXPECT_FALSE( has_normals_attribute( std::get< 0 >( result ) ) );
+        }
+    }
+
+    // An attribute of the caller's that happens to bear the name of the
+    // working normals reaches the new model with its values.
+    TEST_F( AddSharpFeaturesTest, CallersAttributeUnderTheNormalsNameIsKept )
+    {
+        auto mesh = test::make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ) );
+        auto attribute =
+            mesh->polygon_attribute_manager()
+                .find_or_create_attribute< VariableAttribute, double >( NORMALS,
+                                                                        -1. );
+        for( index_t p = 0; p < mesh->nb_polygons(); p++ )
+        {
+            attribute->set_value( p, p + 0.5 );
+        }
+        const auto cube = model_of( *mesh );
+        const auto input_id = cube.surfaces().begin()->id();
+        const auto result = add_sharp_features( cube, 100 );
+        const auto& model = std::get< 0 >( result );
+        ASSERT_EQ( model.nb_surfaces(), 6u );
+        for( index_t p = 0; p < mesh->nb_polygons(); p++ )
+        {
+            const auto& mapped =
+                std::get< 2 >( result ).in2out( { input_id, p } ).front();
+            const auto values = model.surface( mapped.component_id.id() )
+                                    .mesh()
+                                    .polygon_attribute_manager()
+                                    .find_attribute< double >( NORMALS );
+            EXPECT_EQ( values->value( mapped.element ), p + 0.5 );
+        }
+    }
+
+    TEST_F( AddSharpFeaturesTest, EmptyModelGivesEmptyModel )
+    {
+        const auto result = add_sharp_features( BRep{}, 120 );
+        EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
+                   ( Counts{ 0, 0, 0, 0 } ) );
+    }
+
+    // A failing detection task must not leave sharp edges silently joined:
+    // its exception reaches the caller, and only once every other task has
+    // ended.
+    TEST_F( AddSharpFeaturesTest, FailingDetectionTaskReachesTheCaller )
+    {
+        const auto cube = model_of(
+            *test::make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ) ) );
+        std::atomic< index_t > started{ 0 };
+        std::atomic< index_t > finished{ 0 };
+        detail::SharpFeaturesProbe probe;
+        probe.on_detection_chunk = [&]( index_t chunk )
+        {
+            started++;
+            if( chunk == 1 )
+            {
+                throw CorvaneException( "[test] detection failed" );
+            }
+            std::this_thread::sleep_for( std::chrono::milliseconds( 20 ) );
+            finished++;
+        };
+        test::expect_error( [&]
+                            { detail::add_sharp_features( cube, 120, probe ); },
+                            "[test] detection failed" );
+        // 12 polygons, fewer than 8 per thread: one per task, plus the
+        // empty last one.
+        EXPECT_EQ( started.load(), 13u );
+        EXPECT_EQ( finished.load(), 12u );
+    }
+
+    TEST_F( AddSharpFeaturesTest, FailingUnsettingReachesTheCaller )
+    {
+        const auto cube = model_of(
+            *test::make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ) ) );
+        index_t nb_unset{ 0 };
+        detail::SharpFeaturesProbe probe;
+        probe.on_unset = [&nb_unset]( const PolygonEdge& )
+        {
+            if( ++nb_unset == 3 )
+            {
+                throw CorvaneException( "[test] unsetting failed" );
+            }
+        };
+        test::expect_error( [&]
+                            { detail::add_sharp_features( cube, 120, probe ); },
+                            "[test] unsetting failed" );
+        EXPECT_EQ( nb_unset, 3u );
+    }
+
+    // The input is only read: two calls may share it.
+    TEST_F( AddSharpFeaturesTest, TwoCallsMayShareOneInput )
+    {
+        const auto holed = model_of( *test::box_with_through_hole( 4 ) );
+        Counts left{}, right{};
+        detail::fork(
+            [&] {
+                left = counts_of(
+                    std::get< 0 >( add_sharp_features( holed, 140 ) ) );
+            },
+            [&] {
+                right = counts_of(
+                    std::get< 0 >( add_sharp_features( holed, 140 ) ) );
+            } );
+        EXPECT_EQ( left, ( Counts{ 8, 14, 7, 1 } ) );
+        EXPECT_EQ( right, ( Counts{ 8, 14, 7, 1 } ) );
+    }
+} // namespace
