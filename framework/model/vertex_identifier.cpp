@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include <absl/strings/str_cat.h>
+#include <absl/types/optional.h>
 
 #include <vorna/basic/corvane_exception.h>
 
@@ -214,9 +215,19 @@ namespace vorna
                 "[VertexIdentifierBuilder::copy_unique_vertices] The target "
                 "already has unique vertices" );
         }
-        const auto rename = [&mapping]( const ComponentID& id ) {
-            return ComponentID{ id.type(),
-                                mapping.at( id.type() ).in2out( id.id() ) };
+        // Consecutive links mostly name the same component: remember the
+        // last renaming rather than hash twice per link.
+        const ComponentID* last_from{ nullptr };
+        absl::optional< ComponentID > last_to;
+        const auto rename = [&]( const ComponentID& id ) -> const ComponentID&
+        {
+            if( last_from == nullptr || !( *last_from == id ) )
+            {
+                last_to.emplace( id.type(),
+                                 mapping.at( id.type() ).in2out( id.id() ) );
+                last_from = &id;
+            }
+            return *last_to;
         };
         std::vector< std::vector< ComponentMeshVertex > > uniques;
         uniques.reserve( from.unique_vertices_.size() );
