@@ -431,6 +431,14 @@ namespace
         const auto result = add_sharp_features( sheet, 180 );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ).surfaces, 1u );
         EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
+
+        // The cut edge m-d is now a line inside the surface, whose mesh is
+        // slit along it: it comes through a second pass unchanged.
+        const auto& slit = std::get< 0 >( result );
+        ASSERT_EQ( slit.nb_internals( slit.surfaces().begin()->id() ), 1u );
+        const auto again = add_sharp_features( slit, 90 );
+        EXPECT_EQ( counts_of( std::get< 0 >( again ) ), counts_of( slit ) );
+        EXPECT_TRUE( mappings_follow_the_model( slit, again ) );
     }
 
     TEST_F( AddSharpFeaturesTest, RealShapesGiveTheirOwnCounts )
