@@ -462,6 +462,30 @@ namespace
         EXPECT_EQ( sharp_counts( cylinder, 150.1 ).surfaces, 2u + 12u );
     }
 
+    // Chunks follow the thread count; the model must not.
+    TEST_F( AddSharpFeaturesTest, SameModelOnOneThreadAndOnAll )
+    {
+        const auto holed = model_of( *test::box_with_through_hole( 8 ) );
+        const auto layout = []( const BRep& brep )
+        {
+            std::vector< index_t > sizes;
+            for( const auto& surface : brep.surfaces() )
+            {
+                sizes.push_back( surface.mesh().nb_polygons() );
+            }
+            for( const auto& line : brep.lines() )
+            {
+                sizes.push_back( line.mesh().nb_edges() );
+            }
+            return sizes;
+        };
+        const auto all = add_sharp_features( holed, 140 );
+        const detail::ThreadLimit one_thread{ 1 };
+        const auto one = add_sharp_features( holed, 140 );
+        EXPECT_EQ( layout( std::get< 0 >( one ) ),
+                   layout( std::get< 0 >( all ) ) );
+    }
+
     // A model with several surfaces, lines and corners: every input vertex,
     // element and corner is found in the new model at its place.
     TEST_F( AddSharpFeaturesTest, MappingsFollowTheInputModel )
