@@ -4,11 +4,6 @@
 
 namespace vorna
 {
-    class BRep;
-} // namespace vorna
-
-namespace vorna
-{
     /// Builds a new BRep from `brep` in which every sharp edge of its
     /// surfaces lies on a line: an edge between two polygons of one surface
     /// is sharp when both have a normal and the dihedral angle there is at
