@@ -34,11 +34,10 @@ namespace vorna
                 : owner_( owner ), model_( model ), builder_( model ),
                   input_( curves, surfaces ),
                   wireframe_( input_, owner.wireframe() ),
-                  groups_( input_.merged(), input_.uses_input() ),
+                  groups_( input_.merged() ),
                   surfaces_(
                       owner, model, builder_, input_, wireframe_, groups_ )
             {
-                input_.merge();
             }
 
             void build_wireframe_step()
@@ -79,7 +78,6 @@ namespace vorna
                                                       wireframe_,
                                                       vertex_mapping_,
                                                       element_mapping_ );
-                groups_.release();
                 return { std::move( vertex_mapping_ ),
                          std::move( element_mapping_ ) };
             }

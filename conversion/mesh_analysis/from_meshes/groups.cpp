@@ -1,5 +1,7 @@
 #include <conversion/mesh_analysis/from_meshes/groups.h>
 
+#include <deque>
+
 #include <vorna/mesh/surface_mesh.h>
 
 namespace vorna
@@ -9,44 +11,57 @@ namespace vorna
         namespace from_meshes
         {
             template < index_t D >
-            PolygonGroups< D >::PolygonGroups( const SurfaceMesh< D >& merged,
-                                               bool reset )
-                : merged_( merged ), identifier_( merged ),
-                  labels_(
-                      merged.polygon_attribute_manager()
-                          .template find_or_create_attribute< VariableAttribute,
-                                                              index_t >(
-                              SurfaceIdentifier< D >::surface_id_attribute_name,
-                              INVALID_INDEX,
-                              AttributeFlags{ true, false } ) )
+            PolygonGroups< D >::PolygonGroups( const SurfaceMesh< D >& merged )
+                : merged_( merged )
             {
-                if( reset )
-                {
-                    for( index_t p = 0; p < merged_.nb_polygons(); p++ )
-                    {
-                        labels_->set_value( p, INVALID_INDEX );
-                    }
-                }
             }
 
             template < index_t D >
             void PolygonGroups< D >::identify()
             {
-                identifier_.identify_polygons();
+                labels_.assign( merged_.nb_polygons(), INVALID_INDEX );
+                nb_groups_ = 0;
+                std::deque< index_t > queue;
+                for( index_t seed = 0; seed < labels_.size(); seed++ )
+                {
+                    if( labels_[seed] != INVALID_INDEX )
+                    {
+                        continue;
+                    }
+                    labels_[seed] = nb_groups_;
+                    queue.push_back( seed );
+                    while( !queue.empty() )
+                    {
+                        const auto polygon = queue.front();
+                        queue.pop_front();
+                        const auto nb_edges =
+                            merged_.nb_polygon_edges( polygon );
+                        for( local_index_t e = 0; e < nb_edges; e++ )
+                        {
+                            const auto adjacent =
+                                merged_.polygon_adjacent( { polygon, e } );
+                            if( adjacent &&
+                                labels_[adjacent.value()] == INVALID_INDEX )
+                            {
+                                labels_[adjacent.value()] = nb_groups_;
+                                queue.push_back( adjacent.value() );
+                            }
+                        }
+                    }
+                    nb_groups_++;
+                }
             }
 
             template < index_t D >
             std::vector< std::vector< index_t > >
             PolygonGroups< D >::groups() const
             {
-                return identifier_.identified_surfaces_polygons();
-            }
-
-            template < index_t D >
-            void PolygonGroups< D >::release()
-            {
-                merged_.polygon_attribute_manager().delete_attribute(
-                    SurfaceIdentifier< D >::surface_id_attribute_name );
+                std::vector< std::vector< index_t > > groups( nb_groups_ );
+                for( index_t p = 0; p < labels_.size(); p++ )
+                {
+                    groups[labels_[p]].push_back( p );
+                }
+                return groups;
             }
 
             template class PolygonGroups< 2 >;

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <memory>
 #include <vector>
 
 #include <conversion/mesh_analysis/from_meshes/common.h>
-#include <vorna/conversion/common/attribute.h>
-#include <vorna/conversion/mesh_analysis/surface_identifier.h>
 
 namespace vorna
 {
@@ -14,33 +11,32 @@ namespace vorna
         namespace from_meshes
         {
             /// The groups of polygons of the merged mesh connected by stored
-            /// adjacencies: one surface each.
+            /// adjacencies: one surface each. The labels stay in the
+            /// builder: the merged mesh may be the caller's, which a
+            /// conversion only reads (several may read it at once).
             template < index_t D >
             class PolygonGroups
             {
               public:
-                /// \param reset drops labels left on the mesh by an earlier
-                /// conversion, which would be taken over as groups.
-                PolygonGroups( const SurfaceMesh< D >& merged, bool reset );
+                explicit PolygonGroups( const SurfaceMesh< D >& merged );
 
+                /// Group k holds the smallest polygon outside groups 0 to
+                /// k - 1, and every polygon joined to it.
                 void identify();
 
                 /// Group of a merged polygon. \pre identify() ran.
                 index_t group( index_t polygon ) const
                 {
-                    return labels_->value( polygon );
+                    return labels_[polygon];
                 }
 
                 /// Group s lists its polygons in ascending order.
                 std::vector< std::vector< index_t > > groups() const;
 
-                /// Removes the labels from the merged mesh.
-                void release();
-
               private:
                 const SurfaceMesh< D >& merged_;
-                SurfaceIdentifier< D > identifier_;
-                std::shared_ptr< VariableAttribute< index_t > > labels_;
+                std::vector< index_t > labels_;
+                index_t nb_groups_{ 0 };
             };
         } // namespace from_meshes
     }     // namespace detail

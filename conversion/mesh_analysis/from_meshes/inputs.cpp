@@ -24,21 +24,24 @@ namespace
         return true;
     }
 
-    /// One pass over the polygons: a used vertex with a non-finite
-    /// coordinate would poison every later geometric test, so it is refused
-    /// (unused vertices are ignored anyway). With check_adjacency, returns
-    /// whether every stored adjacency is answered by the neighbour's
-    /// matching edge; otherwise true.
+    /// One pass over the polygons. Refuses a used vertex with a non-finite
+    /// coordinate, which would poison every later geometric test (unused
+    /// vertices are ignored anyway), and a polygon edge from a vertex to
+    /// itself, which would make a looped line of no length. With
+    /// check_adjacency, returns whether every stored adjacency joins two
+    /// distinct polygons over that edge's two vertices and is answered
+    /// back; otherwise true.
     template < index_t D >
     bool check_polygons( const SurfaceMesh< D >& mesh, bool check_adjacency )
     {
-        bool symmetric{ check_adjacency };
+        bool sound{ check_adjacency };
         for( index_t p = 0; p < mesh.nb_polygons(); p++ )
         {
             const auto nb_vertices = mesh.nb_polygon_vertices( p );
+            const auto first = mesh.polygon_vertex( { p, 0 } );
+            auto v = first;
             for( local_index_t k = 0; k < nb_vertices; k++ )
             {
-                const auto v = mesh.polygon_vertex( { p, k } );
                 if( !is_finite( mesh.point( v ) ) )
                 {
                     throw CorvaneException( "[CornersLinesBuilderFromMeshes] "
@@ -48,20 +51,41 @@ namespace
                                             mesh_label( mesh ),
                                             "' has a non-finite coordinate" );
                 }
-                if( !symmetric )
+                const auto next =
+                    k + 1 < nb_vertices
+                        ? mesh.polygon_vertex(
+                              { p, static_cast< local_index_t >( k + 1 ) } )
+                        : first;
+                if( next == v )
+                {
+                    throw CorvaneException( "[CornersLinesBuilderFromMeshes] "
+                                            "Polygon ",
+                                            p,
+                                            " of mesh '",
+                                            mesh_label( mesh ),
+                                            "' repeats vertex ",
+                                            v,
+                                            " in a row" );
+                }
+                v = next;
+                if( !sound )
                 {
                     continue;
                 }
                 const PolygonEdge edge{ p, k };
-                if( !mesh.polygon_adjacent( edge ) )
+                const auto adjacent = mesh.polygon_adjacent( edge );
+                if( !adjacent )
                 {
                     continue;
                 }
-                const auto across = mesh.polygon_adjacent_edge( edge );
-                symmetric = across && mesh.polygon_adjacent( *across ) == p;
+                // The neighbour's edge over the same two vertices.
+                const auto across = adjacent.value() != p
+                                        ? mesh.polygon_adjacent_edge( edge )
+                                        : absl::nullopt;
+                sound = across && mesh.polygon_adjacent( *across ) == p;
             }
         }
-        return symmetric || !check_adjacency;
+        return sound || !check_adjacency;
     }
 
     template < index_t D >
@@ -69,7 +93,18 @@ namespace
     {
         for( index_t e = 0; e < curve.nb_edges(); e++ )
         {
-            for( const auto v : curve.edge_vertices( e ) )
+            const auto& vertices = curve.edge_vertices( e );
+            if( vertices[0] == vertices[1] )
+            {
+                throw CorvaneException( "[CornersLinesBuilderFromMeshes] Edge ",
+                                        e,
+                                        " of curve '",
+                                        mesh_label( curve ),
+                                        "' joins vertex ",
+                                        vertices[0],
+                                        " to itself" );
+            }
+            for( const auto v : vertices )
             {
                 if( !is_finite( curve.point( v ) ) )
                 {
@@ -98,7 +133,7 @@ namespace
                    .nb_colocated_points() > 0;
     }
 
-    /// Refuses non-finite used points, and tells whether a single input can
+    /// Refuses unusable inputs, and tells whether a single input can
     /// serve as the merged mesh as it is: merging welds vertices within the
     /// tolerance and rebuilds a symmetric adjacency from what the input
     /// stored, which the grouping and the border tests need.
@@ -135,11 +170,6 @@ namespace vorna
                   use_input_( check_inputs( curves, surfaces ) ),
                   merged_( use_input_ ? surfaces.front().get()
                                       : merger_.merged() )
-            {
-            }
-
-            template < index_t D >
-            void MeshesInput< D >::merge()
             {
                 if( !use_input_ )
                 {

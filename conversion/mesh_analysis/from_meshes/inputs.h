@@ -34,12 +34,11 @@ namespace vorna
             class MeshesInput
             {
               public:
-                /// \throw CorvaneException when a used point is not finite.
+                /// Checks the inputs and merges them.
+                /// \throw CorvaneException when a used point is not finite,
+                /// a polygon repeats a vertex in a row or a curve edge joins
+                /// a vertex to itself.
                 MeshesInput( CurveSpan< D > curves, SurfaceSpan< D > surfaces );
-
-                /// Fills the merged mesh (nothing to do for a single input
-                /// used as it is).
-                void merge();
 
                 const SurfaceMesh< D >& merged() const
                 {

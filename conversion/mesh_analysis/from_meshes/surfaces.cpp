@@ -1,5 +1,7 @@
 #include <conversion/mesh_analysis/from_meshes/surfaces.h>
 
+#include <conversion/mesh_analysis/from_meshes/attribute_import.h>
+
 #include <algorithm>
 #include <numeric>
 #include <string>
@@ -41,101 +43,6 @@ namespace vorna
         namespace from_meshes
         {
 
-            /// A working copy of one input's vertex or polygon attributes, for
-            /// an input that several surfaces import from. Before each import
-            /// the elements that the surface takes are swapped to the front, so
-            /// the import walks only them: importing straight from the input
-            /// would walk the whole input once per surface.
-            class AttributeGatherer
-            {
-              public:
-                /// to_merged: the merged element of every input element.
-                AttributeGatherer( const AttributeManager& from,
-                                   absl::Span< const index_t > to_merged,
-                                   index_t nb_merged )
-                    : nb_elements_(
-                          static_cast< index_t >( to_merged.size() ) ),
-                      offsets_( nb_merged + 1, 0 ), elements_( nb_elements_ ),
-                      position_( nb_elements_ ), element_at_( nb_elements_ )
-                {
-                    for( const auto merged : to_merged )
-                    {
-                        offsets_[merged + 1]++;
-                    }
-                    std::partial_sum(
-                        offsets_.begin(), offsets_.end(), offsets_.begin() );
-                    auto next = offsets_;
-                    for( index_t e = 0; e < nb_elements_; e++ )
-                    {
-                        elements_[next[to_merged[e]]++] = e;
-                    }
-                    std::iota( position_.begin(), position_.end(), 0u );
-                    std::iota( element_at_.begin(), element_at_.end(), 0u );
-                    working_.copy( from );
-                    // One more element, scratch space for swapping two values.
-                    working_.resize( nb_elements_ + 1 );
-                }
-
-                /// Imports into `to`, as an import from the input with an
-                /// old-to-new list would: every input element whose merged
-                /// element stands in merged_targets takes that pair's target.
-                void
-                import_into( AttributeManager& to,
-                             absl::Span< const std::pair< index_t, index_t > >
-                                 merged_targets )
-                {
-                    std::vector< std::pair< index_t, index_t > > taken;
-                    for( const auto& merged_target : merged_targets )
-                    {
-                        const auto merged = merged_target.first;
-                        for( auto k = offsets_[merged];
-                             k < offsets_[merged + 1];
-                             k++ )
-                        {
-                            taken.emplace_back( elements_[k],
-                                                merged_target.second );
-                        }
-                    }
-                    // Ascending input order, so that of two elements sent to
-                    // one target the later wins, as in a whole-input import.
-                    std::sort( taken.begin(), taken.end() );
-                    std::vector< index_t > old2new( taken.size() );
-                    for( index_t j = 0; j < taken.size(); j++ )
-                    {
-                        move_to( taken[j].first, j );
-                        old2new[j] = taken[j].second;
-                    }
-                    to.import( working_, old2new );
-                }
-
-              private:
-                void move_to( index_t element, index_t position )
-                {
-                    const auto current = position_[element];
-                    if( current == position )
-                    {
-                        return;
-                    }
-                    working_.copy_attribute_value( position, nb_elements_ );
-                    working_.copy_attribute_value( current, position );
-                    working_.copy_attribute_value( nb_elements_, current );
-                    const auto displaced = element_at_[position];
-                    element_at_[position] = element;
-                    element_at_[current] = displaced;
-                    position_[element] = position;
-                    position_[displaced] = current;
-                }
-
-                index_t nb_elements_;
-                // Input elements grouped by merged element: those of merged
-                // element m are elements_[offsets_[m] .. offsets_[m + 1]).
-                std::vector< index_t > offsets_;
-                std::vector< index_t > elements_;
-                AttributeManager working_;
-                std::vector< index_t > position_;
-                std::vector< index_t > element_at_;
-            };
-
             template < typename Model, typename Builder, index_t D >
             MeshesSurfaces< Model, Builder, D >::MeshesSurfaces(
                 const CornersLinesBuilder< Model, Builder, D >& corners_lines,
@@ -168,38 +75,55 @@ namespace vorna
                     add_line_relationships( s, groups[s] );
                 }
                 vertex_old2new_.assign( merged_.nb_vertices(), INVALID_INDEX );
-                polygon_old2new_.assign( merged_.nb_polygons(), INVALID_INDEX );
                 polygon_surface_.assign( merged_.nb_polygons(), INVALID_INDEX );
                 polygon_in_surface_.assign( merged_.nb_polygons(),
                                             INVALID_INDEX );
                 const auto behind_first =
                     inputs_behind_first_polygons( groups );
-                nb_imports_.assign( wireframe_.sources().size(), 0 );
-                for( const auto& inputs : behind_first )
+                std::vector< const AttributeManager* > vertex_managers;
+                std::vector< const AttributeManager* > polygon_managers;
+                std::vector< absl::Span< const index_t > > vertex_tables;
+                std::vector< absl::Span< const index_t > > polygon_tables;
+                for( const auto& source : wireframe_.sources() )
                 {
-                    for( const auto i : inputs )
-                    {
-                        nb_imports_[i]++;
-                    }
+                    // A mesh listed again brings nothing new.
+                    vertex_managers.push_back(
+                        source.first_listing
+                            ? &source.mesh.vertex_attribute_manager()
+                            : nullptr );
+                    polygon_managers.push_back(
+                        source.first_listing
+                            ? &source.mesh.polygon_attribute_manager()
+                            : nullptr );
+                    vertex_tables.emplace_back( source.vertex_unique );
+                    polygon_tables.emplace_back( source.polygon_merged );
                 }
-                vertex_gatherers_.clear();
-                vertex_gatherers_.resize( wireframe_.sources().size() );
-                polygon_gatherers_.clear();
-                polygon_gatherers_.resize( wireframe_.sources().size() );
+                vertex_importer_ = std::make_unique< AttributeImporter >(
+                    std::move( vertex_managers ),
+                    std::move( vertex_tables ),
+                    merged_.nb_vertices() );
+                polygon_importer_ = std::make_unique< AttributeImporter >(
+                    std::move( polygon_managers ),
+                    std::move( polygon_tables ),
+                    merged_.nb_polygons() );
                 for( index_t s = 0; s < nb_groups; s++ )
                 {
                     build_surface( s, groups[s], behind_first[s] );
                 }
-                vertex_gatherers_.clear();
-                polygon_gatherers_.clear();
+                vertex_importer_.reset();
+                polygon_importer_.reset();
                 add_final_polygon_entries( element_mapping );
             }
             template < typename Model, typename Builder, index_t D >
             void MeshesSurfaces< Model, Builder, D >::add_line_relationships(
                 index_t group_id, const std::vector< index_t >& group )
             {
-                absl::flat_hash_set< uuid > boundaries;
-                absl::flat_hash_set< uuid > internals;
+                // Lines in the order first met, not in hash order: the
+                // relationship order steers the block flood.
+                absl::flat_hash_set< uuid > seen_boundaries;
+                absl::flat_hash_set< uuid > seen_internals;
+                std::vector< uuid > boundaries;
+                std::vector< uuid > internals;
                 for( const auto p : group )
                 {
                     const auto nb_edges = merged_.nb_polygon_edges( p );
@@ -225,11 +149,14 @@ namespace vorna
                             corners_lines_.line_uuid( wireframe_edge.value() );
                         if( count == 1 )
                         {
-                            boundaries.insert( line );
+                            if( seen_boundaries.insert( line ).second )
+                            {
+                                boundaries.push_back( line );
+                            }
                         }
-                        else
+                        else if( seen_internals.insert( line ).second )
                         {
-                            internals.insert( line );
+                            internals.push_back( line );
                         }
                     }
                 }
@@ -322,10 +249,6 @@ namespace vorna
                 {
                     vertex_old2new_[new_vertex.second] = INVALID_INDEX;
                 }
-                for( const auto p : group )
-                {
-                    polygon_old2new_[p] = INVALID_INDEX;
-                }
             }
 
             template < typename Model, typename Builder, index_t D >
@@ -359,7 +282,6 @@ namespace vorna
                     }
                     const auto q =
                         mesh_builder->create_polygon( polygon_vertices );
-                    polygon_old2new_[p] = q;
                     polygon_surface_[p] = group_id;
                     polygon_in_surface_[p] = q;
                 }
@@ -368,8 +290,9 @@ namespace vorna
                 return new_vertices;
             }
 
-            /// The surface takes the name and the attributes of every input
-            /// behind its group's first polygon.
+            /// The surface takes the name of every input behind its group's
+            /// first polygon, and the attributes of every input behind its
+            /// elements.
             template < typename Model, typename Builder, index_t D >
             void MeshesSurfaces< Model, Builder, D >::name_and_import(
                 const uuid& surface_id,
@@ -381,92 +304,26 @@ namespace vorna
                 std::string name;
                 for( const auto i : behind_first )
                 {
-                    import_vertex_attributes( i, new_vertices, surface_mesh );
-                    import_polygon_attributes( i, group, surface_mesh );
                     absl::StrAppend( &name,
                                      wireframe_.sources()[i].mesh.name() );
                 }
                 builder_.set_surface_name( surface_id, name );
-            }
-
-            template < typename Model, typename Builder, index_t D >
-            void MeshesSurfaces< Model, Builder, D >::import_vertex_attributes(
-                index_t input,
-                const NewVertices& new_vertices,
-                const SurfaceMesh< D >& surface_mesh )
-            {
-                const auto& source = wireframe_.sources()[input];
-                const auto& from = source.mesh.vertex_attribute_manager();
-                if( from.attribute_names().empty() )
+                std::vector< std::pair< index_t, index_t > > targets;
+                targets.reserve( new_vertices.size() );
+                for( const auto& new_vertex : new_vertices )
                 {
-                    return;
+                    targets.emplace_back( new_vertex.second,
+                                          new_vertex.first.vertex );
                 }
-                if( nb_imports_[input] > 1 )
+                vertex_importer_->import(
+                    surface_mesh.vertex_attribute_manager(), targets );
+                targets.clear();
+                for( index_t q = 0; q < group.size(); q++ )
                 {
-                    auto& gatherer = vertex_gatherers_[input];
-                    if( !gatherer )
-                    {
-                        gatherer = std::make_unique< AttributeGatherer >(
-                            from, source.vertex_unique, merged_.nb_vertices() );
-                    }
-                    std::vector< std::pair< index_t, index_t > > targets;
-                    targets.reserve( new_vertices.size() );
-                    for( const auto& new_vertex : new_vertices )
-                    {
-                        targets.emplace_back( new_vertex.second,
-                                              new_vertex.first.vertex );
-                    }
-                    gatherer->import_into(
-                        surface_mesh.vertex_attribute_manager(), targets );
-                    return;
+                    targets.emplace_back( group[q], q );
                 }
-                std::vector< index_t > old2new( source.vertex_unique.size() );
-                for( index_t v = 0; v < old2new.size(); v++ )
-                {
-                    old2new[v] = vertex_old2new_[source.vertex_unique[v]];
-                }
-                surface_mesh.vertex_attribute_manager().import( from, old2new );
-            }
-
-            template < typename Model, typename Builder, index_t D >
-            void MeshesSurfaces< Model, Builder, D >::import_polygon_attributes(
-                index_t input,
-                const std::vector< index_t >& group,
-                const SurfaceMesh< D >& surface_mesh )
-            {
-                const auto& source = wireframe_.sources()[input];
-                const auto& from = source.mesh.polygon_attribute_manager();
-                if( from.attribute_names().empty() )
-                {
-                    return;
-                }
-                if( nb_imports_[input] > 1 )
-                {
-                    auto& gatherer = polygon_gatherers_[input];
-                    if( !gatherer )
-                    {
-                        gatherer = std::make_unique< AttributeGatherer >(
-                            from,
-                            source.polygon_merged,
-                            merged_.nb_polygons() );
-                    }
-                    std::vector< std::pair< index_t, index_t > > targets;
-                    targets.reserve( group.size() );
-                    for( const auto p : group )
-                    {
-                        targets.emplace_back( p, polygon_old2new_[p] );
-                    }
-                    gatherer->import_into(
-                        surface_mesh.polygon_attribute_manager(), targets );
-                    return;
-                }
-                std::vector< index_t > old2new( source.polygon_merged.size() );
-                for( index_t p = 0; p < old2new.size(); p++ )
-                {
-                    old2new[p] = polygon_old2new_[source.polygon_merged[p]];
-                }
-                surface_mesh.polygon_attribute_manager().import( from,
-                                                                 old2new );
+                polygon_importer_->import(
+                    surface_mesh.polygon_attribute_manager(), targets );
             }
 
             template < typename Model, typename Builder, index_t D >

@@ -16,7 +16,7 @@ namespace vorna
     {
         namespace from_meshes
         {
-            class AttributeGatherer;
+            class AttributeImporter;
 
             /// One model surface per polygon group, with its mesh, unique
             /// vertices, line and corner relationships, name and the input
@@ -61,14 +61,6 @@ namespace vorna
                                  const std::vector< index_t >& group,
                                  const NewVertices& new_vertices,
                                  absl::Span< const index_t > behind_first );
-                void import_vertex_attributes(
-                    index_t input,
-                    const NewVertices& new_vertices,
-                    const SurfaceMesh< D >& surface_mesh );
-                void import_polygon_attributes(
-                    index_t input,
-                    const std::vector< index_t >& group,
-                    const SurfaceMesh< D >& surface_mesh );
                 void add_corner_surface_relationships(
                     const uuid& surface_id, const NewVertices& new_vertices );
                 void add_final_polygon_entries(
@@ -84,16 +76,10 @@ namespace vorna
                 // Working tables over the merged mesh, reused surface after
                 // surface: only the entries a surface sets are reset.
                 std::vector< index_t > vertex_old2new_;
-                std::vector< index_t > polygon_old2new_;
                 std::vector< index_t > polygon_surface_;
                 std::vector< index_t > polygon_in_surface_;
-                // How many surfaces each input's attributes go to, and the
-                // working copies of those that go to several.
-                std::vector< index_t > nb_imports_;
-                std::vector< std::unique_ptr< AttributeGatherer > >
-                    vertex_gatherers_;
-                std::vector< std::unique_ptr< AttributeGatherer > >
-                    polygon_gatherers_;
+                std::unique_ptr< AttributeImporter > vertex_importer_;
+                std::unique_ptr< AttributeImporter > polygon_importer_;
             };
         } // namespace from_meshes
     }     // namespace detail

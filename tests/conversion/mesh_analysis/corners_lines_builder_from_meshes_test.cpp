@@ -258,8 +258,8 @@ namespace
         {
             FromMeshes builder{ model, {}, { *cube } };
             builder.build();
-            // The caller's mesh is grouped in place while the builder works.
-            EXPECT_TRUE( has_identifier( *cube ) );
+            // The caller's mesh is only read, even while the builder works.
+            EXPECT_FALSE( has_identifier( *cube ) );
             builder.build_surfaces();
             auto result = builder.mappings();
             vertices = std::move( result.first );
@@ -280,8 +280,8 @@ namespace
                 EXPECT_FALSE( surface.mesh().is_edge_on_border( { p, e } ) );
             }
         }
-        // The surface received the input's polygon attributes.
-        EXPECT_TRUE( has_identifier( surface.mesh() ) );
+        // The builder's grouping never stands on a mesh.
+        EXPECT_FALSE( has_identifier( surface.mesh() ) );
         expect_valid_model();
         expect_surface_mappings( *cube );
         for( index_t v = 0; v < 8; v++ )
@@ -544,13 +544,22 @@ namespace
         expect_valid_model();
         expect_surface_mappings( *cube );
 
+        // The caller's own attribute of that name is left as it was.
         const auto other = test::closed_cube();
-        other->polygon_attribute_manager()
-            .find_or_create_attribute< VariableAttribute, uuid >(
-                "surface_identifier", uuid{} );
+        const auto own =
+            other->polygon_attribute_manager()
+                .find_or_create_attribute< VariableAttribute, uuid >(
+                    "surface_identifier", uuid{} );
+        const auto value = own->value( 0 );
         BRep unused;
-        EXPECT_THROW( ( FromMeshes{ unused, {}, { *other } } ),
-                      CorvaneException );
+        FromMeshes builder{ unused, {}, { *other } };
+        builder.build();
+        builder.build_surfaces();
+        builder.mappings();
+        EXPECT_EQ( other->polygon_attribute_manager()
+                       .find_attribute< uuid >( "surface_identifier" )
+                       ->value( 0 ),
+                   value );
     }
 
     TEST_F( FromMeshesTest, refuses_non_finite_points_in_use )
@@ -708,11 +717,6 @@ namespace
         }
         convert( {}, { *sheet } );
         ASSERT_EQ( model.nb_surfaces(), 2u );
-        absl::flat_hash_map< uuid, index_t > group;
-        for( const auto& surface : model.surfaces() )
-        {
-            group.emplace( surface.id(), group.size() );
-        }
         for( index_t p = 0; p < sheet->nb_polygons(); p++ )
         {
             const auto& target = elements.in2out( { sheet->id(), p } ).at( 0 );
@@ -725,10 +729,6 @@ namespace
             EXPECT_EQ( manager.find_attribute< index_t >( "mark" )->value(
                            target.element ),
                        p % 3 == 0 ? p : 7 );
-            EXPECT_EQ(
-                manager.find_attribute< index_t >( "surface_identifier" )
-                    ->value( target.element ),
-                group.at( target.component_id.id() ) );
         }
         for( index_t v = 0; v < sheet->nb_vertices(); v++ )
         {

@@ -934,32 +934,18 @@ namespace
     // one says what a correct conversion gives; the skip reason says what
     // happens today.
 
-    TEST_F( MessyMeshesTest, triangle_on_a_single_vertex_adds_no_block )
+    TEST_F( MessyMeshesTest, triangle_on_a_single_vertex_is_refused )
     {
+        // Its edges would run from a vertex to itself: looped lines of no
+        // length.
         auto triangles = CUBE_TRIANGLES;
         triangles.push_back( { 2, 2, 2 } );
         const auto mesh = unit_cube_of( triangles );
-        LogCapture log;
-        const auto outcome =
-            convert_and_check( "triangle on one vertex", { *mesh } );
-        expect_one_block( "triangle on one vertex", outcome );
-        expect_fully_mapped( "triangle on one vertex", outcome, *mesh );
-        // Its two sides made two flat candidates, both dropped.
-        EXPECT_EQ( log.count( Logger::Level::warn, ZERO_VOLUME_WARNING ), 2 );
-        const auto& brep = outcome.brep();
-        index_t degenerate{ 0 };
-        for( const auto& surface : brep.surfaces() )
-        {
-            if( surface.mesh().nb_polygons() != 1 )
-            {
-                EXPECT_EQ( brep.nb_incidences( surface.id() ), 1 );
-                continue;
-            }
-            degenerate++;
-            EXPECT_EQ( brep.nb_incidences( surface.id() ), 0 );
-            EXPECT_EQ( brep.nb_embeddings( surface.id() ), 0 );
-        }
-        EXPECT_EQ( degenerate, 1 );
+        const auto outcome = convert( "triangle on one vertex", {}, { *mesh } );
+        EXPECT_FALSE( outcome.result );
+        EXPECT_EQ( outcome.error,
+                   "[CornersLinesBuilderFromMeshes] Polygon 12 of mesh "
+                   "'messy' repeats vertex 2 in a row" );
     }
 
     TEST_F( MessyMeshesTest, box_below_the_merge_distance_gives_no_block )

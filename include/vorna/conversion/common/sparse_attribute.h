@@ -212,6 +212,22 @@ namespace vorna
             values_.insert_or_assign( to, std::move( copied ) );
         }
 
+        bool copy_values_from( const AttributeBase& from,
+                               absl::Span< const index_t > elements ) override
+        {
+            const auto* typed =
+                dynamic_cast< const ReadOnlyAttribute< T >* >( &from );
+            if( typed == nullptr )
+            {
+                return false;
+            }
+            for( const auto element : elements )
+            {
+                values_.insert_or_assign( element, typed->value( element ) );
+            }
+            return true;
+        }
+
       private:
         T default_value_;
         absl::flat_hash_map< index_t, T > values_;

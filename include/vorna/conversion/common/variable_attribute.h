@@ -286,6 +286,23 @@ namespace vorna
             values_[to] = value( from );
         }
 
+        /// \pre every element < number of elements (not tested).
+        bool copy_values_from( const AttributeBase& from,
+                               absl::Span< const index_t > elements ) override
+        {
+            const auto* typed =
+                dynamic_cast< const ReadOnlyAttribute< T >* >( &from );
+            if( typed == nullptr )
+            {
+                return false;
+            }
+            for( const auto element : elements )
+            {
+                values_[element] = typed->value( element );
+            }
+            return true;
+        }
+
       private:
         T default_value_;
         std::vector< T > values_;

@@ -1,0 +1,570 @@
+// Conversions from surface meshes fed shared inputs, coincident faces, tiny
+// shells, stale adjacency and several threads at once.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <iostream>
+#include <thread>
+#include <vector>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/strings/str_cat.h>
+#include <oneapi/tbb/task_arena.h>
+
+#include <vorna/conversion/common/attribute.h>
+#include <vorna/conversion/conversion_model.h>
+#include <vorna/conversion/mesh_analysis/surface_identifier.h>
+#include <vorna/conversion/model/convert_surfaces_into_brep.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/edged_curve_builder.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/mesh/surface_mesh_builder.h>
+#include <vorna/model/block.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/corner.h>
+#include <vorna/model/line.h>
+#include <vorna/model/surface.h>
+
+#include <support/block_fixtures.h>
+#include <support/expect_error.h>
+#include <support/fixtures.h>
+#include <support/model_checks.h>
+
+namespace
+{
+    using namespace vorna;
+    using vorna::test::check_brep_consistency;
+    using vorna::test::closed_cube;
+    using vorna::test::expect_error;
+    using vorna::test::make_box_mesh;
+    using vorna::test::surface_of;
+
+    using SurfaceRefs =
+        std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
+    using CurveRefs =
+        std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
+
+    Point3D point( double x, double y, double z )
+    {
+        return Point3D{ { x, y, z } };
+    }
+
+    std::vector< Point3D > points_of( const SurfaceMesh< 3 >& mesh )
+    {
+        std::vector< Point3D > points;
+        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+        {
+            points.push_back( mesh.point( v ) );
+        }
+        return points;
+    }
+
+    std::vector< std::vector< index_t > >
+    polygons_of( const SurfaceMesh< 3 >& mesh )
+    {
+        std::vector< std::vector< index_t > > polygons;
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            polygons.push_back( mesh.polygon_vertices( p ) );
+        }
+        return polygons;
+    }
+
+    /// Several shells in one mesh, each over its own vertices.
+    std::unique_ptr< SurfaceMesh< 3 > >
+    one_mesh( const std::vector< const SurfaceMesh< 3 >* >& shells,
+              bool adjacencies )
+    {
+        std::vector< Point3D > points;
+        std::vector< std::vector< index_t > > polygons;
+        for( const auto* shell : shells )
+        {
+            const auto offset = static_cast< index_t >( points.size() );
+            for( const auto& p : points_of( *shell ) )
+            {
+                points.push_back( p );
+            }
+            for( auto polygon : polygons_of( *shell ) )
+            {
+                for( auto& v : polygon )
+                {
+                    v += offset;
+                }
+                polygons.push_back( polygon );
+            }
+        }
+        return surface_of( points, polygons, adjacencies );
+    }
+
+    /// The model with every uuid replaced by the component's rank, so that
+    /// two conversions of one input compare in full.
+    std::string model_signature( const BRep& brep )
+    {
+        absl::flat_hash_map< uuid, std::string > names;
+        std::string text;
+        index_t rank{ 0 };
+        for( const auto& corner : brep.corners() )
+        {
+            names.emplace( corner.id(), absl::StrCat( "c", rank++ ) );
+        }
+        rank = 0;
+        for( const auto& line : brep.lines() )
+        {
+            names.emplace( line.id(), absl::StrCat( "l", rank++ ) );
+        }
+        rank = 0;
+        for( const auto& surface : brep.surfaces() )
+        {
+            names.emplace( surface.id(), absl::StrCat( "s", rank++ ) );
+        }
+        rank = 0;
+        for( const auto& block : brep.blocks() )
+        {
+            names.emplace( block.id(), absl::StrCat( "b", rank++ ) );
+        }
+        const auto relations = [&]( const uuid& id )
+        {
+            absl::StrAppend( &text, names.at( id ), ":" );
+            for( const auto& boundary : brep.boundaries( id ) )
+            {
+                absl::StrAppend( &text, " <", names.at( boundary.id() ) );
+            }
+            for( const auto& internal : brep.internals( id ) )
+            {
+                absl::StrAppend( &text, " (", names.at( internal.id() ) );
+            }
+            absl::StrAppend( &text, "\n" );
+        };
+        for( const auto& corner : brep.corners() )
+        {
+            relations( corner.id() );
+        }
+        for( const auto& line : brep.lines() )
+        {
+            relations( line.id() );
+            absl::StrAppend( &text, " edges ", line.mesh().nb_edges(), "\n" );
+        }
+        for( const auto& surface : brep.surfaces() )
+        {
+            relations( surface.id() );
+            const auto& mesh = surface.mesh();
+            absl::StrAppend( &text, " '", surface.name(), "'" );
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( const auto v : mesh.polygon_vertices( p ) )
+                {
+                    absl::StrAppend( &text, " ", v );
+                }
+                absl::StrAppend( &text, ";" );
+            }
+            absl::StrAppend( &text, "\n" );
+        }
+        for( const auto& block : brep.blocks() )
+        {
+            relations( block.id() );
+        }
+        for( index_t u = 0; u < brep.nb_unique_vertices(); u++ )
+        {
+            absl::StrAppend( &text, "u", u, ":" );
+            for( const auto& vertex : brep.component_mesh_vertices( u ) )
+            {
+                absl::StrAppend( &text,
+                                 " ",
+                                 names.at( vertex.component_id.id() ),
+                                 "/",
+                                 vertex.vertex );
+            }
+            absl::StrAppend( &text, "\n" );
+        }
+        return text;
+    }
+
+    class MainRoadRobustnessTest : public ::testing::Test
+    {
+      protected:
+        static void SetUpTestSuite()
+        {
+            ConversionModel::initialize();
+        }
+    };
+
+    TEST_F( MainRoadRobustnessTest, one_const_mesh_converts_from_eight_threads )
+    {
+        // 8 x 8 cells a face: 768 triangles, one welded shell.
+        const auto box = make_box_mesh(
+            point( 0, 0, 0 ), point( 1, 1, 1 ), 8, false, "box" );
+        const auto names = box->polygon_attribute_manager().attribute_names();
+        const auto reference = model_signature(
+            std::get< 0 >( convert_surface_into_brep( *box ) ) );
+        std::atomic< index_t > nb_different{ 0 };
+        std::atomic< index_t > nb_failed{ 0 };
+        std::vector< std::thread > threads;
+        for( index_t t = 0; t < 8; t++ )
+        {
+            threads.emplace_back(
+                [&]
+                {
+                    for( index_t run = 0; run < 25; run++ )
+                    {
+                        try
+                        {
+                            const auto result =
+                                convert_surface_into_brep( *box );
+                            if( model_signature( std::get< 0 >( result ) ) !=
+                                reference )
+                            {
+                                nb_different++;
+                            }
+                        }
+                        catch( ... )
+                        {
+                            nb_failed++;
+                        }
+                    }
+                } );
+        }
+        for( auto& thread : threads )
+        {
+            thread.join();
+        }
+        EXPECT_EQ( nb_failed.load() + nb_different.load(), 0u )
+            << nb_failed.load() << " failed, " << nb_different.load()
+            << " differ";
+        EXPECT_EQ( box->polygon_attribute_manager().attribute_names(), names );
+    }
+
+    TEST_F( MainRoadRobustnessTest, caller_grouping_attribute_stays_untouched )
+    {
+        const auto box = closed_cube();
+        const auto label =
+            box->polygon_attribute_manager()
+                .find_or_create_attribute< VariableAttribute, index_t >(
+                    detail::SurfaceIdentifier< 3 >::surface_id_attribute_name,
+                    7u );
+        label->set_value( 3, 42 );
+        const auto result = convert_surface_into_brep( *box );
+        EXPECT_EQ( std::get< 0 >( result ).nb_blocks(), 1u );
+        ASSERT_TRUE( box->polygon_attribute_manager().attribute_exists(
+            detail::SurfaceIdentifier< 3 >::surface_id_attribute_name ) );
+        EXPECT_EQ( label->value( 3 ) * 100 + label->value( 4 ), 4207u );
+    }
+
+    TEST_F( MainRoadRobustnessTest, shared_polygons_keep_every_input_attribute )
+    {
+        // m1 holds copies of m0's triangles 0 to 5, over its own vertices.
+        const auto m0 = closed_cube();
+        std::vector< std::vector< index_t > > first_half;
+        for( index_t p = 0; p < 6; p++ )
+        {
+            first_half.push_back( m0->polygon_vertices( p ) );
+        }
+        const auto m1 = surface_of( points_of( *m0 ), first_half );
+        for( const auto* mesh : { m0.get(), m1.get() } )
+        {
+            const auto pid =
+                mesh->polygon_attribute_manager()
+                    .find_or_create_attribute< VariableAttribute, int >( "pid",
+                                                                         0 );
+            for( index_t p = 0; p < mesh->nb_polygons(); p++ )
+            {
+                pid->set_value( p, 100 + static_cast< int >( p ) );
+            }
+            const auto vid =
+                mesh->vertex_attribute_manager()
+                    .find_or_create_attribute< VariableAttribute, int >( "vid",
+                                                                         0 );
+            for( index_t v = 0; v < mesh->nb_vertices(); v++ )
+            {
+                vid->set_value( v, 1000 + static_cast< int >( v ) );
+            }
+        }
+        const auto result =
+            convert_surfaces_into_brep( SurfaceRefs{ *m0, *m1 } );
+        const auto& brep = std::get< 0 >( result );
+        const auto& elements = std::get< 2 >( result );
+        ASSERT_EQ( brep.nb_surfaces(), 1u );
+        const auto& mesh = brep.surfaces().begin()->mesh();
+        ASSERT_TRUE(
+            mesh.polygon_attribute_manager().attribute_exists( "pid" ) );
+        ASSERT_TRUE(
+            mesh.vertex_attribute_manager().attribute_exists( "vid" ) );
+        const auto pid =
+            mesh.polygon_attribute_manager().find_attribute< int >( "pid" );
+        const auto vid =
+            mesh.vertex_attribute_manager().find_attribute< int >( "vid" );
+        // The value tells which input element it came from; that element
+        // must map to this surface element.
+        index_t nb_wrong{ 0 };
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            const auto value = pid->value( p );
+            const MeshElement key{ m0->id(),
+                                   static_cast< index_t >( value - 100 ) };
+            if( value < 100 || !elements.has_mapping_input( key ) ||
+                elements.in2out( key ).front().element != p )
+            {
+                nb_wrong++;
+            }
+        }
+        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+        {
+            const auto value = vid->value( v );
+            if( value < 1000 ||
+                mesh.point( v ) !=
+                    m0->point( static_cast< index_t >( value - 1000 ) ) )
+            {
+                nb_wrong++;
+            }
+        }
+        EXPECT_EQ( nb_wrong, 0u );
+    }
+
+    TEST_F( MainRoadRobustnessTest, coincident_copy_of_a_face_keeps_the_box )
+    {
+        const auto cube = closed_cube();
+        auto polygons = polygons_of( *cube );
+        polygons.push_back( polygons[4] );
+        const auto mesh = surface_of( points_of( *cube ), polygons, false );
+        const auto result = convert_surface_into_brep( *mesh );
+        EXPECT_EQ( std::get< 0 >( result ).nb_blocks(), 1u );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
+    }
+
+    /// Tetrahedron with reversed copies of two faces; with `nested`, a
+    /// smaller one inside it.
+    std::unique_ptr< SurfaceMesh< 3 > > tetrahedra( bool nested )
+    {
+        std::vector< Point3D > points{ point( 0, 0, 0 ),
+                                       point( 4, 0, 0 ),
+                                       point( 0, 4, 0 ),
+                                       point( 0, 0, 4 ) };
+        std::vector< std::vector< index_t > > polygons{ { 1, 2, 3 },
+                                                        { 0, 3, 2 },
+                                                        { 0, 1, 3 },
+                                                        { 0, 2, 1 },
+                                                        { 3, 2, 1 },
+                                                        { 2, 3, 0 } };
+        if( nested )
+        {
+            for( const auto& p : { point( 0.5, 0.5, 0.5 ),
+                                   point( 1.5, 0.5, 0.5 ),
+                                   point( 0.5, 1.5, 0.5 ),
+                                   point( 0.5, 0.5, 1.5 ) } )
+            {
+                points.push_back( p );
+            }
+            for( const auto& polygon : std::vector< std::vector< index_t > >{
+                     { 5, 6, 7 }, { 4, 7, 6 }, { 4, 5, 7 }, { 4, 6, 5 } } )
+            {
+                polygons.push_back( polygon );
+            }
+        }
+        return surface_of( points, polygons );
+    }
+
+    TEST_F( MainRoadRobustnessTest, reversed_copies_of_faces_keep_the_volume )
+    {
+        const auto single = convert_surface_into_brep( *tetrahedra( false ) );
+        EXPECT_EQ( std::get< 0 >( single ).nb_blocks(), 1u );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( single ) ) );
+        const auto nested = convert_surface_into_brep( *tetrahedra( true ) );
+        EXPECT_EQ( std::get< 0 >( nested ).nb_blocks(), 2u );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( nested ) ) );
+    }
+
+    /// Inputs that gave different models from run to run.
+    std::vector< std::unique_ptr< SurfaceMesh< 3 > > > formerly_unsteady()
+    {
+        std::vector< std::unique_ptr< SurfaceMesh< 3 > > > inputs;
+        // An open 3 mm box (one triangle removed) around a closed 1 mm box,
+        // without stored adjacency.
+        const auto outer =
+            make_box_mesh( point( 0, 0, 0 ), point( 0.003, 0.003, 0.003 ) );
+        auto outer_polygons = polygons_of( *outer );
+        outer_polygons.pop_back();
+        const auto open_outer =
+            surface_of( points_of( *outer ), outer_polygons, false );
+        const auto inner = make_box_mesh( point( 0.001, 0.001, 0.001 ),
+                                          point( 0.002, 0.002, 0.002 ) );
+        inputs.push_back(
+            one_mesh( { open_outer.get(), inner.get() }, false ) );
+        // Three boxes in a row, without stored adjacency.
+        const auto a = make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ), 2 );
+        const auto b = make_box_mesh( point( 2, 0, 0 ), point( 3, 1, 1 ), 2 );
+        const auto c = make_box_mesh( point( 4, 0, 0 ), point( 5, 1, 1 ), 2 );
+        inputs.push_back( one_mesh( { a.get(), b.get(), c.get() }, false ) );
+        return inputs;
+    }
+
+    TEST_F( MainRoadRobustnessTest, same_input_gives_the_same_model_every_run )
+    {
+        for( const auto& input : formerly_unsteady() )
+        {
+            std::string reference;
+            index_t nb_different{ 0 };
+            for( index_t run = 0; run < 20; run++ )
+            {
+                // 1, 4 and 7 threads in turn.
+                tbb::task_arena arena( 1 + static_cast< int >( run % 3 ) * 3 );
+                std::string signature;
+                arena.execute(
+                    [&]
+                    {
+                        try
+                        {
+                            signature = model_signature( std::get< 0 >(
+                                convert_surface_into_brep( *input ) ) );
+                        }
+                        catch( const std::exception& error )
+                        {
+                            signature = error.what();
+                        }
+                    } );
+                if( run == 0 )
+                {
+                    reference = signature;
+                }
+                else if( signature != reference )
+                {
+                    nb_different++;
+                }
+            }
+            EXPECT_EQ( nb_different, 0u ) << reference.substr( 0, 200 );
+        }
+    }
+
+    TEST_F( MainRoadRobustnessTest, millimetre_box_nested_in_a_box )
+    {
+        const auto outer =
+            make_box_mesh( point( 0, 0, 0 ), point( 0.003, 0.003, 0.003 ) );
+        const auto inner = make_box_mesh( point( 0.001, 0.001, 0.001 ),
+                                          point( 0.002, 0.002, 0.002 ) );
+        const auto mesh = one_mesh( { outer.get(), inner.get() }, true );
+        const auto result = convert_surface_into_brep( *mesh );
+        EXPECT_EQ( std::get< 0 >( result ).nb_blocks(), 2u );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
+    }
+
+    TEST_F( MainRoadRobustnessTest, stale_or_self_adjacency_is_rebuilt )
+    {
+        // A polygon moved to a new vertex after the adjacency was computed:
+        // its stored neighbours no longer share its edges.
+        auto moved = closed_cube();
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *moved );
+            const auto shifted = builder->create_point(
+                moved->point( moved->polygon_vertex( { 0, 0 } ) ) +
+                Vector3D{ { 0, 0, -1 } } );
+            builder->set_polygon_vertex( { 0, 0 }, shifted );
+        }
+        auto self = closed_cube();
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *self );
+            builder->set_polygon_adjacent( { 2, 1 }, 2 );
+        }
+        for( const auto* mesh : { moved.get(), self.get() } )
+        {
+            const auto result = convert_surface_into_brep( *mesh );
+            EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
+        }
+    }
+
+    TEST_F( MainRoadRobustnessTest, repeated_vertex_in_a_row_is_refused )
+    {
+        const auto cube = closed_cube();
+        auto polygons = polygons_of( *cube );
+        polygons[5] = {
+            polygons[5][0], polygons[5][1], polygons[5][2], polygons[5][2] };
+        const auto mesh =
+            surface_of( points_of( *cube ), polygons, true, "rep" );
+        expect_error( [&] { convert_surface_into_brep( *mesh ); },
+                      absl::StrCat( "[CornersLinesBuilderFromMeshes] Polygon 5 "
+                                    "of mesh 'rep' repeats vertex ",
+                                    polygons[5][2],
+                                    " in a row" ) );
+
+        auto curve = EdgedCurve< 3 >::create();
+        {
+            auto builder = EdgedCurveBuilder< 3 >::create( *curve );
+            builder->create_point( point( 0, 0, 2 ) );
+            builder->create_point( point( 1, 0, 2 ) );
+            builder->create_edge( 0, 1 );
+            builder->create_edge( 1, 1 );
+        }
+        const auto box = closed_cube();
+        expect_error(
+            [&]
+            {
+                convert_curves_and_surfaces_into_brep( CurveRefs{ *curve },
+                                                       SurfaceRefs{ *box } );
+            },
+            absl::StrCat( "[CornersLinesBuilderFromMeshes] Edge 1 of curve '",
+                          curve->id().string(),
+                          "' joins vertex 1 to itself" ) );
+    }
+} // namespace
+namespace
+{
+    TEST_F( MainRoadRobustnessTest, DISABLED_explore_stale )
+    {
+        index_t nb_bad{ 0 }, nb_throw{ 0 }, nb{ 0 };
+        for( index_t p = 0; p < 12; p++ )
+            for( local_index_t k = 0; k < 3; k++ )
+                for( index_t w = 0; w < 8; w++ )
+                {
+                    auto cube = closed_cube();
+                    if( cube->polygon_vertex( { p, k } ) == w )
+                        continue;
+                    {
+                        auto builder = SurfaceMeshBuilder< 3 >::create( *cube );
+                        builder->set_polygon_vertex( { p, k }, w );
+                    }
+                    nb++;
+                    try
+                    {
+                        const auto far = closed_cube( point( 5, 5, 5 ) );
+                        const auto result = convert_surfaces_into_brep( SurfaceRefs{ *cube, *far } );
+                        if( !check_brep_consistency( std::get< 0 >( result ) ) )
+                        {
+                            nb_bad++;
+                            std::cout << "bad " << p << " " << int( k ) << " " << w << "\n";
+                        }
+                    }
+                    catch( const std::exception& e )
+                    {
+                        nb_throw++;
+                    }
+                }
+        for( index_t p = 0; p < 12; p++ )
+            for( local_index_t e = 0; e < 3; e++ )
+                for( index_t q = 0; q < 12; q++ )
+                {
+                    auto cube = closed_cube();
+                    {
+                        auto builder = SurfaceMeshBuilder< 3 >::create( *cube );
+                        builder->set_polygon_adjacent( { p, e }, q );
+                    }
+                    nb++;
+                    try
+                    {
+                        const auto far = closed_cube( point( 5, 5, 5 ) );
+                        const auto result = convert_surfaces_into_brep( SurfaceRefs{ *cube, *far } );
+                        if( !check_brep_consistency( std::get< 0 >( result ) ) )
+                        {
+                            nb_bad++;
+                            std::cout << "badadj " << p << " " << int( e ) << " " << q << "\n";
+                        }
+                    }
+                    catch( const std::exception& e )
+                    {
+                        nb_throw++;
+                    }
+                }
+        std::cout << nb << " " << nb_bad << " " << nb_throw << "\n";
+    }
+} // namespace
