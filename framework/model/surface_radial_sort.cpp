@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
+#include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 
 #include <vorna/basic/corvane_exception.h>
@@ -14,6 +17,10 @@
 namespace
 {
     constexpr double TWO_PI = 6.283185307179586476925286766559;
+
+    // Wings this close in angle lie in one plane: coincident polygons, whose
+    // directions differ only by rounding.
+    constexpr double TIED_ANGLE = 1e-9;
 
     struct Wing
     {
@@ -120,6 +127,67 @@ namespace
         const auto direction = orthogonal_part( to_center, axis );
         wing.direction = direction ? *direction : orthogonal( axis );
         return wing;
+    }
+    // The plane's canonical normal: +-normal, with its component of largest
+    // magnitude positive (the first such on equal magnitudes). Whether it
+    // agrees with `normal`.
+    bool agrees_with_canonical_normal( const vorna::Vector3D& normal )
+    {
+        vorna::index_t largest{ 0 };
+        for( vorna::index_t axis = 1; axis < 3; axis++ )
+        {
+            if( std::fabs( normal.value( axis ) ) >
+                std::fabs( normal.value( largest ) ) )
+            {
+                largest = axis;
+            }
+        }
+        return normal.value( largest ) > 0;
+    }
+
+    // Wings at one angle (coincident polygons) go as if each were pushed
+    // off the plane along its canonical normal by an amount growing with its
+    // key (surface rank in the model, then polygon): every line of the plane
+    // then sees the same stacking, so the region between two copies is a
+    // closed thin region, whatever the input order.
+    void order_tied_wings( const vorna::BRep& brep,
+                           const vorna::Vector3D& axis,
+                           std::vector< Wing >& wings )
+    {
+        absl::flat_hash_map< vorna::uuid, vorna::index_t > ranks;
+        for( std::size_t begin = 0; begin < wings.size(); )
+        {
+            auto end = begin + 1;
+            while( end < wings.size() &&
+                   wings[end].angle - wings[begin].angle <= TIED_ANGLE )
+            {
+                end++;
+            }
+            if( end - begin > 1 )
+            {
+                if( ranks.empty() )
+                {
+                    vorna::index_t rank{ 0 };
+                    for( const auto& surface : brep.surfaces() )
+                    {
+                        ranks.emplace( surface.id(), rank++ );
+                    }
+                }
+                const bool ascending = agrees_with_canonical_normal(
+                    axis.cross( wings[begin].direction ) );
+                std::sort( wings.begin() + begin,
+                           wings.begin() + end,
+                           [&]( const Wing& a, const Wing& b )
+                           {
+                               const auto key_a = std::make_pair(
+                                   ranks.at( a.surface ), a.edge.polygon_id );
+                               const auto key_b = std::make_pair(
+                                   ranks.at( b.surface ), b.edge.polygon_id );
+                               return ascending ? key_a < key_b : key_b < key_a;
+                           } );
+            }
+            begin = end;
+        }
     }
 } // namespace
 
@@ -234,7 +302,7 @@ namespace vorna
             {
                 angle += TWO_PI;
             }
-            if( angle >= TWO_PI )
+            if( angle >= TWO_PI - TIED_ANGLE )
             {
                 angle = 0;
             }
@@ -244,6 +312,7 @@ namespace vorna
                           wings.end(),
                           []( const Wing& a, const Wing& b )
                           { return a.angle < b.angle; } );
+        order_tied_wings( brep, axis, wings );
 
         result.surfaces.reserve( 2 * wings.size() );
         for( const auto& wing : wings )

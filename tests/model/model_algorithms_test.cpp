@@ -267,6 +267,33 @@ namespace
         expect_sides_face_their_sectors( maker.model, sorted );
     }
 
+    TEST( SurfaceRadialSort, CoincidentWingsStackByCreationRank )
+    {
+        // Two copies at 0 degrees (one reversed) and two at 180 degrees,
+        // related to the line in the reverse of their creation order. Each
+        // pair stacks along the plane's canonical normal +y, later surfaces
+        // higher: ascending rank where t x w = +y (wings along +x), descending
+        // where t x w = -y.
+        BRepMaker maker;
+        const auto line = maker.add_line( z_axis );
+        const std::vector< std::vector< index_t > > quad{ { 0, 1, 2, 3 } };
+        const auto first0 = maker.add_surface( wing( 0, true ), quad );
+        const auto second0 = maker.add_surface( wing( 0, false ), quad );
+        const auto first180 = maker.add_surface( wing( 180, true ), quad );
+        const auto second180 = maker.add_surface( wing( 180, true ), quad );
+        const auto& model_line = maker.model.line( line );
+        for( const auto& id : { second180, first180, second0, first0 } )
+        {
+            maker.builder.add_line_surface_boundary_relationship(
+                model_line, maker.model.surface( id ) );
+        }
+        const auto sorted = surface_radial_sort( maker.model, model_line );
+        EXPECT_EQ(
+            sorted_ids( sorted ),
+            ( std::vector< uuid >{ second180, first180, first0, second0 } ) );
+        expect_sides_face_their_sectors( maker.model, sorted );
+    }
+
     TEST( SurfaceRadialSort, DegenerateLinesGiveAnEmptySort )
     {
         BRepMaker maker;
