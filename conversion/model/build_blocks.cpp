@@ -46,7 +46,9 @@ namespace
 {
     using namespace vorna;
 
-    // Below this area a polygon gives no usable normal for a ray.
+    // A ray starts from the first polygon of at least this area, or else
+    // from the largest one that has a normal (millimetre shells in a model
+    // in metres).
     constexpr double MIN_POLYGON_AREA = 1e-6;
 
     // A block whose volume is at most this times its boundary's area times
@@ -60,8 +62,8 @@ namespace
     struct SurfaceTrees
     {
         absl::flat_hash_map< uuid, AABBTree< 3 > > trees;
-        // The entries of `trees` that hold polygons, in the map's iteration
-        // order; element i of `surfaces` is entry i.
+        // The surfaces whose trees hold polygons, in model order; element i
+        // of `surfaces` is entry i.
         std::vector< uuid > ordered;
         AABBTree< 3 > surfaces;
     };
@@ -102,6 +104,51 @@ namespace
 
       private:
         std::vector< index_t > parents_;
+    };
+
+    // Area of surface meshes times the diagonal of their bounding box: the
+    // scale against which a volume counts as zero.
+    class SizeMeter
+    {
+      public:
+        SizeMeter()
+        {
+            min_.fill( std::numeric_limits< double >::infinity() );
+            max_.fill( -std::numeric_limits< double >::infinity() );
+        }
+
+        void add( const SurfaceMesh< 3 >& mesh )
+        {
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                const auto& point = mesh.point( v );
+                for( const index_t axis : { 0u, 1u, 2u } )
+                {
+                    min_[axis] = std::min( min_[axis], point.value( axis ) );
+                    max_[axis] = std::max( max_[axis], point.value( axis ) );
+                }
+            }
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                area_ += mesh.polygon_area( p );
+            }
+        }
+
+        double size() const
+        {
+            double squared{ 0.0 };
+            for( const index_t axis : { 0u, 1u, 2u } )
+            {
+                const auto extent = max_[axis] - min_[axis];
+                squared += extent * extent;
+            }
+            return area_ * std::sqrt( squared );
+        }
+
+      private:
+        std::array< double, 3 > min_;
+        std::array< double, 3 > max_;
+        double area_{ 0.0 };
     };
 
     // Gives blocks to a BRep from the two sides of its surfaces: sides
@@ -261,7 +308,11 @@ namespace
             std::vector< uuid > removed;
             for( const auto& block : brep_.blocks() )
             {
-                if( block_signed_volume( block.id() ) < 0.0 )
+                // A thin region between coincident surfaces has a volume
+                // of rounding noise, of either sign: it is not the outside
+                // of anything.
+                if( block_signed_volume( block.id() ) <
+                    -ZERO_VOLUME_RATIO * candidate_size( block.id() ) )
                 {
                     removed.push_back( block.id() );
                 }
@@ -359,12 +410,15 @@ namespace
                                      create_aabb_tree( surface.mesh() ) );
             }
             std::vector< BoundingBox< 3 > > boxes;
-            for( const auto& entry : trees.trees )
+            // Creation order: hits at equal distance go to the later
+            // surface, the same on every run.
+            for( const auto& surface : brep_.surfaces() )
             {
-                if( entry.second.nb_bboxes() != 0 )
+                const auto& tree = trees.trees.at( surface.id() );
+                if( tree.nb_bboxes() != 0 )
                 {
-                    trees.ordered.push_back( entry.first );
-                    boxes.push_back( entry.second.bounding_box() );
+                    trees.ordered.push_back( surface.id() );
+                    boxes.push_back( tree.bounding_box() );
                 }
             }
             trees.surfaces = AABBTree< 3 >{ boxes };
@@ -373,31 +427,51 @@ namespace
 
         BlockRay get_ray( const uuid& block ) const
         {
+            absl::optional< SidedSurface > largest;
+            index_t largest_polygon{ 0 };
+            double largest_area{ 0.0 };
             for( const auto& sided : block_sided_surfaces_.at( block ) )
             {
                 const auto& mesh = brep_.surface( sided.id ).mesh();
                 for( index_t polygon = 0; polygon < mesh.nb_polygons();
                      polygon++ )
                 {
-                    if( mesh.polygon_area( polygon ) < MIN_POLYGON_AREA )
+                    const auto area = mesh.polygon_area( polygon );
+                    if( area >= MIN_POLYGON_AREA )
                     {
-                        continue;
+                        return ray_from( sided, polygon );
                     }
-                    const auto origin = mesh.polygon_barycenter( polygon );
-                    auto direction = mesh.polygon_normal( polygon );
-                    if( sided.side )
+                    if( area > largest_area &&
+                        mesh.new_polygon_normal( polygon ) )
                     {
-                        for( const index_t axis : { 0u, 1u, 2u } )
-                        {
-                            direction.set_value(
-                                axis, direction.value( axis ) * -1.0 );
-                        }
+                        largest = sided;
+                        largest_polygon = polygon;
+                        largest_area = area;
                     }
-                    return { sided.id, Ray< 3 >{ direction, origin } };
                 }
+            }
+            if( largest )
+            {
+                return ray_from( largest.value(), largest_polygon );
             }
             throw CorvaneException( "[BRepBlocksBuilder::get_ray] Unable to "
                                     "find a non degenerated ray" );
+        }
+
+        // From the polygon's barycenter into the region the side faces.
+        BlockRay ray_from( const SidedSurface& sided, index_t polygon ) const
+        {
+            const auto& mesh = brep_.surface( sided.id ).mesh();
+            const auto origin = mesh.polygon_barycenter( polygon );
+            auto direction = mesh.polygon_normal( polygon );
+            if( sided.side )
+            {
+                for( const index_t axis : { 0u, 1u, 2u } )
+                {
+                    direction.set_value( axis, direction.value( axis ) * -1.0 );
+                }
+            }
+            return { sided.id, Ray< 3 >{ direction, origin } };
         }
 
         absl::optional< SidedSurface > cast_ray( const SurfaceTrees& trees,
@@ -407,7 +481,7 @@ namespace
             double best_distance{ std::numeric_limits< double >::max() };
             absl::optional< SidedSurface > result;
             // A surface whose box the ray misses has no crossing: only the
-            // others are looked at, still in the map's iteration order.
+            // others are looked at, still in model order.
             std::vector< index_t > met;
             if( trees.surfaces.nb_bboxes() != 0 )
             {
@@ -438,18 +512,23 @@ namespace
                                                  tree.nb_bboxes(),
                                                  tracer );
                 const auto closest = tracer.closest_polygon();
-                if( !closest || closest->distance > best_distance ||
-                    mesh.polygon_area( closest->polygon ) < MIN_POLYGON_AREA )
+                if( !closest || closest->distance > best_distance )
+                {
+                    continue;
+                }
+                // Small polygons count (millimetre shells): only one without
+                // a normal tells no side.
+                const auto normal = mesh.new_polygon_normal( closest->polygon );
+                if( !normal )
                 {
                     continue;
                 }
                 best_distance = closest->distance;
-                const auto normal = mesh.polygon_normal( closest->polygon );
                 const auto& direction = block_ray.ray.direction();
                 double dot{ 0.0 };
                 for( const index_t axis : { 0u, 1u, 2u } )
                 {
-                    dot += normal.value( axis ) * direction.value( axis );
+                    dot += normal->value( axis ) * direction.value( axis );
                 }
                 result = SidedSurface{ surface_id, dot > 0.0 };
             }
@@ -502,10 +581,9 @@ namespace
                                                            removed.end() };
             const absl::flat_hash_set< uuid > outer_set{ outer.begin(),
                                                          outer.end() };
-            for( const auto& entry : surface_blocks_ )
+            for( const auto& surface : brep_.surfaces() )
             {
-                const auto& surface = brep_.surface( entry.first );
-                const auto& sides = entry.second;
+                const auto& sides = surface_blocks_.at( surface.id() );
                 if( sides[0] == sides[1] )
                 {
                     if( !removed_set.contains( sides[0] ) )
@@ -576,35 +654,23 @@ namespace
         // bounding box.
         double boundary_size( const Block< 3 >& block ) const
         {
-            std::array< double, 3 > min;
-            std::array< double, 3 > max;
-            min.fill( std::numeric_limits< double >::infinity() );
-            max.fill( -std::numeric_limits< double >::infinity() );
-            double area{ 0.0 };
+            SizeMeter meter;
             for( const auto& surface : brep_.boundaries( block ) )
             {
-                const auto& mesh = surface.mesh();
-                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-                {
-                    const auto& point = mesh.point( v );
-                    for( const index_t axis : { 0u, 1u, 2u } )
-                    {
-                        min[axis] = std::min( min[axis], point.value( axis ) );
-                        max[axis] = std::max( max[axis], point.value( axis ) );
-                    }
-                }
-                for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-                {
-                    area += mesh.polygon_area( p );
-                }
+                meter.add( surface.mesh() );
             }
-            double squared{ 0.0 };
-            for( const index_t axis : { 0u, 1u, 2u } )
+            return meter.size();
+        }
+
+        // The same over the sided surfaces a candidate was flooded from.
+        double candidate_size( const uuid& block ) const
+        {
+            SizeMeter meter;
+            for( const auto& sided : block_sided_surfaces_.at( block ) )
             {
-                const auto extent = max[axis] - min[axis];
-                squared += extent * extent;
+                meter.add( brep_.surface( sided.id ).mesh() );
             }
-            return area * std::sqrt( squared );
+            return meter.size();
         }
 
         // The first block (in model order) holding the point, if any.

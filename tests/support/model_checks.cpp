@@ -352,6 +352,19 @@ namespace
         {
             const auto reference =
                 brep_.surface( surfaces.front() ).mesh().point( 0 );
+            // Offsets and volumes scale with the block: models in metres
+            // hold millimetre shells.
+            double extent{ 0.0 };
+            for( const auto& surface_id : surfaces )
+            {
+                const auto& mesh = brep_.surface( surface_id ).mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    extent = std::max(
+                        extent, distance( reference, mesh.point( v ) ) );
+                }
+            }
+            const auto offset = 1e-3 * extent;
             double total{ 0.0 };
             for( const auto& surface_id : surfaces )
             {
@@ -366,9 +379,9 @@ namespace
                 }
                 const auto normal = mesh.polygon_normal( largest );
                 const auto probe = mesh.polygon_barycenter( largest ) +
-                                   Point3D{ { normal.value( 0 ) * 1e-3,
-                                              normal.value( 1 ) * 1e-3,
-                                              normal.value( 2 ) * 1e-3 } };
+                                   Point3D{ { normal.value( 0 ) * offset,
+                                              normal.value( 1 ) * offset,
+                                              normal.value( 2 ) * offset } };
                 const bool front_inside = is_inside( probe, surfaces );
                 double volume{ 0.0 };
                 for( index_t p = 0; p < mesh.nb_polygons(); p++ )
@@ -390,7 +403,7 @@ namespace
                 }
                 total += front_inside ? volume : -volume;
             }
-            if( !( total > 1e-9 ) )
+            if( !( total > 1e-9 * extent * extent * extent ) )
             {
                 fail( "block ",
                       block.id().string(),
