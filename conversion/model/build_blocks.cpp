@@ -51,6 +51,11 @@ namespace
     // in metres).
     constexpr double MIN_POLYGON_AREA = 1e-6;
 
+    // A crossing nearer to the ray's origin than this times the model's
+    // extent is on a surface through the origin (a coincident copy of the
+    // polygon the ray starts from): it says nothing of what encloses it.
+    constexpr double ZERO_DISTANCE_RATIO = 1e-9;
+
     // A block whose volume is at most this times its boundary's area times
     // its extent (so a thickness below this fraction of its extent) encloses
     // nothing.
@@ -66,6 +71,8 @@ namespace
         // of `surfaces` is entry i.
         std::vector< uuid > ordered;
         AABBTree< 3 > surfaces;
+        // Crossings nearer than this to the ray's origin are ignored.
+        double zero_distance{ 0.0 };
     };
 
     index_t side_index( bool side )
@@ -422,6 +429,12 @@ namespace
                 }
             }
             trees.surfaces = AABBTree< 3 >{ boxes };
+            if( trees.surfaces.nb_bboxes() != 0 )
+            {
+                const auto& box = trees.surfaces.bounding_box();
+                trees.zero_distance = ZERO_DISTANCE_RATIO *
+                                      Vector3D{ box.min(), box.max() }.length();
+            }
             return trees;
         }
 
@@ -512,7 +525,8 @@ namespace
                                                  tree.nb_bboxes(),
                                                  tracer );
                 const auto closest = tracer.closest_polygon();
-                if( !closest || closest->distance > best_distance )
+                if( !closest || closest->distance > best_distance ||
+                    closest->distance <= trees.zero_distance )
                 {
                     continue;
                 }
