@@ -131,42 +131,34 @@ namespace vorna
                 }
                 // Counted then filled, each input once per merged element:
                 // inputs come in ascending order, so a repeat is the last.
-                std::vector< index_t > last( nb_merged, INVALID_INDEX );
-                for( index_t i = 0; i < managers_.size(); i++ )
+                std::vector< index_t > last( nb_merged );
+                const auto for_each_pair = [&]( auto&& visit )
                 {
-                    if( !managers_[i] )
+                    std::fill( last.begin(), last.end(), INVALID_INDEX );
+                    for( index_t i = 0; i < managers_.size(); i++ )
                     {
-                        continue;
-                    }
-                    for( const auto merged : to_merged_[i] )
-                    {
-                        if( last[merged] != i )
+                        if( !managers_[i] )
                         {
-                            last[merged] = i;
-                            offsets_[merged + 1]++;
+                            continue;
+                        }
+                        for( const auto merged : to_merged_[i] )
+                        {
+                            if( last[merged] != i )
+                            {
+                                last[merged] = i;
+                                visit( merged, i );
+                            }
                         }
                     }
-                }
+                };
+                for_each_pair( [this]( index_t merged, index_t /*input*/ )
+                               { offsets_[merged + 1]++; } );
                 std::partial_sum(
                     offsets_.begin(), offsets_.end(), offsets_.begin() );
                 inputs_.resize( offsets_.back() );
                 auto next = offsets_;
-                std::fill( last.begin(), last.end(), INVALID_INDEX );
-                for( index_t i = 0; i < managers_.size(); i++ )
-                {
-                    if( !managers_[i] )
-                    {
-                        continue;
-                    }
-                    for( const auto merged : to_merged_[i] )
-                    {
-                        if( last[merged] != i )
-                        {
-                            last[merged] = i;
-                            inputs_[next[merged]++] = i;
-                        }
-                    }
-                }
+                for_each_pair( [this, &next]( index_t merged, index_t input )
+                               { inputs_[next[merged]++] = input; } );
             }
 
             AttributeImporter::~AttributeImporter() = default;
