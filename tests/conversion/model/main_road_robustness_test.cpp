@@ -14,8 +14,8 @@
 
 #include <absl/container/flat_hash_map.h>
 #include <absl/strings/str_cat.h>
-#include <oneapi/tbb/task_arena.h>
 
+#include <conversion/common/tasks.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/conversion_model.h>
 #include <vorna/conversion/mesh_analysis/surface_identifier.h>
@@ -410,21 +410,17 @@ namespace
             for( index_t run = 0; run < 20; run++ )
             {
                 // 1, 4 and 7 threads in turn.
-                tbb::task_arena arena( 1 + static_cast< int >( run % 3 ) * 3 );
+                const detail::ThreadLimit limit{ 1 + ( run % 3 ) * 3 };
                 std::string signature;
-                arena.execute(
-                    [&]
-                    {
-                        try
-                        {
-                            signature = model_signature( std::get< 0 >(
-                                convert_surface_into_brep( *input ) ) );
-                        }
-                        catch( const std::exception& error )
-                        {
-                            signature = error.what();
-                        }
-                    } );
+                try
+                {
+                    signature = model_signature(
+                        std::get< 0 >( convert_surface_into_brep( *input ) ) );
+                }
+                catch( const std::exception& error )
+                {
+                    signature = error.what();
+                }
                 if( run == 0 )
                 {
                     reference = signature;

@@ -5,9 +5,9 @@
 // a consistent model in which every input polygon and every used input
 // vertex is mapped.
 //
-// CI runs a fixed set of seeds. To run longer by hand:
-//   VORNA_PROPERTY_SEEDS=20000 VORNA_PROPERTY_FIRST_SEED=1000 \
-//     ./vorna-messy-mesh-property-test
+// CI runs a fixed set of seeds. To run longer by hand, e.g.
+//   VORNA_PROPERTY_SEEDS=20000 VORNA_PROPERTY_FIRST_SEED=1000
+//   ./vorna-messy-mesh-property-test
 // VORNA_PROPERTY_SEEDS gives the number of seeds (default 150), and
 // VORNA_PROPERTY_FIRST_SEED the first one (default 0). A failing case is
 // reported with its seed.
