@@ -287,7 +287,7 @@ namespace
                 }
                 case 3: // collapsed onto one point, over distinct vertices
                 {
-                    const auto& at = points[polygon[0]];
+                    const auto at = points[polygon[0]];
                     for( index_t k = 1; k < polygon.size(); k++ )
                     {
                         points.push_back( at );
