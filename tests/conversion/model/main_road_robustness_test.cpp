@@ -193,16 +193,12 @@ namespace
         }
     };
 
-    TEST_F( MainRoadRobustnessTest, one_const_mesh_converts_from_eight_threads )
+    /// Converts the box 25 times on each of 8 threads at once; the number
+    /// of conversions that failed or gave another model than `reference`.
+    index_t nb_unsteady_concurrent_conversions( const SurfaceMesh< 3 >& box,
+                                                const std::string& reference )
     {
-        // 8 x 8 cells a face: 768 triangles, one welded shell.
-        const auto box = make_box_mesh(
-            point( 0, 0, 0 ), point( 1, 1, 1 ), 8, false, "box" );
-        const auto names = box->polygon_attribute_manager().attribute_names();
-        const auto reference = model_signature(
-            std::get< 0 >( convert_surface_into_brep( *box ) ) );
-        std::atomic< index_t > nb_different{ 0 };
-        std::atomic< index_t > nb_failed{ 0 };
+        std::atomic< index_t > nb_unsteady{ 0 };
         std::vector< std::thread > threads;
         for( index_t t = 0; t < 8; t++ )
         {
@@ -214,16 +210,16 @@ namespace
                         try
                         {
                             const auto result =
-                                convert_surface_into_brep( *box );
+                                convert_surface_into_brep( box );
                             if( model_signature( std::get< 0 >( result ) ) !=
                                 reference )
                             {
-                                nb_different++;
+                                nb_unsteady++;
                             }
                         }
                         catch( ... )
                         {
-                            nb_failed++;
+                            nb_unsteady++;
                         }
                     }
                 } );
@@ -232,9 +228,26 @@ namespace
         {
             thread.join();
         }
-        EXPECT_EQ( nb_failed.load() + nb_different.load(), 0u )
-            << nb_failed.load() << " failed, " << nb_different.load()
-            << " differ";
+        return nb_unsteady.load();
+    }
+
+    TEST_F( MainRoadRobustnessTest, one_const_mesh_converts_from_eight_threads )
+    {
+        // 8 x 8 cells a face: 768 triangles, one welded shell.
+        const auto box = make_box_mesh(
+            point( 0, 0, 0 ), point( 1, 1, 1 ), 8, false, "box" );
+        const auto names = box->polygon_attribute_manager().attribute_names();
+        const auto reference = model_signature(
+            std::get< 0 >( convert_surface_into_brep( *box ) ) );
+        EXPECT_EQ( nb_unsteady_concurrent_conversions( *box, reference ), 0u );
+        {
+            // The callers' threads alone, without the pool: what a race
+            // detector can follow, as the pool's library is not
+            // instrumented.
+            const detail::ThreadLimit limit{ 1 };
+            EXPECT_EQ( nb_unsteady_concurrent_conversions( *box, reference ),
+                       0u );
+        }
         EXPECT_EQ( box->polygon_attribute_manager().attribute_names(), names );
     }
 
