@@ -26,14 +26,13 @@ namespace vorna
         ///
         /// The surface meshes are merged (colocated vertices within 1e-6
         /// become one); a single mesh without such vertices, whose stored
-        /// adjacencies all point back, is used as it is. Lines run along the
+        /// adjacencies join distinct polygons over the same edge and all point
+        /// back, is used as it is. Lines run along the
         /// merged mesh's borders and along the curves; a surface is made per
         /// group of polygons connected by stored adjacencies, its polygons
         /// oriented alike (the smallest one of each connected part keeps its
-        /// orientation). While the builder works, the merged mesh carries the
-        /// polygon attribute "surface_identifier" (with a single unchanged
-        /// input, the caller's mesh, whose earlier labels are reset);
-        /// mappings() removes it.
+        /// orientation). The inputs are only read, so several builders may
+        /// read one input at once.
         ///
         /// Use: construct, build() (from the base), build_surfaces(),
         /// mappings(). The model must have no unique vertices yet; the
@@ -51,11 +50,11 @@ namespace vorna
                 GenericMapping< MeshElement, ComponentMeshElement >;
 
             /// \throw CorvaneException when a polygon uses a vertex, or a
-            /// curve edge a point, with a non-finite coordinate (message
-            /// naming the vertex and the mesh or curve, by name or else by
-            /// uuid), or when a "surface_identifier" attribute of another
-            /// storage or value type stands on the single input mesh, or when
-            /// the model already has unique vertices (it should be empty).
+            /// curve edge a point, with a non-finite coordinate, when a
+            /// polygon repeats a vertex in a row, when a curve edge joins a
+            /// vertex to itself (messages naming the element and the mesh or
+            /// curve, by name or else by uuid), or when the model already has
+            /// unique vertices (it should be empty).
             CornersLinesBuilderFromMeshes(
                 Model& model,
                 absl::Span<
@@ -74,16 +73,18 @@ namespace vorna
             void build_wireframe_step() override;
 
             /// Adds one Surface per polygon group with its mesh, unique
-            /// vertices, line and corner relationships, name and the input
-            /// attributes of the mesh behind its first polygon.
+            /// vertices, line and corner relationships, name (from the inputs
+            /// behind its first polygon) and the input attributes: each surface
+            /// element takes the values of an input element merged into it, of
+            /// the first input in list order that has the attribute there.
             /// \pre build() ran; call once.
             void build_surfaces();
 
             /// Final mappings (vertex mapping first): input surface vertices
             /// to surface vertices at their point, input polygons to surface
             /// polygons, curve edges to line edges, curve vertices to line
-            /// vertices at their point. Removes "surface_identifier" from
-            /// the merged mesh. Leaves the builder's mappings empty.
+            /// vertices at their point. Leaves the builder's mappings
+            /// empty.
             /// \pre build_surfaces() ran; call once.
             std::pair< VertexMapping, ElementMapping > mappings();
 
