@@ -1,0 +1,73 @@
+#pragma once
+
+// Small solids built in code for the solid conversion tests and benchmarks.
+// No test framework is needed to compile them.
+
+#include <array>
+#include <memory>
+
+#include <absl/strings/string_view.h>
+
+#include <vorna/basic/common.h>
+#include <vorna/conversion/common/variable_attribute.h>
+#include <vorna/mesh/mesh_element.h>
+#include <vorna/mesh/solid_mesh.h>
+
+namespace vorna
+{
+    namespace test
+    {
+        /// The tetrahedron (0,0,0), (1,0,0), (0,1,0), (0,0,1) (vertices 0 to
+        /// 3, positive volume) on a tetrahedral solid.
+        std::unique_ptr< SolidMesh< 3 > > one_tetrahedron();
+
+        /// one_tetrahedron() and a second tetrahedron (4, 1, 3, 2), vertex 4
+        /// at (1,1,1), beyond the facet (1, 2, 3) they share. That facet is
+        /// polyhedron facet {0, 0} and {1, 0}; their adjacency is stored on
+        /// both sides when `adjacent`, on neither otherwise.
+        std::unique_ptr< SolidMesh< 3 > > two_tetrahedra( bool adjacent );
+
+        /// n x n x n unit cubes of 6 tetrahedra each (the grid of
+        /// mesh/solid_grid.h) on a tetrahedral solid, adjacencies computed.
+        /// Polyhedra 6c to 6c+5 fill cube c = x + n * (y + n * z), whose
+        /// corner nearest the origin is at (x, y, z).
+        std::unique_ptr< SolidMesh< 3 > > tetrahedral_grid( index_t n );
+
+        /// The cube (x, y, z) of a polyhedron of tetrahedral_grid(n).
+        std::array< index_t, 3 > grid_cube( index_t n, index_t polyhedron );
+
+        /// Cuts the grid of tetrahedral_grid(n) into parts^3 boxes of whole
+        /// cubes (parts slabs per axis, the last taking the remainder) and
+        /// numbers them in the polyhedron attribute `name`: box
+        /// (i, j, k) is region i + parts * (j + parts * k).
+        std::shared_ptr< VariableAttribute< unsigned int > >
+        add_box_regions( SolidMesh< 3 >& grid,
+                         index_t n,
+                         index_t parts,
+                         absl::string_view name = "region" );
+
+        /// Removes the adjacency across the facet on both sides.
+        /// \pre the facet has an adjacent polyhedron that stores the
+        /// adjacency back.
+        void cut_adjacency( SolidMesh< 3 >& solid,
+                            const PolyhedronFacet& facet );
+
+        /// A polyhedral solid of four polyhedra joined across whole facets,
+        /// adjacencies computed: the hexahedron [0,1]^3 (polyhedron 0,
+        /// vertices 0 to 7, vertex i at (i & 1, (i >> 1) & 1, i >> 2)), the
+        /// prism beyond its face x = 1 over the triangle (1,0), (2,0), (1,1)
+        /// of the xz-plane (polyhedron 1, from y = 0 to y = 1), and one
+        /// tetrahedron on each triangular face of the prism (polyhedra 2 and
+        /// 3). Every facet faces outwards.
+        std::unique_ptr< SolidMesh< 3 > > mixed_polyhedra();
+
+        /// Two unit cubes of 6 tetrahedra side by side on a tetrahedral
+        /// solid, [0,1]^3 (vertices 0 to 7, polyhedra 0 to 5) and
+        /// [1+gap, 2+gap] x [0,1]^2 (vertices 8 to 15, polyhedra 6 to 11),
+        /// as a mesher that meshes each region on its own gives them: the
+        /// four points of the common face exist twice (within `gap`), and
+        /// adjacencies are computed, so none joins the two cubes.
+        std::unique_ptr< SolidMesh< 3 > >
+        two_cubes_with_duplicated_nodes( double gap );
+    } // namespace test
+} // namespace vorna
