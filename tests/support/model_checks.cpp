@@ -17,6 +17,7 @@
 #include <vorna/geometry/vector.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/point_set.h>
+#include <vorna/mesh/solid_mesh.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/model/block.h>
 #include <vorna/model/brep.h>
@@ -40,6 +41,10 @@ namespace vorna
             if( type == "Line" )
             {
                 return brep.line( id ).mesh().point( vertex.vertex );
+            }
+            if( type == "Block" )
+            {
+                return brep.block( id ).mesh().point( vertex.vertex );
             }
             return brep.surface( id ).mesh().point( vertex.vertex );
         }
@@ -102,6 +107,12 @@ namespace
             }
             for( const auto& block : brep_.blocks() )
             {
+                const auto& mesh = block.mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    check_vertex( { block.component_id(), v },
+                                  mesh.point( v ) );
+                }
                 check_block( block );
             }
             if( failures_.empty() )
@@ -151,10 +162,6 @@ namespace
             }
             for( const auto& other : linked )
             {
-                if( other.component_id.type().get() == "Block" )
-                {
-                    continue;
-                }
                 if( distance( test::component_point( brep_, other ), point ) >
                     POINT_TOLERANCE )
                 {
@@ -341,7 +348,50 @@ namespace
                           " of its boundary surfaces" );
                 }
             }
+            check_closed_shells( block, surfaces );
             check_block_volume( block, surfaces );
+        }
+
+        // Every polygon edge of the block's boundary surfaces, taken by its
+        // unique vertices, is used an even number of times.
+        void check_closed_shells( const Block< 3 >& block,
+                                  const std::vector< uuid >& surfaces )
+        {
+            absl::flat_hash_map< UniquePair, index_t > uses;
+            for( const auto& surface_id : surfaces )
+            {
+                const auto& surface = brep_.surface( surface_id );
+                const auto& mesh = surface.mesh();
+                for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+                {
+                    for( local_index_t e = 0; e < mesh.nb_polygon_edges( p );
+                         e++ )
+                    {
+                        const auto vertices =
+                            mesh.polygon_edge_vertices( { p, e } );
+                        uses[sorted_pair(
+                            brep_.unique_vertex(
+                                { surface.component_id(), vertices[0] } ),
+                            brep_.unique_vertex(
+                                { surface.component_id(), vertices[1] } ) )]++;
+                    }
+                }
+            }
+            for( const auto& edge : uses )
+            {
+                if( edge.second % 2 != 0 )
+                {
+                    fail( "block ",
+                          block.id().string(),
+                          ": the edge between unique vertices ",
+                          edge.first.first,
+                          " and ",
+                          edge.first.second,
+                          " is used by ",
+                          edge.second,
+                          " polygons of its boundary surfaces" );
+                }
+            }
         }
 
         // Volume of the block from its boundary, each surface taken from the

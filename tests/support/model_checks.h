@@ -15,18 +15,21 @@ namespace vorna
     namespace test
     {
         /// Checks the invariants every converted BRep must hold:
-        /// - every corner, line and surface mesh vertex is tied to a unique
-        ///   vertex, listed back by it, and all the component vertices of a
-        ///   unique vertex lie at one point (within 1e-6);
+        /// - every corner, line, surface and block mesh vertex is tied to a
+        ///   unique vertex, listed back by it, and all the component vertices
+        ///   of a unique vertex lie at one point (within 1e-6);
         /// - each end of an open line is a corner that bounds the line;
         /// - every border edge of a surface mesh runs along an edge of a line
         ///   bounding, or internal to, that surface;
         /// - each block's boundary surfaces close: every line bounding them
-        ///   bounds an even number of them, and the block encloses a positive
-        ///   volume (each boundary surface counted from the block's side).
+        ///   bounds an even number of them, every polygon edge of theirs
+        ///   (by unique vertices) is used an even number of times, and the
+        ///   block encloses a positive volume (each boundary surface counted
+        ///   from the block's side).
         ::testing::AssertionResult check_brep_consistency( const BRep& brep );
 
-        /// Where a corner, line or surface mesh vertex of the model lies.
+        /// Where a corner, line, surface or block mesh vertex of the model
+        /// lies.
         Point3D component_point( const BRep& brep,
                                  const ComponentMeshVertex& vertex );
     } // namespace test

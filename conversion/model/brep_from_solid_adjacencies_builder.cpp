@@ -1,0 +1,493 @@
+#include <vorna/conversion/model/brep_from_solid_adjacencies_builder.h>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/inlined_vector.h>
+
+#include <conversion/common/tasks.h>
+#include <conversion/model/solid_adjacencies_conversion.h>
+#include <vorna/basic/corvane_exception.h>
+#include <vorna/basic/logger.h>
+#include <vorna/conversion/common/attribute.h>
+#include <vorna/conversion/common/mesh_builder_lookup.h>
+#include <vorna/conversion/mesh_analysis/surface_from_solid_adjacencies.h>
+#include <vorna/conversion/model/brep_from_meshes_builder.h>
+#include <vorna/mesh/solid_mesh.h>
+#include <vorna/mesh/solid_mesh_builder.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/model/block.h>
+#include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
+#include <vorna/model/surface.h>
+
+namespace
+{
+    using namespace vorna;
+
+    constexpr const char* SURFACE_UUID_ATTRIBUTE_NAME = "surface_uuid";
+
+    /// Groups of polyhedra joined by stored adjacency, numbered in the
+    /// order of their smallest polyhedron.
+    struct PolyhedronGroups
+    {
+        /// Per polyhedron: its group.
+        std::vector< index_t > group_of;
+        /// Per polyhedron: its rank in its group, that is its polyhedron
+        /// index in its block mesh.
+        std::vector< index_t > rank;
+        /// Per group: its polyhedra, ascending.
+        std::vector< std::vector< index_t > > members;
+    };
+
+    PolyhedronGroups group_polyhedra( const SolidMesh< 3 >& solid )
+    {
+        const auto nb_polyhedra = solid.nb_polyhedra();
+        PolyhedronGroups groups;
+        groups.group_of.assign( nb_polyhedra, INVALID_INDEX );
+        index_t nb_groups{ 0 };
+        std::vector< index_t > to_visit;
+        for( index_t seed = 0; seed < nb_polyhedra; seed++ )
+        {
+            if( groups.group_of[seed] != INVALID_INDEX )
+            {
+                continue;
+            }
+            groups.group_of[seed] = nb_groups;
+            to_visit.push_back( seed );
+            while( !to_visit.empty() )
+            {
+                const auto polyhedron = to_visit.back();
+                to_visit.pop_back();
+                const auto nb_facets = solid.nb_polyhedron_facets( polyhedron );
+                for( local_index_t f = 0; f < nb_facets; f++ )
+                {
+                    const auto adjacent =
+                        solid.polyhedron_adjacent( { polyhedron, f } );
+                    if( adjacent &&
+                        groups.group_of[adjacent.value()] == INVALID_INDEX )
+                    {
+                        groups.group_of[adjacent.value()] = nb_groups;
+                        to_visit.push_back( adjacent.value() );
+                    }
+                }
+            }
+            nb_groups++;
+        }
+        groups.members.resize( nb_groups );
+        groups.rank.resize( nb_polyhedra );
+        for( index_t p = 0; p < nb_polyhedra; p++ )
+        {
+            auto& members = groups.members[groups.group_of[p]];
+            groups.rank[p] = static_cast< index_t >( members.size() );
+            members.push_back( p );
+        }
+        return groups;
+    }
+
+    /// One entry per element of `nb_elements`, INVALID_INDEX but where
+    /// `new2old` says which element becomes which.
+    std::vector< index_t > old_to_new( index_t nb_elements,
+                                       absl::Span< const index_t > new2old )
+    {
+        std::vector< index_t > old2new( nb_elements, INVALID_INDEX );
+        for( index_t i = 0; i < new2old.size(); i++ )
+        {
+            old2new[new2old[i]] = i;
+        }
+        return old2new;
+    }
+} // namespace
+
+namespace vorna
+{
+    namespace detail
+    {
+        class SolidAdjacenciesConversion::Impl
+        {
+          public:
+            Impl( BRep& brep, const SolidMesh< 3 >& solid )
+                : brep_( brep ), builder_( brep ), solid_( solid )
+            {
+            }
+
+            void build_surface_step( const TaskProbe& probe )
+            {
+                if( boundary_ )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidAdjacenciesBuilder::build_surface_"
+                        "step] The boundary surface is already built" );
+                }
+                SolidBoundarySurface boundary{ solid_ };
+                boundary.build_polygons( probe );
+                // Turned into unique vertices by the next step.
+                unique_vertex_of_ = boundary.surface_vertices();
+                boundary_ = boundary.take_surface();
+            }
+
+            void build_brep_without_block_step()
+            {
+                if( !boundary_ )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidAdjacenciesBuilder::build_brep_"
+                        "without_block_step] Build the boundary surface "
+                        "first" );
+                }
+                if( surfaces_built_ )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidAdjacenciesBuilder::build_brep_"
+                        "without_block_step] The model surfaces are already "
+                        "built" );
+                }
+                surfaces_built_ = true;
+                const std::reference_wrapper< const SurfaceMesh< 3 > >
+                    surfaces[] = { *boundary_ };
+                BRepFromMeshesBuilder meshes_builder{ brep_, {}, surfaces };
+                const auto mappings =
+                    meshes_builder.build_brep_without_blocks();
+                const auto& boundary_id = boundary_->id();
+                auto surface_uuid =
+                    boundary_->polygon_attribute_manager()
+                        .find_or_create_attribute< VariableAttribute, uuid >(
+                            SURFACE_UUID_ATTRIBUTE_NAME,
+                            uuid{},
+                            AttributeFlags{ true, false } );
+                for( index_t p = 0; p < boundary_->nb_polygons(); p++ )
+                {
+                    surface_uuid->set_value(
+                        p,
+                        mappings.second.in2out( { boundary_id, p } )
+                            .front()
+                            .component_id.id() );
+                }
+                // The unique vertex the model gave a boundary vertex: boundary
+                // vertices closer than the merging tolerance share one.
+                for( auto& vertex : unique_vertex_of_ )
+                {
+                    if( vertex != INVALID_INDEX )
+                    {
+                        vertex = brep_.unique_vertex(
+                            mappings.first.in2out( { boundary_id, vertex } )
+                                .front() );
+                    }
+                }
+            }
+
+            void build_blocks_step( const TaskProbe& probe )
+            {
+                if( !surfaces_built_ )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidAdjacenciesBuilder::build_blocks_step]"
+                        " Build the model surfaces first" );
+                }
+                if( blocks_built_ )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidAdjacenciesBuilder::build_blocks_step]"
+                        " The blocks are already built" );
+                }
+                blocks_built_ = true;
+                Logger::log_trace( "Building BRep Blocks" );
+                const auto groups = group_polyhedra( solid_ );
+                std::vector< uuid > blocks;
+                blocks.reserve( groups.members.size() );
+                for( index_t k = 0; k < groups.members.size(); k++ )
+                {
+                    blocks.push_back(
+                        builder_.add_block( solid_.impl_name() ) );
+                }
+                try
+                {
+                    run_group_and_apply(
+                        static_cast< index_t >( blocks.size() ),
+                        [this, &probe, &blocks, &groups]( index_t k )
+                        {
+                            if( probe )
+                            {
+                                probe( k );
+                            }
+                            return fill_block( k, blocks[k], groups );
+                        },
+                        [this, &blocks]( index_t k,
+                                         std::vector< index_t > solid_vertices )
+                        { set_unique_vertices( blocks[k], solid_vertices ); } );
+                }
+                catch( ... )
+                {
+                    // Leaves the model with its surfaces and no block.
+                    for( const auto& block : blocks )
+                    {
+                        builder_.remove_block( brep_.block( block ) );
+                    }
+                    throw;
+                }
+                add_surface_block_relationships( groups, blocks );
+            }
+
+            SurfaceMesh< 3 >& solid_boundaries()
+            {
+                if( !boundary_ )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidAdjacenciesBuilder::solid_boundaries] "
+                        "Build the boundary surface first" );
+                }
+                return *boundary_;
+            }
+
+          private:
+            /// Pool task: fills block k with the polyhedra of group k, in
+            /// group order, and the solid's attributes; returns the solid
+            /// vertex of each block vertex. Writes only this block's mesh.
+            std::vector< index_t > fill_block( index_t k,
+                                               const uuid& block_id,
+                                               const PolyhedronGroups& groups )
+            {
+                const auto& group = groups.members[k];
+                auto mesh_builder = brep_block_mesh_builder( brep_, block_id );
+                absl::flat_hash_map< index_t, index_t > block_vertex;
+                block_vertex.reserve( group.size() );
+                std::vector< index_t > solid_vertices;
+                absl::InlinedVector< index_t, 8 > vertices;
+                std::vector< std::vector< local_index_t > > facets;
+                for( const auto p : group )
+                {
+                    vertices.resize( solid_.nb_polyhedron_vertices( p ) );
+                    for( local_index_t i = 0; i < vertices.size(); i++ )
+                    {
+                        const auto v = solid_.polyhedron_vertex( { p, i } );
+                        const auto found = block_vertex.emplace(
+                            v,
+                            static_cast< index_t >( solid_vertices.size() ) );
+                        if( found.second )
+                        {
+                            mesh_builder->create_point( solid_.point( v ) );
+                            solid_vertices.push_back( v );
+                        }
+                        vertices[i] = found.first->second;
+                    }
+                    facets.resize( solid_.nb_polyhedron_facets( p ) );
+                    for( local_index_t f = 0; f < facets.size(); f++ )
+                    {
+                        const PolyhedronFacet facet{ p, f };
+                        auto& locals = facets[f];
+                        locals.resize(
+                            solid_.nb_polyhedron_facet_vertices( facet ) );
+                        for( local_index_t i = 0; i < locals.size(); i++ )
+                        {
+                            locals[i] = solid_
+                                            .vertex_in_polyhedron(
+                                                p,
+                                                solid_.polyhedron_facet_vertex(
+                                                    { facet, i } ) )
+                                            .value();
+                        }
+                    }
+                    mesh_builder->create_polyhedron( vertices, facets );
+                }
+                for( index_t i = 0; i < group.size(); i++ )
+                {
+                    const auto nb_facets =
+                        solid_.nb_polyhedron_facets( group[i] );
+                    for( local_index_t f = 0; f < nb_facets; f++ )
+                    {
+                        const auto adjacent =
+                            solid_.polyhedron_adjacent( { group[i], f } );
+                        // A neighbour in another block stores no adjacency
+                        // back: the facet stays a border.
+                        if( adjacent && groups.group_of[adjacent.value()] == k )
+                        {
+                            mesh_builder->set_polyhedron_adjacent(
+                                { i, f }, groups.rank[adjacent.value()] );
+                        }
+                    }
+                }
+                import_attributes(
+                    brep_.block( block_id ).mesh(), group, solid_vertices );
+                return solid_vertices;
+            }
+
+            void import_attributes( const SolidMesh< 3 >& mesh,
+                                    absl::Span< const index_t > polyhedra,
+                                    absl::Span< const index_t > vertices )
+            {
+                const auto& solid_vertices = solid_.vertex_attribute_manager();
+                if( !solid_vertices.attribute_names().empty() )
+                {
+                    mesh.vertex_attribute_manager().import(
+                        solid_vertices,
+                        old_to_new( solid_.nb_vertices(), vertices ) );
+                }
+                const auto& solid_polyhedra =
+                    solid_.polyhedron_attribute_manager();
+                if( !solid_polyhedra.attribute_names().empty() )
+                {
+                    mesh.polyhedron_attribute_manager().import(
+                        solid_polyhedra,
+                        old_to_new( solid_.nb_polyhedra(), polyhedra ) );
+                }
+            }
+
+            /// A block vertex takes the unique vertex of its solid vertex; a
+            /// solid vertex on no border facet gets a new one, shared by
+            /// every block that uses it.
+            void
+            set_unique_vertices( const uuid& block_id,
+                                 absl::Span< const index_t > solid_vertices )
+            {
+                const ComponentID block{ Block< 3 >::component_type_static(),
+                                         block_id };
+                for( index_t v = 0; v < solid_vertices.size(); v++ )
+                {
+                    auto& unique = unique_vertex_of_[solid_vertices[v]];
+                    if( unique == INVALID_INDEX )
+                    {
+                        unique = builder_.create_unique_vertex();
+                    }
+                    builder_.set_unique_vertex( { block, v }, unique );
+                }
+            }
+
+            /// A surface bounds the block on each side of its polygons; a
+            /// polygon with one block on both sides (a cut facet inside a
+            /// block) makes the surface internal to it.
+            void
+            add_surface_block_relationships( const PolyhedronGroups& groups,
+                                             const std::vector< uuid >& blocks )
+            {
+                const auto surface_uuid =
+                    boundary_->polygon_attribute_manager()
+                        .find_attribute< uuid >( SURFACE_UUID_ATTRIBUTE_NAME );
+                const auto exported =
+                    boundary_->polygon_attribute_manager()
+                        .find_attribute<
+                            absl::InlinedVector< PolyhedronFacet, 2 > >(
+                            SurfaceFromSolidAdjacencies::
+                                polyhedra_exported_attribute_name );
+                const auto block_of =
+                    [&]( const PolyhedronFacet& facet ) -> const Block< 3 >& {
+                    return brep_.block(
+                        blocks[groups.group_of[facet.polyhedron_id]] );
+                };
+                for( index_t p = 0; p < boundary_->nb_polygons(); p++ )
+                {
+                    const auto& surface =
+                        brep_.surface( surface_uuid->value( p ) );
+                    const auto& facets = exported->value( p );
+                    const auto& first = block_of( facets.at( 0 ) );
+                    if( facets.size() == 1 )
+                    {
+                        add_boundary( surface, first );
+                        continue;
+                    }
+                    const auto& second = block_of( facets.at( 1 ) );
+                    if( first.id() == second.id() )
+                    {
+                        if( !brep_.is_internal( surface, first ) )
+                        {
+                            builder_.add_surface_block_internal_relationship(
+                                surface, first );
+                        }
+                        continue;
+                    }
+                    add_boundary( surface, first );
+                    add_boundary( surface, second );
+                }
+            }
+
+            void add_boundary( const Surface< 3 >& surface,
+                               const Block< 3 >& block )
+            {
+                if( !brep_.is_boundary( surface, block ) )
+                {
+                    builder_.add_surface_block_boundary_relationship( surface,
+                                                                      block );
+                }
+            }
+
+          private:
+            BRep& brep_;
+            BRepBuilder builder_;
+            const SolidMesh< 3 >& solid_;
+            std::unique_ptr< SurfaceMesh< 3 > > boundary_;
+            /// Per solid vertex: its boundary surface vertex after the first
+            /// step, its unique vertex after the second (INVALID_INDEX for
+            /// a vertex on no border facet until the blocks give it one).
+            std::vector< index_t > unique_vertex_of_;
+            bool surfaces_built_{ false };
+            bool blocks_built_{ false };
+        };
+
+        SolidAdjacenciesConversion::SolidAdjacenciesConversion(
+            BRep& brep, const SolidMesh< 3 >& solid )
+            : impl_( std::make_unique< Impl >( brep, solid ) )
+        {
+        }
+
+        SolidAdjacenciesConversion::~SolidAdjacenciesConversion() = default;
+
+        void
+        SolidAdjacenciesConversion::build_surface_step( const TaskProbe& probe )
+        {
+            impl_->build_surface_step( probe );
+        }
+
+        void SolidAdjacenciesConversion::build_brep_without_block_step()
+        {
+            impl_->build_brep_without_block_step();
+        }
+
+        void
+        SolidAdjacenciesConversion::build_blocks_step( const TaskProbe& probe )
+        {
+            impl_->build_blocks_step( probe );
+        }
+
+        SurfaceMesh< 3 >& SolidAdjacenciesConversion::solid_boundaries()
+        {
+            return impl_->solid_boundaries();
+        }
+
+        class BRepFromSolidAdjacenciesBuilder::Impl
+            : public SolidAdjacenciesConversion
+        {
+          public:
+            using SolidAdjacenciesConversion::SolidAdjacenciesConversion;
+        };
+
+        BRepFromSolidAdjacenciesBuilder::BRepFromSolidAdjacenciesBuilder(
+            BRep& brep, const SolidMesh< 3 >& solid )
+            : impl_( std::make_unique< Impl >( brep, solid ) )
+        {
+        }
+
+        BRepFromSolidAdjacenciesBuilder::~BRepFromSolidAdjacenciesBuilder() =
+            default;
+
+        void BRepFromSolidAdjacenciesBuilder::build_surface_step()
+        {
+            impl_->build_surface_step();
+        }
+
+        void BRepFromSolidAdjacenciesBuilder::build_brep_without_block_step()
+        {
+            impl_->build_brep_without_block_step();
+        }
+
+        void BRepFromSolidAdjacenciesBuilder::build_blocks_step()
+        {
+            impl_->build_blocks_step();
+        }
+
+        SurfaceMesh< 3 >& BRepFromSolidAdjacenciesBuilder::solid_boundaries()
+        {
+            return impl_->solid_boundaries();
+        }
+    } // namespace detail
+} // namespace vorna

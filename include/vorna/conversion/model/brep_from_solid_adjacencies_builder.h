@@ -1,0 +1,77 @@
+#pragma once
+
+#include <memory>
+
+#include <vorna/basic/common.h>
+
+namespace vorna
+{
+    class BRep;
+    template < index_t D >
+    class SolidMesh;
+    template < index_t D >
+    class SurfaceMesh;
+} // namespace vorna
+
+namespace vorna
+{
+    namespace detail
+    {
+        /// Converts a solid into a BRep whose blocks are the groups of
+        /// polyhedra joined by the adjacencies the solid stores. Corners,
+        /// lines and surfaces come from the solid's boundary surface (see
+        /// SurfaceFromSolidAdjacencies), converted like a surface mesh
+        /// without blocks; then each group becomes a block filled with its
+        /// polyhedra and the solid's attributes, tied to the model's unique
+        /// vertices and bounded by the surfaces on either side of its
+        /// border facets. A surface with the same block on both sides is
+        /// internal to it. No model boundary is made.
+        ///
+        /// The solid is only read: its working tables stay in the builder,
+        /// so several builders may convert one solid at once. The solid and
+        /// the model (which should be empty) must outlive the builder.
+        /// Call the three steps once each, in order.
+        class BRepFromSolidAdjacenciesBuilder
+        {
+          public:
+            BRepFromSolidAdjacenciesBuilder( BRep& brep,
+                                             const SolidMesh< 3 >& solid );
+            ~BRepFromSolidAdjacenciesBuilder();
+            BRepFromSolidAdjacenciesBuilder(
+                const BRepFromSolidAdjacenciesBuilder& ) = delete;
+            BRepFromSolidAdjacenciesBuilder&
+            operator=( const BRepFromSolidAdjacenciesBuilder& ) = delete;
+
+            /// Builds the boundary surface.
+            /// \throw the first failure of its parallel collection, once
+            /// every task has ended; CorvaneException when called twice.
+            void build_surface_step();
+
+            /// Makes the model's corners, lines and surfaces from the
+            /// boundary surface and records, in the boundary polygon
+            /// attribute "surface_uuid", the model surface of each polygon.
+            /// \throw CorvaneException before build_surface_step() or when
+            /// called twice; whatever BRepFromMeshesBuilder throws.
+            void build_brep_without_block_step();
+
+            /// Makes one block per group of polyhedra, fills the block
+            /// meshes in parallel, ties their vertices to unique vertices
+            /// (a vertex on no border facet gets a new one) and adds the
+            /// surface-block relationships.
+            /// \throw CorvaneException before build_brep_without_block_step()
+            /// or when called twice; the first failure of the block filling,
+            /// once every task has ended, before any unique vertex or
+            /// relationship is set.
+            void build_blocks_step();
+
+            /// The boundary surface, with "polyhedra_exported" and, after
+            /// the second step, "surface_uuid" on its polygons.
+            /// \throw CorvaneException before build_surface_step().
+            SurfaceMesh< 3 >& solid_boundaries();
+
+          private:
+            class Impl;
+            std::unique_ptr< Impl > impl_;
+        };
+    } // namespace detail
+} // namespace vorna
