@@ -3,7 +3,6 @@
 // each on a given number of threads; and a non-manifold "book" of k
 // triangles sharing one edge.
 
-#include <chrono>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -12,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <bench/memory_usage.h>
+#include <bench/step_meter.h>
 #include <conversion/common/tasks.h>
 
 #include <vorna/basic/logger.h>
@@ -93,44 +93,6 @@ namespace
         state.counters["peak_bytes_per_triangle"] = peak / triangles;
     }
 
-    using Clock = std::chrono::steady_clock;
-
-    // Time and memory of one step: seconds, the peak reached during the
-    // step, and what the step leaves behind, both in MB above the input.
-    class StepMeter
-    {
-      public:
-        explicit StepMeter(
-            absl::flat_hash_map< std::string, double >& counters )
-            : counters_( counters ), base_rss_( bench::current_rss_bytes() )
-        {
-            restart();
-        }
-
-        void end( const std::string& step )
-        {
-            const std::chrono::duration< double > elapsed =
-                Clock::now() - start_;
-            counters_[step + "_s"] += elapsed.count();
-            counters_[step + "_peak_MB"] =
-                ( bench::peak_rss_bytes() - base_rss_ ) / 1e6;
-            counters_[step + "_kept_MB"] =
-                ( bench::current_rss_bytes() - base_rss_ ) / 1e6;
-            restart();
-        }
-
-      private:
-        void restart()
-        {
-            bench::reset_peak_rss();
-            start_ = Clock::now();
-        }
-
-        absl::flat_hash_map< std::string, double >& counters_;
-        double base_rss_;
-        Clock::time_point start_;
-    };
-
     // The road of BRepFromMeshesBuilder::build_brep_with_blocks, one timed
     // step at a time.
     void BM_convert_surface_steps( benchmark::State& state )
@@ -146,7 +108,7 @@ namespace
         for( auto _ : state )
         {
             BRep brep;
-            StepMeter meter{ steps };
+            bench::StepMeter meter{ steps };
             detail::CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >
                 corners_lines{ brep, {}, surfaces };
             meter.end( "setup_and_checks" );

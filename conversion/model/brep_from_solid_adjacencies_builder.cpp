@@ -1,5 +1,6 @@
 #include <vorna/conversion/model/brep_from_solid_adjacencies_builder.h>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -178,7 +179,8 @@ namespace vorna
                 }
             }
 
-            void build_blocks_step( const TaskProbe& probe )
+            void build_blocks_step( const TaskProbe& probe,
+                                    const PartObserver& on_part_end )
             {
                 if( !surfaces_built_ )
                 {
@@ -193,6 +195,13 @@ namespace vorna
                         " The blocks are already built" );
                 }
                 blocks_built_ = true;
+                const auto part_ended = [&on_part_end]( absl::string_view part )
+                {
+                    if( on_part_end )
+                    {
+                        on_part_end( part );
+                    }
+                };
                 Logger::log_trace( "Building BRep Blocks" );
                 const auto groups = group_polyhedra( solid_ );
                 std::vector< uuid > blocks;
@@ -202,32 +211,17 @@ namespace vorna
                     blocks.push_back(
                         builder_.add_block( solid_.impl_name() ) );
                 }
-                try
+                part_ended( "blocks_identified" );
+                const auto block_vertices =
+                    fill_blocks( groups, blocks, probe );
+                part_ended( "blocks_filled" );
+                for( index_t k = 0; k < blocks.size(); k++ )
                 {
-                    run_group_and_apply(
-                        static_cast< index_t >( blocks.size() ),
-                        [this, &probe, &blocks, &groups]( index_t k )
-                        {
-                            if( probe )
-                            {
-                                probe( k );
-                            }
-                            return fill_block( k, blocks[k], groups );
-                        },
-                        [this, &blocks]( index_t k,
-                                         std::vector< index_t > solid_vertices )
-                        { set_unique_vertices( blocks[k], solid_vertices ); } );
+                    set_unique_vertices( blocks[k], block_vertices[k] );
                 }
-                catch( ... )
-                {
-                    // Leaves the model with its surfaces and no block.
-                    for( const auto& block : blocks )
-                    {
-                        builder_.remove_block( brep_.block( block ) );
-                    }
-                    throw;
-                }
+                part_ended( "unique_vertices" );
                 add_surface_block_relationships( groups, blocks );
+                part_ended( "relationships" );
             }
 
             SurfaceMesh< 3 >& solid_boundaries()
@@ -242,6 +236,42 @@ namespace vorna
             }
 
           private:
+            /// One pool task per block; per block, the solid vertex of each
+            /// block vertex. A failed task leaves the model without blocks.
+            std::vector< std::vector< index_t > >
+            fill_blocks( const PolyhedronGroups& groups,
+                         const std::vector< uuid >& blocks,
+                         const TaskProbe& probe )
+            {
+                std::vector< std::vector< index_t > > block_vertices(
+                    blocks.size() );
+                try
+                {
+                    run_group_and_apply(
+                        static_cast< index_t >( blocks.size() ),
+                        [this, &probe, &blocks, &groups]( index_t k )
+                        {
+                            if( probe )
+                            {
+                                probe( k );
+                            }
+                            return fill_block( k, blocks[k], groups );
+                        },
+                        [&block_vertices]( index_t k,
+                                           std::vector< index_t > vertices )
+                        { block_vertices[k] = std::move( vertices ); } );
+                }
+                catch( ... )
+                {
+                    for( const auto& block : blocks )
+                    {
+                        builder_.remove_block( brep_.block( block ) );
+                    }
+                    throw;
+                }
+                return block_vertices;
+            }
+
             /// Pool task: fills block k with the polyhedra of group k, in
             /// group order, and the solid's attributes; returns the solid
             /// vertex of each block vertex. Writes only this block's mesh.
@@ -254,14 +284,27 @@ namespace vorna
                 absl::flat_hash_map< index_t, index_t > block_vertex;
                 block_vertex.reserve( group.size() );
                 std::vector< index_t > solid_vertices;
+                absl::InlinedVector< index_t, 8 > polyhedron_vertices;
                 absl::InlinedVector< index_t, 8 > vertices;
                 std::vector< std::vector< local_index_t > > facets;
+                // Local index of a vertex in the polyhedron being copied.
+                const auto local_of = [&polyhedron_vertices]( index_t vertex )
+                {
+                    return static_cast< local_index_t >(
+                        std::find( polyhedron_vertices.begin(),
+                                   polyhedron_vertices.end(),
+                                   vertex ) -
+                        polyhedron_vertices.begin() );
+                };
                 for( const auto p : group )
                 {
-                    vertices.resize( solid_.nb_polyhedron_vertices( p ) );
-                    for( local_index_t i = 0; i < vertices.size(); i++ )
+                    const auto nb_vertices = solid_.nb_polyhedron_vertices( p );
+                    polyhedron_vertices.resize( nb_vertices );
+                    vertices.resize( nb_vertices );
+                    for( local_index_t i = 0; i < nb_vertices; i++ )
                     {
                         const auto v = solid_.polyhedron_vertex( { p, i } );
+                        polyhedron_vertices[i] = v;
                         const auto found = block_vertex.emplace(
                             v,
                             static_cast< index_t >( solid_vertices.size() ) );
@@ -281,12 +324,9 @@ namespace vorna
                             solid_.nb_polyhedron_facet_vertices( facet ) );
                         for( local_index_t i = 0; i < locals.size(); i++ )
                         {
-                            locals[i] = solid_
-                                            .vertex_in_polyhedron(
-                                                p,
-                                                solid_.polyhedron_facet_vertex(
-                                                    { facet, i } ) )
-                                            .value();
+                            locals[i] =
+                                local_of( solid_.polyhedron_facet_vertex(
+                                    { facet, i } ) );
                         }
                     }
                     mesh_builder->create_polyhedron( vertices, facets );
@@ -443,10 +483,10 @@ namespace vorna
             impl_->build_brep_without_block_step();
         }
 
-        void
-        SolidAdjacenciesConversion::build_blocks_step( const TaskProbe& probe )
+        void SolidAdjacenciesConversion::build_blocks_step(
+            const TaskProbe& probe, const PartObserver& on_part_end )
         {
-            impl_->build_blocks_step( probe );
+            impl_->build_blocks_step( probe, on_part_end );
         }
 
         SurfaceMesh< 3 >& SolidAdjacenciesConversion::solid_boundaries()
