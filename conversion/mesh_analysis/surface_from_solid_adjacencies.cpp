@@ -34,13 +34,19 @@ namespace
         PolyhedronFacet facet;
     };
 
-    // Ordered by cycle alone; a proper prefix comes first.
+    // Ordered by cycle (a proper prefix first), then by facet, so that
+    // the order never depends on how the polyhedra were cut into chunks.
     bool operator<( const BorderFacet& lhs, const BorderFacet& rhs )
     {
-        return std::lexicographical_compare( lhs.cycle.begin(),
-                                             lhs.cycle.end(),
-                                             rhs.cycle.begin(),
-                                             rhs.cycle.end() );
+        if( lhs.cycle != rhs.cycle )
+        {
+            return std::lexicographical_compare( lhs.cycle.begin(),
+                                                 lhs.cycle.end(),
+                                                 rhs.cycle.begin(),
+                                                 rhs.cycle.end() );
+        }
+        return std::make_pair( lhs.facet.polyhedron_id, lhs.facet.facet_id ) <
+               std::make_pair( rhs.facet.polyhedron_id, rhs.facet.facet_id );
     }
 
     bool same_cycle( const BorderFacet& lhs, const BorderFacet& rhs )
@@ -156,16 +162,16 @@ namespace vorna
 
           private:
             // Chunks of n / t polyhedra (at least 1), one task each, and a
-            // last task for the remainder. A chunk pairs equal cycles within
-            // itself when its list comes in; what stays unpaired is merged
-            // across chunks afterwards.
+            // last task for the remainder; each sorts its border facets. One
+            // merge of the sorted lists then makes a polygon per cycle, so
+            // the surface is numbered alike whatever the number of chunks.
             void collect_and_merge( const TaskProbe& probe )
             {
                 const auto nb_polyhedra = solid_.nb_polyhedra();
                 const auto chunk = std::max< index_t >(
                     nb_polyhedra / hardware_concurrency(), 1 );
                 const auto nb_full_chunks = nb_polyhedra / chunk;
-                std::vector< std::vector< BorderFacet > > leftovers;
+                std::vector< std::vector< BorderFacet > > lists;
                 run_group_and_apply(
                     nb_full_chunks + 1,
                     [this, &probe, chunk, nb_full_chunks, nb_polyhedra](
@@ -180,53 +186,20 @@ namespace vorna
                                                                 : begin + chunk;
                         return collect_border_facets( solid_, begin, end );
                     },
-                    [this, &leftovers]( index_t /*task*/,
-                                        std::vector< BorderFacet > records )
+                    [&lists]( index_t /*task*/,
+                              std::vector< BorderFacet > records )
                     {
-                        auto unpaired = pair_within_chunk( records );
-                        if( !unpaired.empty() )
+                        if( !records.empty() )
                         {
-                            leftovers.push_back( std::move( unpaired ) );
+                            lists.push_back( std::move( records ) );
                         }
                     } );
-                merge_across_chunks( leftovers );
+                merge( lists );
             }
 
-            // Consecutive equal cycles pair into one polygon; the others are
-            // returned, still sorted.
-            std::vector< BorderFacet >
-            pair_within_chunk( std::vector< BorderFacet >& records )
-            {
-                std::vector< BorderFacet > unpaired;
-                index_t j{ 0 };
-                const auto nb = static_cast< index_t >( records.size() );
-                while( j + 1 < nb )
-                {
-                    if( same_cycle( records[j], records[j + 1] ) )
-                    {
-                        const auto polygon = create_polygon( records[j] );
-                        append_facet( polygon, records[j].facet );
-                        append_facet( polygon, records[j + 1].facet );
-                        j += 2;
-                    }
-                    else
-                    {
-                        unpaired.push_back( std::move( records[j] ) );
-                        j++;
-                    }
-                }
-                if( j + 1 == nb )
-                {
-                    unpaired.push_back( std::move( records[j] ) );
-                }
-                return unpaired;
-            }
-
-            // k-way merge of the sorted lists: equal cycles taken one after
-            // the other go to one polygon; among equal records the earlier
-            // list comes first.
-            void merge_across_chunks(
-                std::vector< std::vector< BorderFacet > >& lists )
+            // k-way merge of the sorted lists: the facets of one cycle, taken
+            // one after the other, go to one polygon.
+            void merge( const std::vector< std::vector< BorderFacet > >& lists )
             {
                 struct Head
                 {
@@ -235,17 +208,8 @@ namespace vorna
                 };
                 const auto later = [&lists]( const Head& lhs, const Head& rhs )
                 {
-                    const auto& left = lists[lhs.list][lhs.position];
-                    const auto& right = lists[rhs.list][rhs.position];
-                    if( right < left )
-                    {
-                        return true;
-                    }
-                    if( left < right )
-                    {
-                        return false;
-                    }
-                    return lhs.list > rhs.list;
+                    return lists[rhs.list][rhs.position] <
+                           lists[lhs.list][lhs.position];
                 };
                 std::priority_queue< Head,
                                      std::vector< Head >,

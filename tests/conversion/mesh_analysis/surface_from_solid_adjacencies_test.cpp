@@ -104,24 +104,25 @@ namespace vorna
                 SurfaceFromSolidAdjacencies{ *joined }.build()->nb_polygons(),
                 6u );
 
+            // In one chunk or in two, the sides pair in facet order.
             const auto apart = test::two_tetrahedra( false );
-            const auto surface = SurfaceFromSolidAdjacencies{ *apart }.build();
-            ASSERT_EQ( surface->nb_polygons(), 7u );
-            index_t nb_pairs{ 0 };
-            for( auto facets : exported_facets( *surface ) )
+            for( const unsigned int nb_threads : { 1, 2 } )
             {
-                if( facets.size() == 2 )
+                const detail::ThreadLimit limit{ nb_threads };
+                const auto surface =
+                    SurfaceFromSolidAdjacencies{ *apart }.build();
+                ASSERT_EQ( surface->nb_polygons(), 7u );
+                index_t nb_pairs{ 0 };
+                for( const auto& facets : exported_facets( *surface ) )
                 {
-                    nb_pairs++;
-                    // Which of the two comes first depends on the chunks.
-                    if( facets[0].polyhedron_id == 1 )
+                    if( facets.size() == 2 )
                     {
-                        std::swap( facets[0], facets[1] );
+                        nb_pairs++;
+                        EXPECT_EQ( facets, ( Facets{ { 0, 0 }, { 1, 0 } } ) );
                     }
-                    EXPECT_EQ( facets, ( Facets{ { 0, 0 }, { 1, 0 } } ) );
                 }
+                EXPECT_EQ( nb_pairs, 1u ) << nb_threads << " threads";
             }
-            EXPECT_EQ( nb_pairs, 1u );
         }
 
         TEST_F( SurfaceFromSolidAdjacenciesTest,
@@ -194,52 +195,72 @@ namespace vorna
                     }
                 }
             }
-            const auto surface = SurfaceFromSolidAdjacencies{ *solid }.build();
-            const auto vertices = solid_vertices( *solid );
-            absl::flat_hash_map< index_t, index_t > nb_listed;
-            const auto facets_of = exported_facets( *surface );
-            for( index_t polygon = 0; polygon < surface->nb_polygons();
-                 polygon++ )
+            // Any number of chunks gives the same surface.
+            std::vector< std::vector< index_t > > first_polygons;
+            std::vector< Facets > first_facets;
+            for( const unsigned int nb_threads : { 1, 3, 8 } )
             {
-                const auto& facets = facets_of[polygon];
-                ASSERT_FALSE( facets.empty() );
-                ASSERT_LE( facets.size(), 2u );
-                auto expected = surface->polygon_vertices( polygon );
-                std::sort( expected.begin(), expected.end() );
-                for( const auto& facet : facets )
+                const detail::ThreadLimit limit{ nb_threads };
+                const auto surface =
+                    SurfaceFromSolidAdjacencies{ *solid }.build();
+                const auto vertices = solid_vertices( *solid );
+                absl::flat_hash_map< index_t, index_t > nb_listed;
+                const auto facets_of = exported_facets( *surface );
+                for( index_t polygon = 0; polygon < surface->nb_polygons();
+                     polygon++ )
                 {
-                    EXPECT_TRUE(
-                        solid->is_polyhedron_facet_on_border( facet ) );
-                    nb_listed[4 * facet.polyhedron_id + facet.facet_id]++;
-                    std::vector< index_t > mapped;
-                    for( const auto v :
-                         solid->polyhedron_facet_vertices( facet ) )
+                    const auto& facets = facets_of[polygon];
+                    ASSERT_FALSE( facets.empty() );
+                    ASSERT_LE( facets.size(), 2u );
+                    auto expected = surface->polygon_vertices( polygon );
+                    std::sort( expected.begin(), expected.end() );
+                    for( const auto& facet : facets )
                     {
-                        mapped.push_back( vertices[v] );
-                        EXPECT_EQ( surface->point( vertices[v] ),
-                                   solid->point( v ) );
-                    }
-                    std::sort( mapped.begin(), mapped.end() );
-                    EXPECT_EQ( mapped, expected ) << "polygon " << polygon;
-                }
-            }
-            index_t nb_border{ 0 };
-            for( index_t p = 0; p < solid->nb_polyhedra(); p++ )
-            {
-                for( local_index_t f = 0; f < 4; f++ )
-                {
-                    if( solid->is_polyhedron_facet_on_border( { p, f } ) )
-                    {
-                        nb_border++;
-                        EXPECT_EQ( nb_listed[4 * p + f], 1u )
-                            << "facet " << p << " " << int{ f };
+                        EXPECT_TRUE(
+                            solid->is_polyhedron_facet_on_border( facet ) );
+                        nb_listed[4 * facet.polyhedron_id + facet.facet_id]++;
+                        std::vector< index_t > mapped;
+                        for( const auto v :
+                             solid->polyhedron_facet_vertices( facet ) )
+                        {
+                            mapped.push_back( vertices[v] );
+                            EXPECT_EQ( surface->point( vertices[v] ),
+                                       solid->point( v ) );
+                        }
+                        std::sort( mapped.begin(), mapped.end() );
+                        EXPECT_EQ( mapped, expected ) << "polygon " << polygon;
                     }
                 }
+                index_t nb_border{ 0 };
+                for( index_t p = 0; p < solid->nb_polyhedra(); p++ )
+                {
+                    for( local_index_t f = 0; f < 4; f++ )
+                    {
+                        if( solid->is_polyhedron_facet_on_border( { p, f } ) )
+                        {
+                            nb_border++;
+                            EXPECT_EQ( nb_listed[4 * p + f], 1u )
+                                << "facet " << p << " " << int{ f };
+                        }
+                    }
+                }
+                // Outer facets stand alone, cut ones in pairs.
+                const index_t nb_outer = 6 * n * n * 2;
+                EXPECT_EQ( surface->nb_polygons(),
+                           nb_outer + ( nb_border - nb_outer ) / 2 );
+                std::vector< std::vector< index_t > > polygons;
+                for( index_t p = 0; p < surface->nb_polygons(); p++ )
+                {
+                    polygons.push_back( surface->polygon_vertices( p ) );
+                }
+                if( first_polygons.empty() )
+                {
+                    first_polygons = polygons;
+                    first_facets = facets_of;
+                }
+                EXPECT_EQ( polygons, first_polygons ) << nb_threads;
+                EXPECT_EQ( facets_of, first_facets ) << nb_threads;
             }
-            // Outer facets stand alone, cut ones in pairs.
-            const index_t nb_outer = 6 * n * n * 2;
-            EXPECT_EQ( surface->nb_polygons(),
-                       nb_outer + ( nb_border - nb_outer ) / 2 );
         }
 
         TEST_F( SurfaceFromSolidAdjacenciesTest,

@@ -10,6 +10,7 @@
 #include <absl/strings/str_cat.h>
 #include <gtest/gtest.h>
 
+#include <conversion/common/tasks.h>
 #include <conversion/model/region_separation.h>
 #include <conversion/model/solid_adjacencies_conversion.h>
 #include <vorna/basic/logger.h>
@@ -620,7 +621,7 @@ namespace vorna
         }
 
         // Conversions of one solid on several threads at once only read it
-        // and all give the same model.
+        // and all give the same model, as does a conversion on one thread.
         TEST_F( ConvertSolidTest, one_solid_converts_on_several_threads )
         {
             constexpr index_t n = 3;
@@ -629,6 +630,12 @@ namespace vorna
             const auto reference = summary(
                 convert_solid_into_brep_from_attribute( *solid, "region" ) );
             const SolidMesh< 3 >& shared = *solid;
+            {
+                const detail::ThreadLimit one_thread{ 1 };
+                EXPECT_EQ( summary( convert_solid_into_brep_from_adjacencies(
+                               shared ) ),
+                           reference );
+            }
             std::vector< std::string > results( 4 );
             std::vector< std::thread > threads;
             for( index_t t = 0; t < results.size(); t++ )

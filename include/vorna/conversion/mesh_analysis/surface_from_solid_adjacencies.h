@@ -30,6 +30,11 @@ namespace vorna
         /// vertex made for it, or INVALID_INDEX when it lies on no border
         /// facet; that attribute stays on the solid until the caller deletes
         /// it. The surface's vertices take the solid's vertex attributes.
+        ///
+        /// Polygons are numbered in the order of their vertex cycles (each
+        /// read from its smallest vertex towards the smaller neighbour), and
+        /// surface vertices in the order of first use, whatever the number of
+        /// threads; a polygon lists its facets in ascending order.
         class SurfaceFromSolidAdjacencies
         {
           public:
