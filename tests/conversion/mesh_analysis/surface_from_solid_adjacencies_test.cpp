@@ -16,7 +16,6 @@
 #include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 
-#include "support/expect_error.h"
 #include "support/solid_fixtures.h"
 
 namespace vorna
@@ -308,29 +307,6 @@ namespace vorna
             {
                 EXPECT_EQ( on_surface->value( vertices[v] ), 10. * v );
             }
-        }
-
-        TEST_F( SurfaceFromSolidAdjacenciesTest,
-                empty_solid_gives_empty_surface )
-        {
-            const auto solid = SolidMesh< 3 >::create();
-            const auto surface = SurfaceFromSolidAdjacencies{ *solid }.build();
-            EXPECT_EQ( surface->nb_polygons(), 0u );
-            EXPECT_EQ( surface->nb_vertices(), 0u );
-        }
-
-        TEST_F( SurfaceFromSolidAdjacenciesTest,
-                solid_vertex_of_another_type_is_refused )
-        {
-            const auto solid = test::one_tetrahedron();
-            solid->vertex_attribute_manager()
-                .find_or_create_attribute< VariableAttribute, double >(
-                    SurfaceFromSolidAdjacencies::solid_vertex_attribute_name,
-                    0. );
-            test::expect_error(
-                [&solid] { SurfaceFromSolidAdjacencies builder{ *solid }; },
-                "[AttributeManager::find_or_create_attribute] Do not "
-                "instantiate an attribute" );
         }
 
         // A chunk that fails reaches the caller once every chunk has ended,

@@ -319,9 +319,13 @@ namespace vorna
 
         TEST_F( ConvertSolidTest, empty_solid_gives_empty_model )
         {
-            const auto solid = SolidMesh< 3 >::create();
+            auto solid = SolidMesh< 3 >::create();
+            EXPECT_EQ(
+                summary( convert_solid_into_brep_from_adjacencies( *solid ) ),
+                "0 corners 0 lines 0 surfaces 0 unique;" );
+            set_regions< int >( *solid, {} );
             const auto brep =
-                convert_solid_into_brep_from_adjacencies( *solid );
+                convert_solid_into_brep_from_attribute( *solid, "region" );
             EXPECT_EQ( summary( brep ),
                        "0 corners 0 lines 0 surfaces 0 unique;" );
             EXPECT_EQ( brep.nb_blocks(), 0u );
