@@ -505,3 +505,322 @@ namespace vorna
         }
     } // namespace test
 } // namespace vorna
+
+#include <vorna/model/model_boundary.h>
+#include <vorna/model/section.h>
+
+namespace
+{
+    using namespace vorna;
+
+    class SectionChecker
+    {
+      public:
+        explicit SectionChecker( const Section& section ) : section_( section )
+        {
+        }
+
+        ::testing::AssertionResult run()
+        {
+            for( const auto& corner : section_.corners() )
+            {
+                const auto& mesh = corner.mesh();
+                if( mesh.nb_vertices() != 1 )
+                {
+                    fail( "corner ",
+                          corner.id().string(),
+                          " has ",
+                          mesh.nb_vertices(),
+                          " vertices" );
+                }
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    check_vertex( { corner.component_id(), v },
+                                  mesh.point( v ) );
+                }
+            }
+            for( const auto& line : section_.lines() )
+            {
+                const auto& mesh = line.mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    check_vertex( { line.component_id(), v }, mesh.point( v ) );
+                }
+                check_line( line );
+            }
+            for( const auto& surface : section_.surfaces() )
+            {
+                const auto& mesh = surface.mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    check_vertex( { surface.component_id(), v },
+                                  mesh.point( v ) );
+                }
+                check_surface( surface );
+            }
+            for( const auto& boundary : section_.model_boundaries() )
+            {
+                for( const auto& line : section_.items( boundary ) )
+                {
+                    if( section_.nb_incidences( line.id() ) != 1 )
+                    {
+                        fail( "line ",
+                              line.id().string(),
+                              " of a model boundary bounds ",
+                              section_.nb_incidences( line.id() ),
+                              " surfaces" );
+                    }
+                }
+            }
+            if( failures_.empty() )
+            {
+                return ::testing::AssertionSuccess();
+            }
+            auto result = ::testing::AssertionFailure();
+            for( const auto& failure : failures_ )
+            {
+                result << failure << "\n";
+            }
+            return result;
+        }
+
+      private:
+        template < typename... Parts >
+        void fail( const Parts&... parts )
+        {
+            if( failures_.size() < 20 )
+            {
+                failures_.push_back( absl::StrCat( parts... ) );
+            }
+        }
+
+        Point2D point_of( const ComponentMeshVertex& vertex ) const
+        {
+            const auto& type = vertex.component_id.type().get();
+            const auto& id = vertex.component_id.id();
+            if( type == "Corner" )
+            {
+                return section_.corner( id ).mesh().point( vertex.vertex );
+            }
+            if( type == "Line" )
+            {
+                return section_.line( id ).mesh().point( vertex.vertex );
+            }
+            return section_.surface( id ).mesh().point( vertex.vertex );
+        }
+
+        void check_vertex( const ComponentMeshVertex& vertex,
+                           const Point2D& point )
+        {
+            const auto unique = section_.unique_vertex( vertex );
+            if( unique == INVALID_INDEX )
+            {
+                fail( vertex.component_id.string(),
+                      " vertex ",
+                      vertex.vertex,
+                      " has no unique vertex" );
+                return;
+            }
+            const auto& linked = section_.component_mesh_vertices( unique );
+            if( std::find( linked.begin(), linked.end(), vertex ) ==
+                linked.end() )
+            {
+                fail( vertex.component_id.string(),
+                      " vertex ",
+                      vertex.vertex,
+                      " is not listed by its unique vertex ",
+                      unique );
+            }
+            for( const auto& other : linked )
+            {
+                if( Vector2D{ point_of( other ), point }.length() >
+                    POINT_TOLERANCE )
+                {
+                    fail( "unique vertex ",
+                          unique,
+                          " ties ",
+                          vertex.component_id.string(),
+                          " vertex ",
+                          vertex.vertex,
+                          " to the distant ",
+                          other.component_id.string(),
+                          " vertex ",
+                          other.vertex );
+                }
+            }
+        }
+
+        index_t unique_of( const ComponentID& component, index_t vertex ) const
+        {
+            return section_.unique_vertex( { component, vertex } );
+        }
+
+        void check_line( const Line< 2 >& line )
+        {
+            const auto& mesh = line.mesh();
+            if( mesh.nb_edges() == 0 )
+            {
+                fail( "line ", line.id().string(), " has no edge" );
+                return;
+            }
+            std::vector< index_t > end_uniques;
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                const auto degree = mesh.edges_around_vertex( v ).size();
+                if( degree == 1 )
+                {
+                    end_uniques.push_back(
+                        unique_of( line.component_id(), v ) );
+                }
+                else if( degree != 2 )
+                {
+                    fail( "line ",
+                          line.id().string(),
+                          " vertex ",
+                          v,
+                          " has degree ",
+                          degree );
+                }
+            }
+            if( end_uniques.size() != 2 )
+            {
+                fail( "line ",
+                      line.id().string(),
+                      " has ",
+                      end_uniques.size(),
+                      " ends" );
+                return;
+            }
+            std::vector< index_t > corner_uniques;
+            for( const auto& corner : section_.boundaries( line ) )
+            {
+                const auto unique = unique_of( corner.component_id(), 0 );
+                corner_uniques.push_back( unique );
+                if( std::find( end_uniques.begin(),
+                               end_uniques.end(),
+                               unique ) == end_uniques.end() )
+                {
+                    fail( "corner ",
+                          corner.id().string(),
+                          " bounds line ",
+                          line.id().string(),
+                          " away from its ends" );
+                }
+            }
+            const bool closed = end_uniques[0] == end_uniques[1];
+            for( const auto end : end_uniques )
+            {
+                if( std::find( corner_uniques.begin(),
+                               corner_uniques.end(),
+                               end ) == corner_uniques.end() &&
+                    !( closed && corner_uniques.empty() ) )
+                {
+                    fail( "line ",
+                          line.id().string(),
+                          " ends at unique vertex ",
+                          end,
+                          " where no corner bounds it" );
+                }
+            }
+        }
+
+        /// The line's edges as unique vertex pairs.
+        std::vector< UniquePair > line_pairs( const Line< 2 >& line ) const
+        {
+            std::vector< UniquePair > pairs;
+            const auto& mesh = line.mesh();
+            for( index_t e = 0; e < mesh.nb_edges(); e++ )
+            {
+                const auto& vertices = mesh.edge_vertices( e );
+                pairs.push_back( sorted_pair(
+                    unique_of( line.component_id(), vertices[0] ),
+                    unique_of( line.component_id(), vertices[1] ) ) );
+            }
+            return pairs;
+        }
+
+        void check_surface( const Surface< 2 >& surface )
+        {
+            absl::flat_hash_map< UniquePair, index_t > border_counts;
+            const auto& mesh = surface.mesh();
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                {
+                    if( !mesh.is_edge_on_border( { p, e } ) )
+                    {
+                        continue;
+                    }
+                    const auto vertices =
+                        mesh.polygon_edge_vertices( { p, e } );
+                    border_counts[sorted_pair(
+                        unique_of( surface.component_id(), vertices[0] ),
+                        unique_of( surface.component_id(), vertices[1] ) )]++;
+                }
+            }
+            absl::flat_hash_set< UniquePair > along_lines;
+            // expected: the number of border edges along each line edge, or
+            // 0 for "at least one" (a line both bounding and internal).
+            const auto expect_along =
+                [&]( const Line< 2 >& line, index_t expected )
+            {
+                for( const auto& pair : line_pairs( line ) )
+                {
+                    along_lines.insert( pair );
+                    const auto found = border_counts.find( pair );
+                    const auto count =
+                        found == border_counts.end() ? 0u : found->second;
+                    if( expected == 0 ? count == 0 : count != expected )
+                    {
+                        fail( "line ",
+                              line.id().string(),
+                              " runs along ",
+                              count,
+                              " border edges of surface ",
+                              surface.id().string(),
+                              " at one of its edges" );
+                    }
+                }
+            };
+            for( const auto& line : section_.boundaries( surface ) )
+            {
+                const bool both = section_.is_internal( line, surface );
+                expect_along( line, both ? 0 : 1 );
+            }
+            for( const auto& line : section_.internal_lines( surface ) )
+            {
+                const bool both = section_.is_boundary( line, surface );
+                expect_along( line, both ? 0 : 2 );
+            }
+            for( const auto& border : border_counts )
+            {
+                if( !along_lines.contains( border.first ) )
+                {
+                    fail( "surface ",
+                          surface.id().string(),
+                          " has a border edge between unique vertices ",
+                          border.first.first,
+                          " and ",
+                          border.first.second,
+                          " along none of its lines" );
+                }
+            }
+        }
+
+      private:
+        const Section& section_;
+        std::vector< std::string > failures_;
+    };
+} // namespace
+
+namespace vorna
+{
+    namespace test
+    {
+        ::testing::AssertionResult
+        check_section_consistency( const Section& section )
+        {
+            return SectionChecker{ section }.run();
+        }
+    } // namespace test
+} // namespace vorna

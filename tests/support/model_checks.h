@@ -34,3 +34,27 @@ namespace vorna
                                  const ComponentMeshVertex& vertex );
     } // namespace test
 } // namespace vorna
+
+namespace vorna
+{
+    class Section;
+
+    namespace test
+    {
+        /// Checks the invariants every converted Section must hold:
+        /// - every corner, line and surface mesh vertex is tied to a unique
+        ///   vertex, listed back by it, and all the component vertices of a
+        ///   unique vertex lie at one point (within 1e-6);
+        /// - a corner mesh has one vertex;
+        /// - a line mesh is a chain: each end of an open line is a corner
+        ///   bounding the line, each corner bounding it sits at one of its
+        ///   ends, and a line without corner is closed;
+        /// - every border edge of a surface mesh runs along an edge of a line
+        ///   bounding, or internal to, that surface; every edge of a line
+        ///   that only bounds the surface has one surface border edge along
+        ///   it, of a line only internal to it two;
+        /// - every line of a model boundary bounds exactly one surface.
+        ::testing::AssertionResult
+        check_section_consistency( const Section& section );
+    } // namespace test
+} // namespace vorna

@@ -12,6 +12,7 @@
 
 #include <vorna/basic/common.h>
 #include <vorna/basic/corvane_exception.h>
+#include <vorna/conversion/common/gathering_attribute.h>
 #include <vorna/conversion/common/read_only_attribute.h>
 
 namespace vorna
@@ -20,7 +21,8 @@ namespace vorna
     /// others read the default. Writing may insert, so it must not overlap
     /// any other access.
     template < typename T >
-    class SparseAttribute : public ReadOnlyAttribute< T >
+    class SparseAttribute : public ReadOnlyAttribute< T >,
+                            public GatheringAttribute
     {
       public:
         explicit SparseAttribute( T default_value,
@@ -142,6 +144,33 @@ namespace vorna
                                             "of elements." );
                 }
                 result->values_.insert_or_assign( target, old_value );
+            }
+            return result;
+        }
+
+        std::shared_ptr< AttributeBase >
+        gather( absl::Span< const index_t > elements,
+                index_t nb_elements ) const override
+        {
+            if( typeid( *this ) != typeid( SparseAttribute< T > ) )
+            {
+                return nullptr;
+            }
+            if( elements.size() > nb_elements )
+            {
+                throw CorvaneException(
+                    "[SparseAttribute::gather] More elements "
+                    "than the given number of elements." );
+            }
+            auto result = std::make_shared< SparseAttribute< T > >(
+                default_value_, this->flags() );
+            for( index_t k = 0; k < elements.size(); k++ )
+            {
+                const auto& old_value = value( elements[k] );
+                if( !( old_value == default_value_ ) )
+                {
+                    result->values_.insert_or_assign( k, old_value );
+                }
             }
             return result;
         }

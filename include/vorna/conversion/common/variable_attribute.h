@@ -12,6 +12,7 @@
 
 #include <vorna/basic/common.h>
 #include <vorna/basic/corvane_exception.h>
+#include <vorna/conversion/common/gathering_attribute.h>
 #include <vorna/conversion/common/read_only_attribute.h>
 
 namespace vorna
@@ -94,7 +95,8 @@ namespace vorna
     /// Dense attribute: one value per element, new elements read the
     /// default value.
     template < typename T >
-    class VariableAttribute : public ReadOnlyAttribute< T >
+    class VariableAttribute : public ReadOnlyAttribute< T >,
+                              public GatheringAttribute
     {
       public:
         explicit VariableAttribute( T default_value,
@@ -232,6 +234,33 @@ namespace vorna
                 }
                 result->values_[target] = value( i );
             }
+            return result;
+        }
+
+        std::shared_ptr< AttributeBase >
+        gather( absl::Span< const index_t > elements,
+                index_t nb_elements ) const override
+        {
+            if( typeid( *this ) != typeid( VariableAttribute< T > ) )
+            {
+                return nullptr;
+            }
+            if( elements.size() > nb_elements )
+            {
+                throw CorvaneException(
+                    "[VariableAttribute::gather] More elements "
+                    "than the given number of elements." );
+            }
+            auto result = std::make_shared< VariableAttribute< T > >(
+                default_value_, this->flags() );
+            // Appended rather than assigned: value-initialising first may
+            // cost (a uuid draws a random one).
+            result->values_.reserve( nb_elements );
+            for( const auto element : elements )
+            {
+                result->values_.push_back( value( element ) );
+            }
+            result->values_.resize( nb_elements );
             return result;
         }
 

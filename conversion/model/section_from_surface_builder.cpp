@@ -1,0 +1,123 @@
+#include <vorna/conversion/model/section_from_surface_builder.h>
+
+#include <vorna/basic/corvane_exception.h>
+#include <vorna/conversion/mesh_analysis/corners_lines_builder_from_surface.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/model/cut_along_internal_lines.h>
+#include <vorna/model/section.h>
+#include <vorna/model/section_builder.h>
+
+namespace vorna
+{
+    namespace detail
+    {
+        class SectionFromSurfaceBuilder::Impl
+        {
+          public:
+            using WireframeBuilder =
+                CornersLinesBuilderFromSurface< Section, SectionBuilder, 2 >;
+
+            Impl( Section& section, const SurfaceMesh< 2 >& mesh )
+                : section_( section ), builder_( section ),
+                  wireframe_builder_( section, mesh )
+            {
+            }
+
+            const WireframeBuilder& wireframe_builder() const
+            {
+                return wireframe_builder_;
+            }
+
+            void build_wireframe_step()
+            {
+                wireframe_builder_.build_wireframe_step();
+            }
+
+            void add_wireframe_corner( index_t vertex )
+            {
+                const auto nb_vertices =
+                    wireframe_builder_.wireframe().nb_vertices();
+                if( vertex >= nb_vertices )
+                {
+                    throw CorvaneException(
+                        "[SectionFromSurfaceBuilder::add_wireframe_corner] "
+                        "No wireframe vertex ",
+                        vertex,
+                        " (the wireframe has ",
+                        nb_vertices,
+                        ")" );
+                }
+                wireframe_builder_.add_corner( vertex );
+            }
+
+            void build_section_components_step()
+            {
+                wireframe_builder_.build_corners_step();
+                wireframe_builder_.build_lines_step();
+                wireframe_builder_.build_surfaces();
+                const auto& boundary =
+                    section_.model_boundary( builder_.add_model_boundary() );
+                for( const auto& line : section_.lines() )
+                {
+                    if( section_.nb_incidences( line.id() ) == 1 )
+                    {
+                        builder_.add_line_in_model_boundary( line, boundary );
+                    }
+                }
+            }
+
+            void cut_surfaces_by_lines_step()
+            {
+                CutAlongInternalLines< Section, SectionBuilder, 2 >{ section_ }
+                    .cut_all_surfaces();
+            }
+
+          private:
+            Section& section_;
+            SectionBuilder builder_;
+            WireframeBuilder wireframe_builder_;
+        };
+
+        SectionFromSurfaceBuilder::SectionFromSurfaceBuilder(
+            Section& section, const SurfaceMesh< 2 >& mesh )
+            : impl_( std::make_unique< Impl >( section, mesh ) )
+        {
+        }
+
+        SectionFromSurfaceBuilder::~SectionFromSurfaceBuilder() = default;
+
+        void SectionFromSurfaceBuilder::build_wireframe_step()
+        {
+            impl_->build_wireframe_step();
+        }
+
+        void SectionFromSurfaceBuilder::add_wireframe_corner( index_t vertex )
+        {
+            impl_->add_wireframe_corner( vertex );
+        }
+
+        void SectionFromSurfaceBuilder::build_section_components_step()
+        {
+            impl_->build_section_components_step();
+        }
+
+        void SectionFromSurfaceBuilder::cut_surfaces_by_lines_step()
+        {
+            impl_->cut_surfaces_by_lines_step();
+        }
+
+        void SectionFromSurfaceBuilder::build()
+        {
+            build_wireframe_step();
+            build_section_components_step();
+            cut_surfaces_by_lines_step();
+        }
+
+        const CornersLinesBuilderFromSurface< Section, SectionBuilder, 2 >&
+        SectionFromSurfaceBuilder::wireframe() const
+        {
+            return impl_->wireframe_builder();
+        }
+    } // namespace detail
+} // namespace vorna

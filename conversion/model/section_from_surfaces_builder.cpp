@@ -1,0 +1,199 @@
+#include <vorna/conversion/model/section_from_surfaces_builder.h>
+
+#include <vector>
+
+#include <absl/container/flat_hash_set.h>
+
+#include <conversion/model/surface_lines_relations.h>
+#include <vorna/basic/corvane_exception.h>
+#include <vorna/conversion/mesh_analysis/corners_lines_builder_from_model.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/mesh/surface_mesh_merger.h>
+#include <vorna/model/component_mesh_edges.h>
+#include <vorna/model/section.h>
+#include <vorna/model/section_builder.h>
+
+namespace
+{
+    using namespace vorna;
+
+    constexpr double COLOCATION_EPSILON{ 1e-6 };
+
+    /// Lines in the order first met, each once.
+    class LineList
+    {
+      public:
+        void add( const uuid& line )
+        {
+            if( met_.insert( line ).second )
+            {
+                lines_.push_back( line );
+            }
+        }
+
+        std::vector< uuid > take()
+        {
+            return std::move( lines_ );
+        }
+
+      private:
+        absl::flat_hash_set< uuid > met_;
+        std::vector< uuid > lines_;
+    };
+} // namespace
+
+namespace vorna
+{
+    namespace detail
+    {
+        SurfaceLinesRelations
+        find_surface_lines_relations( const Section& section,
+                                      const Surface< 2 >& surface )
+        {
+            LineList boundaries;
+            LineList internals;
+            const auto& mesh = surface.mesh();
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                const auto nb_edges = mesh.nb_polygon_edges( p );
+                for( local_index_t e = 0; e < nb_edges; e++ )
+                {
+                    const PolygonEdge edge{ p, e };
+                    if( !mesh.is_edge_on_border( edge ) )
+                    {
+                        continue;
+                    }
+                    const auto found =
+                        component_mesh_edges( section, surface, edge );
+                    if( found.line_edges.empty() )
+                    {
+                        continue;
+                    }
+                    if( found.line_edges.size() > 1 )
+                    {
+                        throw CorvaneException(
+                            "[SectionFromSurfaces::find_surface_lines_"
+                            "relations] Found multiple lines linked by unique "
+                            "vertices to edge ",
+                            edge.string(),
+                            " of surface with uuid ",
+                            surface.id().string() );
+                    }
+                    const auto& line = found.line_edges.begin()->first;
+                    if( found.surface_edges.at( surface.id() ).size() == 1 )
+                    {
+                        boundaries.add( line );
+                    }
+                    else
+                    {
+                        internals.add( line );
+                    }
+                }
+            }
+            return { boundaries.take(), internals.take() };
+        }
+
+        class SectionFromSurfacesBuilder::Impl
+        {
+          public:
+            Impl( Section& section,
+                  absl::Span<
+                      const std::reference_wrapper< const SurfaceMesh< 2 > > >
+                      meshes )
+                : section_( section ), builder_( section ),
+                  meshes_( meshes.begin(), meshes.end() )
+            {
+            }
+
+            void build()
+            {
+                if( section_.nb_unique_vertices() != 0 )
+                {
+                    throw CorvaneException(
+                        "[SectionFromSurfacesBuilder::build] The section to "
+                        "build must have no unique vertex (it has ",
+                        section_.nb_unique_vertices(),
+                        ")" );
+                }
+                for( const auto& mesh : meshes_ )
+                {
+                    surface_ids_.push_back( builder_.add_surface() );
+                    builder_.update_surface_mesh(
+                        section_.surface( surface_ids_.back() ),
+                        mesh.get().clone() );
+                }
+                create_section_unique_vertices();
+                {
+                    CornersLinesBuilderFromModel< Section, SectionBuilder, 2 >
+                        corners_lines{ section_ };
+                    corners_lines.build();
+                    add_line_surface_relations();
+                }
+            }
+
+          private:
+            void create_section_unique_vertices()
+            {
+                SurfaceMeshMerger< 2 > merger{ meshes_, COLOCATION_EPSILON };
+                merger.create_surface_step();
+                builder_.create_unique_vertices(
+                    merger.merged().nb_vertices() );
+                for( index_t i = 0; i < meshes_.size(); i++ )
+                {
+                    const ComponentID surface{
+                        Surface< 2 >::component_type_static(),
+                        surface_ids_[i] };
+                    for( index_t v = 0; v < meshes_[i].get().nb_vertices();
+                         v++ )
+                    {
+                        builder_.set_unique_vertex(
+                            { surface, v }, merger.vertex_in_merged( i, v ) );
+                    }
+                }
+            }
+
+            void add_line_surface_relations()
+            {
+                for( const auto& surface : section_.surfaces() )
+                {
+                    const auto relations =
+                        find_surface_lines_relations( section_, surface );
+                    for( const auto& line : relations.boundaries )
+                    {
+                        builder_.add_line_surface_boundary_relationship(
+                            section_.line( line ), surface );
+                    }
+                    for( const auto& line : relations.internals )
+                    {
+                        builder_.add_line_surface_internal_relationship(
+                            section_.line( line ), surface );
+                    }
+                }
+            }
+
+          private:
+            Section& section_;
+            SectionBuilder builder_;
+            // A copy of the caller's list, which may be a temporary; the
+            // meshes themselves must outlive the builder.
+            std::vector< std::reference_wrapper< const SurfaceMesh< 2 > > >
+                meshes_;
+            std::vector< uuid > surface_ids_;
+        };
+
+        SectionFromSurfacesBuilder::SectionFromSurfacesBuilder(
+            Section& section,
+            absl::Span< const std::reference_wrapper< const SurfaceMesh< 2 > > >
+                meshes )
+            : impl_( std::make_unique< Impl >( section, meshes ) )
+        {
+        }
+
+        SectionFromSurfacesBuilder::~SectionFromSurfacesBuilder() = default;
+
+        void SectionFromSurfacesBuilder::build()
+        {
+            impl_->build();
+        }
+    } // namespace detail
+} // namespace vorna

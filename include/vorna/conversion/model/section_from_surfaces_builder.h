@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <absl/types/span.h>
+
+#include <vorna/basic/common.h>
+
+namespace vorna
+{
+    class Section;
+    template < index_t D >
+    class SurfaceMesh;
+
+    namespace detail
+    {
+        /// Builds a Section from several 2D surface meshes, each becoming
+        /// exactly one surface whose mesh is a copy of it (same numbering,
+        /// same attributes). Vertices of the meshes closer than 1e-6 share a
+        /// unique vertex; corners and lines come from the surfaces' borders
+        /// (CornersLinesBuilderFromModel), and each line is related to the
+        /// surfaces it bounds (the surface on one side) or lies inside (on
+        /// both sides). No model boundary and no cut.
+        ///
+        /// Use: construct, build() once. The meshes must outlive the
+        /// builder; they are only read.
+        class SectionFromSurfacesBuilder
+        {
+          public:
+            SectionFromSurfacesBuilder(
+                Section& section,
+                absl::Span<
+                    const std::reference_wrapper< const SurfaceMesh< 2 > > >
+                    meshes );
+            ~SectionFromSurfacesBuilder();
+            SectionFromSurfacesBuilder( const SectionFromSurfacesBuilder& ) =
+                delete;
+            SectionFromSurfacesBuilder&
+            operator=( const SectionFromSurfacesBuilder& ) = delete;
+
+            /// \throw CorvaneException when the Section already has unique
+            /// vertices (nothing is changed then), or, naming the edge and
+            /// the surface, when a surface border edge runs along edges of
+            /// several lines; whatever the framework throws. The Section
+            /// keeps what was built before a throw.
+            void build();
+
+          private:
+            class Impl;
+            std::unique_ptr< Impl > impl_;
+        };
+    } // namespace detail
+} // namespace vorna

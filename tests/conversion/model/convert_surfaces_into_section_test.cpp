@@ -1,0 +1,753 @@
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/strings/str_cat.h>
+
+#include <conversion/common/tasks.h>
+#include <conversion/model/surface_lines_relations.h>
+#include <support/block_fixtures.h>
+#include <support/expect_error.h>
+#include <support/fixtures.h>
+#include <support/model_checks.h>
+#include <support/section_fixtures.h>
+
+#include <vorna/conversion/common/attribute.h>
+#include <vorna/conversion/conversion_model.h>
+#include <vorna/conversion/mesh_analysis/corners_lines_builder_from_surface.h>
+#include <vorna/conversion/model/convert_surfaces_into_section.h>
+#include <vorna/conversion/model/section_from_surface_builder.h>
+#include <vorna/conversion/model/section_from_surfaces_builder.h>
+#include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/edged_curve_builder.h>
+#include <vorna/mesh/point_set_builder.h>
+#include <vorna/mesh/surface_mesh.h>
+#include <vorna/mesh/surface_mesh_builder.h>
+#include <vorna/model/model_boundary.h>
+#include <vorna/model/section.h>
+#include <vorna/model/section_builder.h>
+
+namespace
+{
+    using namespace vorna;
+    using Meshes =
+        std::vector< std::reference_wrapper< const SurfaceMesh< 2 > > >;
+
+    /// Everything a Section says, with components named by creation rank
+    /// instead of their random uuids: equal for equal models.
+    std::string signature( const Section& section )
+    {
+        absl::flat_hash_map< uuid, index_t > rank;
+        const auto rank_of = [&rank]( const auto& range )
+        {
+            index_t r{ 0 };
+            for( const auto& component : range )
+            {
+                rank[component.id()] = r++;
+            }
+        };
+        rank_of( section.corners() );
+        rank_of( section.lines() );
+        rank_of( section.surfaces() );
+        std::string text =
+            absl::StrCat( "unique vertices ", section.nb_unique_vertices() );
+        const auto vertex_text = [&]( const ComponentID& component,
+                                      const Point< 2 >& point,
+                                      index_t v )
+        {
+            return absl::StrCat( " ",
+                                 point.string(),
+                                 "#",
+                                 section.unique_vertex( { component, v } ) );
+        };
+        for( const auto& corner : section.corners() )
+        {
+            absl::StrAppend( &text,
+                             "\ncorner",
+                             vertex_text( corner.component_id(),
+                                          corner.mesh().point( 0 ),
+                                          0 ) );
+        }
+        for( const auto& line : section.lines() )
+        {
+            absl::StrAppend( &text, "\nline" );
+            for( index_t v = 0; v < line.mesh().nb_vertices(); v++ )
+            {
+                absl::StrAppend( &text,
+                                 vertex_text( line.component_id(),
+                                              line.mesh().point( v ),
+                                              v ) );
+            }
+            for( const auto& corner : section.boundaries( line ) )
+            {
+                absl::StrAppend( &text, " corner ", rank.at( corner.id() ) );
+            }
+        }
+        for( const auto& surface : section.surfaces() )
+        {
+            const auto& mesh = surface.mesh();
+            absl::StrAppend( &text, "\nsurface" );
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                absl::StrAppend(
+                    &text,
+                    vertex_text( surface.component_id(), mesh.point( v ), v ) );
+            }
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                absl::StrAppend( &text, " (" );
+                for( const auto v : mesh.polygon_vertices( p ) )
+                {
+                    absl::StrAppend( &text, " ", v );
+                }
+                absl::StrAppend( &text, ")" );
+            }
+            for( const auto& line : section.boundaries( surface ) )
+            {
+                absl::StrAppend( &text, " boundary ", rank.at( line.id() ) );
+            }
+            for( const auto& line : section.internal_lines( surface ) )
+            {
+                absl::StrAppend( &text, " internal ", rank.at( line.id() ) );
+            }
+        }
+        for( const auto& boundary : section.model_boundaries() )
+        {
+            absl::StrAppend( &text, "\nmodel boundary" );
+            for( const auto& line : section.items( boundary ) )
+            {
+                absl::StrAppend( &text, " ", rank.at( line.id() ) );
+            }
+        }
+        return text;
+    }
+
+    /// The lines of the first model boundary, by creation rank.
+    std::vector< index_t > model_boundary_lines( const Section& section )
+    {
+        absl::flat_hash_map< uuid, index_t > rank;
+        index_t r{ 0 };
+        for( const auto& line : section.lines() )
+        {
+            rank[line.id()] = r++;
+        }
+        std::vector< index_t > lines;
+        for( const auto& line :
+             section.items( *section.model_boundaries().begin() ) )
+        {
+            lines.push_back( rank.at( line.id() ) );
+        }
+        return lines;
+    }
+
+    /// The adjacency of every polygon edge, to compare before and after.
+    std::vector< index_t > adjacencies( const SurfaceMesh< 2 >& mesh )
+    {
+        std::vector< index_t > result;
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+            {
+                result.push_back( mesh.polygon_adjacent( { p, e } )
+                                      .value_or( INVALID_INDEX ) );
+            }
+        }
+        return result;
+    }
+
+    std::unique_ptr< SurfaceMesh< 2 > > triangle( double dx = 0 )
+    {
+        return test::surface_2d( { Point< 2 >{ { dx, 0 } },
+                                   Point< 2 >{ { dx + 1, 0 } },
+                                   Point< 2 >{ { dx, 1 } } },
+                                 { { 0, 1, 2 } } );
+    }
+
+    // Triangles {0, 1, 2} and {1, 3, 2} over the unit square.
+    std::unique_ptr< SurfaceMesh< 2 > > two_triangles( bool joined )
+    {
+        return test::surface_2d( { Point< 2 >{ { 0, 0 } },
+                                   Point< 2 >{ { 1, 0 } },
+                                   Point< 2 >{ { 0, 1 } },
+                                   Point< 2 >{ { 1, 1 } } },
+                                 { { 0, 1, 2 }, { 1, 3, 2 } },
+                                 joined );
+    }
+
+    /// The 4 x 4 grid with the slit y = 2, 1 <= x <= 3 (two edges).
+    std::unique_ptr< SurfaceMesh< 2 > > grid_with_slit()
+    {
+        auto mesh = test::grid_sheet_2d( 4, 4 );
+        auto builder = SurfaceMeshBuilder< 2 >::create( *mesh );
+        for( index_t p = 0; p < mesh->nb_polygons(); p++ )
+        {
+            for( local_index_t e = 0; e < 3; e++ )
+            {
+                const auto ends = mesh->polygon_edge_vertices( { p, e } );
+                const auto& a = mesh->point( ends[0] );
+                const auto& b = mesh->point( ends[1] );
+                if( a.value( 1 ) == 2 && b.value( 1 ) == 2 &&
+                    std::min( a.value( 0 ), b.value( 0 ) ) >= 1 &&
+                    std::max( a.value( 0 ), b.value( 0 ) ) <= 3 )
+                {
+                    builder->unset_polygon_adjacent( { p, e } );
+                }
+            }
+        }
+        return mesh;
+    }
+
+    template < typename T >
+    void set_regions( SurfaceMesh< 2 >& mesh, const std::vector< T >& values )
+    {
+        auto attribute = mesh.polygon_attribute_manager()
+                             .find_or_create_attribute< VariableAttribute, T >(
+                                 "region", T{} );
+        for( index_t p = 0; p < values.size(); p++ )
+        {
+            attribute->set_value( p, values[p] );
+        }
+    }
+
+    class SectionConversion : public ::testing::Test
+    {
+      protected:
+        static void SetUpTestSuite()
+        {
+            ConversionModel::initialize();
+        }
+    };
+
+    // ---- one mesh -------------------------------------------------------
+
+    TEST_F( SectionConversion, empty_mesh_gives_an_empty_model_boundary )
+    {
+        const auto mesh = test::surface_2d( {}, {} );
+        const auto section = convert_surface_into_section( *mesh );
+        EXPECT_EQ( section.nb_corners() + section.nb_lines() +
+                       section.nb_surfaces(),
+                   0u );
+        ASSERT_EQ( section.nb_model_boundaries(), 1u );
+        EXPECT_TRUE( model_boundary_lines( section ).empty() );
+    }
+
+    TEST_F( SectionConversion, outer_lines_form_the_model_boundary )
+    {
+        // One region: its one loop. Two regions: the two outer lines, not
+        // the shared one (rank 1: from the first corner the lines leave
+        // along the first triangle's edges in order).
+        const auto joined = two_triangles( true );
+        const auto one = convert_surface_into_section( *joined );
+        EXPECT_EQ( model_boundary_lines( one ),
+                   ( std::vector< index_t >{ 0 } ) );
+        EXPECT_TRUE( test::check_section_consistency( one ) );
+
+        const auto apart = two_triangles( false );
+        const auto two = convert_surface_into_section( *apart );
+        ASSERT_EQ( two.nb_lines(), 3u );
+        EXPECT_EQ( two.nb_incidences( std::next( two.lines().begin() )->id() ),
+                   2u );
+        EXPECT_EQ( model_boundary_lines( two ),
+                   ( std::vector< index_t >{ 0, 2 } ) );
+        EXPECT_TRUE( test::check_section_consistency( two ) );
+    }
+
+    TEST_F( SectionConversion, coincident_regions_leave_the_boundary_empty )
+    {
+        // The same triangle twice, not joined: every line bounds both.
+        const auto mesh = test::surface_2d( { Point< 2 >{ { 0, 0 } },
+                                              Point< 2 >{ { 1, 0 } },
+                                              Point< 2 >{ { 0, 1 } } },
+                                            { { 0, 1, 2 }, { 0, 1, 2 } },
+                                            false );
+        const auto section = convert_surface_into_section( *mesh );
+        EXPECT_EQ( section.nb_surfaces(), 2u );
+        ASSERT_EQ( section.nb_model_boundaries(), 1u );
+        EXPECT_TRUE( model_boundary_lines( section ).empty() );
+        EXPECT_TRUE( test::check_section_consistency( section ) );
+    }
+
+    TEST_F( SectionConversion, slit_is_cut_open_and_stays_inside )
+    {
+        const auto mesh = grid_with_slit();
+        const auto section = convert_surface_into_section( *mesh );
+        ASSERT_EQ( section.nb_surfaces(), 1u );
+        const auto& surface = *section.surfaces().begin();
+        ASSERT_EQ( section.nb_internals( surface.id() ), 1u );
+        // The slit's middle vertex (2, 2) is doubled, its tips are not.
+        EXPECT_EQ( surface.mesh().nb_vertices(), 26u );
+        EXPECT_EQ( section.nb_lines(), 2u );
+        EXPECT_EQ( model_boundary_lines( section ).size(), 1u );
+        EXPECT_TRUE( test::check_section_consistency( section ) );
+    }
+
+    TEST_F( SectionConversion, regions_touching_at_a_vertex_meet_at_a_corner )
+    {
+        const auto mesh = test::surface_2d( { Point< 2 >{ { 0, 0 } },
+                                              Point< 2 >{ { 1, 0 } },
+                                              Point< 2 >{ { 0, 1 } },
+                                              Point< 2 >{ { -1, 0 } },
+                                              Point< 2 >{ { 0, -1 } } },
+                                            { { 0, 1, 2 }, { 0, 3, 4 } } );
+        const auto section = convert_surface_into_section( *mesh );
+        EXPECT_EQ( section.nb_corners(), 1u );
+        EXPECT_EQ( section.nb_lines(), 2u );
+        EXPECT_EQ( section.nb_surfaces(), 2u );
+        EXPECT_EQ( model_boundary_lines( section ),
+                   ( std::vector< index_t >{ 0, 1 } ) );
+        EXPECT_TRUE( test::check_section_consistency( section ) );
+    }
+
+    TEST_F( SectionConversion, forced_corner_ends_the_lines )
+    {
+        const auto mesh = triangle();
+        Section section;
+        {
+            detail::SectionFromSurfaceBuilder builder{ section, *mesh };
+            builder.build_wireframe_step();
+            // Wireframe vertex 1 is input vertex 1, at (1, 0).
+            ASSERT_EQ( builder.wireframe().vertex_id( 1 ), 1u );
+            builder.add_wireframe_corner( 1 );
+            test::expect_error( [&builder]
+                                { builder.add_wireframe_corner( 3 ); },
+                                "[SectionFromSurfaceBuilder::add_wireframe_"
+                                "corner] No wireframe vertex 3 (the wireframe "
+                                "has 3)" );
+            builder.build_section_components_step();
+            builder.cut_surfaces_by_lines_step();
+        }
+        ASSERT_EQ( section.nb_corners(), 1u );
+        EXPECT_EQ( section.corners().begin()->mesh().point( 0 ),
+                   ( Point< 2 >{ { 1, 0 } } ) );
+        ASSERT_EQ( section.nb_lines(), 1u );
+        EXPECT_EQ( section.nb_boundaries( section.lines().begin()->id() ), 1u );
+        EXPECT_TRUE( test::check_section_consistency( section ) );
+    }
+
+    TEST_F( SectionConversion, surface_meshes_carry_the_caller_attributes )
+    {
+        auto mesh = two_triangles( false );
+        set_regions< index_t >( *mesh, { 7, 9 } );
+        const auto section = convert_surface_into_section( *mesh );
+        std::vector< index_t > values;
+        for( const auto& surface : section.surfaces() )
+        {
+            values.push_back( surface.mesh()
+                                  .polygon_attribute_manager()
+                                  .find_attribute< index_t >( "region" )
+                                  ->value( 0 ) );
+        }
+        EXPECT_EQ( values, ( std::vector< index_t >{ 7, 9 } ) );
+        // The conversion's own attributes stay on the caller's mesh.
+        EXPECT_EQ( mesh->polygon_attribute_manager().attribute_names(),
+                   ( std::vector< std::string >{
+                       "region", "surface_identifier", "surface_uuid" } ) );
+    }
+
+    TEST_F( SectionConversion, converting_again_gives_the_same_section )
+    {
+        const auto mesh = grid_with_slit();
+        test::cut_adjacencies< 2 >( *mesh,
+                                    []( index_t p ) { return p / 8 % 2; } );
+        const auto first = convert_surface_into_section( *mesh );
+        const auto second = convert_surface_into_section( *mesh );
+        EXPECT_EQ( signature( second ), signature( first ) );
+        EXPECT_TRUE( test::check_section_consistency( second ) );
+    }
+
+    TEST_F( SectionConversion, failed_surface_filling_reaches_the_caller )
+    {
+        /// Its copy into the surface that takes polygon 3 fails.
+        class FailingCopy : public VariableAttribute< index_t >
+        {
+          public:
+            FailingCopy() : VariableAttribute< index_t >( 0 ) {}
+
+            std::shared_ptr< AttributeBase >
+            extract( absl::Span< const index_t > old2new,
+                     index_t nb_elements ) const override
+            {
+                if( old2new.size() > 3 && old2new[3] != INVALID_INDEX )
+                {
+                    throw CorvaneException( "[test] no copy" );
+                }
+                return VariableAttribute< index_t >::extract( old2new,
+                                                              nb_elements );
+            }
+        };
+        auto mesh = test::grid_sheet_2d( 2, 2 );
+        test::cut_adjacencies< 2 >( *mesh, []( index_t p ) { return p / 2; } );
+        mesh->polygon_attribute_manager().register_attribute(
+            std::make_shared< FailingCopy >(), "fragile" );
+        test::expect_error( [&mesh] { convert_surface_into_section( *mesh ); },
+                            "[test] no copy" );
+    }
+
+    // ---- several meshes -------------------------------------------------
+
+    TEST_F( SectionConversion, each_mesh_becomes_one_surface )
+    {
+        const auto mesh = two_triangles( true );
+        const auto section = convert_surfaces_into_section( Meshes{ *mesh } );
+        ASSERT_EQ( section.nb_surfaces(), 1u );
+        ASSERT_EQ( section.nb_lines(), 1u );
+        EXPECT_EQ( section.nb_incidences( section.lines().begin()->id() ), 1u );
+        EXPECT_EQ( section.nb_model_boundaries(), 0u );
+        EXPECT_TRUE( test::check_section_consistency( section ) );
+    }
+
+    TEST_F( SectionConversion, meshes_join_only_within_the_tolerance )
+    {
+        // Triangles sharing the edge (1, 0)-(0, 1) up to a shift.
+        const auto lower = triangle();
+        const auto upper_at = [&]( double shift )
+        {
+            return test::surface_2d( { Point< 2 >{ { 1 + shift, 0 } },
+                                       Point< 2 >{ { 1 + shift, 1 } },
+                                       Point< 2 >{ { shift, 1 } } },
+                                     { { 0, 1, 2 } } );
+        };
+        const auto near = upper_at( 5e-7 );
+        const auto joined =
+            convert_surfaces_into_section( Meshes{ *lower, *near } );
+        EXPECT_EQ( joined.nb_unique_vertices(), 4u );
+        EXPECT_EQ( joined.nb_corners(), 2u );
+        ASSERT_EQ( joined.nb_lines(), 3u );
+        index_t nb_shared{ 0 };
+        for( const auto& line : joined.lines() )
+        {
+            nb_shared += joined.nb_incidences( line.id() ) == 2;
+        }
+        EXPECT_EQ( nb_shared, 1u );
+        EXPECT_TRUE( test::check_section_consistency( joined ) );
+
+        const auto far = upper_at( 2e-6 );
+        const auto apart =
+            convert_surfaces_into_section( Meshes{ *lower, *far } );
+        EXPECT_EQ( apart.nb_unique_vertices(), 6u );
+        EXPECT_EQ( apart.nb_corners(), 0u );
+        EXPECT_EQ( apart.nb_lines(), 2u );
+        EXPECT_TRUE( test::check_section_consistency( apart ) );
+    }
+
+    TEST_F( SectionConversion, slit_in_one_mesh_is_an_internal_line )
+    {
+        const auto mesh = grid_with_slit();
+        const auto before = adjacencies( *mesh );
+        const auto section = convert_surfaces_into_section( Meshes{ *mesh } );
+        ASSERT_EQ( section.nb_surfaces(), 1u );
+        EXPECT_EQ( section.nb_internals( section.surfaces().begin()->id() ),
+                   1u );
+        EXPECT_EQ( section.nb_lines(), 2u );
+        EXPECT_TRUE( test::check_section_consistency( section ) );
+        // The inputs are only read.
+        EXPECT_EQ( adjacencies( *mesh ), before );
+        EXPECT_TRUE(
+            mesh->polygon_attribute_manager().attribute_names().empty() );
+    }
+
+    TEST_F( SectionConversion, surfaces_are_copies_of_the_meshes )
+    {
+        auto mesh = two_triangles( true );
+        set_regions< double >( *mesh, { 0.5, 1.5 } );
+        const auto section = convert_surfaces_into_section( Meshes{ *mesh } );
+        const auto& surface_mesh = section.surfaces().begin()->mesh();
+        ASSERT_EQ( surface_mesh.nb_polygons(), 2u );
+        EXPECT_EQ( surface_mesh.polygon_vertices( 1 ),
+                   mesh->polygon_vertices( 1 ) );
+        EXPECT_EQ( surface_mesh.polygon_attribute_manager()
+                       .find_attribute< double >( "region" )
+                       ->value( 1 ),
+                   1.5 );
+    }
+
+    TEST_F( SectionConversion, several_meshes_need_a_section_without_vertices )
+    {
+        const auto mesh = triangle();
+        Section section;
+        SectionBuilder{ section }.create_unique_vertices( 1 );
+        test::expect_error(
+            [&] {
+                detail::SectionFromSurfacesBuilder{ section, Meshes{ *mesh } }
+                    .build();
+            },
+            "[SectionFromSurfacesBuilder::build] The section to build must "
+            "have no unique vertex (it has 1)" );
+        EXPECT_EQ( section.nb_surfaces(), 0u );
+    }
+
+    TEST_F( SectionConversion, border_edge_along_two_lines_is_refused )
+    {
+        // A triangle over unique vertices 0, 1, 2 and two lines that both
+        // join unique vertices 0 and 1.
+        Section section;
+        SectionBuilder builder{ section };
+        builder.create_unique_vertices( 3 );
+        const uuid surface_id = builder.add_surface();
+        builder.update_surface_mesh( section.surface( surface_id ),
+                                     triangle() );
+        for( index_t v = 0; v < 3; v++ )
+        {
+            builder.set_unique_vertex(
+                { section.surface( surface_id ).component_id(), v }, v );
+        }
+        for( index_t k = 0; k < 2; k++ )
+        {
+            const uuid line_id = builder.add_line();
+            auto line_builder = builder.line_mesh_builder( line_id );
+            line_builder->create_point( Point< 2 >{ { 0, 0 } } );
+            line_builder->create_point( Point< 2 >{ { 1, 0 } } );
+            line_builder->create_edge( 0, 1 );
+            for( index_t v = 0; v < 2; v++ )
+            {
+                builder.set_unique_vertex(
+                    { section.line( line_id ).component_id(), v }, v );
+            }
+        }
+        test::expect_error(
+            [&]
+            {
+                detail::find_surface_lines_relations(
+                    section, section.surface( surface_id ) );
+            },
+            "[SectionFromSurfaces::find_surface_lines_relations] Found "
+            "multiple lines linked by unique vertices to edge (0, 0) of "
+            "surface with uuid " +
+                surface_id.string() );
+    }
+
+    // ---- regions by attribute -------------------------------------------
+
+    TEST_F( SectionConversion, missing_attribute_leaves_the_mesh_unchanged )
+    {
+        auto mesh = two_triangles( true );
+        const auto before = adjacencies( *mesh );
+        test::expect_error(
+            [&]
+            { convert_surface_into_section_from_attribute( *mesh, "none" ); },
+            "[convert_surface_into_section_from_attribute] Attribute not "
+            "found." );
+        EXPECT_EQ( adjacencies( *mesh ), before );
+        EXPECT_TRUE(
+            mesh->polygon_attribute_manager().attribute_names().empty() );
+    }
+
+    TEST_F( SectionConversion, region_values_are_compared_exactly )
+    {
+        // One float, two integers.
+        auto integers = two_triangles( true );
+        set_regions< index_t >( *integers, { 16777216, 16777217 } );
+        EXPECT_EQ(
+            convert_surface_into_section_from_attribute( *integers, "region" )
+                .nb_surfaces(),
+            2u );
+
+        auto zeros = two_triangles( true );
+        set_regions< double >( *zeros, { 0.0, -0.0 } );
+        EXPECT_EQ(
+            convert_surface_into_section_from_attribute( *zeros, "region" )
+                .nb_surfaces(),
+            1u );
+    }
+
+    TEST_F( SectionConversion, nan_region_value_stands_alone )
+    {
+        // 2 x 2 cells; polygon 7 (inside the top right cell) is NaN, the
+        // others alike and joined without it.
+        auto mesh = test::grid_sheet_2d( 2, 2 );
+        std::vector< double > values( 8, 1.0 );
+        values[7] = std::numeric_limits< double >::quiet_NaN();
+        set_regions( *mesh, values );
+        test::LogCapture log;
+        const auto section =
+            convert_surface_into_section_from_attribute( *mesh, "region" );
+        EXPECT_EQ(
+            log.count( Logger::Level::trace,
+                       "Converting Surface into Section from attribute" ),
+            1u );
+        ASSERT_EQ( section.nb_surfaces(), 2u );
+        EXPECT_EQ(
+            std::next( section.surfaces().begin() )->mesh().nb_polygons(), 1u );
+        for( local_index_t e = 0; e < 3; e++ )
+        {
+            EXPECT_FALSE( mesh->polygon_adjacent( { 7, e } ) );
+        }
+        EXPECT_TRUE( test::check_section_consistency( section ) );
+    }
+
+    TEST_F( SectionConversion, same_input_same_section_whatever_the_threads )
+    {
+        const auto make = []
+        {
+            return test::triangulated_grid(
+                test::graded_axis( { 0, 1, 2, 3 }, 4, 1.3 ),
+                test::graded_axis( { 0, 1, 2 }, 3, 1.0 ),
+                []( const Point< 2 >& center ) -> index_t
+                {
+                    return static_cast< index_t >( center.value( 0 ) ) +
+                           3 * static_cast< index_t >( center.value( 1 ) );
+                } );
+        };
+        auto mesh = make();
+        const auto reference = signature(
+            convert_surface_into_section_from_attribute( *mesh, "region" ) );
+        for( const unsigned int threads : { 1u, 2u, 8u } )
+        {
+            const detail::ThreadLimit limit{ threads };
+            auto again = make();
+            EXPECT_EQ( signature( convert_surface_into_section_from_attribute(
+                           *again, "region" ) ),
+                       reference )
+                << threads << " threads";
+        }
+    }
+
+    // ---- shapes -----------------------------------------------------------
+
+    struct Density
+    {
+        index_t cells;
+        double ratio;
+    };
+
+    class SectionShapes : public ::testing::TestWithParam< Density >
+    {
+      protected:
+        static void SetUpTestSuite()
+        {
+            ConversionModel::initialize();
+        }
+
+        std::vector< double > axis( const std::vector< double >& breaks ) const
+        {
+            return test::graded_axis(
+                breaks, GetParam().cells, GetParam().ratio );
+        }
+
+        /// The shape over [0, 3] x [0, height], each cell in the region
+        /// given.
+        std::unique_ptr< SurfaceMesh< 2 > >
+        shape( double height, const test::CellRegion& region ) const
+        {
+            std::vector< double > ys{ 0 };
+            for( index_t y = 1; y <= height; y++ )
+            {
+                ys.push_back( y );
+            }
+            return test::triangulated_grid(
+                axis( { 0, 1, 2, 3 } ), axis( ys ), region );
+        }
+
+        /// The mesh of one region of the shape.
+        std::unique_ptr< SurfaceMesh< 2 > > shape_part(
+            double height, const test::CellRegion& region, index_t part ) const
+        {
+            return shape( height,
+                          [&]( const Point< 2 >& center ) {
+                              return region( center ) == part ? part
+                                                              : test::NO_CELL;
+                          } );
+        }
+
+        static void expect_counts( const Section& section,
+                                   index_t corners,
+                                   index_t lines,
+                                   index_t surfaces,
+                                   double area )
+        {
+            EXPECT_EQ( section.nb_corners(), corners );
+            EXPECT_EQ( section.nb_lines(), lines );
+            EXPECT_EQ( section.nb_surfaces(), surfaces );
+            double total{ 0 };
+            for( const auto& surface : section.surfaces() )
+            {
+                for( index_t p = 0; p < surface.mesh().nb_polygons(); p++ )
+                {
+                    total += surface.mesh().polygon_area( p );
+                }
+            }
+            EXPECT_NEAR( total, area, 1e-9 * area );
+            EXPECT_TRUE( test::check_section_consistency( section ) );
+        }
+    };
+
+    bool inside_middle( const Point< 2 >& center )
+    {
+        return center.value( 0 ) > 1 && center.value( 0 ) < 2 &&
+               center.value( 1 ) > 1 && center.value( 1 ) < 2;
+    }
+
+    TEST_P( SectionShapes, square_with_a_hole )
+    {
+        const auto region = []( const Point< 2 >& center )
+        { return inside_middle( center ) ? test::NO_CELL : 0u; };
+        auto mesh = shape( 3, region );
+        const auto section =
+            convert_surface_into_section_from_attribute( *mesh, "region" );
+        expect_counts( section, 0, 2, 1, 8 );
+        EXPECT_EQ( model_boundary_lines( section ).size(), 2u );
+        const auto from_meshes =
+            convert_surfaces_into_section( Meshes{ *shape( 3, region ) } );
+        expect_counts( from_meshes, 0, 2, 1, 8 );
+    }
+
+    TEST_P( SectionShapes, three_rectangles_in_a_row )
+    {
+        const auto region = []( const Point< 2 >& center )
+        { return static_cast< index_t >( center.value( 0 ) ); };
+        auto mesh = shape( 1, region );
+        const auto section =
+            convert_surface_into_section_from_attribute( *mesh, "region" );
+        expect_counts( section, 4, 6, 3, 3 );
+        EXPECT_EQ( model_boundary_lines( section ).size(), 4u );
+        const auto left = shape_part( 1, region, 0 );
+        const auto middle = shape_part( 1, region, 1 );
+        const auto right = shape_part( 1, region, 2 );
+        expect_counts(
+            convert_surfaces_into_section( Meshes{ *left, *middle, *right } ),
+            4,
+            6,
+            3,
+            3 );
+    }
+
+    TEST_P( SectionShapes, square_with_an_inclusion )
+    {
+        const auto region = []( const Point< 2 >& center )
+        { return inside_middle( center ) ? 1u : 0u; };
+        auto mesh = shape( 3, region );
+        const auto section =
+            convert_surface_into_section_from_attribute( *mesh, "region" );
+        expect_counts( section, 0, 2, 2, 9 );
+        EXPECT_EQ( model_boundary_lines( section ).size(), 1u );
+        const auto outside = shape_part( 3, region, 0 );
+        const auto inside = shape_part( 3, region, 1 );
+        expect_counts(
+            convert_surfaces_into_section( Meshes{ *outside, *inside } ),
+            0,
+            2,
+            2,
+            9 );
+    }
+
+    INSTANTIATE_TEST_SUITE_P(
+        Densities,
+        SectionShapes,
+        ::testing::Values( Density{ 1, 1.0 },
+                           Density{ 2, 1.0 },
+                           Density{ 3, 1.5 },
+                           Density{ 8, 0.7 } ),
+        []( const ::testing::TestParamInfo< Density >& info )
+        {
+            return absl::StrCat(
+                info.param.cells,
+                "_cells_ratio_",
+                static_cast< int >( std::lround( 10 * info.param.ratio ) ) );
+        } );
+} // namespace
