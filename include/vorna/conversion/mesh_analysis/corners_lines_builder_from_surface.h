@@ -49,7 +49,7 @@ namespace vorna
             /// \throw CorvaneException when the model already has unique
             /// vertices, or when "surface_identifier" or "surface_uuid" is
             /// taken on the mesh's polygons by another storage or value type;
-            /// neither the model nor the mesh is changed then.
+            /// the model is not changed then.
             CornersLinesBuilderFromSurface( Model& model,
                                             const SurfaceMesh< D >& mesh );
             ~CornersLinesBuilderFromSurface() override;
