@@ -5,11 +5,11 @@
 
 #include <absl/container/fixed_array.h>
 #include <absl/container/flat_hash_map.h>
-#include <absl/container/flat_hash_set.h>
 #include <absl/container/inlined_vector.h>
 
 #include <conversion/common/import_elements.h>
 #include <conversion/common/tasks.h>
+#include <conversion/common/unique_list.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/common/mesh_builder_lookup.h>
@@ -57,28 +57,6 @@ namespace
         }
         return model;
     }
-
-    /// Lines in the order first met, each once.
-    class LineList
-    {
-      public:
-        void add( const uuid& line )
-        {
-            if( met_.insert( line ).second )
-            {
-                lines_.push_back( line );
-            }
-        }
-
-        const std::vector< uuid >& lines() const
-        {
-            return lines_;
-        }
-
-      private:
-        absl::flat_hash_set< uuid > met_;
-        std::vector< uuid > lines_;
-    };
 } // namespace
 
 namespace vorna
@@ -223,8 +201,8 @@ namespace vorna
                                const std::vector< index_t >& polygons,
                                const uuid& surface_id )
             {
-                LineList boundaries;
-                LineList internals;
+                UniqueList< uuid > boundaries;
+                UniqueList< uuid > internals;
                 for( const auto p : polygons )
                 {
                     const auto nb_edges = mesh_.nb_polygon_edges( p );
@@ -261,12 +239,12 @@ namespace vorna
                     }
                 }
                 const auto& surface = model_.surface( surface_id );
-                for( const auto& line : boundaries.lines() )
+                for( const auto& line : boundaries.values() )
                 {
                     builder_.add_line_surface_boundary_relationship(
                         model_.line( line ), surface );
                 }
-                for( const auto& line : internals.lines() )
+                for( const auto& line : internals.values() )
                 {
                     builder_.add_line_surface_internal_relationship(
                         model_.line( line ), surface );

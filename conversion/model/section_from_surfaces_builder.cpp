@@ -2,8 +2,7 @@
 
 #include <vector>
 
-#include <absl/container/flat_hash_set.h>
-
+#include <conversion/common/unique_list.h>
 #include <conversion/model/surface_lines_relations.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_model.h>
@@ -18,28 +17,6 @@ namespace
     using namespace vorna;
 
     constexpr double COLOCATION_EPSILON{ 1e-6 };
-
-    /// Lines in the order first met, each once.
-    class LineList
-    {
-      public:
-        void add( const uuid& line )
-        {
-            if( met_.insert( line ).second )
-            {
-                lines_.push_back( line );
-            }
-        }
-
-        std::vector< uuid > take()
-        {
-            return std::move( lines_ );
-        }
-
-      private:
-        absl::flat_hash_set< uuid > met_;
-        std::vector< uuid > lines_;
-    };
 } // namespace
 
 namespace vorna
@@ -50,8 +27,8 @@ namespace vorna
         find_surface_lines_relations( const Section& section,
                                       const Surface< 2 >& surface )
         {
-            LineList boundaries;
-            LineList internals;
+            UniqueList< uuid > boundaries;
+            UniqueList< uuid > internals;
             const auto& mesh = surface.mesh();
             for( index_t p = 0; p < mesh.nb_polygons(); p++ )
             {

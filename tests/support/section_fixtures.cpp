@@ -3,8 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include <support/fixtures.h>
+
 #include <vorna/conversion/common/attribute.h>
+#include <vorna/mesh/point_set.h>
 #include <vorna/mesh/surface_mesh_builder.h>
+#include <vorna/model/corner.h>
+#include <vorna/model/section.h>
 
 namespace vorna
 {
@@ -37,6 +42,77 @@ namespace vorna
                 builder->compute_polygon_adjacencies();
             }
             return mesh;
+        }
+
+        std::unique_ptr< SurfaceMesh< 2 > > two_triangles_2d( bool joined )
+        {
+            return surface_2d( { Point< 2 >{ { 0, 0 } },
+                                 Point< 2 >{ { 1, 0 } },
+                                 Point< 2 >{ { 0, 1 } },
+                                 Point< 2 >{ { 1, 1 } } },
+                               { { 0, 1, 2 }, { 1, 3, 2 } },
+                               joined );
+        }
+
+        std::unique_ptr< SurfaceMesh< 2 > > bowtie_2d()
+        {
+            return surface_2d( { Point< 2 >{ { 0, 0 } },
+                                 Point< 2 >{ { 1, 0 } },
+                                 Point< 2 >{ { 0, 1 } },
+                                 Point< 2 >{ { -1, 0 } },
+                                 Point< 2 >{ { 0, -1 } } },
+                               { { 0, 1, 2 }, { 0, 3, 4 } } );
+        }
+
+        std::unique_ptr< SurfaceMesh< 2 > > grid_with_slit_2d()
+        {
+            auto mesh = grid_sheet_2d( 4, 4 );
+            auto builder = SurfaceMeshBuilder< 2 >::create( *mesh );
+            for( index_t p = 0; p < mesh->nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < 3; e++ )
+                {
+                    const auto ends = mesh->polygon_edge_vertices( { p, e } );
+                    const auto& a = mesh->point( ends[0] );
+                    const auto& b = mesh->point( ends[1] );
+                    if( a.value( 1 ) == 2 && b.value( 1 ) == 2 &&
+                        std::min( a.value( 0 ), b.value( 0 ) ) >= 1 &&
+                        std::max( a.value( 0 ), b.value( 0 ) ) <= 3 )
+                    {
+                        builder->unset_polygon_adjacent( { p, e } );
+                    }
+                }
+            }
+            return mesh;
+        }
+
+        std::vector< Point< 2 > > corner_points( const Section& section )
+        {
+            std::vector< Point< 2 > > points;
+            for( const auto& corner : section.corners() )
+            {
+                points.push_back( corner.mesh().point( 0 ) );
+            }
+            return points;
+        }
+
+        FailingCopyAttribute::FailingCopyAttribute( index_t polygon )
+            : VariableAttribute< index_t >( 0 ), polygon_( polygon )
+        {
+        }
+
+        std::shared_ptr< AttributeBase >
+        FailingCopyAttribute::extract( absl::Span< const index_t > old2new,
+                                       index_t nb_elements ) const
+        {
+            if( polygon_ < old2new.size() &&
+                old2new[polygon_] != INVALID_INDEX )
+            {
+                throw CorvaneException(
+                    "[test] polygon ", polygon_, " cannot be copied" );
+            }
+            return VariableAttribute< index_t >::extract( old2new,
+                                                          nb_elements );
         }
 
         std::vector< double > graded_axis( const std::vector< double >& breaks,

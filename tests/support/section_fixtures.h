@@ -8,9 +8,17 @@
 #include <memory>
 #include <vector>
 
+#include <absl/types/span.h>
+
 #include <vorna/basic/common.h>
+#include <vorna/conversion/common/variable_attribute.h>
 #include <vorna/geometry/point.h>
 #include <vorna/mesh/surface_mesh.h>
+
+namespace vorna
+{
+    class Section;
+} // namespace vorna
 
 namespace vorna
 {
@@ -23,6 +31,38 @@ namespace vorna
         surface_2d( const std::vector< Point< 2 > >& points,
                     const std::vector< std::vector< index_t > >& polygons,
                     bool adjacencies = true );
+
+        /// Triangles {0, 1, 2} and {1, 3, 2} over the unit square, joined or
+        /// not (then each is a region of its own).
+        std::unique_ptr< SurfaceMesh< 2 > > two_triangles_2d( bool joined );
+
+        /// Triangles {0, 1, 2} and {0, 3, 4} touching only at vertex 0,
+        /// (0, 0).
+        std::unique_ptr< SurfaceMesh< 2 > > bowtie_2d();
+
+        /// grid_sheet_2d(4, 4) without adjacency across the slit y = 2,
+        /// 1 <= x <= 3 (two grid edges): one region with an inner slit.
+        std::unique_ptr< SurfaceMesh< 2 > > grid_with_slit_2d();
+
+        /// The corner points of the Section, in creation order.
+        std::vector< Point< 2 > > corner_points( const Section& section );
+
+        /// A polygon attribute whose copy fails, as a fault inside the task
+        /// that copies the region holding `polygon`: extracting it throws
+        /// CorvaneException "[test] polygon <polygon> cannot be copied"
+        /// when the old-to-new table maps that polygon.
+        class FailingCopyAttribute : public VariableAttribute< index_t >
+        {
+          public:
+            explicit FailingCopyAttribute( index_t polygon );
+
+            std::shared_ptr< AttributeBase >
+            extract( absl::Span< const index_t > old2new,
+                     index_t nb_elements ) const override;
+
+          private:
+            index_t polygon_;
+        };
 
         /// Coordinates along one axis: each interval between consecutive
         /// breaks is split into `cells` parts whose lengths grow by `ratio`

@@ -68,16 +68,6 @@ namespace
                 .build();
         }
 
-        std::vector< Point< 2 > > corner_points() const
-        {
-            std::vector< Point< 2 > > points;
-            for( const auto& corner : section.corners() )
-            {
-                points.push_back( corner.mesh().point( 0 ) );
-            }
-            return points;
-        }
-
         Section section;
     };
 
@@ -117,7 +107,7 @@ namespace
                                                   2,
                                                   1 );
         build( { *below, *above } );
-        EXPECT_EQ( corner_points(),
+        EXPECT_EQ( test::corner_points( section ),
                    ( std::vector< Point< 2 > >{ Point< 2 >{ { 0, 1 } },
                                                 Point< 2 >{ { 2, 1 } } } ) );
         ASSERT_EQ( section.nb_lines(), 3u );
@@ -149,7 +139,7 @@ namespace
               Point< 2 >{ { 1, 0 } } },
             { { 0, 1, 2 }, { 0, 2, 3 }, { 0, 3, 4 }, { 0, 4, 5 } } );
         build( { *triangle, *fan } );
-        EXPECT_EQ( corner_points(),
+        EXPECT_EQ( test::corner_points( section ),
                    ( std::vector< Point< 2 > >{ Point< 2 >{ { 1, 0 } },
                                                 Point< 2 >{ { 0, 0 } } } ) );
         EXPECT_EQ( section.nb_lines(), 3u );
@@ -187,7 +177,7 @@ namespace
             }
         }
         build( { *diamond } );
-        EXPECT_EQ( corner_points(),
+        EXPECT_EQ( test::corner_points( section ),
                    ( std::vector< Point< 2 > >{ Point< 2 >{ { 0, 0 } },
                                                 Point< 2 >{ { 2, 0 } } } ) );
         EXPECT_EQ( section.nb_lines(), 2u );

@@ -27,34 +27,6 @@ namespace
     using FromSurface =
         detail::CornersLinesBuilderFromSurface< Section, SectionBuilder, 2 >;
 
-    /// A polygon attribute whose copy into a surface fails for the region
-    /// holding `polygon`: a fault inside one filling task.
-    class FailingCopyAttribute : public VariableAttribute< index_t >
-    {
-      public:
-        explicit FailingCopyAttribute( index_t polygon )
-            : VariableAttribute< index_t >( 0 ), polygon_( polygon )
-        {
-        }
-
-        std::shared_ptr< AttributeBase >
-        extract( absl::Span< const index_t > old2new,
-                 index_t nb_elements ) const override
-        {
-            if( polygon_ < old2new.size() &&
-                old2new[polygon_] != INVALID_INDEX )
-            {
-                throw CorvaneException(
-                    "[test] polygon ", polygon_, " cannot be copied" );
-            }
-            return VariableAttribute< index_t >::extract( old2new,
-                                                          nb_elements );
-        }
-
-      private:
-        index_t polygon_;
-    };
-
     class FromSurfaceTest : public ::testing::Test
     {
       protected:
@@ -76,30 +48,8 @@ namespace
             return *section.surfaces().begin();
         }
 
-        /// The corners of the model by point.
-        std::vector< Point< 2 > > corner_points() const
-        {
-            std::vector< Point< 2 > > points;
-            for( const auto& corner : section.corners() )
-            {
-                points.push_back( corner.mesh().point( 0 ) );
-            }
-            return points;
-        }
-
         Section section;
     };
-
-    // Two triangles of one region ({0, 1, 2} and {1, 3, 2}), joined.
-    std::unique_ptr< SurfaceMesh< 2 > > two_triangles( bool joined )
-    {
-        return test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                   Point< 2 >{ { 1, 0 } },
-                                   Point< 2 >{ { 0, 1 } },
-                                   Point< 2 >{ { 1, 1 } } },
-                                 { { 0, 1, 2 }, { 1, 3, 2 } },
-                                 joined );
-    }
 
     TEST_F( FromSurfaceTest, empty_mesh_gives_an_empty_model )
     {
@@ -149,7 +99,7 @@ namespace
 
     TEST_F( FromSurfaceTest, joined_triangles_share_no_wireframe_edge )
     {
-        const auto mesh = two_triangles( true );
+        const auto mesh = test::two_triangles_2d( true );
         FromSurface builder{ section, *mesh };
         builder.build();
         builder.build_surfaces();
@@ -163,12 +113,12 @@ namespace
 
     TEST_F( FromSurfaceTest, regions_meeting_along_an_edge_share_a_line )
     {
-        const auto mesh = two_triangles( false );
+        const auto mesh = test::two_triangles_2d( false );
         FromSurface builder{ section, *mesh };
         builder.build();
         builder.build_surfaces();
         // The ends of the shared edge (1, 2) have three wireframe edges.
-        EXPECT_EQ( corner_points(),
+        EXPECT_EQ( test::corner_points( section ),
                    ( std::vector< Point< 2 > >{ Point< 2 >{ { 1, 0 } },
                                                 Point< 2 >{ { 0, 1 } } } ) );
         ASSERT_EQ( section.nb_lines(), 3u );
@@ -185,27 +135,7 @@ namespace
 
     TEST_F( FromSurfaceTest, slit_is_an_internal_line_kept_as_border )
     {
-        // 4 x 4 cells; the two grid edges from (1, 2) to (3, 2) are cut.
-        auto mesh = test::grid_sheet_2d( 4, 4 );
-        const auto builder_of_mesh = SurfaceMeshBuilder< 2 >::create( *mesh );
-        index_t nb_cut{ 0 };
-        for( index_t p = 0; p < mesh->nb_polygons(); p++ )
-        {
-            for( local_index_t e = 0; e < 3; e++ )
-            {
-                const auto ends = mesh->polygon_edge_vertices( { p, e } );
-                const auto a = mesh->point( ends[0] );
-                const auto b = mesh->point( ends[1] );
-                if( a.value( 1 ) == 2 && b.value( 1 ) == 2 &&
-                    std::min( a.value( 0 ), b.value( 0 ) ) >= 1 &&
-                    std::max( a.value( 0 ), b.value( 0 ) ) <= 3 )
-                {
-                    builder_of_mesh->unset_polygon_adjacent( { p, e } );
-                    nb_cut++;
-                }
-            }
-        }
-        ASSERT_EQ( nb_cut, 4u );
+        const auto mesh = test::grid_with_slit_2d();
         build( *mesh );
         // Slit tips are corners; the middle vertex of the slit is not.
         EXPECT_EQ( section.nb_corners(), 2u );
@@ -244,7 +174,7 @@ namespace
                                               { 0, 3, 4 },
                                               { 0, 4, 1 } } );
         build( *mesh );
-        EXPECT_EQ( corner_points(),
+        EXPECT_EQ( test::corner_points( section ),
                    ( std::vector< Point< 2 > >{ Point< 2 >{ { 1, 0 } },
                                                 Point< 2 >{ { 0, 0 } } } ) );
         EXPECT_EQ( section.nb_surfaces(), 2u );
@@ -253,14 +183,9 @@ namespace
 
     TEST_F( FromSurfaceTest, regions_touching_at_one_vertex_meet_at_a_corner )
     {
-        const auto mesh = test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                              Point< 2 >{ { 1, 0 } },
-                                              Point< 2 >{ { 0, 1 } },
-                                              Point< 2 >{ { -1, 0 } },
-                                              Point< 2 >{ { 0, -1 } } },
-                                            { { 0, 1, 2 }, { 0, 3, 4 } } );
+        const auto mesh = test::bowtie_2d();
         build( *mesh );
-        EXPECT_EQ( corner_points(),
+        EXPECT_EQ( test::corner_points( section ),
                    ( std::vector< Point< 2 > >{ Point< 2 >{ { 0, 0 } } } ) );
         EXPECT_EQ( section.nb_lines(), 2u );
         EXPECT_EQ( section.nb_surfaces(), 2u );
@@ -340,7 +265,7 @@ namespace
         auto mesh = test::grid_sheet_2d( 4, 1 );
         test::cut_adjacencies< 2 >( *mesh, []( index_t p ) { return p / 2; } );
         mesh->polygon_attribute_manager().register_attribute(
-            std::make_shared< FailingCopyAttribute >( 5 ), "fragile" );
+            std::make_shared< test::FailingCopyAttribute >( 5 ), "fragile" );
         FromSurface builder{ section, *mesh };
         builder.build();
         test::expect_error( [&builder] { builder.build_surfaces(); },
@@ -360,7 +285,7 @@ namespace
 
     TEST_F( FromSurfaceTest, model_with_unique_vertices_is_refused )
     {
-        const auto mesh = two_triangles( true );
+        const auto mesh = test::two_triangles_2d( true );
         SectionBuilder{ section }.create_unique_vertices( 2 );
         test::expect_error(
             [&] { FromSurface builder( section, *mesh ); },
@@ -372,7 +297,7 @@ namespace
 
     TEST_F( FromSurfaceTest, mesh_built_from_again_gives_the_same_regions )
     {
-        const auto mesh = two_triangles( false );
+        const auto mesh = test::two_triangles_2d( false );
         build( *mesh );
         Section again;
         FromSurface builder{ again, *mesh };

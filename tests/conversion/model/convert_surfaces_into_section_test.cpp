@@ -169,40 +169,6 @@ namespace
                                  { { 0, 1, 2 } } );
     }
 
-    // Triangles {0, 1, 2} and {1, 3, 2} over the unit square.
-    std::unique_ptr< SurfaceMesh< 2 > > two_triangles( bool joined )
-    {
-        return test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                   Point< 2 >{ { 1, 0 } },
-                                   Point< 2 >{ { 0, 1 } },
-                                   Point< 2 >{ { 1, 1 } } },
-                                 { { 0, 1, 2 }, { 1, 3, 2 } },
-                                 joined );
-    }
-
-    /// The 4 x 4 grid with the slit y = 2, 1 <= x <= 3 (two edges).
-    std::unique_ptr< SurfaceMesh< 2 > > grid_with_slit()
-    {
-        auto mesh = test::grid_sheet_2d( 4, 4 );
-        auto builder = SurfaceMeshBuilder< 2 >::create( *mesh );
-        for( index_t p = 0; p < mesh->nb_polygons(); p++ )
-        {
-            for( local_index_t e = 0; e < 3; e++ )
-            {
-                const auto ends = mesh->polygon_edge_vertices( { p, e } );
-                const auto& a = mesh->point( ends[0] );
-                const auto& b = mesh->point( ends[1] );
-                if( a.value( 1 ) == 2 && b.value( 1 ) == 2 &&
-                    std::min( a.value( 0 ), b.value( 0 ) ) >= 1 &&
-                    std::max( a.value( 0 ), b.value( 0 ) ) <= 3 )
-                {
-                    builder->unset_polygon_adjacent( { p, e } );
-                }
-            }
-        }
-        return mesh;
-    }
-
     template < typename T >
     void set_regions( SurfaceMesh< 2 >& mesh, const std::vector< T >& values )
     {
@@ -242,13 +208,13 @@ namespace
         // One region: its one loop. Two regions: the two outer lines, not
         // the shared one (rank 1: from the first corner the lines leave
         // along the first triangle's edges in order).
-        const auto joined = two_triangles( true );
+        const auto joined = test::two_triangles_2d( true );
         const auto one = convert_surface_into_section( *joined );
         EXPECT_EQ( model_boundary_lines( one ),
                    ( std::vector< index_t >{ 0 } ) );
         EXPECT_TRUE( test::check_section_consistency( one ) );
 
-        const auto apart = two_triangles( false );
+        const auto apart = test::two_triangles_2d( false );
         const auto two = convert_surface_into_section( *apart );
         ASSERT_EQ( two.nb_lines(), 3u );
         EXPECT_EQ( two.nb_incidences( std::next( two.lines().begin() )->id() ),
@@ -275,7 +241,7 @@ namespace
 
     TEST_F( SectionConversion, slit_is_cut_open_and_stays_inside )
     {
-        const auto mesh = grid_with_slit();
+        const auto mesh = test::grid_with_slit_2d();
         const auto section = convert_surface_into_section( *mesh );
         ASSERT_EQ( section.nb_surfaces(), 1u );
         const auto& surface = *section.surfaces().begin();
@@ -289,12 +255,7 @@ namespace
 
     TEST_F( SectionConversion, regions_touching_at_a_vertex_meet_at_a_corner )
     {
-        const auto mesh = test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                              Point< 2 >{ { 1, 0 } },
-                                              Point< 2 >{ { 0, 1 } },
-                                              Point< 2 >{ { -1, 0 } },
-                                              Point< 2 >{ { 0, -1 } } },
-                                            { { 0, 1, 2 }, { 0, 3, 4 } } );
+        const auto mesh = test::bowtie_2d();
         const auto section = convert_surface_into_section( *mesh );
         EXPECT_EQ( section.nb_corners(), 1u );
         EXPECT_EQ( section.nb_lines(), 2u );
@@ -332,7 +293,7 @@ namespace
 
     TEST_F( SectionConversion, surface_meshes_carry_the_caller_attributes )
     {
-        auto mesh = two_triangles( false );
+        auto mesh = test::two_triangles_2d( false );
         set_regions< index_t >( *mesh, { 7, 9 } );
         const auto section = convert_surface_into_section( *mesh );
         std::vector< index_t > values;
@@ -352,7 +313,7 @@ namespace
 
     TEST_F( SectionConversion, converting_again_gives_the_same_section )
     {
-        const auto mesh = grid_with_slit();
+        const auto mesh = test::grid_with_slit_2d();
         test::cut_adjacencies< 2 >( *mesh,
                                     []( index_t p ) { return p / 8 % 2; } );
         const auto first = convert_surface_into_section( *mesh );
@@ -363,37 +324,19 @@ namespace
 
     TEST_F( SectionConversion, failed_surface_filling_reaches_the_caller )
     {
-        /// Its copy into the surface that takes polygon 3 fails.
-        class FailingCopy : public VariableAttribute< index_t >
-        {
-          public:
-            FailingCopy() : VariableAttribute< index_t >( 0 ) {}
-
-            std::shared_ptr< AttributeBase >
-            extract( absl::Span< const index_t > old2new,
-                     index_t nb_elements ) const override
-            {
-                if( old2new.size() > 3 && old2new[3] != INVALID_INDEX )
-                {
-                    throw CorvaneException( "[test] no copy" );
-                }
-                return VariableAttribute< index_t >::extract( old2new,
-                                                              nb_elements );
-            }
-        };
         auto mesh = test::grid_sheet_2d( 2, 2 );
         test::cut_adjacencies< 2 >( *mesh, []( index_t p ) { return p / 2; } );
         mesh->polygon_attribute_manager().register_attribute(
-            std::make_shared< FailingCopy >(), "fragile" );
+            std::make_shared< test::FailingCopyAttribute >( 3 ), "fragile" );
         test::expect_error( [&mesh] { convert_surface_into_section( *mesh ); },
-                            "[test] no copy" );
+                            "[test] polygon 3 cannot be copied" );
     }
 
     // ---- several meshes -------------------------------------------------
 
     TEST_F( SectionConversion, each_mesh_becomes_one_surface )
     {
-        const auto mesh = two_triangles( true );
+        const auto mesh = test::two_triangles_2d( true );
         const auto section = convert_surfaces_into_section( Meshes{ *mesh } );
         ASSERT_EQ( section.nb_surfaces(), 1u );
         ASSERT_EQ( section.nb_lines(), 1u );
@@ -438,7 +381,7 @@ namespace
 
     TEST_F( SectionConversion, slit_in_one_mesh_is_an_internal_line )
     {
-        const auto mesh = grid_with_slit();
+        const auto mesh = test::grid_with_slit_2d();
         const auto before = adjacencies( *mesh );
         const auto section = convert_surfaces_into_section( Meshes{ *mesh } );
         ASSERT_EQ( section.nb_surfaces(), 1u );
@@ -454,7 +397,7 @@ namespace
 
     TEST_F( SectionConversion, surfaces_are_copies_of_the_meshes )
     {
-        auto mesh = two_triangles( true );
+        auto mesh = test::two_triangles_2d( true );
         set_regions< double >( *mesh, { 0.5, 1.5 } );
         const auto section = convert_surfaces_into_section( Meshes{ *mesh } );
         const auto& surface_mesh = section.surfaces().begin()->mesh();
@@ -526,7 +469,7 @@ namespace
 
     TEST_F( SectionConversion, missing_attribute_leaves_the_mesh_unchanged )
     {
-        auto mesh = two_triangles( true );
+        auto mesh = test::two_triangles_2d( true );
         const auto before = adjacencies( *mesh );
         test::expect_error(
             [&]
@@ -541,14 +484,14 @@ namespace
     TEST_F( SectionConversion, region_values_are_compared_exactly )
     {
         // One float, two integers.
-        auto integers = two_triangles( true );
+        auto integers = test::two_triangles_2d( true );
         set_regions< index_t >( *integers, { 16777216, 16777217 } );
         EXPECT_EQ(
             convert_surface_into_section_from_attribute( *integers, "region" )
                 .nb_surfaces(),
             2u );
 
-        auto zeros = two_triangles( true );
+        auto zeros = test::two_triangles_2d( true );
         set_regions< double >( *zeros, { 0.0, -0.0 } );
         EXPECT_EQ(
             convert_surface_into_section_from_attribute( *zeros, "region" )
