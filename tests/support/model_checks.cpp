@@ -524,38 +524,24 @@ namespace
         {
             for( const auto& corner : section_.corners() )
             {
-                const auto& mesh = corner.mesh();
-                if( mesh.nb_vertices() != 1 )
+                if( corner.mesh().nb_vertices() != 1 )
                 {
                     fail( "corner ",
                           corner.id().string(),
                           " has ",
-                          mesh.nb_vertices(),
+                          corner.mesh().nb_vertices(),
                           " vertices" );
                 }
-                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-                {
-                    check_vertex( { corner.component_id(), v },
-                                  mesh.point( v ) );
-                }
+                check_vertices( corner );
             }
             for( const auto& line : section_.lines() )
             {
-                const auto& mesh = line.mesh();
-                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-                {
-                    check_vertex( { line.component_id(), v }, mesh.point( v ) );
-                }
+                check_vertices( line );
                 check_line( line );
             }
             for( const auto& surface : section_.surfaces() )
             {
-                const auto& mesh = surface.mesh();
-                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-                {
-                    check_vertex( { surface.component_id(), v },
-                                  mesh.point( v ) );
-                }
+                check_vertices( surface );
                 check_surface( surface );
             }
             for( const auto& boundary : section_.model_boundaries() )
@@ -607,6 +593,17 @@ namespace
                 return section_.line( id ).mesh().point( vertex.vertex );
             }
             return section_.surface( id ).mesh().point( vertex.vertex );
+        }
+
+        template < typename Component >
+        void check_vertices( const Component& component )
+        {
+            const auto& mesh = component.mesh();
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                check_vertex( { component.component_id(), v },
+                              mesh.point( v ) );
+            }
         }
 
         void check_vertex( const ComponentMeshVertex& vertex,

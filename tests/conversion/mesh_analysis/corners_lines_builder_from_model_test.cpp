@@ -71,12 +71,6 @@ namespace
         Section section;
     };
 
-    TEST_F( FromModelTest, model_without_surfaces_gets_no_corner_or_line )
-    {
-        build( {} );
-        EXPECT_EQ( section.nb_corners() + section.nb_lines(), 0u );
-    }
-
     TEST_F( FromModelTest, surface_bordered_by_one_loop_gets_a_closed_line )
     {
         const auto triangle = test::surface_2d( { Point< 2 >{ { 0, 0 } },

@@ -111,28 +111,6 @@ namespace
         EXPECT_TRUE( test::check_section_consistency( section ) );
     }
 
-    TEST_F( FromSurfaceTest, regions_meeting_along_an_edge_share_a_line )
-    {
-        const auto mesh = test::two_triangles_2d( false );
-        FromSurface builder{ section, *mesh };
-        builder.build();
-        builder.build_surfaces();
-        // The ends of the shared edge (1, 2) have three wireframe edges.
-        EXPECT_EQ( test::corner_points( section ),
-                   ( std::vector< Point< 2 > >{ Point< 2 >{ { 1, 0 } },
-                                                Point< 2 >{ { 0, 1 } } } ) );
-        ASSERT_EQ( section.nb_lines(), 3u );
-        ASSERT_EQ( section.nb_surfaces(), 2u );
-        const auto shared =
-            builder.line_uuid( builder.wireframe_edge_id( { 1, 2 } ).value() );
-        EXPECT_EQ( section.nb_incidences( shared ), 2u );
-        for( const auto& surface : section.surfaces() )
-        {
-            EXPECT_EQ( section.nb_boundaries( surface.id() ), 2u );
-        }
-        EXPECT_TRUE( test::check_section_consistency( section ) );
-    }
-
     TEST_F( FromSurfaceTest, slit_is_an_internal_line_kept_as_border )
     {
         const auto mesh = test::grid_with_slit_2d();
@@ -177,17 +155,6 @@ namespace
         EXPECT_EQ( test::corner_points( section ),
                    ( std::vector< Point< 2 > >{ Point< 2 >{ { 1, 0 } },
                                                 Point< 2 >{ { 0, 0 } } } ) );
-        EXPECT_EQ( section.nb_surfaces(), 2u );
-        EXPECT_TRUE( test::check_section_consistency( section ) );
-    }
-
-    TEST_F( FromSurfaceTest, regions_touching_at_one_vertex_meet_at_a_corner )
-    {
-        const auto mesh = test::bowtie_2d();
-        build( *mesh );
-        EXPECT_EQ( test::corner_points( section ),
-                   ( std::vector< Point< 2 > >{ Point< 2 >{ { 0, 0 } } } ) );
-        EXPECT_EQ( section.nb_lines(), 2u );
         EXPECT_EQ( section.nb_surfaces(), 2u );
         EXPECT_TRUE( test::check_section_consistency( section ) );
     }
@@ -293,19 +260,6 @@ namespace
             "no unique vertex (it has 2)" );
         EXPECT_TRUE(
             mesh->polygon_attribute_manager().attribute_names().empty() );
-    }
-
-    TEST_F( FromSurfaceTest, mesh_built_from_again_gives_the_same_regions )
-    {
-        const auto mesh = test::two_triangles_2d( false );
-        build( *mesh );
-        Section again;
-        FromSurface builder{ again, *mesh };
-        builder.build();
-        builder.build_surfaces();
-        EXPECT_EQ( again.nb_surfaces(), 2u );
-        EXPECT_EQ( again.nb_lines(), 3u );
-        EXPECT_TRUE( test::check_section_consistency( again ) );
     }
 
     TEST( FromSurfaceBRep, regions_of_a_3d_sheet_become_surfaces )

@@ -322,16 +322,6 @@ namespace
         EXPECT_TRUE( test::check_section_consistency( second ) );
     }
 
-    TEST_F( SectionConversion, failed_surface_filling_reaches_the_caller )
-    {
-        auto mesh = test::grid_sheet_2d( 2, 2 );
-        test::cut_adjacencies< 2 >( *mesh, []( index_t p ) { return p / 2; } );
-        mesh->polygon_attribute_manager().register_attribute(
-            std::make_shared< test::FailingCopyAttribute >( 3 ), "fragile" );
-        test::expect_error( [&mesh] { convert_surface_into_section( *mesh ); },
-                            "[test] polygon 3 cannot be copied" );
-    }
-
     // ---- several meshes -------------------------------------------------
 
     TEST_F( SectionConversion, each_mesh_becomes_one_surface )
