@@ -128,10 +128,11 @@ namespace vorna
                     static_cast< index_t >( regions.size() );
                 const auto impl =
                     MeshFactory::default_impl( mesh_.type_name() );
-                absl::FixedArray< uuid, 16 > surface_ids( nb_regions );
+                std::vector< uuid > surface_ids;
+                surface_ids.reserve( nb_regions );
                 for( index_t s = 0; s < nb_regions; s++ )
                 {
-                    surface_ids[s] = builder_.add_surface( impl );
+                    surface_ids.push_back( builder_.add_surface( impl ) );
                     relate_lines( s, regions[s], surface_ids[s] );
                 }
                 run_group_and_apply(

@@ -65,11 +65,12 @@ namespace vorna
             /// side; internal: on both) in the order they are met, then fills
             /// every Surface's mesh in parallel and sets its unique vertices.
             /// \pre the lines step ran; call once.
-            /// \throw absl's bad-optional-access before the wireframe step;
-            /// the first exception of a filling task in region order, or of
-            /// setting unique vertices, once every task has ended. The
-            /// Surfaces added stay in the model then, and no unique vertex is
-            /// set unless every task succeeded.
+            /// \throw CorvaneException before the wireframe step (regions not
+            /// numbered) or the lines step (no line to relate); the first
+            /// exception of a filling task in region order, or of setting
+            /// unique vertices, once every task has ended. The Surfaces added
+            /// stay in the model then, and no unique vertex is set unless
+            /// every task succeeded.
             void build_surfaces();
 
           private:
