@@ -333,6 +333,8 @@ namespace
         EXPECT_EQ( section.nb_incidences( section.lines().begin()->id() ), 1u );
         EXPECT_EQ( section.nb_model_boundaries(), 0u );
         EXPECT_TRUE( test::check_section_consistency( section ) );
+        EXPECT_EQ( convert_surfaces_into_section( Meshes{} ).nb_surfaces(),
+                   0u );
     }
 
     TEST_F( SectionConversion, meshes_join_only_within_the_tolerance )
