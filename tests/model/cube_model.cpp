@@ -1,6 +1,8 @@
 #include "model/cube_model.h"
 
 #include <vorna/geometry/point.h>
+#include <vorna/geometry/mensuration.h>
+#include <vorna/geometry/tetrahedron.h>
 #include <vorna/mesh/edged_curve_builder.h>
 #include <vorna/mesh/mesh_factory.h>
 #include <vorna/mesh/point_set_builder.h>
@@ -13,49 +15,11 @@ namespace vorna
 {
     namespace test
     {
-        const std::array< std::array< index_t, 4 >, 6 > CUBE_FACE_QUADS{ {
-            { 0, 2, 3, 1 },
-            { 4, 5, 7, 6 },
-            { 0, 1, 5, 4 },
-            { 2, 6, 7, 3 },
-            { 0, 4, 6, 2 },
-            { 1, 3, 7, 5 },
-        } };
-
-        Point< 3 > cube_point( index_t i )
-        {
-            return Point< 3 >{ { static_cast< double >( i & 1 ),
-                                 static_cast< double >( ( i >> 1 ) & 1 ),
-                                 static_cast< double >( ( i >> 2 ) & 1 ) } };
-        }
-
-        namespace
-        {
-
-            double signed_volume( const std::array< index_t, 4 >& tet )
-            {
-                const auto a = cube_point( tet[0] );
-                const auto b = cube_point( tet[1] );
-                const auto c = cube_point( tet[2] );
-                const auto d = cube_point( tet[3] );
-                double u[3], v[3], w[3];
-                for( index_t k = 0; k < 3; k++ )
-                {
-                    u[k] = b.value( k ) - a.value( k );
-                    v[k] = c.value( k ) - a.value( k );
-                    w[k] = d.value( k ) - a.value( k );
-                }
-                return ( u[1] * v[2] - u[2] * v[1] ) * w[0] +
-                       ( u[2] * v[0] - u[0] * v[2] ) * w[1] +
-                       ( u[0] * v[1] - u[1] * v[0] ) * w[2];
-            }
-        } // namespace
-
         CubeModel build_cube_model()
         {
             CorvaneModel::initialize();
             CubeModel cube;
-            cube.face_vertices = CUBE_FACE_QUADS;
+            cube.face_vertices = CUBE_QUADS;
             BRepBuilder builder{ cube.brep };
             builder.create_unique_vertices( 8 );
 
@@ -156,7 +120,11 @@ namespace vorna
             for( const auto& path : paths )
             {
                 std::array< index_t, 4 > tet{ 0, path[0], path[1], 7 };
-                if( signed_volume( tet ) < 0 )
+                if( tetrahedron_signed_volume(
+                        Tetrahedron{ cube_point( tet[0] ),
+                                     cube_point( tet[1] ),
+                                     cube_point( tet[2] ),
+                                     cube_point( tet[3] ) } ) < 0 )
                 {
                     std::swap( tet[1], tet[2] );
                 }

@@ -7,17 +7,12 @@
 #include <vorna/geometry/point.h>
 #include <vorna/model/brep.h>
 
+#include "support/cube_tables.h"
+
 namespace vorna
 {
     namespace test
     {
-        /// Corner i of the unit cube: (i & 1, (i >> 1) & 1, (i >> 2) & 1).
-        Point< 3 > cube_point( index_t i );
-
-        /// The unit cube's faces -z, +z, -y, +y, -x, +x as quads of
-        /// cube_point indices, turning so that normals point outwards.
-        extern const std::array< std::array< index_t, 4 >, 6 > CUBE_FACE_QUADS;
-
         /// The unit cube as a hand-built BRep. Cube vertex i sits at
         /// (i & 1, (i >> 1) & 1, (i >> 2) & 1) and is unique vertex i.
         /// - corner i: one vertex;

@@ -47,7 +47,7 @@ namespace
     std::unique_ptr< MixedCube > make_cube( unsigned reversed )
     {
         auto cube = std::make_unique< MixedCube >();
-        const auto& quads = test::CUBE_FACE_QUADS;
+        const auto& quads = test::CUBE_QUADS;
         for( index_t f = 0; f < 6; f++ )
         {
             auto quad = quads[f];

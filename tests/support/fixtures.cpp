@@ -11,21 +11,6 @@ namespace vorna
     {
         namespace
         {
-            const std::array< std::array< index_t, 3 >, 12 > CUBE_TRIANGLES{ {
-                { 0, 2, 1 },
-                { 1, 2, 3 },
-                { 4, 5, 6 },
-                { 5, 7, 6 },
-                { 0, 1, 5 },
-                { 0, 5, 4 },
-                { 2, 6, 7 },
-                { 2, 7, 3 },
-                { 0, 4, 6 },
-                { 0, 6, 2 },
-                { 1, 3, 7 },
-                { 1, 7, 5 },
-            } };
-
             void add_cube( std::vector< Point< 3 > >& points,
                            std::vector< std::array< index_t, 3 > >& triangles,
                            const Point< 3 >& origin,
@@ -34,7 +19,7 @@ namespace vorna
                 const auto offset = static_cast< index_t >( points.size() );
                 const auto corners = cube_points( origin, size );
                 points.insert( points.end(), corners.begin(), corners.end() );
-                for( const auto& triangle : CUBE_TRIANGLES )
+                for( const auto& triangle : cube_triangles() )
                 {
                     triangles.push_back( { triangle[0] + offset,
                                            triangle[1] + offset,
@@ -106,10 +91,7 @@ namespace vorna
             std::vector< Point< 3 > > points;
             for( index_t i = 0; i < 8; i++ )
             {
-                points.push_back(
-                    Point< 3 >{ { origin.value( 0 ) + size * ( i & 1 ),
-                                  origin.value( 1 ) + size * ( ( i >> 1 ) & 1 ),
-                                  origin.value( 2 ) + size * ( i >> 2 ) } } );
+                points.push_back( cube_point( i, origin, size ) );
             }
             return points;
         }
@@ -176,12 +158,14 @@ namespace vorna
                          absl::string_view );
 
         std::unique_ptr< SurfaceMesh< 3 > >
-        closed_cube( const Point< 3 >& origin, double size )
+        closed_cube( const Point< 3 >& origin,
+                     double size,
+                     absl::string_view name )
         {
             std::vector< Point< 3 > > points;
             std::vector< std::array< index_t, 3 > > triangles;
             add_cube( points, triangles, origin, size );
-            return triangulated_surface( points, triangles, "cube" );
+            return triangulated_surface( points, triangles, name );
         }
 
         std::unique_ptr< SurfaceMesh< 3 > > nested_boxes()

@@ -16,6 +16,8 @@
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/surface_mesh.h>
 
+#include <support/cube_tables.h>
+
 namespace vorna
 {
     namespace test
@@ -45,17 +47,17 @@ namespace vorna
                     bool adjacencies = true,
                     absl::string_view name = "" );
 
-        /// The 8 corners of the cube [origin, origin + size]^3: vertex i is
-        /// at origin + size * (i & 1, (i >> 1) & 1, i >> 2).
+        /// The 8 cube_point corners of the cube [origin, origin + size]^3.
         std::vector< Point< 3 > > cube_points( const Point< 3 >& origin,
                                                double size );
 
-        /// Closed cube [origin, origin + size]^3 made of 12 triangles over 8
-        /// vertices, oriented outwards, adjacencies computed, one region.
-        /// Vertex i is at origin + size * (i & 1, (i >> 1) & 1, i >> 2).
+        /// Closed cube [origin, origin + size]^3 named `name`: the 12
+        /// cube_triangles over the 8 cube_points, oriented outwards,
+        /// adjacencies computed, one region.
         std::unique_ptr< SurfaceMesh< 3 > >
         closed_cube( const Point< 3 >& origin = Point< 3 >{ { 0, 0, 0 } },
-                     double size = 1 );
+                     double size = 1,
+                     absl::string_view name = "cube" );
 
         /// One mesh with two closed shells: the cube [0, 3]^3 and, nested
         /// inside it, the cube [1, 2]^3 (vertices 8 to 15, polygons 12 to

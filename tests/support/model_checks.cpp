@@ -8,6 +8,8 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 #include <absl/strings/str_cat.h>
+#include <absl/strings/string_view.h>
+#include <absl/types/optional.h>
 
 #include <vorna/geometry/mensuration.h>
 #include <vorna/geometry/point.h>
@@ -47,6 +49,27 @@ namespace vorna
                 return brep.block( id ).mesh().point( vertex.vertex );
             }
             return brep.surface( id ).mesh().point( vertex.vertex );
+        }
+
+        double fan_volume( const SurfaceMesh< 3 >& mesh, const Point3D& apex )
+        {
+            double volume{ 0.0 };
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                const auto& first =
+                    mesh.point( mesh.polygon_vertex( { p, 0 } ) );
+                for( local_index_t k = 1; k + 1 < mesh.nb_polygon_vertices( p );
+                     k++ )
+                {
+                    volume += tetrahedron_signed_volume( Tetrahedron{
+                        first,
+                        mesh.point( mesh.polygon_vertex( { p, k } ) ),
+                        mesh.point( mesh.polygon_vertex(
+                            { p, static_cast< local_index_t >( k + 1 ) } ) ),
+                        apex } );
+                }
+            }
+            return volume;
         }
     } // namespace test
 } // namespace vorna
@@ -103,7 +126,7 @@ namespace
                     check_vertex( { surface.component_id(), v },
                                   mesh.point( v ) );
                 }
-                check_surface_borders( surface );
+                check_surface( surface );
             }
             for( const auto& block : brep_.blocks() )
             {
@@ -259,58 +282,139 @@ namespace
             const auto& mesh = line.mesh();
             for( index_t e = 0; e < mesh.nb_edges(); e++ )
             {
-                const auto& vertices = mesh.edge_vertices( e );
-                pairs.insert( sorted_pair(
-                    brep_.unique_vertex( { line.component_id(), vertices[0] } ),
-                    brep_.unique_vertex(
-                        { line.component_id(), vertices[1] } ) ) );
+                pairs.insert( unique_pair( line.component_id(),
+                                           mesh.edge_vertices( e ) ) );
             }
             return pairs;
         }
 
-        void check_surface_borders( const Surface< 3 >& surface )
+        UniquePair unique_pair( const ComponentID& component,
+                                const std::array< index_t, 2 >& vertices ) const
         {
-            absl::flat_hash_set< UniquePair > line_pairs;
+            return sorted_pair(
+                brep_.unique_vertex( { component, vertices[0] } ),
+                brep_.unique_vertex( { component, vertices[1] } ) );
+        }
+
+        // The edges of a surface's mesh by the unique vertices of their
+        // ends: how many polygon edges run along each, and which of those
+        // are borders.
+        struct SurfaceEdges
+        {
+            absl::flat_hash_map< UniquePair, index_t > uses;
+            absl::flat_hash_set< UniquePair > borders;
+        };
+
+        SurfaceEdges surface_edges( const Surface< 3 >& surface ) const
+        {
+            SurfaceEdges edges;
+            const auto& mesh = surface.mesh();
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                {
+                    const auto pair =
+                        unique_pair( surface.component_id(),
+                                     mesh.polygon_edge_vertices( { p, e } ) );
+                    edges.uses[pair]++;
+                    if( mesh.is_edge_on_border( { p, e } ) )
+                    {
+                        edges.borders.insert( pair );
+                    }
+                }
+            }
+            return edges;
+        }
+
+        void check_surface( const Surface< 3 >& surface )
+        {
+            const auto edges = surface_edges( surface );
+            absl::flat_hash_set< UniquePair > boundary_pairs;
             for( const auto& line : brep_.boundaries( surface.id() ) )
             {
-                const auto pairs = line_edge_pairs( line.id() );
-                line_pairs.insert( pairs.begin(), pairs.end() );
+                for( const auto& pair : line_edge_pairs( line.id() ) )
+                {
+                    boundary_pairs.insert( pair );
+                    if( !edges.borders.contains( pair ) )
+                    {
+                        fail( "surface ",
+                              surface.id().string(),
+                              ": its boundary line ",
+                              line.id().string(),
+                              " runs along no border edge between unique "
+                              "vertices ",
+                              pair.first,
+                              " and ",
+                              pair.second );
+                    }
+                }
             }
+            absl::flat_hash_set< UniquePair > internal_pairs;
             for( const auto& line : brep_.internals( surface.id() ) )
             {
                 if( line.type().get() != "Line" )
                 {
                     continue;
                 }
-                const auto pairs = line_edge_pairs( line.id() );
-                line_pairs.insert( pairs.begin(), pairs.end() );
-            }
-            const auto& mesh = surface.mesh();
-            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-            {
-                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                for( const auto& pair : line_edge_pairs( line.id() ) )
                 {
-                    if( !mesh.is_edge_on_border( { p, e } ) )
-                    {
-                        continue;
-                    }
-                    const auto vertices =
-                        mesh.polygon_edge_vertices( { p, e } );
-                    const auto pair = sorted_pair(
-                        brep_.unique_vertex(
-                            { surface.component_id(), vertices[0] } ),
-                        brep_.unique_vertex(
-                            { surface.component_id(), vertices[1] } ) );
-                    if( !line_pairs.contains( pair ) )
+                    internal_pairs.insert( pair );
+                    const auto found = edges.uses.find( pair );
+                    const index_t sides =
+                        found == edges.uses.end() ? 0 : found->second;
+                    if( sides < 2 )
                     {
                         fail( "surface ",
                               surface.id().string(),
-                              " border edge (",
-                              p,
-                              ", ",
-                              int{ e },
-                              ") runs along none of its lines" );
+                              ": its internal line ",
+                              line.id().string(),
+                              " has ",
+                              sides,
+                              " polygon edges between unique vertices ",
+                              pair.first,
+                              " and ",
+                              pair.second,
+                              ", not one on each side" );
                     }
+                }
+            }
+            // The surface's own border: its border edges that no internal
+            // line cut open.
+            absl::flat_hash_set< index_t > border_vertices;
+            for( const auto& pair : edges.borders )
+            {
+                if( !boundary_pairs.contains( pair ) &&
+                    !internal_pairs.contains( pair ) )
+                {
+                    fail( "surface ",
+                          surface.id().string(),
+                          ": border edge between unique vertices ",
+                          pair.first,
+                          " and ",
+                          pair.second,
+                          " runs along none of its lines" );
+                }
+                if( !internal_pairs.contains( pair ) ||
+                    boundary_pairs.contains( pair ) )
+                {
+                    border_vertices.insert( pair.first );
+                    border_vertices.insert( pair.second );
+                }
+            }
+            for( const auto& corner : brep_.internals( surface.id() ) )
+            {
+                if( corner.type().get() != "Corner" )
+                {
+                    continue;
+                }
+                const auto unique = brep_.unique_vertex( { corner, 0 } );
+                if( border_vertices.contains( unique ) )
+                {
+                    fail( "surface ",
+                          surface.id().string(),
+                          ": corner ",
+                          corner.id().string(),
+                          " is internal to it but lies on its border" );
                 }
             }
         }
@@ -433,24 +537,7 @@ namespace
                                               normal.value( 1 ) * offset,
                                               normal.value( 2 ) * offset } };
                 const bool front_inside = is_inside( probe, surfaces );
-                double volume{ 0.0 };
-                for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-                {
-                    const auto& apex =
-                        mesh.point( mesh.polygon_vertex( { p, 0 } ) );
-                    for( local_index_t k = 1;
-                         k + 1 < mesh.nb_polygon_vertices( p );
-                         k++ )
-                    {
-                        volume += tetrahedron_signed_volume( Tetrahedron{
-                            apex,
-                            mesh.point( mesh.polygon_vertex( { p, k } ) ),
-                            mesh.point( mesh.polygon_vertex(
-                                { p,
-                                  static_cast< local_index_t >( k + 1 ) } ) ),
-                            reference } );
-                    }
-                }
+                const auto volume = test::fan_volume( mesh, reference );
                 total += front_inside ? volume : -volume;
             }
             if( !( total > 1e-9 * extent * extent * extent ) )
@@ -493,6 +580,305 @@ namespace
         const BRep& brep_;
         std::vector< std::string > failures_;
     };
+
+    double tolerance( const Point3D& at )
+    {
+        double largest{ 1 };
+        for( const index_t axis : { 0u, 1u, 2u } )
+        {
+            largest = std::max( largest, std::abs( at.value( axis ) ) );
+        }
+        return POINT_TOLERANCE * largest;
+    }
+
+    bool close( const Point3D& a, const Point3D& b )
+    {
+        return distance( a, b ) <= tolerance( a );
+    }
+
+    // Each point of `from` lies near a point of `to`.
+    bool covered( absl::Span< const Point3D > from,
+                  absl::Span< const Point3D > to )
+    {
+        return std::all_of( from.begin(),
+                            from.end(),
+                            [&to]( const Point3D& a )
+                            {
+                                return std::any_of( to.begin(),
+                                                    to.end(),
+                                                    [&a]( const Point3D& b )
+                                                    { return close( a, b ); } );
+                            } );
+    }
+
+    bool same_points( absl::Span< const Point3D > a,
+                      absl::Span< const Point3D > b )
+    {
+        return covered( a, b ) && covered( b, a );
+    }
+
+    template < typename List >
+    bool has_repeats( const List& values )
+    {
+        for( auto it = values.begin(); it != values.end(); ++it )
+        {
+            if( std::find( std::next( it ), values.end(), *it ) !=
+                values.end() )
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    class MappingChecker
+    {
+      public:
+        MappingChecker(
+            const BRep& brep,
+            const GenericMapping< MeshVertex, ComponentMeshVertex >& vertices,
+            const GenericMapping< MeshElement, ComponentMeshElement >&
+                elements )
+            : brep_( brep ), vertices_( vertices ), elements_( elements )
+        {
+        }
+
+        ::testing::AssertionResult run( test::SurfaceInputs surfaces,
+                                        test::CurveInputs curves )
+        {
+            // A mesh listed twice has the same keys: checked once.
+            absl::flat_hash_set< uuid > checked;
+            for( const auto& surface : surfaces )
+            {
+                if( checked.insert( surface.get().id() ).second )
+                {
+                    check_surface_input( surface.get() );
+                }
+            }
+            for( const auto& curve : curves )
+            {
+                if( checked.insert( curve.get().id() ).second )
+                {
+                    check_curve_input( curve.get() );
+                }
+            }
+            for( const auto& entry : vertices_.out2in_map() )
+            {
+                if( !point_of( entry.first ) )
+                {
+                    fail( "mapped vertex ",
+                          entry.first.component_id.string(),
+                          " ",
+                          entry.first.vertex,
+                          " is no vertex of the model" );
+                }
+            }
+            for( const auto& entry : elements_.out2in_map() )
+            {
+                if( !element_points( entry.first ) )
+                {
+                    fail( "mapped element ",
+                          entry.first.component_id.string(),
+                          " ",
+                          entry.first.element,
+                          " is no element of the model" );
+                }
+            }
+            if( failures_.empty() )
+            {
+                return ::testing::AssertionSuccess();
+            }
+            auto result = ::testing::AssertionFailure();
+            for( const auto& failure : failures_ )
+            {
+                result << failure << "\n";
+            }
+            return result;
+        }
+
+      private:
+        template < typename... Parts >
+        void fail( const Parts&... parts )
+        {
+            if( failures_.size() < 20 )
+            {
+                failures_.push_back( absl::StrCat( parts... ) );
+            }
+        }
+
+        absl::optional< Point3D >
+        point_of( const ComponentMeshVertex& vertex ) const
+        {
+            const auto& id = vertex.component_id.id();
+            const auto& type = vertex.component_id.type().get();
+            if( type == "Surface" && brep_.has_surface( id ) &&
+                vertex.vertex < brep_.surface( id ).mesh().nb_vertices() )
+            {
+                return brep_.surface( id ).mesh().point( vertex.vertex );
+            }
+            if( type == "Line" && brep_.has_line( id ) &&
+                vertex.vertex < brep_.line( id ).mesh().nb_vertices() )
+            {
+                return brep_.line( id ).mesh().point( vertex.vertex );
+            }
+            return absl::nullopt;
+        }
+
+        // The points of a surface polygon or line edge of the model.
+        absl::optional< std::vector< Point3D > >
+        element_points( const ComponentMeshElement& element ) const
+        {
+            const auto& id = element.component_id.id();
+            const auto& type = element.component_id.type().get();
+            std::vector< Point3D > points;
+            if( type == "Surface" && brep_.has_surface( id ) &&
+                element.element < brep_.surface( id ).mesh().nb_polygons() )
+            {
+                const auto& mesh = brep_.surface( id ).mesh();
+                for( const auto v : mesh.polygon_vertices( element.element ) )
+                {
+                    points.push_back( mesh.point( v ) );
+                }
+                return points;
+            }
+            if( type == "Line" && brep_.has_line( id ) &&
+                element.element < brep_.line( id ).mesh().nb_edges() )
+            {
+                const auto& mesh = brep_.line( id ).mesh();
+                for( const auto v : mesh.edge_vertices( element.element ) )
+                {
+                    points.push_back( mesh.point( v ) );
+                }
+                return points;
+            }
+            return absl::nullopt;
+        }
+
+        void check_vertex( const MeshVertex& key,
+                           bool used,
+                           const Point3D& point,
+                           absl::string_view type,
+                           absl::string_view what )
+        {
+            if( !vertices_.has_mapping_input( key ) )
+            {
+                if( used )
+                {
+                    fail( what, " vertex ", key.vertex, " is not mapped" );
+                }
+                return;
+            }
+            const auto& values = vertices_.in2out( key );
+            if( has_repeats( values ) )
+            {
+                fail( what, " vertex ", key.vertex, " lists a value twice" );
+            }
+            for( const auto& value : values )
+            {
+                const auto at = point_of( value );
+                if( value.component_id.type().get() != type || !at ||
+                    !close( point, *at ) )
+                {
+                    fail( what,
+                          " vertex ",
+                          key.vertex,
+                          " maps to ",
+                          value.component_id.string(),
+                          " vertex ",
+                          value.vertex,
+                          ", no ",
+                          type,
+                          " vertex at its point" );
+                }
+            }
+        }
+
+        void check_element( const MeshElement& key,
+                            const std::vector< Point3D >& points,
+                            absl::string_view type,
+                            absl::string_view what )
+        {
+            if( !elements_.has_mapping_input( key ) )
+            {
+                fail( what, " ", key.element, " is not mapped" );
+                return;
+            }
+            const auto& values = elements_.in2out( key );
+            if( has_repeats( values ) )
+            {
+                fail( what, " ", key.element, " lists a value twice" );
+            }
+            for( const auto& value : values )
+            {
+                const auto at = element_points( value );
+                if( value.component_id.type().get() != type || !at ||
+                    !same_points( points, *at ) )
+                {
+                    fail( what,
+                          " ",
+                          key.element,
+                          " maps to ",
+                          value.component_id.string(),
+                          " element ",
+                          value.element,
+                          ", not on its points" );
+                }
+            }
+        }
+
+        void check_surface_input( const SurfaceMesh< 3 >& input )
+        {
+            const auto what = absl::StrCat( "mesh '", input.name(), "'" );
+            for( index_t v = 0; v < input.nb_vertices(); v++ )
+            {
+                check_vertex( { input.id(), v },
+                              !input.polygons_around_vertex( v ).empty(),
+                              input.point( v ),
+                              "Surface",
+                              what );
+            }
+            std::vector< Point3D > points;
+            for( index_t p = 0; p < input.nb_polygons(); p++ )
+            {
+                points.clear();
+                for( const auto v : input.polygon_vertices( p ) )
+                {
+                    points.push_back( input.point( v ) );
+                }
+                check_element( { input.id(), p },
+                               points,
+                               "Surface",
+                               absl::StrCat( what, " polygon" ) );
+            }
+        }
+
+        void check_curve_input( const EdgedCurve< 3 >& curve )
+        {
+            const auto what = absl::StrCat( "curve '", curve.name(), "'" );
+            for( index_t v = 0; v < curve.nb_vertices(); v++ )
+            {
+                check_vertex( { curve.id(), v },
+                              !curve.edges_around_vertex( v ).empty(),
+                              curve.point( v ),
+                              "Line",
+                              what );
+            }
+            for( index_t e = 0; e < curve.nb_edges(); e++ )
+            {
+                const auto& ends = curve.edge_vertices( e );
+                check_element(
+                    { curve.id(), e },
+                    { curve.point( ends[0] ), curve.point( ends[1] ) },
+                    "Line",
+                    absl::StrCat( what, " edge" ) );
+            }
+        }
+
+        const BRep& brep_;
+        const GenericMapping< MeshVertex, ComponentMeshVertex >& vertices_;
+        const GenericMapping< MeshElement, ComponentMeshElement >& elements_;
+        std::vector< std::string > failures_;
+    };
 } // namespace
 
 namespace vorna
@@ -502,6 +888,40 @@ namespace vorna
         ::testing::AssertionResult check_brep_consistency( const BRep& brep )
         {
             return Checker{ brep }.run();
+        }
+
+        ::testing::AssertionResult check_mappings(
+            const BRep& brep,
+            const GenericMapping< MeshVertex, ComponentMeshVertex >&
+                vertex_mapping,
+            const GenericMapping< MeshElement, ComponentMeshElement >&
+                element_mapping,
+            SurfaceInputs surfaces,
+            CurveInputs curves )
+        {
+            return MappingChecker{ brep, vertex_mapping, element_mapping }.run(
+                surfaces, curves );
+        }
+
+        ::testing::AssertionResult
+        check_conversion( const BRepConversionResult& result,
+                          SurfaceInputs surfaces,
+                          CurveInputs curves )
+        {
+            const auto& brep = std::get< 0 >( result );
+            auto model = check_brep_consistency( brep );
+            auto mappings = check_mappings( brep,
+                                            std::get< 1 >( result ),
+                                            std::get< 2 >( result ),
+                                            surfaces,
+                                            curves );
+            if( model && mappings )
+            {
+                return ::testing::AssertionSuccess();
+            }
+            return ::testing::AssertionFailure()
+                   << ( model ? "" : model.message() )
+                   << ( mappings ? "" : mappings.message() );
         }
     } // namespace test
 } // namespace vorna

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
+#include <absl/types/span.h>
+
+#include <vorna/conversion/model/convert_surfaces_into_brep.h>
 #include <vorna/geometry/point.h>
 #include <vorna/model/component_mesh_vertex.h>
 
@@ -14,6 +19,11 @@ namespace vorna
 {
     namespace test
     {
+        using SurfaceInputs = absl::Span<
+            const std::reference_wrapper< const SurfaceMesh< 3 > > >;
+        using CurveInputs =
+            absl::Span< const std::reference_wrapper< const EdgedCurve< 3 > > >;
+
         /// Checks the invariants every converted BRep must hold:
         /// - every corner, line, surface and block mesh vertex is tied to a
         ///   unique vertex, listed back by it, and all the component vertices
@@ -21,6 +31,11 @@ namespace vorna
         /// - each end of an open line is a corner that bounds the line;
         /// - every border edge of a surface mesh runs along an edge of a line
         ///   bounding, or internal to, that surface;
+        /// - every line bounding a surface runs along border edges of that
+        ///   surface's mesh;
+        /// - a line internal to a surface has surface edges on both sides;
+        /// - a corner internal to a surface lies on none of its border edges
+        ///   (edges along its internal lines aside);
         /// - each block's boundary surfaces close: every line bounding them
         ///   bounds an even number of them, every polygon edge of theirs
         ///   (by unique vertices) is used an even number of times, and the
@@ -28,10 +43,40 @@ namespace vorna
         ///   from the block's side).
         ::testing::AssertionResult check_brep_consistency( const BRep& brep );
 
+        /// Checks the two mappings of a conversion of `surfaces` and
+        /// `curves` into `brep`:
+        /// - every input polygon and curve edge is mapped, and so is every
+        ///   vertex that a polygon or an edge uses;
+        /// - surface inputs map to surface vertices and polygons, curves to
+        ///   line vertices and edges, each lying where its input lies;
+        /// - no input lists a value twice, whatever the number of times its
+        ///   mesh is listed;
+        /// - every mapped value is a vertex or element of the model.
+        ::testing::AssertionResult check_mappings(
+            const BRep& brep,
+            const GenericMapping< MeshVertex, ComponentMeshVertex >&
+                vertex_mapping,
+            const GenericMapping< MeshElement, ComponentMeshElement >&
+                element_mapping,
+            SurfaceInputs surfaces,
+            CurveInputs curves = {} );
+
+        /// Both checks above on the result of a conversion.
+        ::testing::AssertionResult
+        check_conversion( const BRepConversionResult& result,
+                          SurfaceInputs surfaces,
+                          CurveInputs curves = {} );
+
         /// Where a corner, line, surface or block mesh vertex of the model
         /// lies.
         Point3D component_point( const BRep& brep,
                                  const ComponentMeshVertex& vertex );
+
+        /// Sum, over every polygon of the mesh fanned from its first vertex,
+        /// of the signed volumes of the tetrahedra (fan triangle, apex):
+        /// positive when the apex lies on the side the polygons face, so
+        /// minus the enclosed volume for a closed mesh facing outwards.
+        double fan_volume( const SurfaceMesh< 3 >& mesh, const Point3D& apex );
     } // namespace test
 } // namespace vorna
 
