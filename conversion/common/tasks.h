@@ -10,18 +10,119 @@
 #include <utility>
 #include <vector>
 
-#include <oneapi/tbb/blocked_range.h>
 #include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
-#include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/task_group.h>
 
 #include <vorna/basic/common.h>
+
+#if defined( __SANITIZE_THREAD__ )
+extern "C" void __tsan_acquire( void* address );
+extern "C" void __tsan_release( void* address );
+#endif
 
 namespace vorna
 {
     namespace detail
     {
+        // The task library is not built with the thread checker, which then
+        // cannot see the order it sets between spawning a task, running it
+        // and waiting for it. These tell it, and nothing more: two tasks are
+        // never ordered by them.
+        inline void release_to( const void* token )
+        {
+#if defined( __SANITIZE_THREAD__ )
+            __tsan_release( const_cast< void* >( token ) );
+#else
+            static_cast< void >( token );
+#endif
+        }
+
+        inline void acquire_from( const void* token )
+        {
+#if defined( __SANITIZE_THREAD__ )
+            __tsan_acquire( const_cast< void* >( token ) );
+#else
+            static_cast< void >( token );
+#endif
+        }
+
+        /// A task body that passes on, to the thread checker, the order the
+        /// task library gives: all that came before a copy of the body was
+        /// made happens before that copy runs, and each run happens before
+        /// the waiter acquires from `ended`.
+        template < typename Body >
+        class OrderedBody
+        {
+          public:
+            OrderedBody( Body body, const void* ended )
+                : body_( std::move( body ) ), ended_( ended )
+            {
+                release_to( this );
+            }
+
+            OrderedBody( const OrderedBody& other )
+                : body_( ( acquire_from( &other ), other.body_ ) ),
+                  ended_( other.ended_ )
+            {
+                release_to( this );
+            }
+
+            OrderedBody( OrderedBody&& other )
+                : body_( ( acquire_from( &other ), std::move( other.body_ ) ) ),
+                  ended_( other.ended_ )
+            {
+                release_to( this );
+            }
+
+            OrderedBody& operator=( const OrderedBody& ) = delete;
+            OrderedBody& operator=( OrderedBody&& ) = delete;
+
+            void operator()() const
+            {
+                acquire_from( this );
+                try
+                {
+                    body_();
+                }
+                catch( ... )
+                {
+                    release_to( ended_ );
+                    throw;
+                }
+                release_to( ended_ );
+            }
+
+          private:
+            Body body_;
+            const void* ended_;
+        };
+
+        /// Runs `body` as a task of `group`, ordered as OrderedBody says.
+        template < typename Body >
+        void
+        run_ordered( tbb::task_group& group, Body&& body, const void* ended )
+        {
+            group.run( OrderedBody< std::decay_t< Body > >{
+                std::forward< Body >( body ), ended } );
+        }
+
+        /// Waits for the group, then acquires what its tasks released to
+        /// `ended`, also when the wait rethrows a task's exception.
+        inline void wait_ordered( tbb::task_group& group, const void* ended )
+        {
+            try
+            {
+                group.wait();
+            }
+            catch( ... )
+            {
+                acquire_from( ended );
+                throw;
+            }
+            acquire_from( ended );
+        }
+
         /// Number of threads the pool runs on, within any ThreadLimit in
         /// force; at least 1.
         inline unsigned int hardware_concurrency()
@@ -60,7 +161,8 @@ namespace vorna
         {
             std::exception_ptr right_error;
             tbb::task_group group;
-            group.run(
+            run_ordered(
+                group,
                 [&right, &right_error]
                 {
                     try
@@ -71,17 +173,18 @@ namespace vorna
                     {
                         right_error = std::current_exception();
                     }
-                } );
+                },
+                &right_error );
             try
             {
                 left();
             }
             catch( ... )
             {
-                group.wait();
+                wait_ordered( group, &right_error );
                 throw;
             }
-            group.wait();
+            wait_ordered( group, &right_error );
             if( right_error )
             {
                 std::rethrow_exception( right_error );
@@ -92,7 +195,7 @@ namespace vorna
         /// `grain` indices spread over the pool (a grain of 0 counts as 1).
         /// Bodies must write only their own elements.
         /// \throw the first exception a body threw, once the loop has
-        /// stopped; remaining chunks are then cancelled.
+        /// stopped; chunks not started by then are cancelled.
         template < typename Body >
         void
         parallel_for( index_t begin, index_t end, index_t grain, Body&& body )
@@ -101,16 +204,29 @@ namespace vorna
             {
                 return;
             }
-            tbb::parallel_for(
-                tbb::blocked_range< index_t >(
-                    begin, end, std::max< index_t >( grain, 1 ) ),
-                [&body]( const tbb::blocked_range< index_t >& range )
-                {
-                    for( auto i = range.begin(); i != range.end(); ++i )
+            // A few chunks per thread, so that uneven chunks even out.
+            const index_t nb_indices = end - begin;
+            const index_t wanted_chunks = 4 * hardware_concurrency();
+            const index_t chunk =
+                std::max( std::max< index_t >( grain, 1 ),
+                          ( nb_indices + wanted_chunks - 1 ) / wanted_chunks );
+            tbb::task_group group;
+            for( index_t first = begin; first < end; )
+            {
+                const index_t last = first + std::min( chunk, end - first );
+                run_ordered(
+                    group,
+                    [&body, first, last]
                     {
-                        body( i );
-                    }
-                } );
+                        for( auto i = first; i < last; ++i )
+                        {
+                            body( i );
+                        }
+                    },
+                    &body );
+                first = last;
+            }
+            wait_ordered( group, &body );
         }
 
         /// Group whose results are applied on one thread: spawns
@@ -134,7 +250,8 @@ namespace vorna
             tbb::task_group group;
             for( index_t k = 0; k < nb_tasks; k++ )
             {
-                group.run(
+                run_ordered(
+                    group,
                     [&make, &results, &errors, k]
                     {
                         try
@@ -145,9 +262,10 @@ namespace vorna
                         {
                             errors[k] = std::current_exception();
                         }
-                    } );
+                    },
+                    &errors );
             }
-            group.wait();
+            wait_ordered( group, &errors );
             for( const auto& error : errors )
             {
                 if( error )

@@ -26,7 +26,7 @@ namespace
         return "none";
     }
 
-    TEST( Tasks, ForkPassesExceptionsCallerHalfFirst )
+    TEST( ConcurrentTasks, ForkPassesExceptionsCallerHalfFirst )
     {
         EXPECT_GE( vorna::detail::hardware_concurrency(), 1u );
         int left{ 0 };
@@ -59,7 +59,7 @@ namespace
         EXPECT_TRUE( right_done ); // waited for before rethrowing
     }
 
-    TEST( Tasks, ParallelForVisitsEachIndexOnceAndPassesExceptions )
+    TEST( ConcurrentTasks, ParallelForVisitsEachIndexOnceAndPassesExceptions )
     {
         std::vector< std::atomic< int > > visits( 1000 );
         vorna::detail::parallel_for(
@@ -86,7 +86,7 @@ namespace
                    "body" );
     }
 
-    TEST( Tasks, ThreadLimitBoundsTheConcurrency )
+    TEST( ConcurrentTasks, ThreadLimitBoundsTheConcurrency )
     {
         const auto all = vorna::detail::hardware_concurrency();
         {
@@ -109,7 +109,7 @@ namespace
         EXPECT_EQ( vorna::detail::hardware_concurrency(), all );
     }
 
-    TEST( Tasks, GroupAppliesInSpawnOrder )
+    TEST( ConcurrentTasks, GroupAppliesInSpawnOrder )
     {
         std::vector< index_t > applied;
         vorna::detail::run_group_and_apply(
@@ -127,7 +127,7 @@ namespace
         }
     }
 
-    TEST( Tasks, GroupPassesTheFirstFailureAfterAllTasksEnded )
+    TEST( ConcurrentTasks, GroupPassesTheFirstFailureAfterAllTasksEnded )
     {
         std::atomic< int > made{ 0 };
         index_t nb_applied{ 0 };
