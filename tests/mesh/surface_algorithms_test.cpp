@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <support/expect_error.h>
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/mesh/repair_polygon_orientations.h>
 #include <vorna/mesh/surface_mesh.h>
@@ -297,17 +299,10 @@ namespace vorna
         merger.create_surface_step();
         EXPECT_EQ( merger.merged().nb_vertices(), 0u );
         EXPECT_EQ( merger.merged().type_name().get(), "PolygonalSurface2D" );
-        try
-        {
-            detail::SurfaceMeshMerger< 2 >{ {}, -1. };
-            ADD_FAILURE() << "a negative epsilon must throw";
-        }
-        catch( const CorvaneException& error )
-        {
-            EXPECT_EQ( std::string{ error.what() }.rfind(
-                           "[SurfaceMeshMerger::SurfaceMeshMerger] ", 0 ),
-                       0u )
-                << error.what();
-        }
+        test::expect_error(
+            [] {
+                detail::SurfaceMeshMerger< 2 >{ {}, -1. };
+            },
+            "[SurfaceMeshMerger::SurfaceMeshMerger] " );
     }
 } // namespace vorna

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <support/expect_error.h>
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/geometry/tolerance.h>
 #include <vorna/mesh/surface_mesh.h>
@@ -197,17 +199,12 @@ namespace vorna
                       CorvaneException );
         EXPECT_THROW( builder->unset_polygon_adjacent( { 1, 0 } ),
                       CorvaneException );
-        try
-        {
-            builder->create_polygon( { 0, 1 } );
-            FAIL();
-        }
-        catch( const CorvaneException& error )
-        {
-            EXPECT_EQ( std::string{ error.what() }.rfind(
-                           "[SurfaceMeshBuilder::create_polygon]", 0 ),
-                       0u );
-        }
+        test::expect_error(
+            [&] {
+                builder->create_polygon( { 0, 1 } );
+            },
+            "[SurfaceMeshBuilder::create_polygon] A polygon "
+            "needs at least 3 vertices, got 2" );
     }
 
     TEST( SurfaceMeshBuilder, SetPolygonVertexUpdatesUses )

@@ -11,9 +11,10 @@ namespace vorna
 {
     namespace test
     {
-        /// Runs `action`, expecting a CorvaneException whose message starts
-        /// with `prefix`.
-        template < typename Action >
+        /// Runs `action`, expecting an exception of type `Exception` (a
+        /// CorvaneException unless told otherwise) whose message starts with
+        /// `prefix`: the whole message when `prefix` is the whole message.
+        template < typename Exception = CorvaneException, typename Action >
         void expect_error( Action action, const std::string& prefix )
         {
             try
@@ -21,7 +22,7 @@ namespace vorna
                 action();
                 ADD_FAILURE() << "no exception, expected " << prefix;
             }
-            catch( const CorvaneException& error )
+            catch( const Exception& error )
             {
                 EXPECT_EQ( std::string{ error.what() }.rfind( prefix, 0 ), 0u )
                     << error.what();

@@ -804,9 +804,14 @@ namespace
                 return;
             }
             const auto& values = elements_.in2out( key );
-            if( has_repeats( values ) )
+            if( values.size() != 1 )
             {
-                fail( what, " ", key.element, " lists a value twice" );
+                fail( what,
+                      " ",
+                      key.element,
+                      " maps to ",
+                      values.size(),
+                      " elements, not one" );
             }
             for( const auto& value : values )
             {

@@ -45,8 +45,8 @@ namespace vorna
 
         /// Checks the two mappings of a conversion of `surfaces` and
         /// `curves` into `brep`:
-        /// - every input polygon and curve edge is mapped, and so is every
-        ///   vertex that a polygon or an edge uses;
+        /// - every input polygon and curve edge maps to one element, and
+        ///   every vertex that a polygon or an edge uses is mapped;
         /// - surface inputs map to surface vertices and polygons, curves to
         ///   line vertices and edges, each lying where its input lies;
         /// - no input lists a value twice, whatever the number of times its

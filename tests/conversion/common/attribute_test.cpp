@@ -6,6 +6,8 @@
 #include <absl/container/inlined_vector.h>
 #include <gtest/gtest.h>
 
+#include <support/expect_error.h>
+
 #include <vorna/basic/attribute_manager.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/basic/uuid.h>
@@ -20,19 +22,7 @@ namespace
     using vorna::VariableAttribute;
     using Indices = std::vector< index_t >;
 
-    template < typename Call >
-    std::string message_of( Call&& call )
-    {
-        try
-        {
-            call();
-        }
-        catch( const vorna::CorvaneException& error )
-        {
-            return error.what();
-        }
-        return "no exception";
-    }
+    using vorna::test::expect_error;
 
     template < typename Attribute >
     std::shared_ptr< Attribute >
@@ -92,11 +82,11 @@ namespace
                                                AttributeFlags{ false, true } };
         defaults.resize( 2 );
         EXPECT_TRUE( extracted( defaults, {}, 0 )->flags().second_flag );
-        EXPECT_EQ( message_of(
-                       [&] {
-                           defaults.extract( Indices{ 0, 5 }, 2 );
-                       } ),
-                   extract_message );
+        expect_error(
+            [&] {
+                defaults.extract( Indices{ 0, 5 }, 2 );
+            },
+            extract_message );
     }
 
     TEST( SparseAttribute, ExtractChecksOnlyNonDefaultValues )
@@ -111,11 +101,11 @@ namespace
         const auto moved = extracted( attribute, { 9, 0 }, 1 );
         EXPECT_EQ( moved->value( 0 ), set );
         EXPECT_EQ( moved->nb_entries(), 1u );
-        EXPECT_EQ( message_of(
-                       [&] {
-                           attribute.extract( Indices{ 0, 1 }, 1 );
-                       } ),
-                   extract_message );
+        expect_error(
+            [&] {
+                attribute.extract( Indices{ 0, 1 }, 1 );
+            },
+            extract_message );
     }
 
     TEST( Attributes, CopyFromAndClone )
@@ -256,28 +246,24 @@ namespace
                                                                    uuid{} );
         EXPECT_TRUE( manager.find_attribute< uuid >( "dense" ) );
         EXPECT_TRUE( manager.find_attribute< uuid >( "sparse" ) );
-        EXPECT_EQ(
-            message_of( [&] { manager.find_attribute< index_t >( "dense" ); } ),
-            find_message );
-        EXPECT_EQ(
-            message_of( [&] { manager.find_attribute< uuid >( "missing" ); } ),
-            find_message );
-        EXPECT_EQ(
-            message_of(
-                [&]
-                {
-                    manager.find_or_create_attribute< VariableAttribute, uuid >(
-                        "sparse", uuid{} );
-                } ),
+        expect_error( [&] { manager.find_attribute< index_t >( "dense" ); },
+                      find_message );
+        expect_error( [&] { manager.find_attribute< uuid >( "missing" ); },
+                      find_message );
+        expect_error(
+            [&]
+            {
+                manager.find_or_create_attribute< VariableAttribute, uuid >(
+                    "sparse", uuid{} );
+            },
             create_message );
-        EXPECT_EQ( message_of(
-                       [&]
-                       {
-                           manager.find_or_create_attribute< VariableAttribute,
-                                                             index_t >( "dense",
-                                                                        0 );
-                       } ),
-                   create_message );
+        expect_error(
+            [&]
+            {
+                manager.find_or_create_attribute< VariableAttribute, index_t >(
+                    "dense", 0 );
+            },
+            create_message );
         EXPECT_EQ( manager.attribute_names().size(), 2u );
     }
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <support/expect_error.h>
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/common/mesh_builder_lookup.h>
@@ -91,31 +93,18 @@ namespace
         using VertexSetBuilder::VertexSetBuilder;
     };
 
-    std::string message_of( vorna::SurfaceMesh< 3 >& mesh )
-    {
-        try
-        {
-            vorna::create_surface_mesh_builder( mesh );
-        }
-        catch( const vorna::CorvaneException& error )
-        {
-            return error.what();
-        }
-        return "no exception";
-    }
-
     TEST( MeshBuilderLookup, UnknownKeyAndWrongBuilderMessages )
     {
         vorna::ConversionModel::initialize();
         KeyedSurface unknown{ "UnregisteredImplOfTest" };
-        EXPECT_EQ(
-            message_of( unknown ),
+        vorna::test::expect_error(
+            [&] { vorna::create_surface_mesh_builder( unknown ); },
             "[Factory::create] Factory does not contain the requested key" );
         vorna::MeshBuilderFactory::register_creator< PlainBuilder >(
             vorna::MeshImpl{ "PlainBuilderImplOfTest" } );
         KeyedSurface wrong{ "PlainBuilderImplOfTest" };
-        EXPECT_EQ(
-            message_of( wrong ),
+        vorna::test::expect_error(
+            [&] { vorna::create_surface_mesh_builder( wrong ); },
             "Cannot create mesh builder with key: PlainBuilderImplOfTest" );
     }
 

@@ -6,25 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <support/expect_error.h>
+
 #include <conversion/common/tasks.h>
 
 namespace
 {
     using vorna::index_t;
 
-    template < typename Call >
-    std::string error_of( Call&& call )
-    {
-        try
-        {
-            call();
-        }
-        catch( const std::exception& error )
-        {
-            return error.what();
-        }
-        return "none";
-    }
+    using vorna::test::expect_error;
 
     TEST( ConcurrentTasks, ForkPassesExceptionsCallerHalfFirst )
     {
@@ -34,28 +24,25 @@ namespace
         vorna::detail::fork( [&] { left = 1; }, [&] { right = 2; } );
         EXPECT_EQ( left + right, 3 );
 
-        EXPECT_EQ( error_of(
-                       []
-                       {
-                           vorna::detail::fork(
-                               [] {},
-                               [] { throw std::runtime_error{ "right" }; } );
-                       } ),
-                   "right" );
+        expect_error< std::exception >(
+            [] {
+                vorna::detail::fork(
+                    [] {}, [] { throw std::runtime_error{ "right" }; } );
+            },
+            "right" );
 
         std::atomic< bool > right_done{ false };
-        EXPECT_EQ( error_of(
-                       [&]
-                       {
-                           vorna::detail::fork(
-                               [] { throw std::runtime_error{ "left" }; },
-                               [&]
-                               {
-                                   right_done = true;
-                                   throw std::logic_error{ "right" };
-                               } );
-                       } ),
-                   "left" );
+        expect_error< std::exception >(
+            [&]
+            {
+                vorna::detail::fork( [] { throw std::runtime_error{ "left" }; },
+                                     [&]
+                                     {
+                                         right_done = true;
+                                         throw std::logic_error{ "right" };
+                                     } );
+            },
+            "left" );
         EXPECT_TRUE( right_done ); // waited for before rethrowing
     }
 
@@ -68,22 +55,22 @@ namespace
         {
             ASSERT_EQ( visits[i], i < 10 ? 0 : 1 ) << i;
         }
-        EXPECT_EQ( error_of(
-                       []
-                       {
-                           vorna::detail::parallel_for(
-                               0,
-                               100,
-                               0,
-                               []( index_t i )
-                               {
-                                   if( i == 42 )
-                                   {
-                                       throw std::runtime_error{ "body" };
-                                   }
-                               } );
-                       } ),
-                   "body" );
+        expect_error< std::exception >(
+            []
+            {
+                vorna::detail::parallel_for( 0,
+                                             100,
+                                             0,
+                                             []( index_t i )
+                                             {
+                                                 if( i == 42 )
+                                                 {
+                                                     throw std::runtime_error{
+                                                         "body" };
+                                                 }
+                                             } );
+            },
+            "body" );
     }
 
     TEST( ConcurrentTasks, ThreadLimitBoundsTheConcurrency )
@@ -140,34 +127,33 @@ namespace
             }
             return k;
         };
-        EXPECT_EQ(
-            error_of(
-                [&]
-                {
-                    vorna::detail::run_group_and_apply(
-                        20, make, [&]( index_t, index_t ) { nb_applied++; } );
-                } ),
+        expect_error< std::exception >(
+            [&]
+            {
+                vorna::detail::run_group_and_apply(
+                    20, make, [&]( index_t, index_t ) { nb_applied++; } );
+            },
             "task 14" );
         EXPECT_EQ( made, 20 );
         // Nothing applied: the caller never sees part of the results.
         EXPECT_EQ( nb_applied, 0u );
 
-        EXPECT_EQ( error_of(
-                       [&]
-                       {
-                           vorna::detail::run_group_and_apply(
-                               3,
-                               []( index_t k ) { return k; },
-                               [&]( index_t k, index_t )
-                               {
-                                   if( k == 1 )
-                                   {
-                                       throw std::runtime_error{ "apply" };
-                                   }
-                                   nb_applied++;
-                               } );
-                       } ),
-                   "apply" );
+        expect_error< std::exception >(
+            [&]
+            {
+                vorna::detail::run_group_and_apply(
+                    3,
+                    []( index_t k ) { return k; },
+                    [&]( index_t k, index_t )
+                    {
+                        if( k == 1 )
+                        {
+                            throw std::runtime_error{ "apply" };
+                        }
+                        nb_applied++;
+                    } );
+            },
+            "apply" );
         EXPECT_EQ( nb_applied, 1u );
     }
 } // namespace

@@ -36,45 +36,6 @@ namespace
     using VertexMapping = FromMeshes::VertexMapping;
     using ElementMapping = FromMeshes::ElementMapping;
 
-    bool near( const Point< 3 >& a, const Point< 3 >& b )
-    {
-        double squared{ 0 };
-        for( index_t i = 0; i < 3; i++ )
-        {
-            const auto d = a.value( i ) - b.value( i );
-            squared += d * d;
-        }
-        return squared <= 1e-12;
-    }
-
-    std::vector< std::array< double, 3 > >
-    sorted( const std::vector< Point< 3 > >& points )
-    {
-        std::vector< std::array< double, 3 > > values;
-        for( const auto& point : points )
-        {
-            values.push_back(
-                { point.value( 0 ), point.value( 1 ), point.value( 2 ) } );
-        }
-        std::sort( values.begin(), values.end() );
-        return values;
-    }
-
-    void expect_same_points( const std::vector< Point< 3 > >& actual,
-                             const std::vector< Point< 3 > >& expected )
-    {
-        const auto a = sorted( actual );
-        const auto b = sorted( expected );
-        ASSERT_EQ( a.size(), b.size() );
-        for( index_t i = 0; i < a.size(); i++ )
-        {
-            for( index_t c = 0; c < 3; c++ )
-            {
-                EXPECT_NEAR( a[i][c], b[i][c], 1e-6 );
-            }
-        }
-    }
-
     // Adds up the old-to-new lists that imports walk through it; its clones
     // share the count.
     class CountingAttribute : public VariableAttribute< index_t >
@@ -114,6 +75,7 @@ namespace
             CorvaneModel::initialize();
         }
 
+        // Builds the model and its mappings, and checks both.
         void convert( const Curves& curves, const Surfaces& surfaces )
         {
             FromMeshes builder{ model, curves, surfaces };
@@ -122,123 +84,9 @@ namespace
             auto result = builder.mappings();
             vertices = std::move( result.first );
             elements = std::move( result.second );
-        }
-
-        template < typename Range >
-        void expect_linked( const Range& components )
-        {
-            for( const auto& component : components )
-            {
-                const auto& mesh = component.mesh();
-                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-                {
-                    const ComponentMeshVertex vertex{ component.component_id(),
-                                                      v };
-                    const auto unique = model.unique_vertex( vertex );
-                    ASSERT_NE( unique, INVALID_INDEX );
-                    for( const auto& other :
-                         model.component_mesh_vertices( unique ) )
-                    {
-                        EXPECT_TRUE(
-                            near( test::component_point( model, other ),
-                                  mesh.point( v ) ) );
-                        EXPECT_EQ( model.unique_vertex( other ), unique );
-                    }
-                }
-            }
-        }
-
-        // Every component vertex is tied to the unique vertex of its point,
-        // and lines end at corners unless closed.
-        void expect_valid_model()
-        {
-            expect_linked( model.corners() );
-            expect_linked( model.lines() );
-            expect_linked( model.surfaces() );
-            for( const auto& line : model.lines() )
-            {
-                const auto& mesh = line.mesh();
-                ASSERT_GE( mesh.nb_edges(), 1u );
-                const auto first =
-                    model.unique_vertex( { line.component_id(), 0 } );
-                const auto last = model.unique_vertex(
-                    { line.component_id(), mesh.nb_vertices() - 1 } );
-                if( first != last )
-                {
-                    EXPECT_EQ( model.nb_boundaries( line.id() ), 2u );
-                }
-            }
-        }
-
-        // Every vertex used by a polygon maps to surface vertices at its own
-        // point; every polygon maps to one surface polygon on the same points.
-        void expect_surface_mappings( const SurfaceMesh< 3 >& input )
-        {
-            for( index_t v = 0; v < input.nb_vertices(); v++ )
-            {
-                const MeshVertex key{ input.id(), v };
-                if( input.polygons_around_vertex( v ).empty() )
-                {
-                    continue;
-                }
-                ASSERT_TRUE( vertices.has_mapping_input( key ) ) << v;
-                for( const auto& vertex : vertices.in2out( key ) )
-                {
-                    EXPECT_EQ( vertex.component_id.type().get(), "Surface" );
-                    EXPECT_TRUE( near( test::component_point( model, vertex ),
-                                       input.point( v ) ) );
-                }
-            }
-            for( index_t p = 0; p < input.nb_polygons(); p++ )
-            {
-                const MeshElement key{ input.id(), p };
-                ASSERT_TRUE( elements.has_mapping_input( key ) ) << p;
-                const auto& values = elements.in2out( key );
-                ASSERT_EQ( values.size(), 1u );
-                EXPECT_EQ( values[0].component_id.type().get(), "Surface" );
-                const auto& mesh =
-                    model.surface( values[0].component_id.id() ).mesh();
-                std::vector< Point< 3 > > expected;
-                std::vector< Point< 3 > > actual;
-                for( const auto v : input.polygon_vertices( p ) )
-                {
-                    expected.push_back( input.point( v ) );
-                }
-                for( const auto v : mesh.polygon_vertices( values[0].element ) )
-                {
-                    actual.push_back( mesh.point( v ) );
-                }
-                expect_same_points( actual, expected );
-            }
-        }
-
-        // Curve edges map to line edges on the same points, curve vertices
-        // to line vertices at their point.
-        void expect_curve_mappings( const EdgedCurve< 3 >& curve )
-        {
-            for( index_t e = 0; e < curve.nb_edges(); e++ )
-            {
-                const auto& values = elements.in2out( { curve.id(), e } );
-                ASSERT_EQ( values.size(), 1u );
-                EXPECT_EQ( values[0].component_id.type().get(), "Line" );
-                const auto& mesh =
-                    model.line( values[0].component_id.id() ).mesh();
-                const auto& ends = mesh.edge_vertices( values[0].element );
-                const auto& curve_ends = curve.edge_vertices( e );
-                EXPECT_EQ(
-                    sorted( { mesh.point( ends[0] ), mesh.point( ends[1] ) } ),
-                    sorted( { curve.point( curve_ends[0] ),
-                              curve.point( curve_ends[1] ) } ) );
-            }
-            for( index_t v = 0; v < curve.nb_vertices(); v++ )
-            {
-                for( const auto& vertex : vertices.in2out( { curve.id(), v } ) )
-                {
-                    EXPECT_EQ( vertex.component_id.type().get(), "Line" );
-                    EXPECT_TRUE( near( test::component_point( model, vertex ),
-                                       curve.point( v ) ) );
-                }
-            }
+            EXPECT_TRUE( test::check_brep_consistency( model ) );
+            EXPECT_TRUE( test::check_mappings(
+                model, vertices, elements, surfaces, curves ) );
         }
 
         bool has_identifier( const SurfaceMesh< 3 >& mesh ) const
@@ -282,8 +130,6 @@ namespace
         }
         // The builder's grouping never stands on a mesh.
         EXPECT_FALSE( has_identifier( surface.mesh() ) );
-        expect_valid_model();
-        expect_surface_mappings( *cube );
         for( index_t v = 0; v < 8; v++ )
         {
             EXPECT_EQ( vertices.in2out( { cube->id(), v } ).size(), 1u );
@@ -303,8 +149,6 @@ namespace
             EXPECT_EQ( surface.name(), "sheet" );
             EXPECT_EQ( model.nb_boundaries( surface.id() ), 2u );
         }
-        expect_valid_model();
-        expect_surface_mappings( *sheet );
         // Vertex (2, 1) lies on the cut: one vertex in each surface.
         EXPECT_EQ( vertices.in2out( { sheet->id(), 7 } ).size(), 2u );
 
@@ -341,9 +185,6 @@ namespace
         EXPECT_EQ(
             names,
             ( std::vector< std::string >{ "left", "leftright", "right" } ) );
-        expect_valid_model();
-        expect_surface_mappings( left );
-        expect_surface_mappings( right );
         // A corner of the shared face is in all three surfaces.
         EXPECT_EQ( vertices.in2out( { left.id(), 7 } ).size(), 3u );
         EXPECT_FALSE( has_identifier( left ) );
@@ -366,9 +207,6 @@ namespace
         ASSERT_EQ( model.nb_surfaces(), 1u );
         EXPECT_EQ( model.surfaces().begin()->name(), "A" );
         EXPECT_EQ( model.surfaces().begin()->mesh().nb_polygons(), 3u );
-        expect_valid_model();
-        expect_surface_mappings( *a );
-        expect_surface_mappings( *b );
     }
 
     TEST_F( FromMeshesTest, curve_on_a_border_edge )
@@ -382,9 +220,6 @@ namespace
         const auto& line = *model.lines().begin();
         EXPECT_TRUE(
             model.is_boundary( line.id(), model.surfaces().begin()->id() ) );
-        expect_valid_model();
-        expect_surface_mappings( *sheet );
-        expect_curve_mappings( *curve );
         // The loop starts and ends at (0, 0, 0): both line vertices listed.
         EXPECT_EQ( vertices.in2out( { curve->id(), 0 } ).size(), 2u );
         EXPECT_EQ( vertices.in2out( { curve->id(), 1 } ).size(), 1u );
@@ -398,8 +233,6 @@ namespace
         EXPECT_EQ( model.nb_surfaces(), 0u );
         ASSERT_EQ( model.nb_lines(), 1u );
         EXPECT_EQ( model.lines().begin()->mesh().nb_edges(), 4u );
-        expect_valid_model();
-        expect_curve_mappings( *curve );
         EXPECT_EQ( vertices.in2out( { curve->id(), 0 } ).size(), 2u );
     }
 
@@ -416,11 +249,6 @@ namespace
         convert( { *x, *y, *z }, {} );
         EXPECT_EQ( model.nb_corners(), 4u );
         ASSERT_EQ( model.nb_lines(), 3u );
-        expect_valid_model();
-        for( const auto* curve : { x.get(), y.get(), z.get() } )
-        {
-            expect_curve_mappings( *curve );
-        }
         // The meeting point maps to one vertex of each line.
         EXPECT_EQ( vertices.in2out( { x->id(), 0 } ).size(), 3u );
         EXPECT_EQ( vertices.in2out( { z->id(), 1 } ).size(), 3u );
@@ -455,10 +283,6 @@ namespace
         // curve is not related; the two inner ends are internal corners.
         EXPECT_EQ( model.nb_boundaries( surface.id() ), 1u );
         EXPECT_EQ( model.nb_internals( surface.id() ), 3u );
-        expect_valid_model();
-        expect_surface_mappings( *sheet );
-        expect_curve_mappings( *inside );
-        expect_curve_mappings( *across );
         EXPECT_EQ( elements.in2out( { inside->id(), 1 } ).front().element, 1u );
     }
 
@@ -492,9 +316,6 @@ namespace
         EXPECT_EQ( model.nb_lines(), 4u );
         const auto& surface = *model.surfaces().begin();
         EXPECT_EQ( model.nb_boundaries( surface.id() ), 2u );
-        expect_valid_model();
-        expect_surface_mappings( *sheet );
-        expect_curve_mappings( *curve );
     }
 
     TEST_F( FromMeshesTest, single_mesh_with_near_duplicate_vertices )
@@ -519,8 +340,6 @@ namespace
             nb_surface_vertices += surface.mesh().nb_vertices();
         }
         EXPECT_EQ( model.nb_unique_vertices(), 8u );
-        expect_valid_model();
-        expect_surface_mappings( *cube );
         // The stray vertex maps where vertex 0 does.
         EXPECT_EQ( vertices.in2out( { cube->id(), 9 } ),
                    vertices.in2out( { cube->id(), 0 } ) );
@@ -541,8 +360,6 @@ namespace
         labels.reset();
         convert( {}, { *cube } );
         ASSERT_EQ( model.nb_surfaces(), 1u );
-        expect_valid_model();
-        expect_surface_mappings( *cube );
 
         // The caller's own attribute of that name is left as it was.
         const auto other = test::closed_cube();
@@ -620,8 +437,6 @@ namespace
         convert( {}, { *cube } );
         EXPECT_EQ( model.nb_surfaces(), 1u );
         EXPECT_EQ( model.nb_lines(), 0u );
-        expect_valid_model();
-        expect_surface_mappings( *cube );
         EXPECT_FALSE( has_identifier( *cube ) );
     }
 
@@ -845,8 +660,6 @@ namespace
         // edges make a line from that corner back to it.
         EXPECT_EQ( model.nb_corners(), 3u );
         ASSERT_EQ( model.nb_lines(), 3u );
-        expect_valid_model();
-        expect_curve_mappings( *curve );
         const auto& loop = elements.in2out( { curve->id(), 1 } ).at( 0 );
         for( index_t e = 2; e < 5; e++ )
         {

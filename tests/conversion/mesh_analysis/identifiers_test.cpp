@@ -1,3 +1,5 @@
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include <support/fixtures.h>
@@ -117,8 +119,14 @@ namespace
         EXPECT_EQ( identifier.identify_polygons(), 2u );
         EXPECT_EQ( identifier.identified_surfaces_polygons(),
                    ( Groups{ { 0, 1, 2, 3 }, { 4, 5, 6, 7 } } ) );
-        EXPECT_EQ( detail::SurfaceIdentifier< 2 >::surface_id_attribute_name,
-                   detail::SurfaceIdentifier< 3 >::surface_id_attribute_name );
+        EXPECT_EQ(
+            std::string{
+                detail::SurfaceIdentifier< 2 >::surface_id_attribute_name },
+            "surface_identifier" );
+        EXPECT_EQ(
+            std::string{
+                detail::SurfaceIdentifier< 3 >::surface_id_attribute_name },
+            "surface_identifier" );
     }
 
     TEST_F( SurfaceIdentifierTest, solid_regions )

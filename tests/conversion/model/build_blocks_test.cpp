@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <support/expect_error.h>
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/basic/logger.h>
 #include <vorna/conversion/conversion_model.h>

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -29,6 +30,8 @@ namespace
     using namespace vorna;
     using vorna::test::as_references;
     using vorna::test::check_brep_consistency;
+    using vorna::test::check_conversion;
+    using vorna::test::check_mappings;
     using vorna::test::LogCapture;
     using vorna::test::make_box_mesh;
     using vorna::test::make_grid_sheet;
@@ -163,35 +166,6 @@ namespace
         return entries;
     }
 
-    Point3D mapped_point( const BRep& brep, const ComponentMeshVertex& vertex )
-    {
-        const auto& id = vertex.component_id.id();
-        if( vertex.component_id.type().get() == "Line" )
-        {
-            return brep.line( id ).mesh().point( vertex.vertex );
-        }
-        return brep.surface( id ).mesh().point( vertex.vertex );
-    }
-
-    // Every input vertex maps to model vertices at its own point.
-    void expect_vertices_mapped_in_place( const BRep& brep,
-                                          const VertexMapping& mapping,
-                                          const SurfaceMesh< 3 >& input )
-    {
-        for( index_t v = 0; v < input.nb_vertices(); v++ )
-        {
-            const MeshVertex key{ input.id(), v };
-            ASSERT_TRUE( mapping.has_mapping_input( key ) ) << "vertex " << v;
-            for( const auto& out : mapping.in2out( key ) )
-            {
-                EXPECT_LE(
-                    Vector3D( input.point( v ), mapped_point( brep, out ) )
-                        .length(),
-                    1e-6 );
-            }
-        }
-    }
-
     class ConvertSurfacesIntoBRepTest : public ::testing::Test
     {
       protected:
@@ -215,13 +189,7 @@ namespace
         const auto& boundary = *brep.model_boundaries().begin();
         EXPECT_EQ( boundary.name(), "box" );
         EXPECT_EQ( brep.nb_items( boundary.id() ), 1 );
-        EXPECT_TRUE( check_brep_consistency( brep ) );
-        expect_vertices_mapped_in_place( brep, std::get< 1 >( result ), *box );
-        for( index_t p = 0; p < box->nb_polygons(); p++ )
-        {
-            EXPECT_TRUE(
-                std::get< 2 >( result ).has_mapping_input( { box->id(), p } ) );
-        }
+        EXPECT_TRUE( check_conversion( result, { *box } ) );
     }
 
     TEST_F( ConvertSurfacesIntoBRepTest,
@@ -242,6 +210,7 @@ namespace
             const auto in_span = convert_surfaces_into_brep( one );
             const auto with_no_curve =
                 convert_curves_and_surfaces_into_brep( {}, one );
+            EXPECT_TRUE( check_conversion( alone, one ) );
             const ModelLayout layout{ std::get< 0 >( alone ) };
             for( const auto* other : { &in_span, &with_no_curve } )
             {
@@ -271,6 +240,11 @@ namespace
         }
         EXPECT_EQ( without.nb_blocks(), 0 );
         EXPECT_EQ( without.nb_model_boundaries(), 0 );
+        EXPECT_TRUE( check_brep_consistency( without ) );
+        EXPECT_TRUE( check_mappings( without,
+                                     without_mappings.first,
+                                     without_mappings.second,
+                                     surfaces ) );
         const auto with = convert_surfaces_into_brep( surfaces );
         const ModelLayout without_layout{ without };
         const ModelLayout with_layout{ std::get< 0 >( with ) };
@@ -300,9 +274,7 @@ namespace
         EXPECT_EQ( brep.nb_blocks(), 0 );
         EXPECT_EQ( brep.nb_model_boundaries(), 0 );
         EXPECT_EQ( brep.nb_surfaces(), 1 );
-        EXPECT_TRUE( check_brep_consistency( brep ) );
-        expect_vertices_mapped_in_place(
-            brep, std::get< 1 >( result ), *sheet );
+        EXPECT_TRUE( check_conversion( result, { *sheet } ) );
     }
 
     TEST_F( ConvertSurfacesIntoBRepTest, boxes_sharing_a_face )
@@ -321,18 +293,19 @@ namespace
             const auto& brep = std::get< 0 >( result );
             ASSERT_EQ( brep.nb_blocks(), 2 );
             ASSERT_EQ( brep.nb_surfaces(), 3 );
-            index_t shared{ 0 };
+            // Each box's five faces bound its block; the shared face bounds
+            // both and joins no model boundary.
+            std::vector< index_t > incidences;
             for( const auto& surface : brep.surfaces() )
             {
-                const auto incidences = brep.nb_incidences( surface.id() );
-                EXPECT_GE( incidences, 1 );
-                if( incidences == 2 )
+                incidences.push_back( brep.nb_incidences( surface.id() ) );
+                if( incidences.back() == 2 )
                 {
-                    shared++;
                     EXPECT_EQ( brep.nb_collections( surface.id() ), 0 );
                 }
             }
-            EXPECT_EQ( shared, 1 );
+            std::sort( incidences.begin(), incidences.end() );
+            EXPECT_EQ( incidences, ( std::vector< index_t >{ 1, 1, 2 } ) );
             std::vector< std::string > names;
             for( const auto& boundary : brep.model_boundaries() )
             {
@@ -343,11 +316,7 @@ namespace
                 same_name ? std::vector< std::string >{ "left" }
                           : std::vector< std::string >{ "left", "right" };
             EXPECT_EQ( names, expected_names );
-            EXPECT_TRUE( check_brep_consistency( brep ) );
-            expect_vertices_mapped_in_place(
-                brep, std::get< 1 >( result ), *left );
-            expect_vertices_mapped_in_place(
-                brep, std::get< 1 >( result ), *right );
+            EXPECT_TRUE( check_conversion( result, surfaces ) );
         }
     }
 
@@ -371,8 +340,7 @@ namespace
             convert_curves_and_surfaces_into_brep( curves, surfaces );
         const auto& brep = std::get< 0 >( result );
         const auto& vertices = std::get< 1 >( result );
-        EXPECT_TRUE( check_brep_consistency( brep ) );
-        expect_vertices_mapped_in_place( brep, vertices, *sheet );
+        EXPECT_TRUE( check_conversion( result, surfaces, curves ) );
         const index_t middle = 4;
         ASSERT_EQ( sheet->point( middle ), point( 1, 1, 0 ) );
         std::set< std::pair< std::string, index_t > > surface_vertices;
@@ -396,9 +364,11 @@ namespace
             point( 0, 0, 0 ), point( 1, 1, 1 ), 2, false, "box" );
         const auto other = make_box_mesh(
             point( 1, 0, 0 ), point( 2, 1, 1 ), 2, false, "other" );
-        convert_surface_into_brep( *box );
+        EXPECT_TRUE(
+            check_conversion( convert_surface_into_brep( *box ), { *box } ) );
         const SurfaceRefs both{ *box, *other };
-        convert_surfaces_into_brep( both );
+        EXPECT_TRUE(
+            check_conversion( convert_surfaces_into_brep( both ), both ) );
         for( const auto* mesh : { box.get(), other.get() } )
         {
             EXPECT_TRUE(
