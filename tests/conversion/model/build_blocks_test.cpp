@@ -34,9 +34,9 @@ namespace
 
     using Meshes = std::vector< std::unique_ptr< SurfaceMesh< 3 > > >;
 
-    constexpr const char* NO_BLOCK_INFO =
+    constexpr absl::string_view NO_BLOCK_INFO =
         "[BRepBlocksBuilder::build_blocks] No Block were built";
-    constexpr const char* DECLINED_WARNING =
+    constexpr absl::string_view DECLINED_WARNING =
         "[build_blocks] Cannot build BRep blocks without surface or with "
         "existing blocks";
 
@@ -48,13 +48,17 @@ namespace
             ConversionModel::initialize();
         }
 
-        // Corners, lines and cut surfaces of the meshes, without blocks.
+        // Corners, lines and cut surfaces of the meshes, without blocks,
+        // checked with their mappings.
         static BRep model_without_blocks( const Meshes& meshes )
         {
             BRep brep;
             const auto surfaces = as_references( meshes );
             detail::BRepFromMeshesBuilder builder{ brep, {}, surfaces };
-            builder.build_brep_without_blocks();
+            const auto mappings = builder.build_brep_without_blocks();
+            EXPECT_TRUE( check_brep_consistency( brep ) );
+            EXPECT_TRUE( test::check_mappings(
+                brep, mappings.first, mappings.second, surfaces ) );
             return brep;
         }
 
@@ -420,7 +424,7 @@ namespace
 
     TEST_F( BuildBlocksTest, thin_blocks_are_not_taken_for_flat_ones )
     {
-        constexpr const char* ZERO_VOLUME_WARNING =
+        constexpr absl::string_view ZERO_VOLUME_WARNING =
             "[BRepBlocksBuilder::build_blocks] Removed a block of zero volume";
         // Thin but real, and far from the origin: kept. (Flat candidates
         // are dropped; the messy-mesh conversions show it.)
