@@ -87,6 +87,40 @@ namespace
         {
             return Point3D{ { x, y, z } };
         }
+
+        // A corner at `at` on a unique vertex of its own, tied to nothing.
+        static uuid add_free_corner( BRep& brep, const Point3D& at )
+        {
+            BRepBuilder builder{ brep };
+            const uuid id = builder.add_corner();
+            builder.corner_mesh_builder( id )->create_point( at );
+            builder.set_unique_vertex( { brep.corner( id ).component_id(), 0 },
+                                       builder.create_unique_vertex() );
+            return id;
+        }
+
+        // The block with that many boundary surfaces, of which there must
+        // be one.
+        static const Block< 3 >& block_with_boundaries( const BRep& brep,
+                                                        index_t nb )
+        {
+            const Block< 3 >* found{ nullptr };
+            for( const auto& block : brep.blocks() )
+            {
+                if( brep.nb_boundaries( block.id() ) == nb )
+                {
+                    EXPECT_EQ( found, nullptr ) << "two blocks with " << nb;
+                    found = &block;
+                }
+            }
+            if( found == nullptr )
+            {
+                throw std::runtime_error{ "no block with " +
+                                          std::to_string( nb ) +
+                                          " boundary surfaces" };
+            }
+            return *found;
+        }
     };
 
     TEST_F( BuildBlocksTest, declines_models_without_surface_or_with_blocks )
@@ -357,14 +391,8 @@ namespace
         auto brep = model_without_blocks( single(
             make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ), 2, true ) ) );
         BRepBuilder builder{ brep };
-        const auto add_corner = [&]( const Point3D& at )
-        {
-            const uuid id = builder.add_corner();
-            builder.corner_mesh_builder( id )->create_point( at );
-            builder.set_unique_vertex( { brep.corner( id ).component_id(), 0 },
-                                       builder.create_unique_vertex() );
-            return id;
-        };
+        const auto add_corner = [&brep]( const Point3D& at )
+        { return add_free_corner( brep, at ); };
         // A free line through the box's middle (its bounding corners touch
         // it, so they are not free), one free corner inside, one outside.
         const uuid start = add_corner( point( 0.5, 1, 1 ) );
@@ -398,6 +426,56 @@ namespace
         EXPECT_EQ( brep.nb_embeddings( outside ), 0 );
         EXPECT_EQ( brep.nb_embeddings( start ), 0 );
         EXPECT_EQ( brep.nb_embeddings( end ), 0 );
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+
+    TEST_F( BuildBlocksTest,
+            a_ray_through_shared_vertices_and_edges_counts_once )
+    {
+        // Grid vertices and edges at integers: the +x rays of the first two
+        // meet the face x = 2 at a vertex of six triangles and on an edge of
+        // two; the third starts on that face, at distance 0.
+        auto brep = model_without_blocks(
+            single( make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ), 2 ) ) );
+        const std::vector< uuid > inside{
+            add_free_corner( brep, point( 1, 1, 1 ) ),
+            add_free_corner( brep, point( 1, 0.5, 1 ) ),
+            add_free_corner( brep, point( 2, 1.3, 0.7 ) ) };
+        const auto outside = add_free_corner( brep, point( 3, 1, 1 ) );
+        build_blocks( brep );
+        ASSERT_EQ( brep.nb_blocks(), 1 );
+        const auto& block = *brep.blocks().begin();
+        for( const auto& corner : inside )
+        {
+            EXPECT_TRUE( brep.is_internal( corner, block.id() ) )
+                << brep.corner( corner ).mesh().point( 0 ).string();
+        }
+        EXPECT_EQ( brep.nb_embeddings( outside ), 0 );
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+
+    TEST_F( BuildBlocksTest, a_ray_along_a_face_gives_way_to_the_next_axis )
+    {
+        // Between the shells, on the plane z = 1 of the inner box's bottom:
+        // the +x ray runs along that face (its two triangles meet it at
+        // x = 1 and x = 1.5), which would make the count even. The +y ray
+        // misses the inner box and leaves through the outer one.
+        Meshes nested;
+        nested.push_back( make_box_mesh(
+            point( 0, 0, 0 ), point( 4, 4, 4 ), 2, false, "outer" ) );
+        nested.push_back( make_box_mesh(
+            point( 1, 1, 1 ), point( 2, 2, 2 ), 1, false, "inner" ) );
+        auto brep = model_without_blocks( nested );
+        const auto between = add_free_corner( brep, point( 0.5, 1.5, 1 ) );
+        const auto in_inner = add_free_corner( brep, point( 1.5, 1.5, 1.5 ) );
+        build_blocks( brep );
+        ASSERT_EQ( brep.nb_blocks(), 2 );
+        EXPECT_TRUE( brep.is_internal(
+            between, block_with_boundaries( brep, 2 ).id() ) );
+        EXPECT_TRUE( brep.is_internal(
+            in_inner, block_with_boundaries( brep, 1 ).id() ) );
+        EXPECT_EQ( brep.nb_embeddings( between ), 1 );
+        EXPECT_EQ( brep.nb_embeddings( in_inner ), 1 );
         EXPECT_TRUE( check_brep_consistency( brep ) );
     }
 
