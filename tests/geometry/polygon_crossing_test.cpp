@@ -1,4 +1,6 @@
+#include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -49,6 +51,47 @@ namespace vorna
         ASSERT_TRUE( hit );
         EXPECT_EQ( hit->position, Position::inside );
         EXPECT_EQ( hit->distance, 0.0 );
+    }
+
+    TEST( PolygonCrossing, RayStartingOnATiltedPolygonCountsAtZero )
+    {
+        // On a tilted polygon, rounding leaves the origin a hair off the
+        // plane, ahead or behind: either way the crossing is at distance 0.
+        std::mt19937 random{ 5 };
+        std::uniform_real_distribution< double > coordinate{ -10, 10 };
+        std::uniform_real_distribution< double > weight{ 0.1, 1 };
+        const auto random_point = [&]
+        {
+            return Point3D{ { coordinate( random ),
+                              coordinate( random ),
+                              coordinate( random ) } };
+        };
+        index_t tried{ 0 };
+        while( tried < 200 )
+        {
+            const std::vector< Point3D > triangle{
+                random_point(), random_point(), random_point() };
+            const Vector3D direction{ Point3D{}, random_point() };
+            const auto normal =
+                Vector3D{ triangle[0], triangle[1] }
+                    .cross( Vector3D{ triangle[0], triangle[2] } )
+                    .normalize();
+            if( std::fabs( normal.dot( direction.normalize() ) ) < 0.1 )
+            {
+                continue;
+            }
+            const double a = weight( random );
+            const double b = weight( random );
+            const double c = weight( random );
+            const auto origin =
+                ( triangle[0] * a + triangle[1] * b + triangle[2] * c ) /
+                ( a + b + c );
+            const auto hit =
+                polygon_crossing( triangle, Ray3D{ direction, origin } );
+            ASSERT_TRUE( hit ) << tried;
+            EXPECT_EQ( hit->distance, 0.0 ) << tried;
+            tried++;
+        }
     }
 
     TEST( PolygonCrossing, VertexSnapsToTheExactPoint )

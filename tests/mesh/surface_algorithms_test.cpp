@@ -235,6 +235,34 @@ namespace vorna
         EXPECT_THROW( merger.polygon_in_merged( 0, 2 ), CorvaneException );
     }
 
+    TEST( SurfaceMeshMerger, StoredAdjacencyJoinsOnlyTheNeighbourItNames )
+    {
+        // The left square's triangle 0 claims, on its border edge x = 1,
+        // its own other triangle as neighbour. After merging, that edge is
+        // used by triangle 0 and by the right square: a neighbour it does
+        // not name, so the edge stays a border.
+        auto left = make_surface(
+            { { 0, 0, 0 }, { 1, 0, 0 }, { 1, 1, 0 }, { 0, 1, 0 } },
+            { { 0, 1, 2 }, { 0, 2, 3 } },
+            true );
+        SurfaceMeshBuilder< 3 >::create( *left )->set_polygon_adjacent(
+            { 0, 1 }, 1 );
+        const auto right = make_surface(
+            { { 1, 0, 0 }, { 2, 0, 0 }, { 2, 1, 0 }, { 1, 1, 0 } },
+            { { 0, 1, 2 }, { 0, 2, 3 } },
+            true );
+        const std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >
+            inputs{ *left, *right };
+        detail::SurfaceMeshMerger< 3 > merger{ inputs, 1e-6 };
+        merger.create_surface_step();
+        const auto& merged = merger.merged();
+        ASSERT_EQ( merged.nb_polygons(), 4u );
+        EXPECT_TRUE( merged.is_edge_on_border( { 0, 1 } ) );
+        EXPECT_TRUE( merged.is_edge_on_border( { 3, 2 } ) );
+        EXPECT_EQ( merged.polygon_adjacent( { 0, 2 } ), 1u );
+        expect_consistent( merged );
+    }
+
     TEST( SurfaceMeshMerger, SharedPolygonsAndCuts )
     {
         // A: quad 0 next to triangle 1; B: the same triangle, rotated and

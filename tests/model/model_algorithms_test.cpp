@@ -507,6 +507,39 @@ namespace
         EXPECT_EQ( maker.model.surface( untouched ).mesh().nb_vertices(), 25u );
     }
 
+    TEST( CutAlongInternalLines, MixedOrientationSplitsEachVertexOnce )
+    {
+        // Every other triangle of the grid reversed: neighbours meet along
+        // edges running the same way, so a fan around a vertex joins
+        // through the edges that start at the vertex and those that end
+        // there alike. Each of the line's five vertices gets one copy.
+        BRepMaker maker;
+        auto grid = test::make_grid< 3 >( 4 );
+        for( index_t t = 1; t < grid.second.size(); t += 2 )
+        {
+            std::reverse( grid.second[t].begin(), grid.second[t].end() );
+        }
+        const auto id = maker.add_surface( grid.first, grid.second );
+        maker.add_internal_line( id,
+                                 { make_point< 3 >( 0, 2 ),
+                                   make_point< 3 >( 1, 2 ),
+                                   make_point< 3 >( 2, 2 ),
+                                   make_point< 3 >( 3, 2 ),
+                                   make_point< 3 >( 4, 2 ) } );
+        const auto& mesh = maker.model.surface( id ).mesh();
+        const auto nb_borders = nb_border_edges( mesh );
+
+        const auto pairs =
+            detail::CutAlongInternalLines< BRep, BRepBuilder, 3 >{ maker.model }
+                .cut_all_surfaces();
+
+        EXPECT_EQ( pairs.size(), 5u );
+        EXPECT_EQ( mesh.nb_vertices(), 30u );
+        EXPECT_EQ( nb_border_edges( mesh ), nb_borders + 8 );
+        expect_unique_vertices_consistent( maker.model,
+                                           maker.model.surface( id ) );
+    }
+
     TEST( CutAlongInternalLines, LineEndingInsideASurfaceKeepsItsTip )
     {
         BRepMaker maker;

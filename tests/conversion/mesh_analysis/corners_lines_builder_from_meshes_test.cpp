@@ -318,6 +318,111 @@ namespace
         EXPECT_EQ( model.nb_boundaries( surface.id() ), 2u );
     }
 
+    index_t nb_border_edges( const SurfaceMesh< 3 >& mesh )
+    {
+        index_t count{ 0 };
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+            {
+                count += mesh.is_edge_on_border( { p, e } ) ? 1 : 0;
+            }
+        }
+        return count;
+    }
+
+    TEST_F( FromMeshesTest, slit_stays_open_in_its_surface )
+    {
+        // The 2 x 2 sheet slit from its middle (1, 1) to its border (1, 2):
+        // the surface keeps both sides of the slit as borders, 8 outer
+        // border edges and 2 along the slit, and the slit's tip is a corner
+        // on that border, so not internal to the surface.
+        auto sheet = test::grid_sheet( 2, 2 );
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *sheet );
+            for( index_t p = 0; p < sheet->nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < 3; e++ )
+                {
+                    const auto ends = sheet->polygon_edge_vertices( { p, e } );
+                    if( std::minmax( ends[0], ends[1] ) ==
+                        std::minmax< index_t >( 4, 7 ) )
+                    {
+                        builder->unset_polygon_adjacent( { p, e } );
+                    }
+                }
+            }
+        }
+        convert( {}, { *sheet } );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        const auto& surface = *model.surfaces().begin();
+        EXPECT_EQ( nb_border_edges( surface.mesh() ), 10u );
+        // Corners at the tip and where the slit meets the outer border.
+        EXPECT_EQ( model.nb_corners(), 2u );
+        EXPECT_EQ( model.nb_lines(), 2u );
+        for( const auto& corner : model.corners() )
+        {
+            EXPECT_EQ( model.nb_embeddings( corner.id() ), 0u );
+        }
+    }
+
+    TEST_F( FromMeshesTest, corners_on_a_surface_border_are_not_internal )
+    {
+        // Two regions side by side: the corners where the line between them
+        // meets the outer border lie on both surfaces' borders.
+        const auto sheet = test::sheet_with_cut( 4, 2, 2 );
+        convert( {}, { *sheet } );
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        EXPECT_EQ( model.nb_corners(), 2u );
+        for( const auto& surface : model.surfaces() )
+        {
+            EXPECT_EQ( model.nb_internals( surface.id() ), 0u );
+        }
+    }
+
+    TEST_F( FromMeshesTest, border_of_one_surface_against_a_border_of_two )
+    {
+        // A disc of 8 triangles around the origin, slit along (0,0,0)-
+        // (1,0,0) by a fin standing on that edge (three polygons on one edge
+        // join none). At the origin meet two wireframe edges: the fin's own
+        // border, of the fin alone, and the slit, of the fin and the disc.
+        // Bordering other surfaces, they meet at a corner.
+        std::vector< Point< 3 > > points{ Point< 3 >{ { 0, 0, 0 } } };
+        for( const auto& at :
+             std::vector< std::array< double, 2 > >{ { 1, 0 },
+                                                     { 1, 1 },
+                                                     { 0, 1 },
+                                                     { -1, 1 },
+                                                     { -1, 0 },
+                                                     { -1, -1 },
+                                                     { 0, -1 },
+                                                     { 1, -1 } } )
+        {
+            points.push_back( Point< 3 >{ { at[0], at[1], 0 } } );
+        }
+        points.push_back( Point< 3 >{ { 0.5, 0, 1 } } );
+        // The fin first: it is group 0, the disc group 1.
+        std::vector< std::vector< index_t > > polygons{ { 0, 1, 9 } };
+        for( index_t k = 1; k <= 8; k++ )
+        {
+            polygons.push_back( { 0, k, k % 8 + 1 } );
+        }
+        const auto mesh = test::surface_of( points, polygons, true, "fin" );
+        convert( {}, { *mesh } );
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        // The origin and (1, 0, 0); lines: the slit, the fin's two other
+        // edges, the disc's rim.
+        EXPECT_EQ( model.nb_corners(), 2u );
+        EXPECT_EQ( model.nb_lines(), 3u );
+        index_t at_origin{ 0 };
+        for( const auto& corner : model.corners() )
+        {
+            at_origin +=
+                corner.mesh().point( 0 ) == Point< 3 >{ { 0, 0, 0 } } ? 1 : 0;
+        }
+        EXPECT_EQ( at_origin, 1u );
+    }
+
     TEST_F( FromMeshesTest, single_mesh_with_near_duplicate_vertices )
     {
         // A cube whose last triangle uses a copy of vertex 7 moved by 1e-9,

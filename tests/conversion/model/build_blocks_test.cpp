@@ -659,4 +659,21 @@ namespace
         build_blocks( needle );
         EXPECT_EQ( needle.nb_blocks(), 1 );
     }
+
+    TEST_F( BuildBlocksTest,
+            flat_shell_thinner_than_its_extent_allows_is_dropped )
+    {
+        // 1000 x 1000 and 2e-6 thick: its points stay apart (more than 1e-6)
+        // and its volume is positive, but a thickness of 2e-9 of its extent
+        // encloses nothing.
+        auto brep = model_without_blocks( single(
+            make_box_mesh( point( 0, 0, 0 ), point( 1e3, 1e3, 2e-6 ), 1 ) ) );
+        LogCapture log;
+        build_blocks( brep );
+        EXPECT_EQ( brep.nb_blocks(), 0 );
+        EXPECT_EQ( log.count( Logger::Level::warn,
+                              "[BRepBlocksBuilder::build_blocks] Removed a "
+                              "block of zero volume" ),
+                   1 );
+    }
 } // namespace

@@ -358,6 +358,33 @@ namespace
         }
     }
 
+    // Run under the thread checker: the wireframe step groups polygons on
+    // the calling thread while a pool task builds the wireframe.
+    TEST_F( ConvertSurfacesIntoBRepTest,
+            concurrent_halves_of_the_wireframe_step )
+    {
+        const auto left = make_box_mesh(
+            point( 0, 0, 0 ), point( 1, 1, 1 ), 4, false, "left" );
+        const auto right = make_box_mesh(
+            point( 1, 0, 0 ), point( 2, 1, 1 ), 4, false, "right" );
+        const auto curve = polyline< 3 >(
+            { point( 0, 0.5, 1 ), point( 1, 0.5, 1 ), point( 2, 0.5, 1 ) },
+            false );
+        const std::reference_wrapper< const EdgedCurve< 3 > > curves[] = {
+            *curve };
+        const SurfaceRefs surfaces{ *left, *right };
+        const auto result =
+            convert_curves_and_surfaces_into_brep( curves, surfaces );
+        const auto& brep = std::get< 0 >( result );
+        // Corners at the curve's ends and where it crosses the shared
+        // face's rim; lines: the curve's two halves and that rim.
+        EXPECT_EQ( brep.nb_corners(), 3 );
+        EXPECT_EQ( brep.nb_lines(), 3 );
+        EXPECT_EQ( brep.nb_surfaces(), 3 );
+        EXPECT_EQ( brep.nb_blocks(), 2 );
+        EXPECT_TRUE( check_conversion( result, surfaces, curves ) );
+    }
+
     TEST_F( ConvertSurfacesIntoBRepTest, leaves_no_attribute_on_the_inputs )
     {
         const auto box = make_box_mesh(
