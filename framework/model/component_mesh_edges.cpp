@@ -7,6 +7,8 @@
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/model/line.h>
 
+#include "polygon_edges_between.h"
+
 namespace
 {
     template < typename T >
@@ -72,32 +74,13 @@ namespace
             }
             else if( id.type() == surface_type )
             {
-                const auto& mesh = model.surface( id.id() ).mesh();
-                for( const auto& use :
-                     mesh.polygons_around_vertex( cmv.vertex ) )
+                std::vector< vorna::PolygonEdge > edges;
+                vorna::detail::append_polygon_edges_to(
+                    model, cmv, model.surface( id.id() ).mesh(), u1, edges );
+                if( !edges.empty() )
                 {
-                    const auto nb = mesh.nb_polygon_edges( use.polygon_id );
-                    const auto next = static_cast< vorna::local_index_t >(
-                        ( use.vertex_id + 1 ) % nb );
-                    const auto previous = static_cast< vorna::local_index_t >(
-                        ( use.vertex_id + nb - 1 ) % nb );
-                    const auto is_u1 = [&]( vorna::local_index_t local )
-                    {
-                        return model.unique_vertex(
-                                   { id,
-                                     mesh.polygon_vertex(
-                                         { use.polygon_id, local } ) } ) == u1;
-                    };
-                    if( is_u1( next ) )
-                    {
-                        result.surface_edges[id.id()].emplace_back(
-                            use.polygon_id, use.vertex_id );
-                    }
-                    if( is_u1( previous ) )
-                    {
-                        result.surface_edges[id.id()].emplace_back(
-                            use.polygon_id, previous );
-                    }
+                    auto& found = result.surface_edges[id.id()];
+                    found.insert( found.end(), edges.begin(), edges.end() );
                 }
             }
         }

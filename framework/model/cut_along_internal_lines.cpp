@@ -13,6 +13,8 @@
 #include <vorna/model/section_builder.h>
 #include <vorna/model/surface.h>
 
+#include "polygon_edges_between.h"
+
 namespace
 {
     using CutPairs = std::vector<
@@ -147,28 +149,10 @@ namespace
         {
             for( const auto& cmv : model_.component_mesh_vertices( u0 ) )
             {
-                if( !is_own_vertex( cmv ) )
+                if( is_own_vertex( cmv ) )
                 {
-                    continue;
-                }
-                for( const auto& use :
-                     mesh_.polygons_around_vertex( cmv.vertex ) )
-                {
-                    const auto nb = mesh_.nb_polygon_edges( use.polygon_id );
-                    const auto next = static_cast< vorna::local_index_t >(
-                        ( use.vertex_id + 1 ) % nb );
-                    const auto previous = static_cast< vorna::local_index_t >(
-                        ( use.vertex_id + nb - 1 ) % nb );
-                    if( unique_vertex( mesh_.polygon_vertex(
-                            { use.polygon_id, next } ) ) == u1 )
-                    {
-                        edges.emplace_back( use.polygon_id, use.vertex_id );
-                    }
-                    if( unique_vertex( mesh_.polygon_vertex(
-                            { use.polygon_id, previous } ) ) == u1 )
-                    {
-                        edges.emplace_back( use.polygon_id, previous );
-                    }
+                    vorna::detail::append_polygon_edges_to(
+                        model_, cmv, mesh_, u1, edges );
                 }
             }
         }

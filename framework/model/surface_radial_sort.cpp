@@ -14,6 +14,8 @@
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/model/surface.h>
 
+#include "polygon_edges_between.h"
+
 namespace
 {
     constexpr double TWO_PI = 6.283185307179586476925286766559;
@@ -69,32 +71,10 @@ namespace
         std::vector< vorna::PolygonEdge > wings;
         for( const auto& cmv : brep.component_mesh_vertices( u0 ) )
         {
-            if( cmv.component_id != surface_id )
+            if( cmv.component_id == surface_id )
             {
-                continue;
-            }
-            for( const auto& use : mesh.polygons_around_vertex( cmv.vertex ) )
-            {
-                const auto nb = mesh.nb_polygon_edges( use.polygon_id );
-                const auto next = static_cast< vorna::local_index_t >(
-                    ( use.vertex_id + 1 ) % nb );
-                const auto previous = static_cast< vorna::local_index_t >(
-                    ( use.vertex_id + nb - 1 ) % nb );
-                const auto is_u1 = [&]( vorna::local_index_t local )
-                {
-                    return brep.unique_vertex(
-                               { surface_id,
-                                 mesh.polygon_vertex(
-                                     { use.polygon_id, local } ) } ) == u1;
-                };
-                if( is_u1( next ) )
-                {
-                    wings.emplace_back( use.polygon_id, use.vertex_id );
-                }
-                if( is_u1( previous ) )
-                {
-                    wings.emplace_back( use.polygon_id, previous );
-                }
+                vorna::detail::append_polygon_edges_to(
+                    brep, cmv, mesh, u1, wings );
             }
         }
         std::sort( wings.begin(), wings.end() );
