@@ -5,6 +5,7 @@
 #include <vorna/basic/corvane_exception.h>
 
 #include "held_component.h"
+#include "model_copy.h"
 
 namespace vorna
 {
@@ -200,82 +201,7 @@ namespace vorna
 
     ModelMapping BRepBuilder::copy( const BRep& from )
     {
-        if( &from == &brep_ )
-        {
-            throw CorvaneException(
-                "[BRepBuilder::copy] Cannot copy a model into itself" );
-        }
-        if( brep_.nb_corners() != 0 || brep_.nb_lines() != 0 ||
-            brep_.nb_surfaces() != 0 || brep_.nb_blocks() != 0 ||
-            brep_.nb_model_boundaries() != 0 ||
-            brep_.nb_unique_vertices() != 0 )
-        {
-            throw CorvaneException(
-                "[BRepBuilder::copy] The model to fill is not empty" );
-        }
-        ModelMapping mapping;
-        {
-            const auto type = Corner< 3 >::component_type_static();
-            auto& corners = mapping[type];
-            corners.reserve( from.nb_corners() );
-            for( const auto& corner : from.corners() )
-            {
-                const auto& id = create_corner( corner.mesh().clone() );
-                set_corner_name( id, corner.name() );
-                register_component( { type, id } );
-                corners.map( corner.id(), id );
-            }
-        }
-        {
-            const auto type = Line< 3 >::component_type_static();
-            auto& lines = mapping[type];
-            lines.reserve( from.nb_lines() );
-            for( const auto& line : from.lines() )
-            {
-                const auto& id = create_line( line.mesh().clone() );
-                set_line_name( id, line.name() );
-                register_component( { type, id } );
-                lines.map( line.id(), id );
-            }
-        }
-        {
-            const auto type = Surface< 3 >::component_type_static();
-            auto& surfaces = mapping[type];
-            surfaces.reserve( from.nb_surfaces() );
-            for( const auto& surface : from.surfaces() )
-            {
-                const auto& id = create_surface( surface.mesh().clone() );
-                set_surface_name( id, surface.name() );
-                register_component( { type, id } );
-                surfaces.map( surface.id(), id );
-            }
-        }
-        {
-            const auto type = Block< 3 >::component_type_static();
-            auto& blocks = mapping[type];
-            blocks.reserve( from.nb_blocks() );
-            for( const auto& block : from.blocks() )
-            {
-                const auto& id = create_block( block.mesh().clone() );
-                set_block_name( id, block.name() );
-                register_component( { type, id } );
-                blocks.map( block.id(), id );
-            }
-        }
-        {
-            const auto type = ModelBoundary< 3 >::component_type_static();
-            auto& boundaries = mapping[type];
-            boundaries.reserve( from.nb_model_boundaries() );
-            for( const auto& boundary : from.model_boundaries() )
-            {
-                const auto& id = create_model_boundary();
-                set_model_boundary_name( id, boundary.name() );
-                register_component( { type, id } );
-                boundaries.map( boundary.id(), id );
-            }
-        }
-        copy_relationships( mapping, from );
-        copy_unique_vertices( mapping, from );
-        return mapping;
+        return detail::ModelCopier< BRepBuilder, BRep >::copy(
+            *this, brep_, from, "BRepBuilder::copy" );
     }
 } // namespace vorna

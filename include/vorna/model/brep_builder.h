@@ -16,6 +16,12 @@
 
 namespace vorna
 {
+    namespace detail
+    {
+        template < typename Builder, typename Model >
+        class ModelCopier;
+    } // namespace detail
+
     /// Writes a BRep. A stateless view: several builders may work on one
     /// model at once and each sees every change. Relationship setters check
     /// that both components belong to the model (else CorvaneException and
@@ -90,6 +96,9 @@ namespace vorna
         ModelMapping copy( const BRep& from );
 
       private:
+        template < typename Builder, typename Model >
+        friend class detail::ModelCopier;
+
         BRep& brep_;
     };
 } // namespace vorna

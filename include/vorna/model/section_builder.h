@@ -15,6 +15,12 @@
 
 namespace vorna
 {
+    namespace detail
+    {
+        template < typename Builder, typename Model >
+        class ModelCopier;
+    } // namespace detail
+
     /// Writes a Section. A stateless view: several builders may work on one
     /// model at once and each sees every change. Relationship setters check
     /// that both components belong to the model (else CorvaneException and
@@ -69,6 +75,9 @@ namespace vorna
         ModelMapping copy( const Section& from );
 
       private:
+        template < typename Builder, typename Model >
+        friend class detail::ModelCopier;
+
         Section& section_;
     };
 } // namespace vorna
