@@ -118,20 +118,8 @@ namespace vorna
     EdgedCurveBuilder< D >::EdgedCurveBuilder( VertexSet& mesh,
                                                MeshBuilderFactoryKey key )
         : GraphBuilder( mesh, key ),
-          curve_(
-              [&mesh]() -> EdgedCurve< D >&
-              {
-                  auto* typed = dynamic_cast< EdgedCurve< D >* >( &mesh );
-                  if( typed == nullptr )
-                  {
-                      throw CorvaneException(
-                          "[EdgedCurveBuilder::EdgedCurveBuilder] Mesh is not "
-                          "an "
-                          "edged curve: ",
-                          mesh.impl_name().get() );
-                  }
-                  return *typed;
-              }() )
+          curve_( detail::typed_mesh< EdgedCurve< D > >(
+              mesh, "EdgedCurveBuilder::EdgedCurveBuilder", "an edged curve" ) )
     {
     }
 
@@ -155,16 +143,8 @@ namespace vorna
     void EdgedCurveBuilder< D >::set_point( index_t vertex,
                                             const Point< D >& point )
     {
-        if( vertex >= curve_.nb_vertices() )
-        {
-            throw CorvaneException( "[EdgedCurveBuilder::set_point] Invalid "
-                                    "vertex ",
-                                    vertex,
-                                    " (",
-                                    curve_.nb_vertices(),
-                                    " vertices)" );
-        }
-        curve_.points_[vertex] = point;
+        detail::set_mesh_point(
+            curve_.points_, vertex, point, "EdgedCurveBuilder::set_point" );
     }
 
     template class EdgedCurve< 2 >;

@@ -90,19 +90,8 @@ namespace vorna
     PointSetBuilder< D >::PointSetBuilder( VertexSet& mesh,
                                            MeshBuilderFactoryKey key )
         : VertexSetBuilder( mesh, key ),
-          point_set_(
-              [&mesh]() -> PointSet< D >&
-              {
-                  auto* typed = dynamic_cast< PointSet< D >* >( &mesh );
-                  if( typed == nullptr )
-                  {
-                      throw CorvaneException(
-                          "[PointSetBuilder::PointSetBuilder] "
-                          "Mesh is not a point set: ",
-                          mesh.impl_name().get() );
-                  }
-                  return *typed;
-              }() )
+          point_set_( detail::typed_mesh< PointSet< D > >(
+              mesh, "PointSetBuilder::PointSetBuilder", "a point set" ) )
     {
     }
 
@@ -126,16 +115,8 @@ namespace vorna
     void PointSetBuilder< D >::set_point( index_t vertex,
                                           const Point< D >& point )
     {
-        if( vertex >= point_set_.nb_vertices() )
-        {
-            throw CorvaneException( "[PointSetBuilder::set_point] Invalid "
-                                    "vertex ",
-                                    vertex,
-                                    " (",
-                                    point_set_.nb_vertices(),
-                                    " vertices)" );
-        }
-        point_set_.points_[vertex] = point;
+        detail::set_mesh_point(
+            point_set_.points_, vertex, point, "PointSetBuilder::set_point" );
     }
 
     template class PointSet< 2 >;

@@ -7,6 +7,8 @@
 
 #include <vorna/basic/corvane_exception.h>
 
+#include "mesh_creation.h"
+
 namespace vorna
 {
     namespace
@@ -18,19 +20,8 @@ namespace vorna
     SolidMeshBuilder< D >::SolidMeshBuilder( VertexSet& mesh,
                                              MeshBuilderFactoryKey key )
         : VertexSetBuilder( mesh, key ),
-          solid_(
-              [&mesh]() -> SolidMesh< D >&
-              {
-                  auto* typed = dynamic_cast< SolidMesh< D >* >( &mesh );
-                  if( typed == nullptr )
-                  {
-                      throw CorvaneException(
-                          "[SolidMeshBuilder::SolidMeshBuilder] Mesh is not a "
-                          "solid mesh: ",
-                          mesh.impl_name().get() );
-                  }
-                  return *typed;
-              }() )
+          solid_( detail::typed_mesh< SolidMesh< D > >(
+              mesh, "SolidMeshBuilder::SolidMeshBuilder", "a solid mesh" ) )
     {
     }
 
@@ -54,8 +45,8 @@ namespace vorna
     void SolidMeshBuilder< D >::set_point( index_t vertex,
                                            const Point< D >& point )
     {
-        solid_.check_vertex( vertex, "SolidMeshBuilder::set_point" );
-        solid_.points_[vertex] = point;
+        detail::set_mesh_point(
+            solid_.points_, vertex, point, "SolidMeshBuilder::set_point" );
     }
 
     template < index_t D >

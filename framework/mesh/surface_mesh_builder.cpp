@@ -5,26 +5,18 @@
 
 #include <vorna/basic/corvane_exception.h>
 
+#include "mesh_creation.h"
+
 namespace vorna
 {
     template < index_t D >
     SurfaceMeshBuilder< D >::SurfaceMeshBuilder( VertexSet& mesh,
                                                  MeshBuilderFactoryKey key )
         : VertexSetBuilder( mesh, key ),
-          surface_(
-              [&mesh]() -> SurfaceMesh< D >&
-              {
-                  auto* typed = dynamic_cast< SurfaceMesh< D >* >( &mesh );
-                  if( typed == nullptr )
-                  {
-                      throw CorvaneException(
-                          "[SurfaceMeshBuilder::SurfaceMeshBuilder] Mesh is "
-                          "not a "
-                          "surface mesh of this dimension: ",
-                          mesh.impl_name().get() );
-                  }
-                  return *typed;
-              }() )
+          surface_( detail::typed_mesh< SurfaceMesh< D > >(
+              mesh,
+              "SurfaceMeshBuilder::SurfaceMeshBuilder",
+              "a surface mesh of this dimension" ) )
     {
     }
 
@@ -48,8 +40,8 @@ namespace vorna
     void SurfaceMeshBuilder< D >::set_point( index_t vertex,
                                              const Point< D >& point )
     {
-        surface_.check_vertex( vertex, "SurfaceMeshBuilder::set_point" );
-        surface_.points_[vertex] = point;
+        detail::set_mesh_point(
+            surface_.points_, vertex, point, "SurfaceMeshBuilder::set_point" );
     }
 
     template < index_t D >
