@@ -53,12 +53,6 @@ namespace vorna
         ModelBoundaries( ModelBoundaries&& ) noexcept = default;
         ModelBoundaries& operator=( ModelBoundaries&& ) noexcept = default;
 
-        const detail::ComponentStore< ModelBoundary< D > >&
-        model_boundary_store() const
-        {
-            return model_boundaries_;
-        }
-
       private:
         ModelBoundary< D >& create_model_boundary()
         {
