@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/mesh_queries.h"
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/geometry/infinite_line.h>
 #include <vorna/mesh/edged_curve_builder.h>
@@ -79,19 +81,6 @@ namespace
                 EXPECT_EQ( a, b ) << edge.string();
             }
         }
-    }
-
-    index_t nb_border_edges( const SurfaceMesh< 3 >& mesh )
-    {
-        index_t count{ 0 };
-        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-        {
-            for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
-            {
-                count += mesh.is_edge_on_border( { p, e } ) ? 1 : 0;
-            }
-        }
-        return count;
     }
 
     // ---------------------------------------------------------------- sort
@@ -449,17 +438,23 @@ namespace
     using Pairs =
         std::vector< std::pair< ComponentMeshVertex, ComponentMeshVertex > >;
 
+    // The points (0, 2) to (4, 2): across the middle of make_grid( 4 ).
+    std::vector< Point< 3 > > line_across_the_grid()
+    {
+        std::vector< Point< 3 > > points;
+        for( index_t i = 0; i <= 4; i++ )
+        {
+            points.push_back( make_point< 3 >( i, 2 ) );
+        }
+        return points;
+    }
+
     TEST( CutAlongInternalLines, LineAcrossASurface )
     {
         BRepMaker maker;
         const auto id = add_grid( maker, 4 );
         const auto untouched = add_grid( maker, 4 );
-        maker.add_internal_line( id,
-                                 { make_point< 3 >( 0, 2 ),
-                                   make_point< 3 >( 1, 2 ),
-                                   make_point< 3 >( 2, 2 ),
-                                   make_point< 3 >( 3, 2 ),
-                                   make_point< 3 >( 4, 2 ) } );
+        maker.add_internal_line( id, line_across_the_grid() );
         const auto& surface = maker.model.surface( id );
         const auto& mesh = surface.mesh();
         auto attribute = std::make_shared< test::IndexAttribute >();
@@ -468,7 +463,7 @@ namespace
         {
             attribute->set_value( v, 100 + v );
         }
-        const auto nb_borders = nb_border_edges( mesh );
+        const auto nb_borders = test::nb_border_edges( mesh );
 
         const auto pairs =
             detail::CutAlongInternalLines< BRep, BRepBuilder, 3 >{ maker.model }
@@ -501,7 +496,7 @@ namespace
                 EXPECT_FALSE( !upper && v >= 25 ) << p;
             }
         }
-        EXPECT_EQ( nb_border_edges( mesh ), nb_borders + 8 );
+        EXPECT_EQ( test::nb_border_edges( mesh ), nb_borders + 8 );
         expect_adjacency_consistent( mesh );
         expect_unique_vertices_consistent( maker.model, surface );
         EXPECT_EQ( maker.model.surface( untouched ).mesh().nb_vertices(), 25u );
@@ -520,14 +515,9 @@ namespace
             std::reverse( grid.second[t].begin(), grid.second[t].end() );
         }
         const auto id = maker.add_surface( grid.first, grid.second );
-        maker.add_internal_line( id,
-                                 { make_point< 3 >( 0, 2 ),
-                                   make_point< 3 >( 1, 2 ),
-                                   make_point< 3 >( 2, 2 ),
-                                   make_point< 3 >( 3, 2 ),
-                                   make_point< 3 >( 4, 2 ) } );
+        maker.add_internal_line( id, line_across_the_grid() );
         const auto& mesh = maker.model.surface( id ).mesh();
-        const auto nb_borders = nb_border_edges( mesh );
+        const auto nb_borders = test::nb_border_edges( mesh );
 
         const auto pairs =
             detail::CutAlongInternalLines< BRep, BRepBuilder, 3 >{ maker.model }
@@ -535,7 +525,7 @@ namespace
 
         EXPECT_EQ( pairs.size(), 5u );
         EXPECT_EQ( mesh.nb_vertices(), 30u );
-        EXPECT_EQ( nb_border_edges( mesh ), nb_borders + 8 );
+        EXPECT_EQ( test::nb_border_edges( mesh ), nb_borders + 8 );
         expect_unique_vertices_consistent( maker.model,
                                            maker.model.surface( id ) );
     }

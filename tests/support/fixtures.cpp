@@ -157,10 +157,8 @@ namespace vorna
                          index_t,
                          absl::string_view );
 
-        std::unique_ptr< SurfaceMesh< 3 > >
-        closed_cube( const Point< 3 >& origin,
-                     double size,
-                     absl::string_view name )
+        std::unique_ptr< SurfaceMesh< 3 > > closed_cube(
+            const Point< 3 >& origin, double size, absl::string_view name )
         {
             std::vector< Point< 3 > > points;
             std::vector< std::array< index_t, 3 > > triangles;

@@ -93,7 +93,39 @@ namespace
         return Vector3D{ a, b }.length();
     }
 
-    class Checker
+    // The failures a check collects, reported together.
+    class Failures
+    {
+      protected:
+        template < typename... Parts >
+        void fail( const Parts&... parts )
+        {
+            // A broken model tends to break everywhere: a few lines suffice.
+            if( failures_.size() < 20 )
+            {
+                failures_.push_back( absl::StrCat( parts... ) );
+            }
+        }
+
+        ::testing::AssertionResult result() const
+        {
+            if( failures_.empty() )
+            {
+                return ::testing::AssertionSuccess();
+            }
+            auto failure = ::testing::AssertionFailure();
+            for( const auto& line : failures_ )
+            {
+                failure << line << "\n";
+            }
+            return failure;
+        }
+
+      private:
+        std::vector< std::string > failures_;
+    };
+
+    class Checker : public Failures
     {
       public:
         explicit Checker( const BRep& brep ) : brep_( brep ) {}
@@ -138,29 +170,10 @@ namespace
                 }
                 check_block( block );
             }
-            if( failures_.empty() )
-            {
-                return ::testing::AssertionSuccess();
-            }
-            auto result = ::testing::AssertionFailure();
-            for( const auto& failure : failures_ )
-            {
-                result << failure << "\n";
-            }
-            return result;
+            return result();
         }
 
       private:
-        template < typename... Parts >
-        void fail( const Parts&... parts )
-        {
-            // A broken model tends to break everywhere: a few lines suffice.
-            if( failures_.size() < 20 )
-            {
-                failures_.push_back( absl::StrCat( parts... ) );
-            }
-        }
-
         void check_vertex( const ComponentMeshVertex& vertex,
                            const Point3D& point )
         {
@@ -578,7 +591,6 @@ namespace
 
       private:
         const BRep& brep_;
-        std::vector< std::string > failures_;
     };
 
     double tolerance( const Point3D& at )
@@ -631,7 +643,7 @@ namespace
         return false;
     }
 
-    class MappingChecker
+    class MappingChecker : public Failures
     {
       public:
         MappingChecker(
@@ -684,28 +696,10 @@ namespace
                           " is no element of the model" );
                 }
             }
-            if( failures_.empty() )
-            {
-                return ::testing::AssertionSuccess();
-            }
-            auto result = ::testing::AssertionFailure();
-            for( const auto& failure : failures_ )
-            {
-                result << failure << "\n";
-            }
-            return result;
+            return result();
         }
 
       private:
-        template < typename... Parts >
-        void fail( const Parts&... parts )
-        {
-            if( failures_.size() < 20 )
-            {
-                failures_.push_back( absl::StrCat( parts... ) );
-            }
-        }
-
         absl::optional< Point3D >
         point_of( const ComponentMeshVertex& vertex ) const
         {
@@ -882,7 +876,6 @@ namespace
         const BRep& brep_;
         const GenericMapping< MeshVertex, ComponentMeshVertex >& vertices_;
         const GenericMapping< MeshElement, ComponentMeshElement >& elements_;
-        std::vector< std::string > failures_;
     };
 } // namespace
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <support/mesh_queries.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -99,6 +101,27 @@ namespace
         VertexMapping vertices;
         ElementMapping elements;
     };
+
+    // The 2 x 2 grid sheet slit from its middle (1, 1) to its border
+    // (1, 2): no adjacency across the edge between vertices 4 and 7.
+    std::unique_ptr< SurfaceMesh< 3 > > slit_sheet()
+    {
+        auto sheet = test::grid_sheet( 2, 2 );
+        auto builder = SurfaceMeshBuilder< 3 >::create( *sheet );
+        for( index_t p = 0; p < sheet->nb_polygons(); p++ )
+        {
+            for( local_index_t e = 0; e < 3; e++ )
+            {
+                const auto ends = sheet->polygon_edge_vertices( { p, e } );
+                if( std::minmax( ends[0], ends[1] ) ==
+                    std::minmax< index_t >( 4, 7 ) )
+                {
+                    builder->unset_polygon_adjacent( { p, e } );
+                }
+            }
+        }
+        return sheet;
+    }
 
     TEST_F( FromMeshesTest, one_closed_mesh )
     {
@@ -291,22 +314,7 @@ namespace
         // A slit from the middle (1, 1) to the border (1, 2), and a curve
         // from the middle down to the border (1, 0): the middle has one slit
         // edge (a border of the surface only) and one curve-only edge.
-        auto sheet = test::grid_sheet( 2, 2 );
-        {
-            auto builder = SurfaceMeshBuilder< 3 >::create( *sheet );
-            for( index_t p = 0; p < sheet->nb_polygons(); p++ )
-            {
-                for( local_index_t e = 0; e < 3; e++ )
-                {
-                    const auto ends = sheet->polygon_edge_vertices( { p, e } );
-                    if( std::minmax( ends[0], ends[1] ) ==
-                        std::minmax< index_t >( 4, 7 ) )
-                    {
-                        builder->unset_polygon_adjacent( { p, e } );
-                    }
-                }
-            }
-        }
+        const auto sheet = slit_sheet();
         const auto curve = test::polyline< 3 >(
             { Point< 3 >{ { 1, 1, 0 } }, Point< 3 >{ { 1, 0, 0 } } }, false );
         convert( { *curve }, { *sheet } );
@@ -318,45 +326,17 @@ namespace
         EXPECT_EQ( model.nb_boundaries( surface.id() ), 2u );
     }
 
-    index_t nb_border_edges( const SurfaceMesh< 3 >& mesh )
-    {
-        index_t count{ 0 };
-        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-        {
-            for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
-            {
-                count += mesh.is_edge_on_border( { p, e } ) ? 1 : 0;
-            }
-        }
-        return count;
-    }
-
     TEST_F( FromMeshesTest, slit_stays_open_in_its_surface )
     {
         // The 2 x 2 sheet slit from its middle (1, 1) to its border (1, 2):
         // the surface keeps both sides of the slit as borders, 8 outer
         // border edges and 2 along the slit, and the slit's tip is a corner
         // on that border, so not internal to the surface.
-        auto sheet = test::grid_sheet( 2, 2 );
-        {
-            auto builder = SurfaceMeshBuilder< 3 >::create( *sheet );
-            for( index_t p = 0; p < sheet->nb_polygons(); p++ )
-            {
-                for( local_index_t e = 0; e < 3; e++ )
-                {
-                    const auto ends = sheet->polygon_edge_vertices( { p, e } );
-                    if( std::minmax( ends[0], ends[1] ) ==
-                        std::minmax< index_t >( 4, 7 ) )
-                    {
-                        builder->unset_polygon_adjacent( { p, e } );
-                    }
-                }
-            }
-        }
+        const auto sheet = slit_sheet();
         convert( {}, { *sheet } );
         ASSERT_EQ( model.nb_surfaces(), 1u );
         const auto& surface = *model.surfaces().begin();
-        EXPECT_EQ( nb_border_edges( surface.mesh() ), 10u );
+        EXPECT_EQ( test::nb_border_edges( surface.mesh() ), 10u );
         // Corners at the tip and where the slit meets the outer border.
         EXPECT_EQ( model.nb_corners(), 2u );
         EXPECT_EQ( model.nb_lines(), 2u );

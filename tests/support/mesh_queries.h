@@ -1,0 +1,28 @@
+#pragma once
+
+// Counts over meshes, shared by the tests of every layer (header only: the
+// framework tests do not link the support library).
+
+#include <vorna/basic/common.h>
+#include <vorna/mesh/surface_mesh.h>
+
+namespace vorna
+{
+    namespace test
+    {
+        /// Number of polygon edges on the border of the mesh.
+        template < index_t D >
+        index_t nb_border_edges( const SurfaceMesh< D >& mesh )
+        {
+            index_t count{ 0 };
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                {
+                    count += mesh.is_edge_on_border( { p, e } ) ? 1 : 0;
+                }
+            }
+            return count;
+        }
+    } // namespace test
+} // namespace vorna
