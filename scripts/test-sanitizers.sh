@@ -3,9 +3,12 @@
 # directory (Debug, no example):
 #   asan: the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #         (build-asan);
-#   tsan: the tests labelled "concurrency" under ThreadSanitizer (build-tsan),
-#         with scripts/tsan.supp for the distribution's oneTBB.
+#   tsan: the whole suite under ThreadSanitizer (build-tsan), with
+#         scripts/tsan.supp for the distribution's oneTBB: the tests
+#         labelled "concurrency" and every conversion that runs tasks.
 # Usage: scripts/test-sanitizers.sh [asan|tsan]...   (both when none given)
+# Extra ctest arguments go in VORNA_CTEST_ARGS, e.g. "-L concurrency" to run
+# only the concurrency tests.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc)"
@@ -22,7 +25,8 @@ run_asan() {
   build "$dir" -DVORNA_SANITIZE=ON
   ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
     UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$jobs"
+    ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$jobs" \
+    ${VORNA_CTEST_ARGS:-}
 }
 
 run_tsan() {
@@ -30,7 +34,7 @@ run_tsan() {
   build "$dir" -DVORNA_TSAN=ON
   TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp:halt_on_error=1" \
     ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$jobs" \
-    -L concurrency
+    ${VORNA_CTEST_ARGS:-}
 }
 
 "$root/scripts/setup.sh"
