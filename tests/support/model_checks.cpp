@@ -369,13 +369,17 @@ namespace
                 {
                     continue;
                 }
+                // A line both bounding and internal to the surface bounds it
+                // along some edges: those have one side.
+                const index_t needed =
+                    brep_.is_boundary( line.id(), surface.id() ) ? 1 : 2;
                 for( const auto& pair : line_edge_pairs( line.id() ) )
                 {
                     internal_pairs.insert( pair );
                     const auto found = edges.uses.find( pair );
                     const index_t sides =
                         found == edges.uses.end() ? 0 : found->second;
-                    if( sides < 2 )
+                    if( sides < needed )
                     {
                         fail( "surface ",
                               surface.id().string(),
