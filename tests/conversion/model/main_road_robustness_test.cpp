@@ -345,7 +345,7 @@ namespace
         const auto mesh = surface_of( points_of( *cube ), polygons, false );
         const auto result = convert_surface_into_brep( *mesh );
         EXPECT_EQ( std::get< 0 >( result ).nb_blocks(), 1u );
-        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
+        EXPECT_TRUE( test::check_conversion( result, { *mesh } ) );
     }
 
     /// Tetrahedron with reversed copies of two faces; with `nested`, a
@@ -472,7 +472,7 @@ namespace
             std::sort( nb_boundaries.begin(), nb_boundaries.end() );
             EXPECT_EQ( nb_boundaries, ( std::vector< index_t >{ 1, 2 } ) )
                 << outer_size;
-            EXPECT_TRUE( check_brep_consistency( brep ) );
+            EXPECT_TRUE( test::check_conversion( result, { *mesh } ) );
         }
     }
 
@@ -482,7 +482,7 @@ namespace
         try
         {
             const auto result = convert_surface_into_brep( mesh );
-            return check_brep_consistency( std::get< 0 >( result ) );
+            return test::check_conversion( result, { mesh } );
         }
         catch( const CorvaneException& error )
         {

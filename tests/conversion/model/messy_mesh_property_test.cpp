@@ -425,24 +425,14 @@ namespace
             {
                 return consistent.message();
             }
-            const auto& vertices = std::get< 1 >( result );
-            const auto& elements = std::get< 2 >( result );
-            for( const auto& mesh : input.surfaces )
+            const auto mapped = test::check_mappings( brep,
+                                                      std::get< 1 >( result ),
+                                                      std::get< 2 >( result ),
+                                                      surfaces,
+                                                      curves );
+            if( !mapped )
             {
-                for( index_t p = 0; p < mesh->nb_polygons(); p++ )
-                {
-                    if( !elements.has_mapping_input( { mesh->id(), p } ) )
-                    {
-                        return absl::StrCat( "polygon ", p, " unmapped" );
-                    }
-                    for( const auto v : mesh->polygon_vertices( p ) )
-                    {
-                        if( !vertices.has_mapping_input( { mesh->id(), v } ) )
-                        {
-                            return absl::StrCat( "vertex ", v, " unmapped" );
-                        }
-                    }
-                }
+                return mapped.message();
             }
             return {};
         }
