@@ -935,7 +935,7 @@ namespace
 {
     using namespace vorna;
 
-    class SectionChecker
+    class SectionChecker : public Failures
     {
       public:
         explicit SectionChecker( const Section& section ) : section_( section )
@@ -980,27 +980,10 @@ namespace
                     }
                 }
             }
-            if( failures_.empty() )
-            {
-                return ::testing::AssertionSuccess();
-            }
-            auto result = ::testing::AssertionFailure();
-            for( const auto& failure : failures_ )
-            {
-                result << failure << "\n";
-            }
-            return result;
+            return result();
         }
 
       private:
-        template < typename... Parts >
-        void fail( const Parts&... parts )
-        {
-            if( failures_.size() < 20 )
-            {
-                failures_.push_back( absl::StrCat( parts... ) );
-            }
-        }
 
         Point2D point_of( const ComponentMeshVertex& vertex ) const
         {
@@ -1228,7 +1211,6 @@ namespace
 
       private:
         const Section& section_;
-        std::vector< std::string > failures_;
     };
 } // namespace
 
