@@ -36,13 +36,14 @@ namespace vorna
             return surface_of( points, as_polygons( triangles ), true, name );
         }
 
-        std::unique_ptr< SurfaceMesh< 3 > >
+        template < index_t D >
+        std::unique_ptr< SurfaceMesh< D > >
         empty_surface( bool triangulated, absl::string_view name )
         {
-            auto mesh = SurfaceMesh< 3 >::create(
-                triangulated ? TriangulatedSurface< 3 >::impl_name_static()
-                             : PolygonalSurface< 3 >::impl_name_static() );
-            SurfaceMeshBuilder< 3 >::create( *mesh )->set_name( name );
+            auto mesh = SurfaceMesh< D >::create(
+                triangulated ? TriangulatedSurface< D >::impl_name_static()
+                             : PolygonalSurface< D >::impl_name_static() );
+            SurfaceMeshBuilder< D >::create( *mesh )->set_name( name );
             return mesh;
         }
 
@@ -57,8 +58,9 @@ namespace vorna
             return polygons;
         }
 
-        std::unique_ptr< SurfaceMesh< 3 > >
-        surface_of( const std::vector< Point< 3 > >& points,
+        template < index_t D >
+        std::unique_ptr< SurfaceMesh< D > >
+        surface_of( const std::vector< Point< D > >& points,
                     const std::vector< std::vector< index_t > >& polygons,
                     bool adjacencies,
                     absl::string_view name )
@@ -68,8 +70,8 @@ namespace vorna
                              polygons.end(),
                              []( const std::vector< index_t >& polygon )
                              { return polygon.size() == 3; } );
-            auto mesh = empty_surface( triangulated, name );
-            auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+            auto mesh = empty_surface< D >( triangulated, name );
+            auto builder = SurfaceMeshBuilder< D >::create( *mesh );
             for( const auto& point : points )
             {
                 builder->create_point( point );
@@ -84,6 +86,19 @@ namespace vorna
             }
             return mesh;
         }
+
+        template std::unique_ptr< SurfaceMesh< 2 > >
+        surface_of( const std::vector< Point< 2 > >&,
+                    const std::vector< std::vector< index_t > >&,
+                    bool,
+                    absl::string_view );
+        template std::unique_ptr< SurfaceMesh< 3 > >
+        surface_of( const std::vector< Point< 3 > >&,
+                    const std::vector< std::vector< index_t > >&,
+                    bool,
+                    absl::string_view );
+        template std::unique_ptr< SurfaceMesh< 3 > >
+        empty_surface( bool, absl::string_view );
 
         std::vector< Point< 3 > > cube_points( const Point< 3 >& origin,
                                                double size )

@@ -31,7 +31,8 @@ namespace vorna
 
         /// Empty surface named `name`: triangulated, or polygonal when not
         /// `triangulated`.
-        std::unique_ptr< SurfaceMesh< 3 > >
+        template < index_t D = 3 >
+        std::unique_ptr< SurfaceMesh< D > >
         empty_surface( bool triangulated, absl::string_view name = "" );
 
         /// The triangles as a list of polygons, for surface_of.
@@ -41,8 +42,9 @@ namespace vorna
         /// A surface over the points and polygons, named `name`:
         /// triangulated when every polygon is a triangle, polygonal
         /// otherwise; adjacencies computed when `adjacencies`.
-        std::unique_ptr< SurfaceMesh< 3 > >
-        surface_of( const std::vector< Point< 3 > >& points,
+        template < index_t D >
+        std::unique_ptr< SurfaceMesh< D > >
+        surface_of( const std::vector< Point< D > >& points,
                     const std::vector< std::vector< index_t > >& polygons,
                     bool adjacencies = true,
                     absl::string_view name = "" );

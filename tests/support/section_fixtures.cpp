@@ -15,53 +15,24 @@ namespace vorna
 {
     namespace test
     {
-        std::unique_ptr< SurfaceMesh< 2 > >
-        surface_2d( const std::vector< Point< 2 > >& points,
-                    const std::vector< std::vector< index_t > >& polygons,
-                    bool adjacencies )
-        {
-            const bool triangulated =
-                std::all_of( polygons.begin(),
-                             polygons.end(),
-                             []( const std::vector< index_t >& polygon )
-                             { return polygon.size() == 3; } );
-            auto mesh = SurfaceMesh< 2 >::create(
-                triangulated ? TriangulatedSurface< 2 >::impl_name_static()
-                             : PolygonalSurface< 2 >::impl_name_static() );
-            auto builder = SurfaceMeshBuilder< 2 >::create( *mesh );
-            for( const auto& point : points )
-            {
-                builder->create_point( point );
-            }
-            for( const auto& polygon : polygons )
-            {
-                builder->create_polygon( polygon );
-            }
-            if( adjacencies )
-            {
-                builder->compute_polygon_adjacencies();
-            }
-            return mesh;
-        }
-
         std::unique_ptr< SurfaceMesh< 2 > > two_triangles_2d( bool joined )
         {
-            return surface_2d( { Point< 2 >{ { 0, 0 } },
-                                 Point< 2 >{ { 1, 0 } },
-                                 Point< 2 >{ { 0, 1 } },
-                                 Point< 2 >{ { 1, 1 } } },
-                               { { 0, 1, 2 }, { 1, 3, 2 } },
-                               joined );
+            return surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                      Point< 2 >{ { 1, 0 } },
+                                      Point< 2 >{ { 0, 1 } },
+                                      Point< 2 >{ { 1, 1 } } },
+                                    { { 0, 1, 2 }, { 1, 3, 2 } },
+                                    joined );
         }
 
         std::unique_ptr< SurfaceMesh< 2 > > bowtie_2d()
         {
-            return surface_2d( { Point< 2 >{ { 0, 0 } },
-                                 Point< 2 >{ { 1, 0 } },
-                                 Point< 2 >{ { 0, 1 } },
-                                 Point< 2 >{ { -1, 0 } },
-                                 Point< 2 >{ { 0, -1 } } },
-                               { { 0, 1, 2 }, { 0, 3, 4 } } );
+            return surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                      Point< 2 >{ { 1, 0 } },
+                                      Point< 2 >{ { 0, 1 } },
+                                      Point< 2 >{ { -1, 0 } },
+                                      Point< 2 >{ { 0, -1 } } },
+                                    { { 0, 1, 2 }, { 0, 3, 4 } } );
         }
 
         std::unique_ptr< SurfaceMesh< 2 > > grid_with_slit_2d()

@@ -24,14 +24,6 @@ namespace vorna
 {
     namespace test
     {
-        /// A 2D surface over the points and polygons: triangulated when
-        /// every polygon is a triangle, polygonal otherwise; adjacencies
-        /// computed when `adjacencies`.
-        std::unique_ptr< SurfaceMesh< 2 > >
-        surface_2d( const std::vector< Point< 2 > >& points,
-                    const std::vector< std::vector< index_t > >& polygons,
-                    bool adjacencies = true );
-
         /// Triangles {0, 1, 2} and {1, 3, 2} over the unit square, joined or
         /// not (then each is a region of its own).
         std::unique_ptr< SurfaceMesh< 2 > > two_triangles_2d( bool joined );

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/geometry/point.h>
 #include <vorna/mesh/solid_mesh_builder.h>
 
 #include <mesh/solid_grid.h>
+#include <support/cube_tables.h>
 
 namespace
 {
@@ -73,6 +76,36 @@ namespace vorna
             {
                 builder->compute_polyhedron_adjacencies();
             }
+            return solid;
+        }
+
+        std::unique_ptr< SolidMesh< 3 > >
+        two_tetrahedra_apart( double distance )
+        {
+            const auto tetrahedron = one_tetrahedron();
+            auto solid = one_tetrahedron();
+            auto builder = SolidMeshBuilder< 3 >::create( *solid );
+            append_tetrahedra(
+                *builder, *tetrahedron, Point3D{ { distance, 0, 0 } } );
+            return solid;
+        }
+
+        std::unique_ptr< SolidMesh< 3 > > one_hexahedron()
+        {
+            auto solid =
+                SolidMesh< 3 >::create( PolyhedralSolid3D::impl_name_static() );
+            auto builder = SolidMeshBuilder< 3 >::create( *solid );
+            std::vector< index_t > vertices;
+            for( index_t v = 0; v < 8; v++ )
+            {
+                vertices.push_back( builder->create_point( cube_point( v ) ) );
+            }
+            std::vector< std::vector< local_index_t > > facets;
+            for( const auto& quad : CUBE_QUADS )
+            {
+                facets.emplace_back( quad.begin(), quad.end() );
+            }
+            builder->create_polyhedron( vertices, facets );
             return solid;
         }
 
@@ -153,9 +186,7 @@ namespace vorna
             auto builder = SolidMeshBuilder< 3 >::create( *solid );
             for( index_t i = 0; i < 8; i++ )
             {
-                builder->create_point( Point3D{ { double( i & 1 ),
-                                                  double( ( i >> 1 ) & 1 ),
-                                                  double( i >> 2 ) } } );
+                builder->create_point( cube_point( i ) );
             }
             builder->create_point( Point3D{ { 2, 0, 0 } } );      // 8
             builder->create_point( Point3D{ { 2, 1, 0 } } );      // 9
@@ -194,6 +225,62 @@ namespace vorna
             append_tetrahedra( *builder, *cube, Point3D{ { 1 + gap, 0, 0 } } );
             builder->compute_polyhedron_adjacencies();
             return solid;
+        }
+
+        index_t edge( const SolidMesh< 3 >& solid, index_t a, index_t b )
+        {
+            return solid.edges().edge_from_vertices( { a, b } ).value();
+        }
+
+        PointFilter plane( index_t axis, double value )
+        {
+            return [axis, value]( const Point< 3 >& point )
+            { return point.value( axis ) == value; };
+        }
+
+        std::vector< index_t > facets_where( const SolidMesh< 3 >& solid,
+                                             const PointFilter& keep )
+        {
+            std::vector< index_t > facets;
+            for( index_t f = 0; f < solid.facets().nb_facets(); f++ )
+            {
+                const auto vertices = solid.facets().facet_vertices( f );
+                if( std::all_of( vertices.begin(),
+                                 vertices.end(),
+                                 [&]( index_t v )
+                                 { return keep( solid.point( v ) ); } ) )
+                {
+                    facets.push_back( f );
+                }
+            }
+            return facets;
+        }
+
+        std::vector< index_t >
+        border_edges( const SolidMesh< 3 >& solid,
+                      absl::Span< const index_t > facets )
+        {
+            absl::flat_hash_map< index_t, index_t > uses;
+            for( const auto f : facets )
+            {
+                const auto vertices = solid.facets().facet_vertices( f );
+                for( std::size_t k = 0; k < vertices.size(); k++ )
+                {
+                    uses[edge( solid,
+                               vertices[k],
+                               vertices[( k + 1 ) % vertices.size()] )]++;
+                }
+            }
+            std::vector< index_t > edges;
+            for( const auto& use : uses )
+            {
+                if( use.second == 1 )
+                {
+                    edges.push_back( use.first );
+                }
+            }
+            std::sort( edges.begin(), edges.end() );
+            return edges;
         }
     } // namespace test
 } // namespace vorna

@@ -4,12 +4,16 @@
 // No test framework is needed to compile them.
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include <absl/strings/string_view.h>
+#include <absl/types/span.h>
 
 #include <vorna/basic/common.h>
 #include <vorna/conversion/common/variable_attribute.h>
+#include <vorna/geometry/point.h>
 #include <vorna/mesh/mesh_element.h>
 #include <vorna/mesh/solid_mesh.h>
 
@@ -26,6 +30,16 @@ namespace vorna
         /// polyhedron facet {0, 0} and {1, 0}; their adjacency is stored on
         /// both sides when `adjacent`, on neither otherwise.
         std::unique_ptr< SolidMesh< 3 > > two_tetrahedra( bool adjacent );
+
+        /// one_tetrahedron() and a copy of it moved by `distance` along x
+        /// (vertices 4 to 7, polyhedron 1); no adjacency stored.
+        std::unique_ptr< SolidMesh< 3 > >
+        two_tetrahedra_apart( double distance );
+
+        /// The hexahedron [0,1]^3 alone on a polyhedral solid: vertex i at
+        /// cube_point(i), its facets the CUBE_QUADS in order; no adjacency
+        /// stored.
+        std::unique_ptr< SolidMesh< 3 > > one_hexahedron();
 
         /// n x n x n unit cubes of 6 tetrahedra each (the grid of
         /// mesh/solid_grid.h) on a tetrahedral solid, adjacencies computed.
@@ -69,5 +83,25 @@ namespace vorna
         /// adjacencies are computed, so none joins the two cubes.
         std::unique_ptr< SolidMesh< 3 > >
         two_cubes_with_duplicated_nodes( double gap );
+
+        /// The edge of the solid between vertices a and b.
+        /// \pre the solid has that edge.
+        index_t edge( const SolidMesh< 3 >& solid, index_t a, index_t b );
+
+        using PointFilter = std::function< bool( const Point< 3 >& ) >;
+
+        /// The points whose coordinate `axis` is `value`.
+        PointFilter plane( index_t axis, double value );
+
+        /// The facets of the solid whose vertices all pass `keep`,
+        /// ascending.
+        std::vector< index_t > facets_where( const SolidMesh< 3 >& solid,
+                                             const PointFilter& keep );
+
+        /// The edges that one of the facets alone uses (a facet listed
+        /// twice uses its edges twice), ascending.
+        std::vector< index_t >
+        border_edges( const SolidMesh< 3 >& solid,
+                      absl::Span< const index_t > facets );
     } // namespace test
 } // namespace vorna

@@ -73,10 +73,10 @@ namespace
 
     TEST_F( FromModelTest, surface_bordered_by_one_loop_gets_a_closed_line )
     {
-        const auto triangle = test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                                  Point< 2 >{ { 1, 0 } },
-                                                  Point< 2 >{ { 0, 1 } } },
-                                                { { 0, 1, 2 } } );
+        const auto triangle = test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                                       Point< 2 >{ { 1, 0 } },
+                                                       Point< 2 >{ { 0, 1 } } },
+                                                     { { 0, 1, 2 } } );
         build( { *triangle } );
         EXPECT_EQ( section.nb_corners(), 0u );
         ASSERT_EQ( section.nb_lines(), 1u );
@@ -120,11 +120,12 @@ namespace
         // b = (0, 0) lies inside a fan whose border passes twice along
         // (a, b); a triangle of another surface borders (a, b) once. b has
         // two wireframe edges, along {fan, triangle} and {triangle}.
-        const auto triangle = test::surface_2d( { Point< 2 >{ { 1, 0 } },
-                                                  Point< 2 >{ { 0, 0 } },
-                                                  Point< 2 >{ { 1, -1 } } },
-                                                { { 0, 1, 2 } } );
-        const auto fan = test::surface_2d(
+        const auto triangle =
+            test::surface_of< 2 >( { Point< 2 >{ { 1, 0 } },
+                                     Point< 2 >{ { 0, 0 } },
+                                     Point< 2 >{ { 1, -1 } } },
+                                   { { 0, 1, 2 } } );
+        const auto fan = test::surface_of< 2 >(
             { Point< 2 >{ { 0, 0 } },
               Point< 2 >{ { 1, 0 } },
               Point< 2 >{ { 0, 1 } },
@@ -143,21 +144,21 @@ namespace
     {
         // A diamond around the slit (0, 0)-(1, 0)-(2, 0): the slit's middle
         // vertex has two edges, each bordered twice by the one surface.
-        auto diamond = test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                           Point< 2 >{ { 1, 0 } },
-                                           Point< 2 >{ { 2, 0 } },
-                                           Point< 2 >{ { 1, 1 } },
-                                           Point< 2 >{ { 1, -1 } },
-                                           Point< 2 >{ { 3, 0 } },
-                                           Point< 2 >{ { -1, 0 } } },
-                                         { { 0, 1, 3 },
-                                           { 1, 2, 3 },
-                                           { 2, 5, 3 },
-                                           { 6, 0, 3 },
-                                           { 1, 0, 4 },
-                                           { 2, 1, 4 },
-                                           { 5, 2, 4 },
-                                           { 0, 6, 4 } } );
+        auto diamond = test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                                Point< 2 >{ { 1, 0 } },
+                                                Point< 2 >{ { 2, 0 } },
+                                                Point< 2 >{ { 1, 1 } },
+                                                Point< 2 >{ { 1, -1 } },
+                                                Point< 2 >{ { 3, 0 } },
+                                                Point< 2 >{ { -1, 0 } } },
+                                              { { 0, 1, 3 },
+                                                { 1, 2, 3 },
+                                                { 2, 5, 3 },
+                                                { 6, 0, 3 },
+                                                { 1, 0, 4 },
+                                                { 2, 1, 4 },
+                                                { 5, 2, 4 },
+                                                { 0, 6, 4 } } );
         auto builder = SurfaceMeshBuilder< 2 >::create( *diamond );
         for( index_t p = 0; p < diamond->nb_polygons(); p++ )
         {
@@ -183,10 +184,10 @@ namespace
         const uuid id = builder.add_surface();
         builder.update_surface_mesh(
             section.surface( id ),
-            test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                Point< 2 >{ { 1, 0 } },
-                                Point< 2 >{ { 0, 1 } } },
-                              { { 0, 1, 2 } } ) );
+            test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                     Point< 2 >{ { 1, 0 } },
+                                     Point< 2 >{ { 0, 1 } } },
+                                   { { 0, 1, 2 } } ) );
         detail::CornersLinesBuilderFromModel< Section, SectionBuilder, 2 >
             corners_lines{ section };
         test::expect_error(

@@ -2,13 +2,11 @@
 
 #include <support/expect_error.h>
 #include <support/model_checks.h>
-
-#include "mesh/solid_grid.h"
+#include <support/solid_fixtures.h>
 
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_solid.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/solid_mesh.h>
-#include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
 #include <vorna/model/corvane_model.h>
@@ -26,15 +24,12 @@ namespace
         void SetUp() override
         {
             CorvaneModel::initialize();
-            solid = SolidMesh< 3 >::create(
-                TetrahedralSolid3D::impl_name_static() );
-            test::build_tetrahedral_grid(
-                *SolidMeshBuilder< 3 >::create( *solid ), 1 );
+            solid = test::tetrahedral_grid( 1 );
         }
 
         index_t edge( index_t a, index_t b ) const
         {
-            return solid->edges().edge_from_vertices( { a, b } ).value();
+            return test::edge( *solid, a, b );
         }
 
         std::unique_ptr< SolidMesh< 3 > > solid;

@@ -53,7 +53,7 @@ namespace
 
     TEST_F( FromSurfaceTest, empty_mesh_gives_an_empty_model )
     {
-        const auto mesh = test::surface_2d( {}, {} );
+        const auto mesh = test::surface_of< 2 >( {}, {} );
         FromSurface builder{ section, *mesh };
         builder.build();
         builder.build_surfaces();
@@ -65,10 +65,10 @@ namespace
 
     TEST_F( FromSurfaceTest, one_triangle_is_one_surface_inside_one_loop )
     {
-        const auto mesh = test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                              Point< 2 >{ { 1, 0 } },
-                                              Point< 2 >{ { 0, 1 } } },
-                                            { { 0, 1, 2 } } );
+        const auto mesh = test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                                   Point< 2 >{ { 1, 0 } },
+                                                   Point< 2 >{ { 0, 1 } } },
+                                                 { { 0, 1, 2 } } );
         {
             FromSurface builder{ section, *mesh };
             builder.build();
@@ -140,17 +140,17 @@ namespace
         // along (a, b) (the edge is used three times, so no adjacency), and
         // a triangle of region 0 on (a, b). b has two wireframe edges whose
         // regions differ: [0, 1] and [0].
-        const auto mesh = test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                              Point< 2 >{ { 1, 0 } },
-                                              Point< 2 >{ { 0, 1 } },
-                                              Point< 2 >{ { -1, 0 } },
-                                              Point< 2 >{ { 0, -1 } },
-                                              Point< 2 >{ { 1, -1 } } },
-                                            { { 1, 0, 5 },
-                                              { 0, 1, 2 },
-                                              { 0, 2, 3 },
-                                              { 0, 3, 4 },
-                                              { 0, 4, 1 } } );
+        const auto mesh = test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                                   Point< 2 >{ { 1, 0 } },
+                                                   Point< 2 >{ { 0, 1 } },
+                                                   Point< 2 >{ { -1, 0 } },
+                                                   Point< 2 >{ { 0, -1 } },
+                                                   Point< 2 >{ { 1, -1 } } },
+                                                 { { 1, 0, 5 },
+                                                   { 0, 1, 2 },
+                                                   { 0, 2, 3 },
+                                                   { 0, 3, 4 },
+                                                   { 0, 4, 1 } } );
         build( *mesh );
         EXPECT_EQ( test::corner_points( section ),
                    ( std::vector< Point< 2 > >{ Point< 2 >{ { 1, 0 } },
@@ -161,11 +161,11 @@ namespace
 
     TEST_F( FromSurfaceTest, unused_vertex_keeps_an_unlinked_unique_vertex )
     {
-        const auto mesh = test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                              Point< 2 >{ { 1, 0 } },
-                                              Point< 2 >{ { 5, 5 } },
-                                              Point< 2 >{ { 0, 1 } } },
-                                            { { 0, 1, 3 } } );
+        const auto mesh = test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                                   Point< 2 >{ { 1, 0 } },
+                                                   Point< 2 >{ { 5, 5 } },
+                                                   Point< 2 >{ { 0, 1 } } },
+                                                 { { 0, 1, 3 } } );
         build( *mesh );
         ASSERT_EQ( section.nb_unique_vertices(), 4u );
         EXPECT_TRUE( section.component_mesh_vertices( 2 ).empty() );

@@ -8,9 +8,9 @@
 #include <absl/strings/str_cat.h>
 
 #include <support/expect_error.h>
+#include <support/mesh_queries.h>
 #include <support/model_checks.h>
-
-#include "mesh/solid_grid.h"
+#include <support/solid_fixtures.h>
 
 #include <vorna/conversion/model/brep_from_solid_elements_builder.h>
 #include <vorna/geometry/vector.h>
@@ -32,73 +32,10 @@ namespace
     using Builder = detail::BRepFromSolidElementsBuilder;
     using Positions = absl::flat_hash_map< uuid, std::vector< index_t > >;
 
-    std::unique_ptr< SolidMesh< 3 > > tetrahedral_grid( index_t n )
-    {
-        auto solid =
-            SolidMesh< 3 >::create( TetrahedralSolid3D::impl_name_static() );
-        test::build_tetrahedral_grid( *SolidMeshBuilder< 3 >::create( *solid ),
-                                      n );
-        return solid;
-    }
-
-    index_t edge( const SolidMesh< 3 >& solid, index_t a, index_t b )
-    {
-        return solid.edges().edge_from_vertices( { a, b } ).value();
-    }
-
-    /// The facets whose vertices all pass the test, ascending.
-    std::vector< index_t >
-    facets_where( const SolidMesh< 3 >& solid,
-                  const std::function< bool( const Point< 3 >& ) >& keep )
-    {
-        std::vector< index_t > facets;
-        for( index_t f = 0; f < solid.facets().nb_facets(); f++ )
-        {
-            const auto vertices = solid.facets().facet_vertices( f );
-            if( std::all_of( vertices.begin(),
-                             vertices.end(),
-                             [&]( index_t v )
-                             { return keep( solid.point( v ) ); } ) )
-            {
-                facets.push_back( f );
-            }
-        }
-        return facets;
-    }
-
-    std::function< bool( const Point< 3 >& ) > plane( index_t axis,
-                                                      double value )
-    {
-        return [axis, value]( const Point< 3 >& point )
-        { return point.value( axis ) == value; };
-    }
-
-    /// The edges that one chosen facet alone uses, ascending.
-    std::vector< index_t > border_edges( const SolidMesh< 3 >& solid,
-                                         absl::Span< const index_t > facets )
-    {
-        absl::flat_hash_map< index_t, index_t > uses;
-        for( const auto f : facets )
-        {
-            const auto vertices = solid.facets().facet_vertices( f );
-            for( std::size_t k = 0; k < vertices.size(); k++ )
-            {
-                uses[edge( solid,
-                           vertices[k],
-                           vertices[( k + 1 ) % vertices.size()] )]++;
-            }
-        }
-        std::vector< index_t > edges;
-        for( const auto& use : uses )
-        {
-            if( use.second == 1 )
-            {
-                edges.push_back( use.first );
-            }
-        }
-        std::sort( edges.begin(), edges.end() );
-        return edges;
-    }
+    using test::border_edges;
+    using test::facets_where;
+    using test::plane;
+    using test::tetrahedral_grid;
 
     /// Runs every step.
     Positions build_all( BRep& model,
@@ -157,18 +94,7 @@ namespace
             closed_shells_without_lines_give_one_surface_each )
     {
         // All border facets of a solid of two tetrahedra apart, no line edge.
-        auto solid =
-            SolidMesh< 3 >::create( TetrahedralSolid3D::impl_name_static() );
-        auto solid_builder = SolidMeshBuilder< 3 >::create( *solid );
-        for( const double x : { 0.0, 5.0 } )
-        {
-            solid_builder->create_point( Point< 3 >{ { x, 0, 0 } } );
-            solid_builder->create_point( Point< 3 >{ { x + 1, 0, 0 } } );
-            solid_builder->create_point( Point< 3 >{ { x, 1, 0 } } );
-            solid_builder->create_point( Point< 3 >{ { x, 0, 1 } } );
-        }
-        solid_builder->create_tetrahedron( { 0, 1, 2, 3 } );
-        solid_builder->create_tetrahedron( { 4, 5, 6, 7 } );
+        const auto solid = test::two_tetrahedra_apart( 5 );
         const std::vector< index_t > facets{ 0, 1, 2, 3, 4, 5, 6, 7 };
         const auto positions = build_all( model, *solid, {}, facets );
 
@@ -181,28 +107,38 @@ namespace
             EXPECT_EQ( mesh.type_name().get(), "TriangulatedSurface3D" );
             EXPECT_EQ( mesh.nb_polygons(), 4u );
             EXPECT_EQ( mesh.nb_vertices(), 4u );
-            for( index_t p = 0; p < 4; p++ )
-            {
-                for( local_index_t e = 0; e < 3; e++ )
-                {
-                    EXPECT_FALSE( mesh.is_edge_on_border( { p, e } ) );
-                }
-            }
+            EXPECT_EQ( test::nb_border_edges( mesh ), 0u );
         }
         EXPECT_EQ( positions.at( model.surfaces().begin()->id() ),
                    ( std::vector< index_t >{ 0, 1, 2, 3 } ) );
         EXPECT_TRUE( test::check_brep_consistency( model ) );
     }
 
+    class GridTest : public BRepFromSolidElementsBuilderTest
+    {
+      protected:
+        void set_up_grid( index_t n )
+        {
+            BRepFromSolidElementsBuilderTest::SetUp();
+            solid = tetrahedral_grid( n );
+        }
+
+        index_t edge( index_t a, index_t b ) const
+        {
+            return test::edge( *solid, a, b );
+        }
+
+        std::unique_ptr< SolidMesh< 3 > > solid;
+    };
+
     // Vertex (x, y, z) of a one-cube grid is x + 2y + 4z; its z = 0 face
     // is the triangles (0, 1, 3) and (0, 2, 3).
-    class UnitCubeFaceTest : public BRepFromSolidElementsBuilderTest
+    class UnitCubeFaceTest : public GridTest
     {
       protected:
         void SetUp() override
         {
-            BRepFromSolidElementsBuilderTest::SetUp();
-            solid = tetrahedral_grid( 1 );
+            set_up_grid( 1 );
             for( const auto f : facets_where( *solid, plane( 2, 0 ) ) )
             {
                 const auto vertices = solid->facets().facet_vertices( f );
@@ -212,12 +148,6 @@ namespace
             }
         }
 
-        index_t edge( index_t a, index_t b ) const
-        {
-            return ::edge( *solid, a, b );
-        }
-
-        std::unique_ptr< SolidMesh< 3 > > solid;
         index_t first{ INVALID_INDEX };
         index_t second{ INVALID_INDEX };
     };
@@ -289,26 +219,18 @@ namespace
     }
 
     // Grid of 2 x 2 x 2 cubes; vertex (x, y, z) is x + 3y + 9z.
-    class TwoCubeGridTest : public BRepFromSolidElementsBuilderTest
+    class TwoCubeGridTest : public GridTest
     {
       protected:
         void SetUp() override
         {
-            BRepFromSolidElementsBuilderTest::SetUp();
-            solid = tetrahedral_grid( 2 );
+            set_up_grid( 2 );
         }
 
         static index_t vertex( index_t x, index_t y, index_t z )
         {
             return x + 3 * y + 9 * z;
         }
-
-        index_t edge( index_t a, index_t b ) const
-        {
-            return ::edge( *solid, a, b );
-        }
-
-        std::unique_ptr< SolidMesh< 3 > > solid;
     };
 
     TEST_F( TwoCubeGridTest, line_between_joined_facets_is_internal_and_cut )
@@ -467,28 +389,11 @@ namespace
     TEST_F( BRepFromSolidElementsBuilderTest, polyhedral_solid_gives_polygons )
     {
         // One hexahedron; its top face cut off by the four edges around it.
-        auto solid = SolidMesh< 3 >::create();
-        auto solid_builder = SolidMeshBuilder< 3 >::create( *solid );
-        for( index_t v = 0; v < 8; v++ )
-        {
-            solid_builder->create_point(
-                Point< 3 >{ { double( v & 1u ),
-                              double( ( v >> 1 ) & 1u ),
-                              double( ( v >> 2 ) & 1u ) } } );
-        }
-        const std::vector< index_t > vertices{ 0, 1, 2, 3, 4, 5, 6, 7 };
-        const std::vector< std::vector< local_index_t > > faces{
-            { 0, 2, 3, 1 },
-            { 4, 5, 7, 6 },
-            { 0, 1, 5, 4 },
-            { 2, 6, 7, 3 },
-            { 0, 4, 6, 2 },
-            { 1, 3, 7, 5 } };
-        solid_builder->create_polyhedron( vertices, faces );
-        const std::vector< index_t > lines{ edge( *solid, 4, 5 ),
-                                            edge( *solid, 5, 7 ),
-                                            edge( *solid, 7, 6 ),
-                                            edge( *solid, 6, 4 ) };
+        const auto solid = test::one_hexahedron();
+        const std::vector< index_t > lines{ test::edge( *solid, 4, 5 ),
+                                            test::edge( *solid, 5, 7 ),
+                                            test::edge( *solid, 7, 6 ),
+                                            test::edge( *solid, 6, 4 ) };
         const auto positions =
             build_all( model, *solid, lines, { 0, 1, 2, 3, 4, 5 } );
 

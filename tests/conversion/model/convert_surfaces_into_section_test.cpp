@@ -163,10 +163,10 @@ namespace
 
     std::unique_ptr< SurfaceMesh< 2 > > triangle( double dx = 0 )
     {
-        return test::surface_2d( { Point< 2 >{ { dx, 0 } },
-                                   Point< 2 >{ { dx + 1, 0 } },
-                                   Point< 2 >{ { dx, 1 } } },
-                                 { { 0, 1, 2 } } );
+        return test::surface_of< 2 >( { Point< 2 >{ { dx, 0 } },
+                                        Point< 2 >{ { dx + 1, 0 } },
+                                        Point< 2 >{ { dx, 1 } } },
+                                      { { 0, 1, 2 } } );
     }
 
     template < typename T >
@@ -194,7 +194,7 @@ namespace
 
     TEST_F( SectionConversion, empty_mesh_gives_an_empty_model_boundary )
     {
-        const auto mesh = test::surface_2d( {}, {} );
+        const auto mesh = test::surface_of< 2 >( {}, {} );
         const auto section = convert_surface_into_section( *mesh );
         EXPECT_EQ( section.nb_corners() + section.nb_lines() +
                        section.nb_surfaces(),
@@ -227,11 +227,11 @@ namespace
     TEST_F( SectionConversion, coincident_regions_leave_the_boundary_empty )
     {
         // The same triangle twice, not joined: every line bounds both.
-        const auto mesh = test::surface_2d( { Point< 2 >{ { 0, 0 } },
-                                              Point< 2 >{ { 1, 0 } },
-                                              Point< 2 >{ { 0, 1 } } },
-                                            { { 0, 1, 2 }, { 0, 1, 2 } },
-                                            false );
+        const auto mesh = test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                                   Point< 2 >{ { 1, 0 } },
+                                                   Point< 2 >{ { 0, 1 } } },
+                                                 { { 0, 1, 2 }, { 0, 1, 2 } },
+                                                 false );
         const auto section = convert_surface_into_section( *mesh );
         EXPECT_EQ( section.nb_surfaces(), 2u );
         ASSERT_EQ( section.nb_model_boundaries(), 1u );
@@ -343,10 +343,10 @@ namespace
         const auto lower = triangle();
         const auto upper_at = [&]( double shift )
         {
-            return test::surface_2d( { Point< 2 >{ { 1 + shift, 0 } },
-                                       Point< 2 >{ { 1 + shift, 1 } },
-                                       Point< 2 >{ { shift, 1 } } },
-                                     { { 0, 1, 2 } } );
+            return test::surface_of< 2 >( { Point< 2 >{ { 1 + shift, 0 } },
+                                            Point< 2 >{ { 1 + shift, 1 } },
+                                            Point< 2 >{ { shift, 1 } } },
+                                          { { 0, 1, 2 } } );
         };
         const auto near = upper_at( 5e-7 );
         const auto joined =
