@@ -25,7 +25,33 @@
 #include <vorna/model/brep.h>
 #include <vorna/model/corner.h>
 #include <vorna/model/line.h>
+#include <vorna/model/model_boundary.h>
+#include <vorna/model/section.h>
 #include <vorna/model/surface.h>
+
+#include <support/check_failures.h>
+
+namespace
+{
+    using namespace vorna;
+
+    template < typename Model >
+    auto corner_line_or_surface_point( const Model& model,
+                                       const ComponentMeshVertex& vertex )
+    {
+        const auto& type = vertex.component_id.type().get();
+        const auto& id = vertex.component_id.id();
+        if( type == "Corner" )
+        {
+            return model.corner( id ).mesh().point( vertex.vertex );
+        }
+        if( type == "Line" )
+        {
+            return model.line( id ).mesh().point( vertex.vertex );
+        }
+        return model.surface( id ).mesh().point( vertex.vertex );
+    }
+} // namespace
 
 namespace vorna
 {
@@ -34,21 +60,13 @@ namespace vorna
         Point3D component_point( const BRep& brep,
                                  const ComponentMeshVertex& vertex )
         {
-            const auto& type = vertex.component_id.type().get();
-            const auto& id = vertex.component_id.id();
-            if( type == "Corner" )
+            if( vertex.component_id.type().get() == "Block" )
             {
-                return brep.corner( id ).mesh().point( vertex.vertex );
+                return brep.block( vertex.component_id.id() )
+                    .mesh()
+                    .point( vertex.vertex );
             }
-            if( type == "Line" )
-            {
-                return brep.line( id ).mesh().point( vertex.vertex );
-            }
-            if( type == "Block" )
-            {
-                return brep.block( id ).mesh().point( vertex.vertex );
-            }
-            return brep.surface( id ).mesh().point( vertex.vertex );
+            return corner_line_or_surface_point( brep, vertex );
         }
 
         double fan_volume( const SurfaceMesh< 3 >& mesh, const Point3D& apex )
@@ -93,91 +111,121 @@ namespace
         return Vector3D{ a, b }.length();
     }
 
-    // The failures a check collects, reported together.
-    class Failures
+    Point3D point_of( const BRep& brep, const ComponentMeshVertex& vertex )
+    {
+        return test::component_point( brep, vertex );
+    }
+
+    Point2D point_of( const Section& section,
+                      const ComponentMeshVertex& vertex )
+    {
+        return corner_line_or_surface_point( section, vertex );
+    }
+
+    // What the BRep and Section checks share: the unique vertices of the
+    // component vertices, and the edges of lines and surfaces taken by the
+    // unique vertices of their ends.
+    template < typename Model, index_t D >
+    class ModelChecker : public test::CheckFailures
     {
       protected:
-        template < typename... Parts >
-        void fail( const Parts&... parts )
+        explicit ModelChecker( const Model& model ) : model_( model ) {}
+
+        template < typename Component >
+        void check_vertices( const Component& component )
         {
-            // A broken model tends to break everywhere: a few lines suffice.
-            if( failures_.size() < 20 )
+            const auto& mesh = component.mesh();
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
             {
-                failures_.push_back( absl::StrCat( parts... ) );
+                check_vertex( { component.component_id(), v },
+                              mesh.point( v ) );
             }
         }
 
-        ::testing::AssertionResult result() const
+        index_t unique_of( const ComponentID& component, index_t vertex ) const
         {
-            if( failures_.empty() )
-            {
-                return ::testing::AssertionSuccess();
-            }
-            auto failure = ::testing::AssertionFailure();
-            for( const auto& line : failures_ )
-            {
-                failure << line << "\n";
-            }
-            return failure;
+            return model_.unique_vertex( { component, vertex } );
         }
 
-      private:
-        std::vector< std::string > failures_;
-    };
-
-    class Checker : public Failures
-    {
-      public:
-        explicit Checker( const BRep& brep ) : brep_( brep ) {}
-
-        ::testing::AssertionResult run()
+        UniquePair unique_pair( const ComponentID& component,
+                                const std::array< index_t, 2 >& vertices ) const
         {
-            for( const auto& corner : brep_.corners() )
-            {
-                const auto& mesh = corner.mesh();
-                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-                {
-                    check_vertex( { corner.component_id(), v },
-                                  mesh.point( v ) );
-                }
-            }
-            for( const auto& line : brep_.lines() )
-            {
-                const auto& mesh = line.mesh();
-                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-                {
-                    check_vertex( { line.component_id(), v }, mesh.point( v ) );
-                }
-                check_line_ends( line );
-            }
-            for( const auto& surface : brep_.surfaces() )
-            {
-                const auto& mesh = surface.mesh();
-                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-                {
-                    check_vertex( { surface.component_id(), v },
-                                  mesh.point( v ) );
-                }
-                check_surface( surface );
-            }
-            for( const auto& block : brep_.blocks() )
-            {
-                const auto& mesh = block.mesh();
-                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-                {
-                    check_vertex( { block.component_id(), v },
-                                  mesh.point( v ) );
-                }
-                check_block( block );
-            }
-            return result();
+            return sorted_pair( unique_of( component, vertices[0] ),
+                                unique_of( component, vertices[1] ) );
         }
+
+        /// The line's edges as unique vertex pairs, in edge order.
+        std::vector< UniquePair > line_pairs( const Line< D >& line ) const
+        {
+            std::vector< UniquePair > pairs;
+            const auto& mesh = line.mesh();
+            for( index_t e = 0; e < mesh.nb_edges(); e++ )
+            {
+                pairs.push_back( unique_pair( line.component_id(),
+                                              mesh.edge_vertices( e ) ) );
+            }
+            return pairs;
+        }
+
+        /// Calls visit( pair, on_border ) on every polygon edge of the
+        /// surface's mesh.
+        template < typename Visit >
+        void for_each_surface_edge( const Surface< D >& surface,
+                                    const Visit& visit ) const
+        {
+            const auto& mesh = surface.mesh();
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                {
+                    visit(
+                        unique_pair( surface.component_id(),
+                                     mesh.polygon_edge_vertices( { p, e } ) ),
+                        mesh.is_edge_on_border( { p, e } ) );
+                }
+            }
+        }
+
+        /// The vertices where the line ends (of degree one), after failing on
+        /// its other vertices of a degree other than two; none for a line
+        /// without edge, which fails.
+        absl::optional< std::vector< index_t > >
+        line_ends( const Line< D >& line )
+        {
+            const auto& mesh = line.mesh();
+            if( mesh.nb_edges() == 0 )
+            {
+                fail( "line ", line.id().string(), " has no edge" );
+                return absl::nullopt;
+            }
+            std::vector< index_t > ends;
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                const auto degree = mesh.edges_around_vertex( v ).size();
+                if( degree == 1 )
+                {
+                    ends.push_back( v );
+                }
+                else if( degree != 2 )
+                {
+                    fail( "line ",
+                          line.id().string(),
+                          " vertex ",
+                          v,
+                          " has degree ",
+                          degree );
+                }
+            }
+            return ends;
+        }
+
+        const Model& model_;
 
       private:
         void check_vertex( const ComponentMeshVertex& vertex,
-                           const Point3D& point )
+                           const Point< D >& point )
         {
-            const auto unique = brep_.unique_vertex( vertex );
+            const auto unique = model_.unique_vertex( vertex );
             if( unique == INVALID_INDEX )
             {
                 fail( vertex.component_id.string(),
@@ -186,7 +234,7 @@ namespace
                       " has no unique vertex" );
                 return;
             }
-            const auto& linked = brep_.component_mesh_vertices( unique );
+            const auto& linked = model_.component_mesh_vertices( unique );
             if( std::find( linked.begin(), linked.end(), vertex ) ==
                 linked.end() )
             {
@@ -198,7 +246,7 @@ namespace
             }
             for( const auto& other : linked )
             {
-                if( distance( test::component_point( brep_, other ), point ) >
+                if( Vector< D >{ point_of( model_, other ), point }.length() >
                     POINT_TOLERANCE )
                 {
                     fail( "unique vertex ",
@@ -214,47 +262,63 @@ namespace
                 }
             }
         }
+    };
 
+    class Checker : public ModelChecker< BRep, 3 >
+    {
+      public:
+        explicit Checker( const BRep& brep ) : ModelChecker< BRep, 3 >( brep )
+        {
+        }
+
+        ::testing::AssertionResult run()
+        {
+            for( const auto& corner : model_.corners() )
+            {
+                check_vertices( corner );
+            }
+            for( const auto& line : model_.lines() )
+            {
+                check_vertices( line );
+                check_line_ends( line );
+            }
+            for( const auto& surface : model_.surfaces() )
+            {
+                check_vertices( surface );
+                check_surface( surface );
+            }
+            for( const auto& block : model_.blocks() )
+            {
+                check_vertices( block );
+                check_block( block );
+            }
+            return result();
+        }
+
+      private:
         void check_line_ends( const Line< 3 >& line )
         {
-            const auto& mesh = line.mesh();
-            if( mesh.nb_edges() == 0 )
+            const auto ends = line_ends( line );
+            if( !ends )
             {
-                fail( "line ", line.id().string(), " has no edge" );
                 return;
             }
-            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            for( const auto v : *ends )
             {
-                const auto degree = mesh.edges_around_vertex( v ).size();
-                if( degree == 2 )
-                {
-                    continue;
-                }
-                if( degree != 1 )
-                {
-                    fail( "line ",
-                          line.id().string(),
-                          " vertex ",
-                          v,
-                          " has degree ",
-                          degree );
-                    continue;
-                }
                 // An open end, or the two ends of a closed line where it
                 // starts again.
-                const auto unique =
-                    brep_.unique_vertex( { line.component_id(), v } );
+                const auto unique = unique_of( line.component_id(), v );
                 if( unique == INVALID_INDEX )
                 {
                     continue;
                 }
                 bool bounded{ false };
                 for( const auto& vertex :
-                     brep_.component_mesh_vertices( unique ) )
+                     model_.component_mesh_vertices( unique ) )
                 {
                     if( vertex.component_id.type().get() == "Corner" &&
-                        brep_.is_boundary( vertex.component_id.id(),
-                                           line.id() ) )
+                        model_.is_boundary( vertex.component_id.id(),
+                                            line.id() ) )
                     {
                         bounded = true;
                     }
@@ -278,8 +342,7 @@ namespace
             for( index_t v = 0; v < mesh.nb_vertices(); v++ )
             {
                 if( v != end && mesh.edges_around_vertex( v ).size() == 1 &&
-                    brep_.unique_vertex( { line.component_id(), v } ) ==
-                        unique )
+                    unique_of( line.component_id(), v ) == unique )
                 {
                     return true;
                 }
@@ -290,23 +353,8 @@ namespace
         absl::flat_hash_set< UniquePair >
         line_edge_pairs( const uuid& line_id ) const
         {
-            absl::flat_hash_set< UniquePair > pairs;
-            const auto& line = brep_.line( line_id );
-            const auto& mesh = line.mesh();
-            for( index_t e = 0; e < mesh.nb_edges(); e++ )
-            {
-                pairs.insert( unique_pair( line.component_id(),
-                                           mesh.edge_vertices( e ) ) );
-            }
-            return pairs;
-        }
-
-        UniquePair unique_pair( const ComponentID& component,
-                                const std::array< index_t, 2 >& vertices ) const
-        {
-            return sorted_pair(
-                brep_.unique_vertex( { component, vertices[0] } ),
-                brep_.unique_vertex( { component, vertices[1] } ) );
+            const auto pairs = line_pairs( model_.line( line_id ) );
+            return { pairs.begin(), pairs.end() };
         }
 
         // The edges of a surface's mesh by the unique vertices of their
@@ -321,21 +369,16 @@ namespace
         SurfaceEdges surface_edges( const Surface< 3 >& surface ) const
         {
             SurfaceEdges edges;
-            const auto& mesh = surface.mesh();
-            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-            {
-                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+            for_each_surface_edge(
+                surface,
+                [&edges]( const UniquePair& pair, bool border )
                 {
-                    const auto pair =
-                        unique_pair( surface.component_id(),
-                                     mesh.polygon_edge_vertices( { p, e } ) );
                     edges.uses[pair]++;
-                    if( mesh.is_edge_on_border( { p, e } ) )
+                    if( border )
                     {
                         edges.borders.insert( pair );
                     }
-                }
-            }
+                } );
             return edges;
         }
 
@@ -343,7 +386,7 @@ namespace
         {
             const auto edges = surface_edges( surface );
             absl::flat_hash_set< UniquePair > boundary_pairs;
-            for( const auto& line : brep_.boundaries( surface.id() ) )
+            for( const auto& line : model_.boundaries( surface.id() ) )
             {
                 for( const auto& pair : line_edge_pairs( line.id() ) )
                 {
@@ -363,7 +406,7 @@ namespace
                 }
             }
             absl::flat_hash_set< UniquePair > internal_pairs;
-            for( const auto& line : brep_.internals( surface.id() ) )
+            for( const auto& line : model_.internals( surface.id() ) )
             {
                 if( line.type().get() != "Line" )
                 {
@@ -372,7 +415,7 @@ namespace
                 // A line both bounding and internal to the surface bounds it
                 // along some edges: those have one side.
                 const index_t needed =
-                    brep_.is_boundary( line.id(), surface.id() ) ? 1 : 2;
+                    model_.is_boundary( line.id(), surface.id() ) ? 1 : 2;
                 for( const auto& pair : line_edge_pairs( line.id() ) )
                 {
                     internal_pairs.insert( pair );
@@ -418,13 +461,13 @@ namespace
                     border_vertices.insert( pair.second );
                 }
             }
-            for( const auto& corner : brep_.internals( surface.id() ) )
+            for( const auto& corner : model_.internals( surface.id() ) )
             {
                 if( corner.type().get() != "Corner" )
                 {
                     continue;
                 }
-                const auto unique = brep_.unique_vertex( { corner, 0 } );
+                const auto unique = unique_of( corner, 0 );
                 if( border_vertices.contains( unique ) )
                 {
                     fail( "surface ",
@@ -439,7 +482,7 @@ namespace
         void check_block( const Block< 3 >& block )
         {
             std::vector< uuid > surfaces;
-            for( const auto& boundary : brep_.boundaries( block.id() ) )
+            for( const auto& boundary : model_.boundaries( block.id() ) )
             {
                 surfaces.push_back( boundary.id() );
             }
@@ -451,7 +494,7 @@ namespace
             absl::flat_hash_map< uuid, index_t > line_counts;
             for( const auto& surface : surfaces )
             {
-                for( const auto& line : brep_.boundaries( surface ) )
+                for( const auto& line : model_.boundaries( surface ) )
                 {
                     line_counts[line.id()]++;
                 }
@@ -481,22 +524,9 @@ namespace
             absl::flat_hash_map< UniquePair, index_t > uses;
             for( const auto& surface_id : surfaces )
             {
-                const auto& surface = brep_.surface( surface_id );
-                const auto& mesh = surface.mesh();
-                for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-                {
-                    for( local_index_t e = 0; e < mesh.nb_polygon_edges( p );
-                         e++ )
-                    {
-                        const auto vertices =
-                            mesh.polygon_edge_vertices( { p, e } );
-                        uses[sorted_pair(
-                            brep_.unique_vertex(
-                                { surface.component_id(), vertices[0] } ),
-                            brep_.unique_vertex(
-                                { surface.component_id(), vertices[1] } ) )]++;
-                    }
-                }
+                for_each_surface_edge( model_.surface( surface_id ),
+                                       [&uses]( const UniquePair& pair, bool )
+                                       { uses[pair]++; } );
             }
             for( const auto& edge : uses )
             {
@@ -522,24 +552,24 @@ namespace
                                  const std::vector< uuid >& surfaces )
         {
             const auto reference =
-                brep_.surface( surfaces.front() ).mesh().point( 0 );
+                model_.surface( surfaces.front() ).mesh().point( 0 );
             // Offsets and volumes scale with the block: models in metres
             // hold millimetre shells.
             double extent{ 0.0 };
             for( const auto& surface_id : surfaces )
             {
-                const auto& mesh = brep_.surface( surface_id ).mesh();
+                const auto& mesh = model_.surface( surface_id ).mesh();
                 for( index_t v = 0; v < mesh.nb_vertices(); v++ )
                 {
-                    extent = std::max(
-                        extent, distance( reference, mesh.point( v ) ) );
+                    extent = std::max( extent,
+                                       distance( reference, mesh.point( v ) ) );
                 }
             }
             const auto offset = 1e-3 * extent;
             double total{ 0.0 };
             for( const auto& surface_id : surfaces )
             {
-                const auto& mesh = brep_.surface( surface_id ).mesh();
+                const auto& mesh = model_.surface( surface_id ).mesh();
                 index_t largest{ 0 };
                 for( index_t p = 1; p < mesh.nb_polygons(); p++ )
                 {
@@ -576,7 +606,7 @@ namespace
             std::vector< Point3D > polygon;
             for( const auto& surface_id : surfaces )
             {
-                const auto& mesh = brep_.surface( surface_id ).mesh();
+                const auto& mesh = model_.surface( surface_id ).mesh();
                 for( index_t p = 0; p < mesh.nb_polygons(); p++ )
                 {
                     polygon.clear();
@@ -592,9 +622,6 @@ namespace
             }
             return crossings.size() % 2 == 1;
         }
-
-      private:
-        const BRep& brep_;
     };
 
     double tolerance( const Point3D& at )
@@ -647,7 +674,7 @@ namespace
         return false;
     }
 
-    class MappingChecker : public Failures
+    class MappingChecker : public test::CheckFailures
     {
       public:
         MappingChecker(
@@ -928,23 +955,19 @@ namespace vorna
     } // namespace test
 } // namespace vorna
 
-#include <vorna/model/model_boundary.h>
-#include <vorna/model/section.h>
-
 namespace
 {
-    using namespace vorna;
-
-    class SectionChecker : public Failures
+    class SectionChecker : public ModelChecker< Section, 2 >
     {
       public:
-        explicit SectionChecker( const Section& section ) : section_( section )
+        explicit SectionChecker( const Section& section )
+            : ModelChecker< Section, 2 >( section )
         {
         }
 
         ::testing::AssertionResult run()
         {
-            for( const auto& corner : section_.corners() )
+            for( const auto& corner : model_.corners() )
             {
                 if( corner.mesh().nb_vertices() != 1 )
                 {
@@ -956,26 +979,26 @@ namespace
                 }
                 check_vertices( corner );
             }
-            for( const auto& line : section_.lines() )
+            for( const auto& line : model_.lines() )
             {
                 check_vertices( line );
                 check_line( line );
             }
-            for( const auto& surface : section_.surfaces() )
+            for( const auto& surface : model_.surfaces() )
             {
                 check_vertices( surface );
                 check_surface( surface );
             }
-            for( const auto& boundary : section_.model_boundaries() )
+            for( const auto& boundary : model_.model_boundaries() )
             {
-                for( const auto& line : section_.items( boundary ) )
+                for( const auto& line : model_.items( boundary ) )
                 {
-                    if( section_.nb_incidences( line.id() ) != 1 )
+                    if( model_.nb_incidences( line.id() ) != 1 )
                     {
                         fail( "line ",
                               line.id().string(),
                               " of a model boundary bounds ",
-                              section_.nb_incidences( line.id() ),
+                              model_.nb_incidences( line.id() ),
                               " surfaces" );
                     }
                 }
@@ -984,105 +1007,17 @@ namespace
         }
 
       private:
-
-        Point2D point_of( const ComponentMeshVertex& vertex ) const
-        {
-            const auto& type = vertex.component_id.type().get();
-            const auto& id = vertex.component_id.id();
-            if( type == "Corner" )
-            {
-                return section_.corner( id ).mesh().point( vertex.vertex );
-            }
-            if( type == "Line" )
-            {
-                return section_.line( id ).mesh().point( vertex.vertex );
-            }
-            return section_.surface( id ).mesh().point( vertex.vertex );
-        }
-
-        template < typename Component >
-        void check_vertices( const Component& component )
-        {
-            const auto& mesh = component.mesh();
-            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-            {
-                check_vertex( { component.component_id(), v },
-                              mesh.point( v ) );
-            }
-        }
-
-        void check_vertex( const ComponentMeshVertex& vertex,
-                           const Point2D& point )
-        {
-            const auto unique = section_.unique_vertex( vertex );
-            if( unique == INVALID_INDEX )
-            {
-                fail( vertex.component_id.string(),
-                      " vertex ",
-                      vertex.vertex,
-                      " has no unique vertex" );
-                return;
-            }
-            const auto& linked = section_.component_mesh_vertices( unique );
-            if( std::find( linked.begin(), linked.end(), vertex ) ==
-                linked.end() )
-            {
-                fail( vertex.component_id.string(),
-                      " vertex ",
-                      vertex.vertex,
-                      " is not listed by its unique vertex ",
-                      unique );
-            }
-            for( const auto& other : linked )
-            {
-                if( Vector2D{ point_of( other ), point }.length() >
-                    POINT_TOLERANCE )
-                {
-                    fail( "unique vertex ",
-                          unique,
-                          " ties ",
-                          vertex.component_id.string(),
-                          " vertex ",
-                          vertex.vertex,
-                          " to the distant ",
-                          other.component_id.string(),
-                          " vertex ",
-                          other.vertex );
-                }
-            }
-        }
-
-        index_t unique_of( const ComponentID& component, index_t vertex ) const
-        {
-            return section_.unique_vertex( { component, vertex } );
-        }
-
         void check_line( const Line< 2 >& line )
         {
-            const auto& mesh = line.mesh();
-            if( mesh.nb_edges() == 0 )
+            const auto ends = line_ends( line );
+            if( !ends )
             {
-                fail( "line ", line.id().string(), " has no edge" );
                 return;
             }
             std::vector< index_t > end_uniques;
-            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            for( const auto v : *ends )
             {
-                const auto degree = mesh.edges_around_vertex( v ).size();
-                if( degree == 1 )
-                {
-                    end_uniques.push_back(
-                        unique_of( line.component_id(), v ) );
-                }
-                else if( degree != 2 )
-                {
-                    fail( "line ",
-                          line.id().string(),
-                          " vertex ",
-                          v,
-                          " has degree ",
-                          degree );
-                }
+                end_uniques.push_back( unique_of( line.component_id(), v ) );
             }
             if( end_uniques.size() != 2 )
             {
@@ -1094,7 +1029,7 @@ namespace
                 return;
             }
             std::vector< index_t > corner_uniques;
-            for( const auto& corner : section_.boundaries( line ) )
+            for( const auto& corner : model_.boundaries( line ) )
             {
                 const auto unique = unique_of( corner.component_id(), 0 );
                 corner_uniques.push_back( unique );
@@ -1126,40 +1061,18 @@ namespace
             }
         }
 
-        /// The line's edges as unique vertex pairs.
-        std::vector< UniquePair > line_pairs( const Line< 2 >& line ) const
-        {
-            std::vector< UniquePair > pairs;
-            const auto& mesh = line.mesh();
-            for( index_t e = 0; e < mesh.nb_edges(); e++ )
-            {
-                const auto& vertices = mesh.edge_vertices( e );
-                pairs.push_back( sorted_pair(
-                    unique_of( line.component_id(), vertices[0] ),
-                    unique_of( line.component_id(), vertices[1] ) ) );
-            }
-            return pairs;
-        }
-
         void check_surface( const Surface< 2 >& surface )
         {
             absl::flat_hash_map< UniquePair, index_t > border_counts;
-            const auto& mesh = surface.mesh();
-            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-            {
-                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+            for_each_surface_edge(
+                surface,
+                [&border_counts]( const UniquePair& pair, bool border )
                 {
-                    if( !mesh.is_edge_on_border( { p, e } ) )
+                    if( border )
                     {
-                        continue;
+                        border_counts[pair]++;
                     }
-                    const auto vertices =
-                        mesh.polygon_edge_vertices( { p, e } );
-                    border_counts[sorted_pair(
-                        unique_of( surface.component_id(), vertices[0] ),
-                        unique_of( surface.component_id(), vertices[1] ) )]++;
-                }
-            }
+                } );
             absl::flat_hash_set< UniquePair > along_lines;
             // expected: the number of border edges along each line edge, or
             // 0 for "at least one" (a line both bounding and internal).
@@ -1184,14 +1097,14 @@ namespace
                     }
                 }
             };
-            for( const auto& line : section_.boundaries( surface ) )
+            for( const auto& line : model_.boundaries( surface ) )
             {
-                const bool both = section_.is_internal( line, surface );
+                const bool both = model_.is_internal( line, surface );
                 expect_along( line, both ? 0 : 1 );
             }
-            for( const auto& line : section_.internal_lines( surface ) )
+            for( const auto& line : model_.internal_lines( surface ) )
             {
-                const bool both = section_.is_boundary( line, surface );
+                const bool both = model_.is_boundary( line, surface );
                 expect_along( line, both ? 0 : 2 );
             }
             for( const auto& border : border_counts )
@@ -1208,9 +1121,6 @@ namespace
                 }
             }
         }
-
-      private:
-        const Section& section_;
     };
 } // namespace
 

@@ -1,13 +1,11 @@
 #include <support/solid_checks.h>
 
-#include <string>
-#include <vector>
-
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
-#include <absl/strings/str_cat.h>
 
 #include <vorna/mesh/solid_mesh.h>
+
+#include <support/check_failures.h>
 
 namespace vorna
 {
@@ -18,14 +16,7 @@ namespace vorna
                          const SolidMesh< 3 >& solid,
                          absl::Span< const index_t > polyhedra )
         {
-            std::vector< std::string > failures;
-            const auto fail = [&failures]( const auto&... parts )
-            {
-                if( failures.size() < 20 )
-                {
-                    failures.push_back( absl::StrCat( parts... ) );
-                }
-            };
+            CheckFailures failures;
             if( block_mesh.nb_polyhedra() != polyhedra.size() )
             {
                 return ::testing::AssertionFailure()
@@ -46,7 +37,8 @@ namespace vorna
                     block_mesh.nb_polyhedron_facets( i ) !=
                         solid.nb_polyhedron_facets( p ) )
                 {
-                    fail( "block polyhedron ", i, " is not shaped as ", p );
+                    failures.fail(
+                        "block polyhedron ", i, " is not shaped as ", p );
                     continue;
                 }
                 for( local_index_t v = 0; v < nb_vertices; v++ )
@@ -57,13 +49,13 @@ namespace vorna
                     if( block_mesh.point( block_mesh.polyhedron_vertex(
                             { i, v } ) ) != solid.point( solid_vertex ) )
                     {
-                        fail( "block polyhedron ",
-                              i,
-                              " vertex ",
-                              int{ v },
-                              " is not where solid polyhedron ",
-                              p,
-                              " has it" );
+                        failures.fail( "block polyhedron ",
+                                       i,
+                                       " vertex ",
+                                       int{ v },
+                                       " is not where solid polyhedron ",
+                                       p,
+                                       " has it" );
                     }
                 }
                 for( local_index_t f = 0; f < solid.nb_polyhedron_facets( p );
@@ -81,12 +73,13 @@ namespace vorna
                     }
                     if( !same )
                     {
-                        fail( "block polyhedron ",
-                              i,
-                              " facet ",
-                              int{ f },
-                              " differs from that of solid polyhedron ",
-                              p );
+                        failures.fail(
+                            "block polyhedron ",
+                            i,
+                            " facet ",
+                            int{ f },
+                            " differs from that of solid polyhedron ",
+                            p );
                     }
                     const auto across = solid.polyhedron_adjacent( { p, f } );
                     const auto found =
@@ -98,34 +91,25 @@ namespace vorna
                             .value_or( INVALID_INDEX );
                     if( adjacent != expected )
                     {
-                        fail( "block polyhedron ",
-                              i,
-                              " facet ",
-                              int{ f },
-                              " is adjacent to ",
-                              adjacent,
-                              ", expected ",
-                              expected );
+                        failures.fail( "block polyhedron ",
+                                       i,
+                                       " facet ",
+                                       int{ f },
+                                       " is adjacent to ",
+                                       adjacent,
+                                       ", expected ",
+                                       expected );
                     }
                 }
             }
             if( block_mesh.nb_vertices() != solid_vertices.size() )
             {
-                fail( "the block has ",
-                      block_mesh.nb_vertices(),
-                      " vertices, its polyhedra use ",
-                      solid_vertices.size() );
+                failures.fail( "the block has ",
+                               block_mesh.nb_vertices(),
+                               " vertices, its polyhedra use ",
+                               solid_vertices.size() );
             }
-            if( failures.empty() )
-            {
-                return ::testing::AssertionSuccess();
-            }
-            auto result = ::testing::AssertionFailure();
-            for( const auto& failure : failures )
-            {
-                result << failure << "\n";
-            }
-            return result;
+            return failures.result();
         }
     } // namespace test
 } // namespace vorna
