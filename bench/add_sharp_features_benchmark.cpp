@@ -1,7 +1,7 @@
 // A box with a cylindrical through hole, meshed as one closed surface:
 // convert_surface_into_brep, then add_sharp_features at 140 degrees. Time
 // and peak memory of the two calls with both models and their mappings
-// held, then where add_sharp_features spends its time.
+// held, then where add_sharp_features spends its time and memory.
 
 #include <chrono>
 #include <string>
@@ -10,11 +10,11 @@
 #include <absl/strings/string_view.h>
 #include <benchmark/benchmark.h>
 
+#include <bench/conversion_setup.h>
 #include <bench/memory_usage.h>
+#include <bench/step_meter.h>
 
 #include <conversion/model/add_sharp_features_probe.h>
-#include <vorna/basic/logger.h>
-#include <vorna/conversion/conversion_model.h>
 #include <vorna/conversion/model/add_sharp_features.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/model/brep.h>
@@ -33,24 +33,17 @@ namespace
         return std::chrono::duration< double >( Clock::now() - start ).count();
     }
 
-    void set_up()
-    {
-        ConversionModel::initialize();
-        Logger::set_level( Logger::Level::warn );
-    }
-
     // The mesh is made outside the timed calls; its size counts in the
     // peak, as the caller holds it too.
     void BM_convert_then_add_sharp_features( benchmark::State& state )
     {
-        set_up();
+        bench::set_up_conversion();
         const auto start = Clock::now();
         const auto mesh = test::box_with_through_hole(
             static_cast< index_t >( state.range( 0 ) ) );
         state.counters["mesh_s"] = seconds_since( start );
         const double triangles = mesh->nb_polygons();
-        const auto before = bench::current_rss_bytes();
-        bench::reset_peak_rss();
+        const bench::LoopMemory memory;
         for( auto _ : state )
         {
             const auto convert_start = Clock::now();
@@ -69,43 +62,32 @@ namespace
             benchmark::DoNotOptimize( converted );
             benchmark::DoNotOptimize( sharp );
         }
-        const auto peak = bench::peak_rss_bytes();
+        memory.report( state, triangles, "triangle" );
         state.counters["triangles"] = triangles;
-        state.counters["peak_MB"] = peak / 1e6;
-        state.counters["mesh_MB"] = before / 1e6;
-        state.counters["peak_bytes_per_triangle"] = peak / triangles;
     }
 
     // Seconds per stage of add_sharp_features, the per-surface stages
     // summed over the surfaces.
     void BM_add_sharp_features_stages( benchmark::State& state )
     {
-        set_up();
+        bench::set_up_conversion();
         const auto mesh = test::box_with_through_hole(
             static_cast< index_t >( state.range( 0 ) ) );
         const auto converted = convert_surface_into_brep( *mesh );
         absl::flat_hash_map< std::string, double > stages;
         for( auto _ : state )
         {
-            auto last = Clock::now();
-            detail::SharpFeaturesProbe probe;
-            probe.on_stage_end = [&stages, &last]( absl::string_view stage )
-            {
-                const auto now = Clock::now();
-                stages[std::string{ stage } + "_s"] +=
-                    std::chrono::duration< double >( now - last ).count();
-                last = now;
-            };
             const auto start = Clock::now();
+            bench::StepMeter meter{ stages };
+            detail::SharpFeaturesProbe probe;
+            probe.on_stage_end = [&meter]( absl::string_view stage )
+            { meter.end( std::string{ stage } ); };
             auto sharp = detail::add_sharp_features(
                 std::get< 0 >( converted ), ANGLE, probe );
             stages["total_s"] += seconds_since( start );
             benchmark::DoNotOptimize( sharp );
         }
-        for( const auto& stage : stages )
-        {
-            state.counters[stage.first] = stage.second / state.iterations();
-        }
+        bench::report_steps( state, stages );
         state.counters["triangles"] = mesh->nb_polygons();
     }
 

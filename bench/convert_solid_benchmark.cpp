@@ -9,13 +9,11 @@
 #include <absl/strings/string_view.h>
 #include <benchmark/benchmark.h>
 
-#include <bench/memory_usage.h>
+#include <bench/conversion_setup.h>
 #include <bench/step_meter.h>
 
 #include <conversion/model/region_separation.h>
 #include <conversion/model/solid_adjacencies_conversion.h>
-#include <vorna/basic/logger.h>
-#include <vorna/conversion/conversion_model.h>
 #include <vorna/conversion/model/convert_solid_into_brep.h>
 #include <vorna/mesh/solid_mesh.h>
 #include <vorna/mesh/solid_mesh_builder.h>
@@ -26,12 +24,6 @@
 namespace
 {
     using namespace vorna;
-
-    void set_up()
-    {
-        ConversionModel::initialize();
-        Logger::set_level( Logger::Level::warn );
-    }
 
     // n^3 cubes of 6 tetrahedra, in 2 x 2 x 2 box regions.
     std::unique_ptr< SolidMesh< 3 > > make_input( index_t n )
@@ -51,12 +43,11 @@ namespace
 
     void BM_convert_solid_into_brep_from_attribute( benchmark::State& state )
     {
-        set_up();
+        bench::set_up_conversion();
         const auto solid =
             make_input( static_cast< index_t >( state.range( 0 ) ) );
         const double tetrahedra = solid->nb_polyhedra();
-        const auto before = bench::current_rss_bytes();
-        bench::reset_peak_rss();
+        const bench::LoopMemory memory;
         index_t nb_blocks{ 0 };
         for( auto _ : state )
         {
@@ -69,14 +60,9 @@ namespace
             rejoin( *solid );
             state.ResumeTiming();
         }
-        const auto peak = bench::peak_rss_bytes();
+        memory.report( state, tetrahedra, "tetrahedron" );
         state.counters["tetrahedra"] = tetrahedra;
         state.counters["blocks"] = nb_blocks;
-        state.counters["input_MB"] = before / 1e6;
-        state.counters["peak_MB"] = peak / 1e6;
-        state.counters["bytes_per_tetrahedron"] =
-            ( peak - before ) / tetrahedra;
-        state.counters["peak_bytes_per_tetrahedron"] = peak / tetrahedra;
         state.counters["tetrahedra_per_second"] = benchmark::Counter(
             tetrahedra, benchmark::Counter::kIsIterationInvariantRate );
     }
@@ -85,7 +71,7 @@ namespace
     // parts.
     void BM_convert_solid_steps( benchmark::State& state )
     {
-        set_up();
+        bench::set_up_conversion();
         const auto solid =
             make_input( static_cast< index_t >( state.range( 0 ) ) );
         absl::flat_hash_map< std::string, double > steps;
@@ -115,16 +101,7 @@ namespace
             rejoin( *solid );
             state.ResumeTiming();
         }
-        for( const auto& step : steps )
-        {
-            const bool seconds =
-                step.first.size() > 2 &&
-                step.first.compare( step.first.size() - 2, 2, "_s" ) == 0;
-            state.counters[step.first] =
-                seconds ? benchmark::Counter(
-                              step.second, benchmark::Counter::kAvgIterations )
-                        : benchmark::Counter( step.second );
-        }
+        bench::report_steps( state, steps );
         state.counters["tetrahedra"] = solid->nb_polyhedra();
     }
 

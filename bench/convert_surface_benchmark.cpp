@@ -10,12 +10,10 @@
 #include <absl/container/flat_hash_map.h>
 #include <benchmark/benchmark.h>
 
-#include <bench/memory_usage.h>
+#include <bench/conversion_setup.h>
 #include <bench/step_meter.h>
 #include <conversion/common/tasks.h>
 
-#include <vorna/basic/logger.h>
-#include <vorna/conversion/conversion_model.h>
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
 #include <vorna/conversion/model/build_blocks.h>
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
@@ -64,40 +62,29 @@ namespace
         return mesh;
     }
 
-    void set_up()
-    {
-        ConversionModel::initialize();
-        Logger::set_level( Logger::Level::warn );
-    }
-
     void BM_convert_surface_into_brep( benchmark::State& state )
     {
-        set_up();
+        bench::set_up_conversion();
         const auto mesh = make_input(
             static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
         const detail::ThreadLimit threads{
             static_cast< unsigned int >( state.range( 2 ) ) };
         const double triangles = mesh->nb_polygons();
-        const auto before = bench::current_rss_bytes();
-        bench::reset_peak_rss();
+        const bench::LoopMemory memory;
         for( auto _ : state )
         {
             auto result = convert_surface_into_brep( *mesh );
             benchmark::DoNotOptimize( result );
         }
-        const auto peak = bench::peak_rss_bytes();
+        memory.report( state, triangles, "triangle" );
         state.counters["triangles"] = triangles;
-        state.counters["peak_MB"] = peak / 1e6;
-        state.counters["input_MB"] = before / 1e6;
-        state.counters["bytes_per_triangle"] = ( peak - before ) / triangles;
-        state.counters["peak_bytes_per_triangle"] = peak / triangles;
     }
 
     // The road of BRepFromMeshesBuilder::build_brep_with_blocks, one timed
     // step at a time.
     void BM_convert_surface_steps( benchmark::State& state )
     {
-        set_up();
+        bench::set_up_conversion();
         const auto mesh = make_input(
             static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
         const std::reference_wrapper< const SurfaceMesh< 3 > > surfaces[] = {
@@ -156,10 +143,7 @@ namespace
             meter.end( "model_boundaries" );
             benchmark::DoNotOptimize( brep );
         }
-        for( const auto& step : steps )
-        {
-            state.counters[step.first] = step.second;
-        }
+        bench::report_steps( state, steps );
         state.counters["triangles"] = mesh->nb_polygons();
     }
 
@@ -186,7 +170,7 @@ namespace
 
     void BM_convert_book( benchmark::State& state )
     {
-        set_up();
+        bench::set_up_conversion();
         const auto mesh =
             make_book( static_cast< index_t >( state.range( 0 ) ) );
         for( auto _ : state )

@@ -21,8 +21,6 @@ namespace
     using FromMeshes =
         detail::CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >;
 
-    /// Peak resident set size of the process, in MiB.
-
     /// A grid of about `triangles` triangles in 10 x 10 regions, moved by
     /// `shift` along x.
     std::unique_ptr< SurfaceMesh< 3 > > regions_mesh( index_t triangles,

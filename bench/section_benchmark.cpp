@@ -3,18 +3,17 @@
 // goes.
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include <absl/container/flat_hash_map.h>
 #include <benchmark/benchmark.h>
 
+#include <bench/conversion_setup.h>
 #include <bench/memory_usage.h>
+#include <bench/step_meter.h>
 
 #include <conversion/model/region_separation.h>
-#include <vorna/basic/logger.h>
-#include <vorna/conversion/conversion_model.h>
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_surface.h>
 #include <vorna/conversion/model/convert_surfaces_into_section.h>
 #include <vorna/mesh/edged_curve.h>
@@ -30,7 +29,6 @@
 namespace
 {
     using namespace vorna;
-    using Clock = std::chrono::steady_clock;
 
     /// A square grid of cells x cells unit cells (two triangles each) cut
     /// into blocks x blocks square regions of the "region" attribute.
@@ -58,16 +56,10 @@ namespace
             } );
     }
 
-    void set_up()
-    {
-        ConversionModel::initialize();
-        Logger::set_level( Logger::Level::warn );
-    }
-
     void
     BM_convert_surface_into_section_from_attribute( benchmark::State& state )
     {
-        set_up();
+        bench::set_up_conversion();
         const auto cells = static_cast< index_t >( state.range( 0 ) );
         const auto blocks = static_cast< index_t >( state.range( 1 ) );
         double triangles{ 0 };
@@ -95,40 +87,11 @@ namespace
         state.counters["peak_bytes_per_triangle"] = peak / triangles;
     }
 
-    /// Seconds and peak memory above the start, per step.
-    class StepMeter
-    {
-      public:
-        explicit StepMeter(
-            absl::flat_hash_map< std::string, double >& counters )
-            : counters_( counters ), base_rss_( bench::current_rss_bytes() )
-        {
-            bench::reset_peak_rss();
-            start_ = Clock::now();
-        }
-
-        void end( const std::string& step )
-        {
-            const std::chrono::duration< double > elapsed =
-                Clock::now() - start_;
-            counters_[step + "_s"] += elapsed.count();
-            counters_[step + "_peak_MB"] =
-                std::max( counters_[step + "_peak_MB"],
-                          ( bench::peak_rss_bytes() - base_rss_ ) / 1e6 );
-            start_ = Clock::now();
-        }
-
-      private:
-        absl::flat_hash_map< std::string, double >& counters_;
-        double base_rss_;
-        Clock::time_point start_;
-    };
-
     // The road of convert_surface_into_section_from_attribute, one timed
     // step at a time.
     void BM_section_steps( benchmark::State& state )
     {
-        set_up();
+        bench::set_up_conversion();
         const auto cells = static_cast< index_t >( state.range( 0 ) );
         const auto blocks = static_cast< index_t >( state.range( 1 ) );
         absl::flat_hash_map< std::string, double > steps;
@@ -136,7 +99,7 @@ namespace
         {
             auto mesh = make_input( cells, blocks );
             Section section;
-            StepMeter meter{ steps };
+            bench::StepMeter meter{ steps };
             {
                 auto builder = SurfaceMeshBuilder< 2 >::create( *mesh );
                 detail::unset_polygon_adjacencies_by_attribute(
@@ -173,13 +136,7 @@ namespace
             meter.end( "cut" );
             benchmark::DoNotOptimize( section );
         }
-        for( const auto& step : steps )
-        {
-            state.counters[step.first] =
-                step.first.find( "_s" ) + 2 == step.first.size()
-                    ? step.second / state.iterations()
-                    : step.second;
-        }
+        bench::report_steps( state, steps );
     }
 
     // 708 x 708 cells: 1,002,528 triangles in 100 regions. Memory freed by

@@ -1,11 +1,14 @@
 #pragma once
 
-// Time and memory of the successive steps of one benchmark iteration.
+// Time and memory of a benchmark's loop and of the successive steps of one
+// iteration.
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
 #include <absl/container/flat_hash_map.h>
+#include <benchmark/benchmark.h>
 
 #include <bench/memory_usage.h>
 
@@ -13,9 +16,9 @@ namespace vorna
 {
     namespace bench
     {
-        /// Per step: seconds (summed over iterations), the peak reached
-        /// during the step and what the step leaves behind, both in MB above
-        /// the resident size when the meter was made.
+        /// Per step: seconds (summed over iterations), the highest peak
+        /// reached during the step and what the step leaves behind, both in
+        /// MB above the resident size when the meter was made.
         class StepMeter
         {
           public:
@@ -33,8 +36,8 @@ namespace vorna
                 const std::chrono::duration< double > elapsed =
                     Clock::now() - start_;
                 counters_[step + "_s"] += elapsed.count();
-                counters_[step + "_peak_MB"] =
-                    ( peak_rss_bytes() - base_rss_ ) / 1e6;
+                auto& peak = counters_[step + "_peak_MB"];
+                peak = std::max( peak, ( peak_rss_bytes() - base_rss_ ) / 1e6 );
                 counters_[step + "_kept_MB"] =
                     ( current_rss_bytes() - base_rss_ ) / 1e6;
                 restart();
@@ -50,6 +53,56 @@ namespace vorna
             absl::flat_hash_map< std::string, double >& counters_;
             double base_rss_;
             Clock::time_point start_;
+        };
+
+        /// Reports what StepMeters filled: seconds per iteration, memory as
+        /// it is.
+        inline void
+        report_steps( benchmark::State& state,
+                      const absl::flat_hash_map< std::string, double >& steps )
+        {
+            for( const auto& step : steps )
+            {
+                const auto& name = step.first;
+                const bool seconds =
+                    name.size() > 2 &&
+                    name.compare( name.size() - 2, 2, "_s" ) == 0;
+                state.counters[name] =
+                    seconds
+                        ? benchmark::Counter(
+                              step.second, benchmark::Counter::kAvgIterations )
+                        : benchmark::Counter( step.second );
+            }
+        }
+
+        /// Memory of a benchmark's loop: the resident size when made, and
+        /// the peak reached since.
+        class LoopMemory
+        {
+          public:
+            LoopMemory() : before_( current_rss_bytes() )
+            {
+                reset_peak_rss();
+            }
+
+            /// Counters input_MB (the size when made), peak_MB, and per
+            /// element of the input, bytes_per_<element> (the growth to the
+            /// peak) and peak_bytes_per_<element>.
+            void report( benchmark::State& state,
+                         double nb_elements,
+                         const std::string& element ) const
+            {
+                const auto peak = peak_rss_bytes();
+                state.counters["input_MB"] = before_ / 1e6;
+                state.counters["peak_MB"] = peak / 1e6;
+                state.counters["bytes_per_" + element] =
+                    ( peak - before_ ) / nb_elements;
+                state.counters["peak_bytes_per_" + element] =
+                    peak / nb_elements;
+            }
+
+          private:
+            double before_;
         };
     } // namespace bench
 } // namespace vorna
