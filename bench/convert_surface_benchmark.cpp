@@ -99,13 +99,7 @@ namespace
             detail::CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >
                 corners_lines{ brep, {}, surfaces };
             meter.end( "setup_and_checks" );
-            corners_lines.build_wireframe_step();
-            meter.end( "wireframe" );
-            corners_lines.build_corners_step();
-            corners_lines.build_lines_step();
-            meter.end( "corners_lines" );
-            corners_lines.build_surfaces();
-            meter.end( "surfaces" );
+            bench::build_metered( corners_lines, meter );
             auto mappings = corners_lines.mappings();
             meter.end( "mappings" );
             detail::CutAlongInternalLines< BRep, BRepBuilder, 3 > cutter{

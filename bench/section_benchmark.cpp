@@ -112,13 +112,7 @@ namespace
             detail::CornersLinesBuilderFromSurface< Section, SectionBuilder, 2 >
                 corners_lines{ section, *mesh };
             meter.end( "setup" );
-            corners_lines.build_wireframe_step();
-            meter.end( "wireframe" );
-            corners_lines.build_corners_step();
-            corners_lines.build_lines_step();
-            meter.end( "corners_lines" );
-            corners_lines.build_surfaces();
-            meter.end( "surfaces" );
+            bench::build_metered( corners_lines, meter );
             SectionBuilder builder{ section };
             const auto& boundary =
                 section.model_boundary( builder.add_model_boundary() );

@@ -55,6 +55,21 @@ namespace vorna
             Clock::time_point start_;
         };
 
+        /// The steps of a corners and lines builder whose set-up is done:
+        /// "wireframe", "corners_lines" (corners, then lines) and
+        /// "surfaces".
+        template < typename CornersLinesBuilder >
+        void build_metered( CornersLinesBuilder& builder, StepMeter& meter )
+        {
+            builder.build_wireframe_step();
+            meter.end( "wireframe" );
+            builder.build_corners_step();
+            builder.build_lines_step();
+            meter.end( "corners_lines" );
+            builder.build_surfaces();
+            meter.end( "surfaces" );
+        }
+
         /// Reports what StepMeters filled: seconds per iteration, memory as
         /// it is.
         inline void
