@@ -311,6 +311,23 @@ namespace vorna
         template std::unique_ptr< EdgedCurve< 3 > >
         polyline( const std::vector< Point< 3 > >&, bool );
 
+        std::unique_ptr< EdgedCurve< 3 > >
+        curve_of( const std::vector< Point< 3 > >& points,
+                  const std::vector< std::array< index_t, 2 > >& edges )
+        {
+            auto curve = EdgedCurve< 3 >::create();
+            auto builder = EdgedCurveBuilder< 3 >::create( *curve );
+            for( const auto& point : points )
+            {
+                builder->create_point( point );
+            }
+            for( const auto& edge : edges )
+            {
+                builder->create_edge( edge[0], edge[1] );
+            }
+            return curve;
+        }
+
         std::unique_ptr< EdgedCurve< 3 > > closed_square_curve( double size,
                                                                 double height )
         {

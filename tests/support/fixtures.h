@@ -11,6 +11,7 @@
 #include <absl/strings/string_view.h>
 
 #include <vorna/basic/common.h>
+#include <vorna/conversion/common/attribute.h>
 #include <vorna/geometry/point.h>
 #include <vorna/geometry/vector.h>
 #include <vorna/mesh/edged_curve.h>
@@ -22,6 +23,29 @@ namespace vorna
 {
     namespace test
     {
+        inline Point< 3 > point( double x, double y, double z )
+        {
+            return Point< 3 >{ { x, y, z } };
+        }
+
+        /// The attribute `name` of the manager (T{} by default), found or
+        /// created, with value i on element i.
+        template < typename T >
+        std::shared_ptr< VariableAttribute< T > >
+        set_values( AttributeManager& manager,
+                    absl::string_view name,
+                    const std::vector< T >& values )
+        {
+            auto attribute =
+                manager.find_or_create_attribute< VariableAttribute, T >( name,
+                                                                          T{} );
+            for( index_t i = 0; i < values.size(); i++ )
+            {
+                attribute->set_value( i, values[i] );
+            }
+            return attribute;
+        }
+
         /// A triangulated surface over the points and triangles, with
         /// adjacencies computed, named `name`.
         std::unique_ptr< SurfaceMesh< 3 > > triangulated_surface(
@@ -118,6 +142,11 @@ namespace vorna
         template < index_t D >
         std::unique_ptr< EdgedCurve< D > >
         polyline( const std::vector< Point< D > >& points, bool closed );
+
+        /// A curve over the points and edges.
+        std::unique_ptr< EdgedCurve< 3 > >
+        curve_of( const std::vector< Point< 3 > >& points,
+                  const std::vector< std::array< index_t, 2 > >& edges );
 
         /// Closed square curve of 4 edges in the plane z = height, around
         /// [0, size]^2.

@@ -35,6 +35,29 @@ namespace
 {
     using namespace vorna;
 
+    template < typename Range >
+    void name_by_rank( absl::flat_hash_map< uuid, std::string >& names,
+                       const Range& range,
+                       absl::string_view kind )
+    {
+        index_t rank{ 0 };
+        for( const auto& component : range )
+        {
+            names.emplace( component.id(), absl::StrCat( kind, rank++ ) );
+        }
+    }
+
+    template < typename Model >
+    absl::flat_hash_map< uuid, std::string >
+    corner_line_and_surface_names( const Model& model )
+    {
+        absl::flat_hash_map< uuid, std::string > names;
+        name_by_rank( names, model.corners(), "c" );
+        name_by_rank( names, model.lines(), "l" );
+        name_by_rank( names, model.surfaces(), "s" );
+        return names;
+    }
+
     template < typename Model >
     auto corner_line_or_surface_point( const Model& model,
                                        const ComponentMeshVertex& vertex )
@@ -67,6 +90,41 @@ namespace vorna
                     .point( vertex.vertex );
             }
             return corner_line_or_surface_point( brep, vertex );
+        }
+
+        bool ModelCounts::operator==( const ModelCounts& other ) const
+        {
+            return corners == other.corners && lines == other.lines &&
+                   surfaces == other.surfaces && blocks == other.blocks;
+        }
+
+        ModelCounts counts_of( const BRep& brep )
+        {
+            return { brep.nb_corners(),
+                     brep.nb_lines(),
+                     brep.nb_surfaces(),
+                     brep.nb_blocks() };
+        }
+
+        void PrintTo( const ModelCounts& counts, std::ostream* out )
+        {
+            *out << counts.corners << " corners, " << counts.lines << " lines, "
+                 << counts.surfaces << " surfaces, " << counts.blocks
+                 << " blocks";
+        }
+
+        absl::flat_hash_map< uuid, std::string >
+        component_names( const BRep& brep )
+        {
+            auto names = corner_line_and_surface_names( brep );
+            name_by_rank( names, brep.blocks(), "b" );
+            return names;
+        }
+
+        absl::flat_hash_map< uuid, std::string >
+        component_names( const Section& section )
+        {
+            return corner_line_and_surface_names( section );
         }
 
         double fan_volume( const SurfaceMesh< 3 >& mesh, const Point3D& apex )

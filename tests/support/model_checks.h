@@ -1,9 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
+#include <string>
 
 #include <gtest/gtest.h>
 
+#include <absl/container/flat_hash_map.h>
 #include <absl/types/span.h>
 
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
@@ -77,6 +80,27 @@ namespace vorna
         /// positive when the apex lies on the side the polygons face, so
         /// minus the enclosed volume for a closed mesh facing outwards.
         double fan_volume( const SurfaceMesh< 3 >& mesh, const Point3D& apex );
+
+        /// Corners, lines, surfaces and blocks of a model.
+        struct ModelCounts
+        {
+            index_t corners;
+            index_t lines;
+            index_t surfaces;
+            index_t blocks;
+
+            bool operator==( const ModelCounts& other ) const;
+        };
+
+        ModelCounts counts_of( const BRep& brep );
+
+        void PrintTo( const ModelCounts& counts, std::ostream* out );
+
+        /// Each component named by its kind and rank in the model's order
+        /// ("c0", "l1", "s2", "b0"), so that two models made alike compare
+        /// although their uuids differ.
+        absl::flat_hash_map< uuid, std::string >
+        component_names( const BRep& brep );
     } // namespace test
 } // namespace vorna
 
@@ -101,5 +125,9 @@ namespace vorna
         /// - every line of a model boundary bounds exactly one surface.
         ::testing::AssertionResult
         check_section_consistency( const Section& section );
+
+        /// component_names of a Section.
+        absl::flat_hash_map< uuid, std::string >
+        component_names( const Section& section );
     } // namespace test
 } // namespace vorna

@@ -16,6 +16,7 @@
 #include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 
+#include "support/conversion_test.h"
 #include "support/solid_fixtures.h"
 
 namespace vorna
@@ -25,14 +26,9 @@ namespace vorna
         using detail::SurfaceFromSolidAdjacencies;
         using Facets = absl::InlinedVector< PolyhedronFacet, 2 >;
 
-        class SurfaceFromSolidAdjacenciesTest : public ::testing::Test
+        class SurfaceFromSolidAdjacenciesTest : public test::ConversionTest
         {
           protected:
-            static void SetUpTestSuite()
-            {
-                ConversionModel::initialize();
-            }
-
             static std::vector< Facets >
             exported_facets( const SurfaceMesh< 3 >& surface )
             {

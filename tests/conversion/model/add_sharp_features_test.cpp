@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -32,6 +31,7 @@
 #include <vorna/model/surface.h>
 
 #include <support/block_fixtures.h>
+#include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/fixtures.h>
 #include <support/model_checks.h>
@@ -45,41 +45,9 @@ namespace
 
     constexpr const char* NORMALS = "vorna_polygon_normal";
 
-    struct Counts
-    {
-        index_t corners;
-        index_t lines;
-        index_t surfaces;
-        index_t blocks;
-
-        bool operator==( const Counts& other ) const
-        {
-            return std::tie( corners, lines, surfaces, blocks ) ==
-                   std::tie( other.corners,
-                             other.lines,
-                             other.surfaces,
-                             other.blocks );
-        }
-    };
-
-    void PrintTo( const Counts& counts, std::ostream* out )
-    {
-        *out << counts.corners << " corners, " << counts.lines << " lines, "
-             << counts.surfaces << " surfaces, " << counts.blocks << " blocks";
-    }
-
-    Counts counts_of( const BRep& brep )
-    {
-        return { brep.nb_corners(),
-                 brep.nb_lines(),
-                 brep.nb_surfaces(),
-                 brep.nb_blocks() };
-    }
-
-    Point3D point( double x, double y, double z )
-    {
-        return Point3D{ { x, y, z } };
-    }
+    using Counts = test::ModelCounts;
+    using test::counts_of;
+    using test::point;
 
     BRep model_of( const SurfaceMesh< 3 >& mesh )
     {
@@ -351,14 +319,7 @@ namespace
         return ::testing::AssertionFailure() << failures;
     }
 
-    class AddSharpFeaturesTest : public ::testing::Test
-    {
-      protected:
-        static void SetUpTestSuite()
-        {
-            ConversionModel::initialize();
-        }
-    };
+    using AddSharpFeaturesTest = test::ConversionTest;
 
     // A cube meshed as one surface has dihedral angles of 90 on its edges
     // and 180 inside its faces.

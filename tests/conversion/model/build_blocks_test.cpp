@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <support/conversion_test.h>
 #include <support/expect_error.h>
 
 #include <vorna/basic/corvane_exception.h>
@@ -34,6 +35,7 @@ namespace
     using vorna::test::make_box_faces;
     using vorna::test::make_box_mesh;
     using vorna::test::make_grid_sheet;
+    using vorna::test::point;
     using vorna::test::polyline;
 
     using Meshes = std::vector< std::unique_ptr< SurfaceMesh< 3 > > >;
@@ -93,14 +95,9 @@ namespace
         "[build_blocks] Cannot build BRep blocks without surface or with "
         "existing blocks";
 
-    class BuildBlocksTest : public ::testing::Test
+    class BuildBlocksTest : public test::ConversionTest
     {
       protected:
-        static void SetUpTestSuite()
-        {
-            ConversionModel::initialize();
-        }
-
         // Corners, lines and cut surfaces of the meshes, without blocks,
         // checked with their mappings.
         static BRep model_without_blocks( const Meshes& meshes )
@@ -134,11 +131,6 @@ namespace
             }
             throw std::runtime_error{ std::string{ "no surface named " } +
                                       std::string{ name } };
-        }
-
-        static Point3D point( double x, double y, double z )
-        {
-            return Point3D{ { x, y, z } };
         }
 
         // A corner at `at` on a unique vertex of its own, tied to nothing.

@@ -29,7 +29,9 @@
 #include <vorna/model/surface.h>
 
 #include "support/block_fixtures.h"
+#include "support/conversion_test.h"
 #include "support/expect_error.h"
+#include "support/fixtures.h"
 #include "support/model_checks.h"
 #include "support/solid_checks.h"
 #include "support/solid_fixtures.h"
@@ -41,14 +43,9 @@ namespace vorna
         using test::check_brep_consistency;
         using test::holds_polyhedra;
 
-        class ConvertSolidTest : public ::testing::Test
+        class ConvertSolidTest : public test::ConversionTest
         {
           protected:
-            static void SetUpTestSuite()
-            {
-                ConversionModel::initialize();
-            }
-
             /// Per block, in block order, the polyhedra of the solid it
             /// must hold, given each polyhedron's block.
             static std::vector< std::vector< index_t > >
@@ -147,15 +144,8 @@ namespace vorna
             static std::shared_ptr< VariableAttribute< T > >
             set_regions( SolidMesh< 3 >& solid, const std::vector< T >& values )
             {
-                auto attribute =
-                    solid.polyhedron_attribute_manager()
-                        .find_or_create_attribute< VariableAttribute, T >(
-                            "region", T{} );
-                for( index_t p = 0; p < values.size(); p++ )
-                {
-                    attribute->set_value( p, values[p] );
-                }
-                return attribute;
+                return test::set_values(
+                    solid.polyhedron_attribute_manager(), "region", values );
             }
         };
 

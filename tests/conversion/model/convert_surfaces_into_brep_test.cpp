@@ -22,6 +22,7 @@
 #include <vorna/model/surface.h>
 
 #include <support/block_fixtures.h>
+#include <support/conversion_test.h>
 #include <support/fixtures.h>
 #include <support/model_checks.h>
 
@@ -35,17 +36,13 @@ namespace
     using vorna::test::LogCapture;
     using vorna::test::make_box_mesh;
     using vorna::test::make_grid_sheet;
+    using vorna::test::point;
     using vorna::test::polyline;
 
     using VertexMapping = GenericMapping< MeshVertex, ComponentMeshVertex >;
     using ElementMapping = GenericMapping< MeshElement, ComponentMeshElement >;
     using SurfaceRefs =
         std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
-
-    Point3D point( double x, double y, double z )
-    {
-        return Point3D{ { x, y, z } };
-    }
 
     // Components named by kind and position in the model's order, so that
     // two conversions of the same input compare although their uuids
@@ -54,28 +51,8 @@ namespace
     {
       public:
         explicit ModelLayout( const BRep& brep )
+            : names_( test::component_names( brep ) )
         {
-            index_t i{ 0 };
-            for( const auto& corner : brep.corners() )
-            {
-                names_.emplace( corner.id(), "Corner" + std::to_string( i++ ) );
-            }
-            i = 0;
-            for( const auto& line : brep.lines() )
-            {
-                names_.emplace( line.id(), "Line" + std::to_string( i++ ) );
-            }
-            i = 0;
-            for( const auto& surface : brep.surfaces() )
-            {
-                names_.emplace( surface.id(),
-                                "Surface" + std::to_string( i++ ) );
-            }
-            i = 0;
-            for( const auto& block : brep.blocks() )
-            {
-                names_.emplace( block.id(), "Block" + std::to_string( i++ ) );
-            }
             for( const auto& corner : brep.corners() )
             {
                 add_relations( brep, corner.id() );
@@ -132,48 +109,47 @@ namespace
         std::vector< std::string > summary_;
     };
 
+    /// The mapping's entries, its values named by the layout.
+    template < typename In, typename Out >
     std::map< std::string, std::vector< std::string > >
-    vertex_entries( const VertexMapping& mapping, const ModelLayout& layout )
+    entries( const GenericMapping< In, Out >& mapping,
+             const ModelLayout& layout,
+             index_t In::*in_index,
+             index_t Out::*out_index )
     {
-        std::map< std::string, std::vector< std::string > > entries;
+        std::map< std::string, std::vector< std::string > > result;
         for( const auto& entry : mapping.in2out_map() )
         {
-            auto& values = entries[entry.first.mesh_id.string() + " " +
-                                   std::to_string( entry.first.vertex )];
+            auto& values = result[entry.first.mesh_id.string() + " " +
+                                  std::to_string( entry.first.*in_index )];
             for( const auto& out : entry.second )
             {
                 values.push_back( layout.name( out.component_id.id() ) + " " +
-                                  std::to_string( out.vertex ) );
+                                  std::to_string( out.*out_index ) );
             }
         }
-        return entries;
+        return result;
+    }
+
+    std::map< std::string, std::vector< std::string > >
+    vertex_entries( const VertexMapping& mapping, const ModelLayout& layout )
+    {
+        return entries( mapping,
+                        layout,
+                        &MeshVertex::vertex,
+                        &ComponentMeshVertex::vertex );
     }
 
     std::map< std::string, std::vector< std::string > >
     element_entries( const ElementMapping& mapping, const ModelLayout& layout )
     {
-        std::map< std::string, std::vector< std::string > > entries;
-        for( const auto& entry : mapping.in2out_map() )
-        {
-            auto& values = entries[entry.first.mesh_id.string() + " " +
-                                   std::to_string( entry.first.element )];
-            for( const auto& out : entry.second )
-            {
-                values.push_back( layout.name( out.component_id.id() ) + " " +
-                                  std::to_string( out.element ) );
-            }
-        }
-        return entries;
+        return entries( mapping,
+                        layout,
+                        &MeshElement::element,
+                        &ComponentMeshElement::element );
     }
 
-    class ConvertSurfacesIntoBRepTest : public ::testing::Test
-    {
-      protected:
-        static void SetUpTestSuite()
-        {
-            ConversionModel::initialize();
-        }
-    };
+    using ConvertSurfacesIntoBRepTest = test::ConversionTest;
 
     TEST_F( ConvertSurfacesIntoBRepTest,
             closed_mesh_gives_one_block_and_boundary )

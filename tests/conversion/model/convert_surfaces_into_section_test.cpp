@@ -13,8 +13,10 @@
 #include <conversion/common/tasks.h>
 #include <conversion/model/surface_lines_relations.h>
 #include <support/block_fixtures.h>
+#include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/fixtures.h>
+#include <support/mesh_queries.h>
 #include <support/model_checks.h>
 #include <support/section_fixtures.h>
 
@@ -39,22 +41,11 @@ namespace
     using Meshes =
         std::vector< std::reference_wrapper< const SurfaceMesh< 2 > > >;
 
-    /// Everything a Section says, with components named by creation rank
-    /// instead of their random uuids: equal for equal models.
+    /// Everything a Section says, with components named by kind and
+    /// creation rank instead of their random uuids: equal for equal models.
     std::string signature( const Section& section )
     {
-        absl::flat_hash_map< uuid, index_t > rank;
-        const auto rank_of = [&rank]( const auto& range )
-        {
-            index_t r{ 0 };
-            for( const auto& component : range )
-            {
-                rank[component.id()] = r++;
-            }
-        };
-        rank_of( section.corners() );
-        rank_of( section.lines() );
-        rank_of( section.surfaces() );
+        const auto names = test::component_names( section );
         std::string text =
             absl::StrCat( "unique vertices ", section.nb_unique_vertices() );
         const auto vertex_text = [&]( const ComponentID& component,
@@ -86,7 +77,7 @@ namespace
             }
             for( const auto& corner : section.boundaries( line ) )
             {
-                absl::StrAppend( &text, " corner ", rank.at( corner.id() ) );
+                absl::StrAppend( &text, " corner ", names.at( corner.id() ) );
             }
         }
         for( const auto& surface : section.surfaces() )
@@ -110,11 +101,11 @@ namespace
             }
             for( const auto& line : section.boundaries( surface ) )
             {
-                absl::StrAppend( &text, " boundary ", rank.at( line.id() ) );
+                absl::StrAppend( &text, " boundary ", names.at( line.id() ) );
             }
             for( const auto& line : section.internal_lines( surface ) )
             {
-                absl::StrAppend( &text, " internal ", rank.at( line.id() ) );
+                absl::StrAppend( &text, " internal ", names.at( line.id() ) );
             }
         }
         for( const auto& boundary : section.model_boundaries() )
@@ -122,7 +113,7 @@ namespace
             absl::StrAppend( &text, "\nmodel boundary" );
             for( const auto& line : section.items( boundary ) )
             {
-                absl::StrAppend( &text, " ", rank.at( line.id() ) );
+                absl::StrAppend( &text, " ", names.at( line.id() ) );
             }
         }
         return text;
@@ -146,21 +137,6 @@ namespace
         return lines;
     }
 
-    /// The adjacency of every polygon edge, to compare before and after.
-    std::vector< index_t > adjacencies( const SurfaceMesh< 2 >& mesh )
-    {
-        std::vector< index_t > result;
-        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-        {
-            for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
-            {
-                result.push_back( mesh.polygon_adjacent( { p, e } )
-                                      .value_or( INVALID_INDEX ) );
-            }
-        }
-        return result;
-    }
-
     std::unique_ptr< SurfaceMesh< 2 > > triangle( double dx = 0 )
     {
         return test::surface_of< 2 >( { Point< 2 >{ { dx, 0 } },
@@ -172,23 +148,10 @@ namespace
     template < typename T >
     void set_regions( SurfaceMesh< 2 >& mesh, const std::vector< T >& values )
     {
-        auto attribute = mesh.polygon_attribute_manager()
-                             .find_or_create_attribute< VariableAttribute, T >(
-                                 "region", T{} );
-        for( index_t p = 0; p < values.size(); p++ )
-        {
-            attribute->set_value( p, values[p] );
-        }
+        test::set_values( mesh.polygon_attribute_manager(), "region", values );
     }
 
-    class SectionConversion : public ::testing::Test
-    {
-      protected:
-        static void SetUpTestSuite()
-        {
-            ConversionModel::initialize();
-        }
-    };
+    using SectionConversion = test::ConversionTest;
 
     // ---- one mesh -------------------------------------------------------
 
@@ -374,7 +337,7 @@ namespace
     TEST_F( SectionConversion, slit_in_one_mesh_is_an_internal_line )
     {
         const auto mesh = test::grid_with_slit_2d();
-        const auto before = adjacencies( *mesh );
+        const auto before = test::polygon_adjacencies( *mesh );
         const auto section = convert_surfaces_into_section( Meshes{ *mesh } );
         ASSERT_EQ( section.nb_surfaces(), 1u );
         EXPECT_EQ( section.nb_internals( section.surfaces().begin()->id() ),
@@ -382,7 +345,7 @@ namespace
         EXPECT_EQ( section.nb_lines(), 2u );
         EXPECT_TRUE( test::check_section_consistency( section ) );
         // The inputs are only read.
-        EXPECT_EQ( adjacencies( *mesh ), before );
+        EXPECT_EQ( test::polygon_adjacencies( *mesh ), before );
         EXPECT_TRUE(
             mesh->polygon_attribute_manager().attribute_names().empty() );
     }
@@ -462,13 +425,13 @@ namespace
     TEST_F( SectionConversion, missing_attribute_leaves_the_mesh_unchanged )
     {
         auto mesh = test::two_triangles_2d( true );
-        const auto before = adjacencies( *mesh );
+        const auto before = test::polygon_adjacencies( *mesh );
         test::expect_error(
             [&]
             { convert_surface_into_section_from_attribute( *mesh, "none" ); },
             "[convert_surface_into_section_from_attribute] Attribute not "
             "found." );
-        EXPECT_EQ( adjacencies( *mesh ), before );
+        EXPECT_EQ( test::polygon_adjacencies( *mesh ), before );
         EXPECT_TRUE(
             mesh->polygon_attribute_manager().attribute_names().empty() );
     }
@@ -551,14 +514,10 @@ namespace
         double ratio;
     };
 
-    class SectionShapes : public ::testing::TestWithParam< Density >
+    class SectionShapes
+        : public test::WithConversion< ::testing::TestWithParam< Density > >
     {
       protected:
-        static void SetUpTestSuite()
-        {
-            ConversionModel::initialize();
-        }
-
         std::vector< double > axis( const std::vector< double >& breaks ) const
         {
             return test::graded_axis(

@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include <absl/container/flat_hash_map.h>
 #include <absl/strings/str_cat.h>
 
 #include <conversion/common/tasks.h>
@@ -21,7 +20,6 @@
 #include <vorna/conversion/mesh_analysis/surface_identifier.h>
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
 #include <vorna/mesh/edged_curve.h>
-#include <vorna/mesh/edged_curve_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/block.h>
@@ -31,6 +29,7 @@
 #include <vorna/model/surface.h>
 
 #include <support/block_fixtures.h>
+#include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/fixtures.h>
 #include <support/model_checks.h>
@@ -42,17 +41,13 @@ namespace
     using vorna::test::closed_cube;
     using vorna::test::expect_error;
     using vorna::test::make_box_mesh;
+    using vorna::test::point;
     using vorna::test::surface_of;
 
     using SurfaceRefs =
         std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
     using CurveRefs =
         std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
-
-    Point3D point( double x, double y, double z )
-    {
-        return Point3D{ { x, y, z } };
-    }
 
     std::vector< Point3D > points_of( const SurfaceMesh< 3 >& mesh )
     {
@@ -105,28 +100,8 @@ namespace
     /// two conversions of one input compare in full.
     std::string model_signature( const BRep& brep )
     {
-        absl::flat_hash_map< uuid, std::string > names;
+        const auto names = test::component_names( brep );
         std::string text;
-        index_t rank{ 0 };
-        for( const auto& corner : brep.corners() )
-        {
-            names.emplace( corner.id(), absl::StrCat( "c", rank++ ) );
-        }
-        rank = 0;
-        for( const auto& line : brep.lines() )
-        {
-            names.emplace( line.id(), absl::StrCat( "l", rank++ ) );
-        }
-        rank = 0;
-        for( const auto& surface : brep.surfaces() )
-        {
-            names.emplace( surface.id(), absl::StrCat( "s", rank++ ) );
-        }
-        rank = 0;
-        for( const auto& block : brep.blocks() )
-        {
-            names.emplace( block.id(), absl::StrCat( "b", rank++ ) );
-        }
         const auto relations = [&]( const uuid& id )
         {
             absl::StrAppend( &text, names.at( id ), ":" );
@@ -184,14 +159,7 @@ namespace
         return text;
     }
 
-    class MainRoadRobustnessTest : public ::testing::Test
-    {
-      protected:
-        static void SetUpTestSuite()
-        {
-            ConversionModel::initialize();
-        }
-    };
+    using MainRoadRobustnessTest = test::ConversionTest;
 
     /// Converts the box 25 times on each of 8 threads at once; the number
     /// of conversions that failed or gave another model than `reference`.
@@ -538,14 +506,8 @@ namespace
                                     polygons[5][2],
                                     " in a row" ) );
 
-        auto curve = EdgedCurve< 3 >::create();
-        {
-            auto builder = EdgedCurveBuilder< 3 >::create( *curve );
-            builder->create_point( point( 0, 0, 2 ) );
-            builder->create_point( point( 1, 0, 2 ) );
-            builder->create_edge( 0, 1 );
-            builder->create_edge( 1, 1 );
-        }
+        const auto curve = test::curve_of(
+            { point( 0, 0, 2 ), point( 1, 0, 2 ) }, { { 0, 1 }, { 1, 1 } } );
         const auto box = closed_cube();
         expect_error(
             [&]

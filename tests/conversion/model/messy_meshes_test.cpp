@@ -27,7 +27,6 @@
 #include <vorna/conversion/conversion_model.h>
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
 #include <vorna/mesh/edged_curve.h>
-#include <vorna/mesh/edged_curve_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/block.h>
@@ -37,6 +36,7 @@
 #include <vorna/model/surface.h>
 
 #include <support/block_fixtures.h>
+#include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/fixtures.h>
 #include <support/model_checks.h>
@@ -45,7 +45,9 @@ namespace
 {
     using namespace vorna;
     using vorna::test::as_polygons;
+    using vorna::test::counts_of;
     using vorna::test::cube_points;
+    using vorna::test::curve_of;
     using vorna::test::LogCapture;
     using vorna::test::make_box_mesh;
 
@@ -57,25 +59,12 @@ namespace
         std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
     using CurveRefs =
         std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
-    /// Corners, lines, surfaces and blocks of a model.
-    using Counts = std::array< index_t, 4 >;
-
-    Counts counts( const BRep& brep )
-    {
-        return { brep.nb_corners(),
-                 brep.nb_lines(),
-                 brep.nb_surfaces(),
-                 brep.nb_blocks() };
-    }
+    using Counts = test::ModelCounts;
+    using test::point;
 
     const BRep& brep_of( const BRepConversionResult& result )
     {
         return std::get< 0 >( result );
-    }
-
-    Point3D point( double x, double y, double z )
-    {
-        return Point3D{ { x, y, z } };
     }
 
     std::vector< Triangle > cube_triangles()
@@ -157,23 +146,6 @@ namespace
             polygons.push_back( std::move( polygon ) );
         }
         return mesh_of( points, polygons, adjacencies, "soup" );
-    }
-
-    std::unique_ptr< EdgedCurve< 3 > >
-    curve_of( const std::vector< Point3D >& points,
-              const std::vector< std::array< index_t, 2 > >& edges )
-    {
-        auto curve = EdgedCurve< 3 >::create();
-        auto builder = EdgedCurveBuilder< 3 >::create( *curve );
-        for( const auto& p : points )
-        {
-            builder->create_point( p );
-        }
-        for( const auto& e : edges )
-        {
-            builder->create_edge( e[0], e[1] );
-        }
-        return curve;
     }
 
     // Aborts the whole run when a conversion outlives its budget: a hang
@@ -307,37 +279,30 @@ namespace
         return copy;
     }
 
-    class MessyMeshesTest : public ::testing::Test
-    {
-      protected:
-        static void SetUpTestSuite()
-        {
-            ConversionModel::initialize();
-        }
-    };
+    using MessyMeshesTest = test::ConversionTest;
 
     TEST_F( MessyMeshesTest, empty_inputs_give_an_empty_model )
     {
         for( const bool triangulated : { true, false } )
         {
             const auto empty = test::empty_surface( triangulated, "empty" );
-            EXPECT_EQ( counts( brep_of(
+            EXPECT_EQ( counts_of( brep_of(
                            convert_and_check( "empty mesh", { *empty } ) ) ),
                        ( Counts{ 0, 0, 0, 0 } ) );
         }
         // Points alone make no surface either.
         const auto points_only = mesh_of(
             { point( 0, 0, 0 ), point( 1, 0, 0 ), point( 0, 0, 0 ) }, {} );
-        EXPECT_EQ( counts( brep_of(
+        EXPECT_EQ( counts_of( brep_of(
                        convert_and_check( "points only", { *points_only } ) ) ),
                    ( Counts{ 0, 0, 0, 0 } ) );
         EXPECT_EQ(
-            counts( brep_of( convert_and_check( "no input at all", {} ) ) ),
+            counts_of( brep_of( convert_and_check( "no input at all", {} ) ) ),
             ( Counts{ 0, 0, 0, 0 } ) );
         // The entry point for several meshes takes an empty list too.
         const auto none = convert_surfaces_into_brep(
             std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >{} );
-        EXPECT_EQ( counts( brep_of( none ) ), ( Counts{ 0, 0, 0, 0 } ) );
+        EXPECT_EQ( counts_of( brep_of( none ) ), ( Counts{ 0, 0, 0, 0 } ) );
     }
 
     TEST_F( MessyMeshesTest, unused_vertices_are_ignored )
@@ -351,7 +316,7 @@ namespace
             point( std::numeric_limits< double >::quiet_NaN(), 0, 0 ) );
         const auto mesh = mesh_of( points, as_polygons( cube_triangles() ) );
         const auto result = convert_and_check( "unused vertices", { *mesh } );
-        EXPECT_EQ( counts( brep_of( result ) ), ( Counts{ 0, 0, 1, 1 } ) );
+        EXPECT_EQ( counts_of( brep_of( result ) ), ( Counts{ 0, 0, 1, 1 } ) );
     }
 
     TEST_F( MessyMeshesTest, zero_area_triangle_inside_a_closed_box )
@@ -366,7 +331,7 @@ namespace
         triangles.push_back( { 0, 1, 8 } );
         const auto mesh = mesh_of( points, as_polygons( triangles ) );
         const auto result = convert_and_check( "flat triangle", { *mesh } );
-        EXPECT_EQ( counts( brep_of( result ) ), ( Counts{ 0, 0, 1, 1 } ) );
+        EXPECT_EQ( counts_of( brep_of( result ) ), ( Counts{ 0, 0, 1, 1 } ) );
     }
 
     TEST_F( MessyMeshesTest, collapsed_triangles_next_to_a_closed_box )
@@ -407,7 +372,7 @@ namespace
                 // Points weld, polygons join only through stored adjacency:
                 // one surface per triangle, lines along the 12 edges and 6
                 // face diagonals, one block.
-                EXPECT_EQ( counts( brep_of( result ) ),
+                EXPECT_EQ( counts_of( brep_of( result ) ),
                            ( Counts{ 8, 18, 12, 1 } ) )
                     << what;
             }
@@ -427,7 +392,7 @@ namespace
         const auto& brep = brep_of( result );
         // The shared edge is one line bounding all three, each fin's outer
         // edges another.
-        EXPECT_EQ( counts( brep ), ( Counts{ 2, 4, 3, 0 } ) );
+        EXPECT_EQ( counts_of( brep ), ( Counts{ 2, 4, 3, 0 } ) );
         index_t shared_lines{ 0 };
         for( const auto& line : brep.lines() )
         {
@@ -456,14 +421,14 @@ namespace
             triangles.push_back( shifted );
         }
         const auto mesh = mesh_of( points, as_polygons( triangles ) );
-        EXPECT_EQ( counts( brep_of( convert_and_check(
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
                        "non-manifold vertex, one mesh", { *mesh } ) ) ),
                    ( Counts{ 0, 0, 2, 2 } ) );
 
         const auto left = cube( point( 0, 0, 0 ), 1, "left" );
         const auto right = cube( point( 1, 1, 1 ), 1, "right" );
         EXPECT_EQ(
-            counts( brep_of( convert_and_check(
+            counts_of( brep_of( convert_and_check(
                 "non-manifold vertex, two meshes", { *left, *right } ) ) ),
             ( Counts{ 0, 0, 2, 2 } ) );
     }
@@ -477,7 +442,8 @@ namespace
         {
             const auto mesh = cube_with_flipped_triangles( c.second );
             const auto result = convert_and_check( c.first, { *mesh } );
-            EXPECT_EQ( counts( brep_of( result ) ), ( Counts{ 0, 0, 1, 1 } ) )
+            EXPECT_EQ( counts_of( brep_of( result ) ),
+                       ( Counts{ 0, 0, 1, 1 } ) )
                 << c.first;
         }
     }
@@ -489,19 +455,19 @@ namespace
         const auto mesh = unit_cube_of( triangles );
         const auto result = convert_and_check( "box with a hole", { *mesh } );
         // The hole's rim is one closed line without corner.
-        EXPECT_EQ( counts( brep_of( result ) ), ( Counts{ 0, 1, 1, 0 } ) );
+        EXPECT_EQ( counts_of( brep_of( result ) ), ( Counts{ 0, 1, 1, 0 } ) );
     }
 
     TEST_F( MessyMeshesTest, two_identical_boxes_merge_into_one )
     {
         const auto first = cube( point( 0, 0, 0 ), 1, "first" );
         const auto second = cube( point( 0, 0, 0 ), 1, "second" );
-        EXPECT_EQ( counts( brep_of( convert_and_check(
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
                        "two identical boxes", { *first, *second } ) ) ),
                    ( Counts{ 0, 0, 1, 1 } ) );
         // The same mesh listed twice converts as it alone.
-        EXPECT_EQ( counts( brep_of( convert_and_check( "one box listed twice",
-                                                       { *first, *first } ) ) ),
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
+                       "one box listed twice", { *first, *first } ) ) ),
                    ( Counts{ 0, 0, 1, 1 } ) );
     }
 
@@ -513,7 +479,7 @@ namespace
             convert_and_check( "boxes sharing an edge", { *left, *right } );
         // The shared edge is a line between two corners, internal to both
         // surfaces.
-        EXPECT_EQ( counts( brep_of( result ) ), ( Counts{ 2, 1, 2, 2 } ) );
+        EXPECT_EQ( counts_of( brep_of( result ) ), ( Counts{ 2, 1, 2, 2 } ) );
     }
 
     TEST_F( MessyMeshesTest, box_with_messy_curves )
@@ -545,10 +511,10 @@ namespace
             const auto& what = std::get< 0 >( c );
             const auto result =
                 convert_and_check( what, { *std::get< 1 >( c ) }, { *box } );
-            EXPECT_EQ( counts( brep_of( result ) ), std::get< 2 >( c ) )
+            EXPECT_EQ( counts_of( brep_of( result ) ), std::get< 2 >( c ) )
                 << what;
         }
-        EXPECT_EQ( counts( brep_of( convert_and_check(
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
                        "single-vertex curve alone", { *lonely }, {} ) ) ),
                    ( Counts{ 0, 0, 0, 0 } ) );
     }
@@ -562,7 +528,7 @@ namespace
             const auto welded = jittered( *fine, jitter, 11 );
             const auto what = absl::StrCat( "jittered welded box ", jitter );
             EXPECT_EQ(
-                counts( brep_of( convert_and_check( what, { *welded } ) ) ),
+                counts_of( brep_of( convert_and_check( what, { *welded } ) ) ),
                 ( Counts{ 0, 0, 1, 1 } ) )
                 << what;
         }
@@ -573,12 +539,12 @@ namespace
         const auto small_fine = make_box_mesh(
             point( 0, 0, 0 ), point( 1, 1, 1 ), 3, false, "fine" );
         const auto close_soup = triangle_soup( *small_fine, true, 5e-8, 3 );
-        EXPECT_EQ( counts( brep_of( convert_and_check( "jittered soup 5e-8",
-                                                       { *close_soup } ) ) ),
+        EXPECT_EQ( counts_of( brep_of( convert_and_check( "jittered soup 5e-8",
+                                                          { *close_soup } ) ) ),
                    ( Counts{ 56, 162, 108, 1 } ) );
         const auto loose_soup = triangle_soup( *small_fine, true, 5e-6, 3 );
-        EXPECT_EQ( counts( brep_of( convert_and_check( "jittered soup 5e-6",
-                                                       { *loose_soup } ) ) ),
+        EXPECT_EQ( counts_of( brep_of( convert_and_check( "jittered soup 5e-6",
+                                                          { *loose_soup } ) ) ),
                    ( Counts{ 3, 108, 108, 0 } ) );
     }
 
@@ -588,7 +554,7 @@ namespace
             mesh_of( cube_points( point( 0, 0, 0 ), 1 ), cube_quads() );
         ASSERT_FALSE( quads->is_triangulated() );
         EXPECT_EQ(
-            counts( brep_of( convert_and_check( "quad box", { *quads } ) ) ),
+            counts_of( brep_of( convert_and_check( "quad box", { *quads } ) ) ),
             ( Counts{ 0, 0, 1, 1 } ) );
     }
 
@@ -596,11 +562,11 @@ namespace
     {
         const auto huge = cube( point( 0, 0, 0 ), 1e9, "huge" );
         EXPECT_EQ(
-            counts( brep_of( convert_and_check( "1e9 box", { *huge } ) ) ),
+            counts_of( brep_of( convert_and_check( "1e9 box", { *huge } ) ) ),
             ( Counts{ 0, 0, 1, 1 } ) );
         const auto far = cube( point( 1e9, 1e9, 1e9 ), 1, "far" );
         EXPECT_EQ(
-            counts( brep_of( convert_and_check( "box at 1e9", { *far } ) ) ),
+            counts_of( brep_of( convert_and_check( "box at 1e9", { *far } ) ) ),
             ( Counts{ 0, 0, 1, 1 } ) );
     }
 
@@ -624,7 +590,7 @@ namespace
         // closed line on that point, no volume.
         const auto tiny = cube( point( 0, 0, 0 ), 1e-9, "tiny" );
         const auto result = convert_and_check( "1e-9 box", { *tiny } );
-        EXPECT_EQ( counts( brep_of( result ) ), ( Counts{ 0, 1, 1, 0 } ) );
+        EXPECT_EQ( counts_of( brep_of( result ) ), ( Counts{ 0, 1, 1, 0 } ) );
         // Named after the mesh of every input polygon merged into its first
         // polygon: here all twelve.
         std::string twelve;
@@ -673,7 +639,7 @@ namespace
             const auto mesh = cube_with_flipped_triangles( c.second );
             const auto result = convert_and_check( c.first, { *mesh } );
             const auto& brep = brep_of( result );
-            ASSERT_EQ( counts( brep ), ( Counts{ 0, 0, 1, 1 } ) ) << c.first;
+            ASSERT_EQ( counts_of( brep ), ( Counts{ 0, 0, 1, 1 } ) ) << c.first;
             expect_consistent_orientation( c.first, brep );
             EXPECT_NEAR(
                 enclosed_volume( brep, *brep.blocks().begin() ), 1, 1e-9 )
@@ -706,7 +672,7 @@ namespace
             const auto& brep = brep_of( result );
             // Each box's five other faces, and the two copies of the shared
             // face, within one closed line around it.
-            EXPECT_EQ( counts( brep ), ( Counts{ 0, 1, 4, 2 } ) ) << what;
+            EXPECT_EQ( counts_of( brep ), ( Counts{ 0, 1, 4, 2 } ) ) << what;
             EXPECT_EQ( log.count( Logger::Level::warn, ZERO_VOLUME_WARNING ),
                        1 )
                 << what;
@@ -807,7 +773,7 @@ namespace
         // Merging rebuilds the adjacency of several inputs.
         const auto box = box_with_one_sided_adjacency();
         const auto far = cube( point( 5, 5, 5 ), 1, "far" );
-        EXPECT_EQ( counts( brep_of( convert_and_check(
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
                        "one-sided adjacency, merged", { *box, *far } ) ) ),
                    ( Counts{ 0, 0, 2, 2 } ) );
     }
@@ -815,14 +781,14 @@ namespace
     TEST_F( MessyMeshesTest, one_sided_adjacency_in_a_single_mesh )
     {
         const auto box = box_with_one_sided_adjacency();
-        EXPECT_EQ( counts( brep_of(
+        EXPECT_EQ( counts_of( brep_of(
                        convert_and_check( "one-sided adjacency", { *box } ) ) ),
                    ( Counts{ 0, 0, 1, 1 } ) );
         // Polygon 0 names a neighbour that names another polygon back.
         auto crossed = cube();
         SurfaceMeshBuilder< 3 >::create( *crossed )
             ->set_polygon_adjacent( { 0, 0 }, 5 );
-        EXPECT_EQ( counts( brep_of( convert_and_check(
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
                        "adjacency to the wrong polygon", { *crossed } ) ) ),
                    ( Counts{ 0, 0, 1, 1 } ) );
     }

@@ -13,21 +13,18 @@
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/mesh/surface_mesh_builder.h>
 
-#include "mesh/solid_grid.h"
+#include "support/conversion_test.h"
 #include "support/fixtures.h"
+#include "support/mesh_queries.h"
+#include "support/solid_fixtures.h"
 
 namespace vorna
 {
     namespace
     {
-        class RegionSeparationTest : public ::testing::Test
+        class RegionSeparationTest : public test::ConversionTest
         {
           protected:
-            static void SetUpTestSuite()
-            {
-                ConversionModel::initialize();
-            }
-
             // 2 x 2 cells, 8 triangles, all joined.
             RegionSeparationTest() : mesh( test::grid_sheet_2d( 2, 2 ) ) {}
 
@@ -35,15 +32,8 @@ namespace vorna
             std::shared_ptr< VariableAttribute< T > >
             polygon_values( const std::vector< T >& values )
             {
-                auto attribute =
-                    mesh->polygon_attribute_manager()
-                        .find_or_create_attribute< VariableAttribute, T >(
-                            "region", T{} );
-                for( index_t p = 0; p < values.size(); p++ )
-                {
-                    attribute->set_value( p, values[p] );
-                }
-                return attribute;
+                return test::set_values(
+                    mesh->polygon_attribute_manager(), "region", values );
             }
 
             /// Separates by the attribute, then checks that exactly the
@@ -53,16 +43,7 @@ namespace vorna
             index_t separate_and_check( const AttributeBase& attribute,
                                         const Same& same )
             {
-                std::vector< std::vector< index_t > > before(
-                    mesh->nb_polygons() );
-                for( index_t p = 0; p < mesh->nb_polygons(); p++ )
-                {
-                    for( local_index_t e = 0; e < 3; e++ )
-                    {
-                        before[p].push_back( mesh->polygon_adjacent( { p, e } )
-                                                 .value_or( INVALID_INDEX ) );
-                    }
-                }
+                const auto before = test::polygon_adjacencies( *mesh );
                 auto builder = SurfaceMeshBuilder< 2 >::create( *mesh );
                 detail::unset_polygon_adjacencies_by_attribute(
                     *mesh, *builder, attribute );
@@ -71,7 +52,7 @@ namespace vorna
                 {
                     for( local_index_t e = 0; e < 3; e++ )
                     {
-                        const auto q = before[p][e];
+                        const auto q = before[3 * p + e];
                         nb_cut += q != INVALID_INDEX && !same( p, q );
                         const auto kept = q != INVALID_INDEX && same( p, q );
                         EXPECT_EQ( mesh->polygon_adjacent( { p, e } )
@@ -135,22 +116,15 @@ namespace vorna
         TEST( RegionSeparation, polyhedra_keep_only_same_region_adjacencies )
         {
             ConversionModel::initialize();
-            auto solid = SolidMesh< 3 >::create(
-                TetrahedralSolid3D::impl_name_static() );
-            auto builder = SolidMeshBuilder< 3 >::create( *solid );
-            test::build_tetrahedral_grid( *builder, 2 );
-            builder->compute_polyhedron_adjacencies();
+            const auto solid = test::tetrahedral_grid( 2 );
             // Two regions: the cubes with x = 0 and those with x = 1.
-            auto regions =
-                solid->polyhedron_attribute_manager()
-                    .find_or_create_attribute< VariableAttribute, int >(
-                        "region", 0 );
             std::vector< int > values( solid->nb_polyhedra() );
             for( index_t p = 0; p < solid->nb_polyhedra(); p++ )
             {
                 values[p] = ( p / 6 ) % 2 == 0 ? -7 : 7;
-                regions->set_value( p, values[p] );
             }
+            const auto regions = test::set_values(
+                solid->polyhedron_attribute_manager(), "region", values );
             std::vector< index_t > before;
             index_t nb_across{ 0 };
             for( index_t p = 0; p < solid->nb_polyhedra(); p++ )
@@ -165,7 +139,7 @@ namespace vorna
             }
             ASSERT_GT( nb_across, 0u );
             detail::unset_polyhedron_adjacencies_by_attribute(
-                *solid, *builder, *regions );
+                *solid, *SolidMeshBuilder< 3 >::create( *solid ), *regions );
             for( index_t p = 0; p < solid->nb_polyhedra(); p++ )
             {
                 for( local_index_t f = 0; f < 4; f++ )
