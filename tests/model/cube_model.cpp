@@ -1,7 +1,7 @@
 #include "model/cube_model.h"
 
-#include <vorna/geometry/point.h>
 #include <vorna/geometry/mensuration.h>
+#include <vorna/geometry/point.h>
 #include <vorna/geometry/tetrahedron.h>
 #include <vorna/mesh/edged_curve_builder.h>
 #include <vorna/mesh/mesh_factory.h>
@@ -32,33 +32,24 @@ namespace vorna
                                            i );
             }
 
-            index_t nb_lines{ 0 };
-            for( index_t i = 0; i < 8; i++ )
+            const auto edges = cube_edges();
+            for( index_t l = 0; l < 12; l++ )
             {
-                for( index_t bit = 1; bit < 8; bit <<= 1 )
-                {
-                    const index_t j = i | bit;
-                    if( j == i )
-                    {
-                        continue;
-                    }
-                    const auto& id = builder.add_line();
-                    cube.lines[nb_lines] = id;
-                    cube.line_vertices[nb_lines] = { i, j };
-                    nb_lines++;
-                    auto mesh = builder.line_mesh_builder( id );
-                    mesh->create_point( cube_point( i ) );
-                    mesh->create_point( cube_point( j ) );
-                    mesh->create_edge( 0, 1 );
-                    builder.set_unique_vertex( { { "Line", id }, 0 }, i );
-                    builder.set_unique_vertex( { { "Line", id }, 1 }, j );
-                    builder.add_corner_line_boundary_relationship(
-                        cube.brep.corner( cube.corners[i] ),
-                        cube.brep.line( id ) );
-                    builder.add_corner_line_boundary_relationship(
-                        cube.brep.corner( cube.corners[j] ),
-                        cube.brep.line( id ) );
-                }
+                const auto i = edges[l][0];
+                const auto j = edges[l][1];
+                const auto& id = builder.add_line();
+                cube.lines[l] = id;
+                cube.line_vertices[l] = edges[l];
+                auto mesh = builder.line_mesh_builder( id );
+                mesh->create_point( cube_point( i ) );
+                mesh->create_point( cube_point( j ) );
+                mesh->create_edge( 0, 1 );
+                builder.set_unique_vertex( { { "Line", id }, 0 }, i );
+                builder.set_unique_vertex( { { "Line", id }, 1 }, j );
+                builder.add_corner_line_boundary_relationship(
+                    cube.brep.corner( cube.corners[i] ), cube.brep.line( id ) );
+                builder.add_corner_line_boundary_relationship(
+                    cube.brep.corner( cube.corners[j] ), cube.brep.line( id ) );
             }
 
             const auto find_line = [&cube]( index_t a, index_t b )

@@ -88,7 +88,7 @@ namespace
     // Quad wing in the half-plane at `degrees` about the z axis, between
     // z = 0 and z = 1; it runs along the axis (first edge (0,0,0) -> (0,0,1))
     // unless reversed.
-    std::vector< Point3D > wing( double degrees, bool along )
+    std::vector< Point3D > wing_points( double degrees, bool along )
     {
         const auto c = std::cos( degrees * PI / 180 );
         const auto s = std::sin( degrees * PI / 180 );
@@ -101,6 +101,25 @@ namespace
             return { bottom, top, far_top, far_bottom };
         }
         return { top, bottom, far_bottom, far_top };
+    }
+
+    // The wing as a surface of one quad.
+    uuid add_wing( BRepMaker& maker, double degrees, bool along )
+    {
+        return maker.add_surface( wing_points( degrees, along ),
+                                  { { 0, 1, 2, 3 } } );
+    }
+
+    // The line bounds each of the surfaces.
+    void bound( BRepMaker& maker,
+                const uuid& line,
+                std::initializer_list< uuid > surfaces )
+    {
+        for( const auto& surface : surfaces )
+        {
+            maker.builder.add_line_surface_boundary_relationship(
+                maker.model.line( line ), maker.model.surface( surface ) );
+        }
     }
 
     // Each position's side faces the sector the sort claims: decreasing
@@ -151,10 +170,8 @@ namespace
     {
         BRepMaker maker;
         const auto line = maker.add_line( z_axis );
-        const auto surface =
-            maker.add_surface( wing( 30, true ), { { 0, 1, 2, 3 } } );
-        maker.builder.add_line_surface_boundary_relationship(
-            maker.model.line( line ), maker.model.surface( surface ) );
+        const auto surface = add_wing( maker, 30, true );
+        bound( maker, line, { surface } );
 
         const auto sorted =
             surface_radial_sort( maker.model, maker.model.line( line ) );
@@ -174,16 +191,10 @@ namespace
     {
         BRepMaker maker;
         const auto line = maker.add_line( z_axis );
-        const auto s240 =
-            maker.add_surface( wing( 240, true ), { { 0, 1, 2, 3 } } );
-        const auto s0 =
-            maker.add_surface( wing( 0, false ), { { 0, 1, 2, 3 } } );
+        const auto s240 = add_wing( maker, 240, true );
+        const auto s0 = add_wing( maker, 0, false );
         const auto& model_line = maker.model.line( line );
-        for( const auto& id : { s240, s0 } )
-        {
-            maker.builder.add_line_surface_boundary_relationship(
-                model_line, maker.model.surface( id ) );
-        }
+        bound( maker, line, { s240, s0 } );
         auto sorted = surface_radial_sort( maker.model, model_line );
         EXPECT_EQ( sorted_ids( sorted ), ( std::vector< uuid >{ s240, s0 } ) );
         expect_sides_face_their_sectors( maker.model, sorted );
@@ -194,10 +205,8 @@ namespace
         EXPECT_EQ( sorted.next( 3 ), 0u );
         EXPECT_EQ( sorted.next( 0 ), 3u );
 
-        const auto s120 =
-            maker.add_surface( wing( 120, true ), { { 0, 1, 2, 3 } } );
-        maker.builder.add_line_surface_boundary_relationship(
-            model_line, maker.model.surface( s120 ) );
+        const auto s120 = add_wing( maker, 120, true );
+        bound( maker, line, { s120 } );
         sorted = surface_radial_sort( maker.model, model_line );
         EXPECT_EQ( sorted_ids( sorted ),
                    ( std::vector< uuid >{ s240, s0, s120 } ) );
@@ -213,10 +222,8 @@ namespace
     {
         BRepMaker maker;
         const auto line = maker.add_line( z_axis );
-        const auto s90 =
-            maker.add_surface( wing( 90, true ), { { 0, 1, 2, 3 } } );
-        const auto s270 =
-            maker.add_surface( wing( 270, false ), { { 0, 1, 2, 3 } } );
+        const auto s90 = add_wing( maker, 90, true );
+        const auto s270 = add_wing( maker, 270, false );
         // A sheet in the plane y = 0 with normals along -y: quad 0 over
         // x > 0 (reversed along the line), quad 1 over x < 0 (along it).
         const auto sheet =
@@ -230,11 +237,7 @@ namespace
         const auto& model_line = maker.model.line( line );
         maker.builder.add_line_surface_internal_relationship(
             model_line, maker.model.surface( sheet ) );
-        for( const auto& id : { s90, s270 } )
-        {
-            maker.builder.add_line_surface_boundary_relationship(
-                model_line, maker.model.surface( id ) );
-        }
+        bound( maker, line, { s90, s270 } );
         auto sorted = surface_radial_sort( maker.model, model_line );
         // Incidences first: the 90 degree wing leads.
         EXPECT_EQ( sorted_ids( sorted ),
@@ -249,8 +252,7 @@ namespace
         EXPECT_EQ( sorted.next( 7 ), 0u );
 
         // Also listed as bounded by the line: still taken once.
-        maker.builder.add_line_surface_boundary_relationship(
-            model_line, maker.model.surface( sheet ) );
+        bound( maker, line, { sheet } );
         sorted = surface_radial_sort( maker.model, model_line );
         EXPECT_EQ( sorted.surfaces.size(), 8u );
         expect_sides_face_their_sectors( maker.model, sorted );
@@ -265,17 +267,12 @@ namespace
         // where t x w = -y.
         BRepMaker maker;
         const auto line = maker.add_line( z_axis );
-        const std::vector< std::vector< index_t > > quad{ { 0, 1, 2, 3 } };
-        const auto first0 = maker.add_surface( wing( 0, true ), quad );
-        const auto second0 = maker.add_surface( wing( 0, false ), quad );
-        const auto first180 = maker.add_surface( wing( 180, true ), quad );
-        const auto second180 = maker.add_surface( wing( 180, true ), quad );
+        const auto first0 = add_wing( maker, 0, true );
+        const auto second0 = add_wing( maker, 0, false );
+        const auto first180 = add_wing( maker, 180, true );
+        const auto second180 = add_wing( maker, 180, true );
         const auto& model_line = maker.model.line( line );
-        for( const auto& id : { second180, first180, second0, first0 } )
-        {
-            maker.builder.add_line_surface_boundary_relationship(
-                model_line, maker.model.surface( id ) );
-        }
+        bound( maker, line, { second180, first180, second0, first0 } );
         const auto sorted = surface_radial_sort( maker.model, model_line );
         EXPECT_EQ(
             sorted_ids( sorted ),
@@ -609,9 +606,8 @@ namespace
     TEST( ComponentMeshEdges, SharedEdgeAndUnlinkedVertices )
     {
         BRepMaker maker;
-        const auto a = maker.add_surface( wing( 0, true ), { { 0, 1, 2, 3 } } );
-        const auto b =
-            maker.add_surface( wing( 90, false ), { { 0, 1, 2, 3 } } );
+        const auto a = add_wing( maker, 0, true );
+        const auto b = add_wing( maker, 90, false );
         const auto line = maker.add_line( z_axis );
         const auto& surface = maker.model.surface( a );
         const auto edges =

@@ -65,31 +65,21 @@ namespace
                 cube->maker.add_surface( points, { { 0, 1, 2 }, { 0, 2, 3 } } );
         }
         // The 12 edges, oriented low -> high, bounding their two faces.
-        for( index_t i = 0; i < 8; i++ )
+        for( const auto& edge : test::cube_edges() )
         {
-            for( index_t bit = 1; bit < 8; bit <<= 1 )
+            const auto line = cube->maker.add_line(
+                { test::cube_point( edge[0] ), test::cube_point( edge[1] ) } );
+            for( index_t f = 0; f < 6; f++ )
             {
-                const index_t j = i | bit;
-                if( j == i )
+                const auto& quad = quads[f];
+                if( std::find( quad.begin(), quad.end(), edge[0] ) !=
+                        quad.end() &&
+                    std::find( quad.begin(), quad.end(), edge[1] ) !=
+                        quad.end() )
                 {
-                    continue;
-                }
-                const auto line = cube->maker.add_line(
-                    { test::cube_point( i ), test::cube_point( j ) } );
-                for( index_t f = 0; f < 6; f++ )
-                {
-                    const auto& quad = quads[f];
-                    const bool has_i =
-                        std::find( quad.begin(), quad.end(), i ) != quad.end();
-                    const bool has_j =
-                        std::find( quad.begin(), quad.end(), j ) != quad.end();
-                    if( has_i && has_j )
-                    {
-                        cube->maker.builder
-                            .add_line_surface_boundary_relationship(
-                                cube->maker.model.line( line ),
-                                cube->maker.model.surface( cube->faces[f] ) );
-                    }
+                    cube->maker.builder.add_line_surface_boundary_relationship(
+                        cube->maker.model.line( line ),
+                        cube->maker.model.surface( cube->faces[f] ) );
                 }
             }
         }

@@ -23,6 +23,25 @@ namespace vorna
                                  origin.value( 2 ) + size * ( i >> 2 ) } };
         }
 
+        /// The 12 edges (i, j) between the corners, i < j, in ascending
+        /// (i, j - i) order.
+        inline std::array< std::array< index_t, 2 >, 12 > cube_edges()
+        {
+            std::array< std::array< index_t, 2 >, 12 > edges;
+            index_t e{ 0 };
+            for( index_t i = 0; i < 8; i++ )
+            {
+                for( index_t bit = 1; bit < 8; bit <<= 1 )
+                {
+                    if( ( i & bit ) == 0 )
+                    {
+                        edges[e++] = { i, i | bit };
+                    }
+                }
+            }
+            return edges;
+        }
+
         /// The faces -z, +z, -y, +y, -x, +x over the corners, turning so
         /// that normals point outwards.
         inline constexpr std::array< std::array< index_t, 4 >, 6 > CUBE_QUADS{ {
