@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <support/expect_error.h>
 #include <support/fixtures.h>
 
 #include <vorna/basic/corvane_exception.h>
@@ -95,19 +96,11 @@ namespace
         mesh->polygon_attribute_manager()
             .find_or_create_attribute< VariableAttribute, uuid >(
                 "surface_identifier", uuid{} );
-        try
-        {
-            detail::SurfaceIdentifier< 3 > identifier{ *mesh };
-            FAIL() << "no exception";
-        }
-        catch( const CorvaneException& error )
-        {
-            EXPECT_STREQ(
-                error.what(),
-                "[AttributeManager::find_or_create_attribute] Do not "
-                "instantiate an attribute if an instantiated attribute of the "
-                "same name with different storage already exists." );
-        }
+        test::expect_exact_error(
+            [&] { detail::SurfaceIdentifier< 3 > identifier{ *mesh }; },
+            "[AttributeManager::find_or_create_attribute] Do not "
+            "instantiate an attribute if an instantiated attribute of the "
+            "same name with different storage already exists." );
     }
 
     TEST_F( SurfaceIdentifierTest, works_in_2d )

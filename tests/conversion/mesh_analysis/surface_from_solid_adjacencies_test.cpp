@@ -1,4 +1,3 @@
-#include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -17,6 +16,7 @@
 #include <vorna/mesh/surface_mesh.h>
 
 #include "support/conversion_test.h"
+#include "support/expect_error.h"
 #include "support/solid_fixtures.h"
 
 namespace vorna
@@ -311,28 +311,15 @@ namespace vorna
         {
             const auto solid = test::tetrahedral_grid( 3 );
             detail::SolidBoundarySurface boundary{ *solid };
-            std::atomic< index_t > nb_started{ 0 };
-            try
-            {
-                boundary.build_polygons(
-                    [&nb_started]( index_t chunk )
-                    {
-                        nb_started++;
-                        if( chunk == 1 )
-                        {
-                            throw std::runtime_error{ "chunk 1 failed" };
-                        }
-                    } );
-                ADD_FAILURE() << "the chunk failure was swallowed";
-            }
-            catch( const std::runtime_error& error )
-            {
-                EXPECT_STREQ( error.what(), "chunk 1 failed" );
-            }
+            const auto nb_started = test::nb_hook_calls_to_failure(
+                [&boundary]( const auto& hook )
+                { boundary.build_polygons( hook ); },
+                1,
+                "chunk 1 failed" );
             // 162 polyhedra: one chunk per thread and the remainder.
             const auto chunk = std::max< index_t >(
                 solid->nb_polyhedra() / detail::hardware_concurrency(), 1 );
-            EXPECT_EQ( nb_started.load(), solid->nb_polyhedra() / chunk + 1 );
+            EXPECT_EQ( nb_started, solid->nb_polyhedra() / chunk + 1 );
             EXPECT_EQ( boundary.take_surface()->nb_polygons(), 0u );
         }
     } // namespace

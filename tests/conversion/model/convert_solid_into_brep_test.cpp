@@ -1,4 +1,3 @@
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -410,18 +409,11 @@ namespace vorna
         TEST_F( ConvertSolidTest, missing_attribute_leaves_solid_unchanged )
         {
             auto solid = test::two_tetrahedra( true );
-            try
-            {
-                convert_solid_into_brep_from_attribute( *solid, "region" );
-                ADD_FAILURE() << "no exception";
-            }
-            catch( const CorvaneException& error )
-            {
-                EXPECT_STREQ(
-                    error.what(),
-                    "[convert_solid_into_brep_from_attribute] Attribute not "
-                    "found" );
-            }
+            test::expect_exact_error(
+                [&]
+                { convert_solid_into_brep_from_attribute( *solid, "region" ); },
+                "[convert_solid_into_brep_from_attribute] Attribute not "
+                "found" );
             EXPECT_EQ( solid->polyhedron_adjacent( { 0, 0 } ), 1u );
             EXPECT_EQ( solid->polyhedron_adjacent( { 1, 0 } ), 0u );
             EXPECT_TRUE( solid->polyhedron_attribute_manager()
@@ -592,25 +584,12 @@ namespace vorna
             detail::SolidAdjacenciesConversion steps{ brep, *separated };
             steps.build_surface_step();
             steps.build_brep_without_block_step();
-            std::atomic< index_t > nb_started{ 0 };
-            try
-            {
-                steps.build_blocks_step(
-                    [&nb_started]( index_t block )
-                    {
-                        nb_started++;
-                        if( block == 5 )
-                        {
-                            throw std::runtime_error{ "block 5 failed" };
-                        }
-                    } );
-                ADD_FAILURE() << "the block failure was swallowed";
-            }
-            catch( const std::runtime_error& error )
-            {
-                EXPECT_STREQ( error.what(), "block 5 failed" );
-            }
-            EXPECT_EQ( nb_started.load(), 8u );
+            EXPECT_EQ( test::nb_hook_calls_to_failure(
+                           [&steps]( const auto& hook )
+                           { steps.build_blocks_step( hook ); },
+                           5,
+                           "block 5 failed" ),
+                       8u );
             EXPECT_EQ( brep.nb_blocks(), 0u );
         }
 
