@@ -48,17 +48,26 @@ namespace vorna
             {
                 const uuid id = builder.add_surface();
                 auto mesh = builder.surface_mesh_builder( id );
-                for( index_t v = 0; v < points.size(); v++ )
+                for( const auto& point : points )
                 {
-                    mesh->create_point( points[v] );
-                    builder.set_unique_vertex( { { "Surface", id }, v },
-                                               unique( points[v] ) );
+                    mesh->create_point( point );
                 }
                 for( const auto& polygon : polygons )
                 {
                     mesh->create_polygon( polygon );
                 }
                 mesh->compute_polygon_adjacencies();
+                tie_surface_vertices( id );
+                return id;
+            }
+
+            /// A surface holding a copy of the mesh.
+            uuid add_surface_copy( const SurfaceMesh< D >& mesh )
+            {
+                const uuid id = builder.add_surface();
+                builder.update_surface_mesh( model.surface( id ),
+                                             mesh.clone() );
+                tie_surface_vertices( id );
                 return id;
             }
 
@@ -100,6 +109,17 @@ namespace vorna
             Model model;
             Builder builder{ model };
             absl::flat_hash_map< Point< D >, index_t > uniques;
+
+          private:
+            void tie_surface_vertices( const uuid& id )
+            {
+                const auto& mesh = model.surface( id ).mesh();
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    builder.set_unique_vertex( { { "Surface", id }, v },
+                                               unique( mesh.point( v ) ) );
+                }
+            }
         };
 
         using BRepMaker = ModelMaker< BRep, BRepBuilder, 3 >;

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <absl/container/flat_hash_map.h>
-
 #include <support/expect_error.h>
 #include <support/fixtures.h>
 #include <support/section_fixtures.h>
+
+#include "model/model_maker.h"
 
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_model.h>
 #include <vorna/mesh/edged_curve.h>
@@ -15,7 +15,6 @@
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
-#include <vorna/model/corvane_model.h>
 #include <vorna/model/section.h>
 #include <vorna/model/section_builder.h>
 
@@ -23,52 +22,25 @@ namespace
 {
     using namespace vorna;
 
-    /// Adds one surface per mesh (a copy), with one unique vertex per
-    /// distinct point.
-    template < typename Model, typename Builder, index_t D >
-    void add_surfaces(
-        Model& model,
-        const std::vector< std::reference_wrapper< const SurfaceMesh< D > > >&
-            meshes )
-    {
-        Builder builder{ model };
-        absl::flat_hash_map< Point< D >, index_t > uniques;
-        for( const auto& mesh : meshes )
-        {
-            const uuid id = builder.add_surface();
-            builder.update_surface_mesh( model.surface( id ),
-                                         mesh.get().clone() );
-            for( index_t v = 0; v < mesh.get().nb_vertices(); v++ )
-            {
-                const auto found = uniques.find( mesh.get().point( v ) );
-                const auto unique = found != uniques.end()
-                                        ? found->second
-                                        : builder.create_unique_vertex();
-                uniques.emplace( mesh.get().point( v ), unique );
-                builder.set_unique_vertex( { ComponentID{ "Surface", id }, v },
-                                           unique );
-            }
-        }
-    }
-
     class FromModelTest : public ::testing::Test
     {
       protected:
-        void SetUp() override
-        {
-            CorvaneModel::initialize();
-        }
-
+        // One surface per mesh (a copy), one unique vertex per distinct
+        // point.
         void build( const std::vector<
                     std::reference_wrapper< const SurfaceMesh< 2 > > >& meshes )
         {
-            add_surfaces< Section, SectionBuilder, 2 >( section, meshes );
+            for( const auto& mesh : meshes )
+            {
+                maker.add_surface_copy( mesh );
+            }
             detail::CornersLinesBuilderFromModel< Section, SectionBuilder, 2 >{
                 section }
                 .build();
         }
 
-        Section section;
+        test::SectionMaker maker;
+        Section& section = maker.model;
     };
 
     TEST_F( FromModelTest, surface_bordered_by_one_loop_gets_a_closed_line )
@@ -199,15 +171,16 @@ namespace
 
     TEST( FromModelBRep, surfaces_sharing_a_chain_meet_at_two_corners )
     {
-        CorvaneModel::initialize();
+        test::BRepMaker maker;
         const auto below = test::grid_sheet( 2, 1 );
         const auto above = test::make_grid_sheet( Point< 3 >{ { 0, 1, 0 } },
                                                   Vector< 3 >{ { 2, 0, 0 } },
                                                   Vector< 3 >{ { 0, 0, 1 } },
                                                   2,
                                                   1 );
-        BRep brep;
-        add_surfaces< BRep, BRepBuilder, 3 >( brep, { *below, *above } );
+        auto& brep = maker.model;
+        maker.add_surface_copy( *below );
+        maker.add_surface_copy( *above );
         detail::CornersLinesBuilderFromModel< BRep, BRepBuilder, 3 >{ brep }
             .build();
         EXPECT_EQ( brep.nb_corners(), 2u );
