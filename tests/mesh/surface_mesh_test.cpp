@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <support/expect_error.h>
+#include <support/mesh_queries.h>
 
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/geometry/tolerance.h>
@@ -124,13 +125,7 @@ namespace vorna
         builder->create_polygon( { 0, 1, 4 } );
         builder->set_polygon_adjacent( { 0, 1 }, 2 );
         builder->compute_polygon_adjacencies();
-        for( index_t p = 0; p < 3; p++ )
-        {
-            for( local_index_t e = 0; e < 3; e++ )
-            {
-                EXPECT_TRUE( mesh->is_edge_on_border( { p, e } ) ) << p << e;
-            }
-        }
+        EXPECT_EQ( test::nb_border_edges( *mesh ), 9u );
     }
 
     TEST( SurfaceMesh, Geometry )
@@ -296,15 +291,7 @@ namespace vorna
         }
         builder->compute_polygon_adjacencies();
         const auto nb_polygons = mesh->nb_polygons();
-        index_t nb_borders{ 0 };
-        for( index_t p = 0; p < nb_polygons; p++ )
-        {
-            for( local_index_t e = 0; e < 3; e++ )
-            {
-                nb_borders += mesh->is_edge_on_border( { p, e } ) ? 1 : 0;
-            }
-        }
-        ASSERT_EQ( nb_borders, 4 * size );
+        ASSERT_EQ( test::nb_border_edges( *mesh ), 4 * size );
         constexpr index_t nb_threads = 4;
         std::vector< std::thread > threads;
         for( index_t t = 0; t < nb_threads; t++ )
@@ -329,12 +316,6 @@ namespace vorna
         {
             thread.join();
         }
-        for( index_t p = 0; p < nb_polygons; p++ )
-        {
-            for( local_index_t e = 0; e < 3; e++ )
-            {
-                ASSERT_TRUE( mesh->is_edge_on_border( { p, e } ) );
-            }
-        }
+        EXPECT_EQ( test::nb_border_edges( *mesh ), 3 * nb_polygons );
     }
 } // namespace vorna

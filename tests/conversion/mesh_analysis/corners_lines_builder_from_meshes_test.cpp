@@ -144,13 +144,7 @@ namespace
         EXPECT_EQ( surface.name(), "cube" );
         EXPECT_EQ( surface.mesh().nb_vertices(), 8u );
         EXPECT_EQ( surface.mesh().nb_polygons(), 12u );
-        for( index_t p = 0; p < 12; p++ )
-        {
-            for( local_index_t e = 0; e < 3; e++ )
-            {
-                EXPECT_FALSE( surface.mesh().is_edge_on_border( { p, e } ) );
-            }
-        }
+        EXPECT_EQ( test::nb_border_edges( surface.mesh() ), 0u );
         // The builder's grouping never stands on a mesh.
         EXPECT_FALSE( has_identifier( surface.mesh() ) );
         for( index_t v = 0; v < 8; v++ )

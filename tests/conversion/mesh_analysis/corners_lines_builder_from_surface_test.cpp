@@ -6,6 +6,7 @@
 
 #include <support/expect_error.h>
 #include <support/fixtures.h>
+#include <support/mesh_queries.h>
 #include <support/model_checks.h>
 #include <support/section_fixtures.h>
 
@@ -121,16 +122,8 @@ namespace
         const auto& surface = only_surface();
         EXPECT_EQ( section.nb_boundaries( surface.id() ), 1u );
         EXPECT_EQ( section.nb_internals( surface.id() ), 1u );
-        index_t nb_borders{ 0 };
-        for( index_t p = 0; p < surface.mesh().nb_polygons(); p++ )
-        {
-            for( local_index_t e = 0; e < 3; e++ )
-            {
-                nb_borders += surface.mesh().is_edge_on_border( { p, e } );
-            }
-        }
         // 16 outer edges and both sides of the two slit edges.
-        EXPECT_EQ( nb_borders, 20u );
+        EXPECT_EQ( test::nb_border_edges( surface.mesh() ), 20u );
         EXPECT_TRUE( test::check_section_consistency( section ) );
     }
 
