@@ -82,8 +82,7 @@ namespace
         CorvaneModel::initialize();
         const auto mesh =
             regions_mesh( static_cast< index_t >( state.range( 0 ) ), 0 );
-        const std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >
-            surfaces{ *mesh };
+        const test::SurfaceRefs surfaces{ *mesh };
         run( state, surfaces );
         state.counters["triangles"] = mesh->nb_polygons();
     }
@@ -96,8 +95,7 @@ namespace
         // The second one continues the first beyond its last column.
         const auto width = first->point( first->nb_vertices() - 1 ).value( 0 );
         const auto second = regions_mesh( triangles, width );
-        const std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >
-            surfaces{ *first, *second };
+        const test::SurfaceRefs surfaces{ *first, *second };
         run( state, surfaces );
         state.counters["triangles"] =
             first->nb_polygons() + second->nb_polygons();

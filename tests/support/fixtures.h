@@ -23,6 +23,12 @@ namespace vorna
 {
     namespace test
     {
+        /// Lists of meshes as the conversions take them.
+        using SurfaceRefs =
+            std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
+        using CurveRefs =
+            std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
+
         inline Point< 3 > point( double x, double y, double z )
         {
             return Point< 3 >{ { x, y, z } };

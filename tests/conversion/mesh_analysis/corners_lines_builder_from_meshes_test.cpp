@@ -31,10 +31,8 @@ namespace
     using namespace vorna;
     using FromMeshes =
         detail::CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >;
-    using Curves =
-        std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
-    using Surfaces =
-        std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
+    using Curves = test::CurveRefs;
+    using Surfaces = test::SurfaceRefs;
     using VertexMapping = FromMeshes::VertexMapping;
     using ElementMapping = FromMeshes::ElementMapping;
 

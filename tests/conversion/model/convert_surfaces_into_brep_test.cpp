@@ -41,8 +41,7 @@ namespace
 
     using VertexMapping = GenericMapping< MeshVertex, ComponentMeshVertex >;
     using ElementMapping = GenericMapping< MeshElement, ComponentMeshElement >;
-    using SurfaceRefs =
-        std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
+    using test::SurfaceRefs;
 
     // Components named by kind and position in the model's order, so that
     // two conversions of the same input compare although their uuids

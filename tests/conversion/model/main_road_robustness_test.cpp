@@ -44,10 +44,8 @@ namespace
     using vorna::test::point;
     using vorna::test::surface_of;
 
-    using SurfaceRefs =
-        std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
-    using CurveRefs =
-        std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
+    using test::CurveRefs;
+    using test::SurfaceRefs;
 
     std::vector< Point3D > points_of( const SurfaceMesh< 3 >& mesh )
     {

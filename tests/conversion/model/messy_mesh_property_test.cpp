@@ -43,10 +43,8 @@ namespace
 {
     using namespace vorna;
 
-    using SurfaceRefs =
-        std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
-    using CurveRefs =
-        std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
+    using test::CurveRefs;
+    using test::SurfaceRefs;
     using Polygons = std::vector< std::vector< index_t > >;
 
     index_t environment_number( const char* name, index_t fallback )

@@ -55,10 +55,8 @@ namespace
         "[BRepBlocksBuilder::build_blocks] Removed a block of zero volume";
 
     using Triangle = std::array< index_t, 3 >;
-    using SurfaceRefs =
-        std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >;
-    using CurveRefs =
-        std::vector< std::reference_wrapper< const EdgedCurve< 3 > > >;
+    using test::CurveRefs;
+    using test::SurfaceRefs;
     using Counts = test::ModelCounts;
     using test::point;
 
@@ -300,8 +298,7 @@ namespace
             counts_of( brep_of( convert_and_check( "no input at all", {} ) ) ),
             ( Counts{ 0, 0, 0, 0 } ) );
         // The entry point for several meshes takes an empty list too.
-        const auto none = convert_surfaces_into_brep(
-            std::vector< std::reference_wrapper< const SurfaceMesh< 3 > > >{} );
+        const auto none = convert_surfaces_into_brep( SurfaceRefs{} );
         EXPECT_EQ( counts_of( brep_of( none ) ), ( Counts{ 0, 0, 0, 0 } ) );
     }
 
