@@ -34,6 +34,7 @@ namespace
     using Curves = test::CurveRefs;
     using Surfaces = test::SurfaceRefs;
     using VertexMapping = FromMeshes::VertexMapping;
+    using test::point;
     using ElementMapping = FromMeshes::ElementMapping;
 
     // Adds up the old-to-new lists that imports walk through it; its clones
@@ -209,11 +210,11 @@ namespace
     {
         // Mesh A: triangles t1, t2; mesh B: t2 again and t3 beside it. The
         // merged group {t1, t2, t3} starts with A's t1, yet B's t3 maps too.
-        const std::vector< Point< 3 > > points{ Point< 3 >{ { 0, 0, 0 } },
-                                                Point< 3 >{ { 1, 0, 0 } },
-                                                Point< 3 >{ { 0, 1, 0 } },
-                                                Point< 3 >{ { 1, 1, 0 } },
-                                                Point< 3 >{ { 2, 0, 0 } } };
+        const std::vector< Point< 3 > > points{ point( 0, 0, 0 ),
+                                                point( 1, 0, 0 ),
+                                                point( 0, 1, 0 ),
+                                                point( 1, 1, 0 ),
+                                                point( 2, 0, 0 ) };
         const auto a = test::triangulated_surface(
             points, { { 0, 1, 2 }, { 1, 3, 2 } }, "A" );
         const auto b = test::triangulated_surface(
@@ -255,12 +256,11 @@ namespace
     {
         const Point< 3 > origin{ { 0, 0, 0 } };
         const auto x = test::polyline< 3 >(
-            { origin, Point< 3 >{ { 1, 0, 0 } }, Point< 3 >{ { 2, 0, 0 } } },
-            false );
+            { origin, point( 1, 0, 0 ), point( 2, 0, 0 ) }, false );
         const auto y =
-            test::polyline< 3 >( { origin, Point< 3 >{ { 0, 1, 0 } } }, false );
+            test::polyline< 3 >( { origin, point( 0, 1, 0 ) }, false );
         const auto z =
-            test::polyline< 3 >( { Point< 3 >{ { 0, 0, 1 } }, origin }, false );
+            test::polyline< 3 >( { point( 0, 0, 1 ), origin }, false );
         convert( { *x, *y, *z }, {} );
         EXPECT_EQ( model.nb_corners(), 4u );
         ASSERT_EQ( model.nb_lines(), 3u );
@@ -270,7 +270,7 @@ namespace
         // Curves that merely touch at an end still make a corner there.
         BRep joined;
         const auto tail = test::polyline< 3 >(
-            { Point< 3 >{ { 2, 0, 0 } }, Point< 3 >{ { 3, 0, 0 } } }, false );
+            { point( 2, 0, 0 ), point( 3, 0, 0 ) }, false );
         FromMeshes builder{ joined, { *x, *tail }, {} };
         builder.build();
         EXPECT_EQ( joined.nb_corners(), 3u );
@@ -281,14 +281,11 @@ namespace
     {
         const auto sheet = test::grid_sheet( 4, 4 );
         // Along x = 2 from y = 1 to y = 3, through inner vertices.
-        const auto inside = test::polyline< 3 >( { Point< 3 >{ { 2, 1, 0 } },
-                                                   Point< 3 >{ { 2, 2, 0 } },
-                                                   Point< 3 >{ { 2, 3, 0 } } },
-                                                 false );
+        const auto inside = test::polyline< 3 >(
+            { point( 2, 1, 0 ), point( 2, 2, 0 ), point( 2, 3, 0 ) }, false );
         // Across polygons, along no polygon edge.
         const auto across = test::polyline< 3 >(
-            { Point< 3 >{ { 0.5, 0.2, 0 } }, Point< 3 >{ { 0.7, 0.3, 0 } } },
-            false );
+            { point( 0.5, 0.2, 0 ), point( 0.7, 0.3, 0 ) }, false );
         convert( { *inside, *across }, { *sheet } );
         ASSERT_EQ( model.nb_surfaces(), 1u );
         const auto& surface = *model.surfaces().begin();
@@ -308,7 +305,7 @@ namespace
         // edge (a border of the surface only) and one curve-only edge.
         const auto sheet = slit_sheet();
         const auto curve = test::polyline< 3 >(
-            { Point< 3 >{ { 1, 1, 0 } }, Point< 3 >{ { 1, 0, 0 } } }, false );
+            { point( 1, 1, 0 ), point( 1, 0, 0 ) }, false );
         convert( { *curve }, { *sheet } );
         ASSERT_EQ( model.nb_surfaces(), 1u );
         // Corners: the middle, (1, 2) and (1, 0).
@@ -359,7 +356,7 @@ namespace
         // join none). At the origin meet two wireframe edges: the fin's own
         // border, of the fin alone, and the slit, of the fin and the disc.
         // Bordering other surfaces, they meet at a corner.
-        std::vector< Point< 3 > > points{ Point< 3 >{ { 0, 0, 0 } } };
+        std::vector< Point< 3 > > points{ point( 0, 0, 0 ) };
         for( const auto& at :
              std::vector< std::array< double, 2 > >{ { 1, 0 },
                                                      { 1, 1 },
@@ -370,9 +367,9 @@ namespace
                                                      { 0, -1 },
                                                      { 1, -1 } } )
         {
-            points.push_back( Point< 3 >{ { at[0], at[1], 0 } } );
+            points.push_back( point( at[0], at[1], 0 ) );
         }
-        points.push_back( Point< 3 >{ { 0.5, 0, 1 } } );
+        points.push_back( point( 0.5, 0, 1 ) );
         // The fin first: it is group 0, the disc group 1.
         std::vector< std::vector< index_t > > polygons{ { 0, 1, 9 } };
         for( index_t k = 1; k <= 8; k++ )
@@ -389,8 +386,7 @@ namespace
         index_t at_origin{ 0 };
         for( const auto& corner : model.corners() )
         {
-            at_origin +=
-                corner.mesh().point( 0 ) == Point< 3 >{ { 0, 0, 0 } } ? 1 : 0;
+            at_origin += corner.mesh().point( 0 ) == point( 0, 0, 0 ) ? 1 : 0;
         }
         EXPECT_EQ( at_origin, 1u );
     }
@@ -403,10 +399,8 @@ namespace
     {
         // From the sheet's border along an inner polygon edge, then up.
         const auto sheet = test::grid_sheet( 2, 2 );
-        const auto curve = test::polyline< 3 >( { Point< 3 >{ { 0, 1, 0 } },
-                                                  Point< 3 >{ { 1, 1, 0 } },
-                                                  Point< 3 >{ { 1, 1, 1 } } },
-                                                false );
+        const auto curve = test::polyline< 3 >(
+            { point( 0, 1, 0 ), point( 1, 1, 0 ), point( 1, 1, 1 ) }, false );
         convert( { *curve }, { *sheet } );
         // Corners at (0, 1, 0), (1, 1, 0) and (1, 1, 1); lines: the sheet's
         // rim, the part inside the sheet and the part off it.
@@ -422,10 +416,9 @@ namespace
         auto cube = test::closed_cube();
         {
             auto builder = SurfaceMeshBuilder< 3 >::create( *cube );
-            const auto copy =
-                builder->create_point( Point< 3 >{ { 1 + 1e-9, 1, 1 } } );
+            const auto copy = builder->create_point( point( 1 + 1e-9, 1, 1 ) );
             builder->set_polygon_vertex( { 11, 1 }, copy );
-            builder->create_point( Point< 3 >{ { 0, 0, 1e-9 } } );
+            builder->create_point( point( 0, 0, 1e-9 ) );
             builder->compute_polygon_adjacencies();
         }
         convert( {}, { *cube } );
@@ -662,12 +655,12 @@ namespace
     TEST_F( FromMeshesTest, merged_vertices_take_the_later_value )
     {
         const auto mesh =
-            test::triangulated_surface( { Point< 3 >{ { 0, 0, 0 } },
-                                          Point< 3 >{ { 1, 0, 0 } },
-                                          Point< 3 >{ { 0, 1, 0 } },
-                                          Point< 3 >{ { 1, 0, 0 } },
-                                          Point< 3 >{ { 2, 0, 0 } },
-                                          Point< 3 >{ { 2, 1, 0 } } },
+            test::triangulated_surface( { point( 0, 0, 0 ),
+                                          point( 1, 0, 0 ),
+                                          point( 0, 1, 0 ),
+                                          point( 1, 0, 0 ),
+                                          point( 2, 0, 0 ),
+                                          point( 2, 1, 0 ) },
                                         { { 0, 1, 2 }, { 3, 4, 5 } },
                                         "pair" );
         auto height =
@@ -706,9 +699,9 @@ namespace
         for( index_t t = 0; t < nb_triangles; t++ )
         {
             const double x = 3.0 * t;
-            points.push_back( Point< 3 >{ { x, 0, 0 } } );
-            points.push_back( Point< 3 >{ { x + 1, 0, 0 } } );
-            points.push_back( Point< 3 >{ { x, 1, 0 } } );
+            points.push_back( point( x, 0, 0 ) );
+            points.push_back( point( x + 1, 0, 0 ) );
+            points.push_back( point( x, 1, 0 ) );
             triangles.push_back( { 3 * t, 3 * t + 1, 3 * t + 2 } );
         }
         const auto soup = test::triangulated_surface( points, triangles );
@@ -744,13 +737,13 @@ namespace
     TEST_F( FromMeshesTest, curve_lingering_at_a_point )
     {
         const Point< 3 > origin{ { 0, 0, 0 } };
-        const auto curve = test::polyline< 3 >( { Point< 3 >{ { -1, 0, 0 } },
+        const auto curve = test::polyline< 3 >( { point( -1, 0, 0 ),
                                                   origin,
                                                   origin,
                                                   origin,
                                                   origin,
                                                   origin,
-                                                  Point< 3 >{ { 1, 0, 0 } } },
+                                                  point( 1, 0, 0 ) },
                                                 false );
         convert( { *curve }, {} );
         // Both ends and the lingering point are corners; the zero-length
