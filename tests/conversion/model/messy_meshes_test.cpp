@@ -45,6 +45,7 @@ namespace
 {
     using namespace vorna;
     using vorna::test::as_polygons;
+    using vorna::test::closed_cube;
     using vorna::test::counts_of;
     using vorna::test::cube_points;
     using vorna::test::curve_of;
@@ -109,14 +110,6 @@ namespace
             std::swap( triangles[t][1], triangles[t][2] );
         }
         return unit_cube_of( triangles );
-    }
-
-    std::unique_ptr< SurfaceMesh< 3 > >
-    cube( const Point3D& origin = point( 0, 0, 0 ),
-          double size = 1,
-          absl::string_view name = "cube" )
-    {
-        return test::closed_cube( origin, size, name );
     }
 
     // Every triangle on its own three vertices, as read from STL.
@@ -355,7 +348,7 @@ namespace
 
     TEST_F( MessyMeshesTest, triangle_soup_box_gives_one_block )
     {
-        const auto welded = cube();
+        const auto welded = closed_cube();
         for( const bool adjacencies : { false, true } )
         {
             for( const double jitter : { 0.0, 1e-8 } )
@@ -422,8 +415,8 @@ namespace
                        "non-manifold vertex, one mesh", { *mesh } ) ) ),
                    ( Counts{ 0, 0, 2, 2 } ) );
 
-        const auto left = cube( point( 0, 0, 0 ), 1, "left" );
-        const auto right = cube( point( 1, 1, 1 ), 1, "right" );
+        const auto left = closed_cube( point( 0, 0, 0 ), 1, "left" );
+        const auto right = closed_cube( point( 1, 1, 1 ), 1, "right" );
         EXPECT_EQ(
             counts_of( brep_of( convert_and_check(
                 "non-manifold vertex, two meshes", { *left, *right } ) ) ),
@@ -457,8 +450,8 @@ namespace
 
     TEST_F( MessyMeshesTest, two_identical_boxes_merge_into_one )
     {
-        const auto first = cube( point( 0, 0, 0 ), 1, "first" );
-        const auto second = cube( point( 0, 0, 0 ), 1, "second" );
+        const auto first = closed_cube( point( 0, 0, 0 ), 1, "first" );
+        const auto second = closed_cube( point( 0, 0, 0 ), 1, "second" );
         EXPECT_EQ( counts_of( brep_of( convert_and_check(
                        "two identical boxes", { *first, *second } ) ) ),
                    ( Counts{ 0, 0, 1, 1 } ) );
@@ -470,8 +463,8 @@ namespace
 
     TEST_F( MessyMeshesTest, boxes_sharing_only_an_edge )
     {
-        const auto left = cube( point( 0, 0, 0 ), 1, "left" );
-        const auto right = cube( point( 1, 1, 0 ), 1, "right" );
+        const auto left = closed_cube( point( 0, 0, 0 ), 1, "left" );
+        const auto right = closed_cube( point( 1, 1, 0 ), 1, "right" );
         const auto result =
             convert_and_check( "boxes sharing an edge", { *left, *right } );
         // The shared edge is a line between two corners, internal to both
@@ -481,7 +474,7 @@ namespace
 
     TEST_F( MessyMeshesTest, box_with_messy_curves )
     {
-        const auto box = cube();
+        const auto box = closed_cube();
         const auto crossing = curve_of(
             { point( -1, 0.5, 0.5 ), point( 2, 0.5, 0.5 ) }, { { 0, 1 } } );
         const auto zero_length =
@@ -557,11 +550,11 @@ namespace
 
     TEST_F( MessyMeshesTest, extreme_coordinates )
     {
-        const auto huge = cube( point( 0, 0, 0 ), 1e9, "huge" );
+        const auto huge = closed_cube( point( 0, 0, 0 ), 1e9, "huge" );
         EXPECT_EQ(
             counts_of( brep_of( convert_and_check( "1e9 box", { *huge } ) ) ),
             ( Counts{ 0, 0, 1, 1 } ) );
-        const auto far = cube( point( 1e9, 1e9, 1e9 ), 1, "far" );
+        const auto far = closed_cube( point( 1e9, 1e9, 1e9 ), 1, "far" );
         EXPECT_EQ(
             counts_of( brep_of( convert_and_check( "box at 1e9", { *far } ) ) ),
             ( Counts{ 0, 0, 1, 1 } ) );
@@ -585,7 +578,7 @@ namespace
     {
         // Welded into one polygon on one vertex: a surface bounded by a
         // closed line on that point, no volume.
-        const auto tiny = cube( point( 0, 0, 0 ), 1e-9, "tiny" );
+        const auto tiny = closed_cube( point( 0, 0, 0 ), 1e-9, "tiny" );
         const auto result = convert_and_check( "1e-9 box", { *tiny } );
         EXPECT_EQ( counts_of( brep_of( result ) ), ( Counts{ 0, 1, 1, 0 } ) );
         // Named after the mesh of every input polygon merged into its first
@@ -658,7 +651,7 @@ namespace
                                              true,
                                              "left" );
         SurfaceMeshBuilder< 3 >::create( *quads )->set_name( "left" );
-        const auto right = cube( point( 1, 0, 0 ), 1, "right" );
+        const auto right = closed_cube( point( 1, 0, 0 ), 1, "right" );
         for( const auto* left : { quads.get(), other_diagonal.get() } )
         {
             const auto what = left->is_triangulated()
@@ -729,7 +722,7 @@ namespace
             // Unnamed, among several meshes: named by its uuid.
             const auto unnamed =
                 mesh_of( points, as_polygons( cube_triangles() ), true, "" );
-            const auto box = cube( point( 5, 5, 5 ) );
+            const auto box = closed_cube( point( 5, 5, 5 ) );
             expect_refused(
                 "non-finite vertex, merged",
                 {},
@@ -756,7 +749,7 @@ namespace
     // Polygon 0 lists no neighbour; its neighbours still list it.
     std::unique_ptr< SurfaceMesh< 3 > > box_with_one_sided_adjacency()
     {
-        auto box = cube();
+        auto box = closed_cube();
         auto builder = SurfaceMeshBuilder< 3 >::create( *box );
         for( const local_index_t e : { 0, 1, 2 } )
         {
@@ -769,7 +762,7 @@ namespace
     {
         // Merging rebuilds the adjacency of several inputs.
         const auto box = box_with_one_sided_adjacency();
-        const auto far = cube( point( 5, 5, 5 ), 1, "far" );
+        const auto far = closed_cube( point( 5, 5, 5 ), 1, "far" );
         EXPECT_EQ( counts_of( brep_of( convert_and_check(
                        "one-sided adjacency, merged", { *box, *far } ) ) ),
                    ( Counts{ 0, 0, 2, 2 } ) );
@@ -782,7 +775,7 @@ namespace
                        convert_and_check( "one-sided adjacency", { *box } ) ) ),
                    ( Counts{ 0, 0, 1, 1 } ) );
         // Polygon 0 names a neighbour that names another polygon back.
-        auto crossed = cube();
+        auto crossed = closed_cube();
         SurfaceMeshBuilder< 3 >::create( *crossed )
             ->set_polygon_adjacent( { 0, 0 }, 5 );
         EXPECT_EQ( counts_of( brep_of( convert_and_check(
