@@ -1,6 +1,6 @@
 #include <algorithm>
-#include <functional>
 #include <numeric>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,6 @@
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/point_set.h>
 #include <vorna/mesh/solid_mesh.h>
-#include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
@@ -47,22 +46,6 @@ namespace
         builder.build();
         builder.build_whole_surface_step();
         return builder.build_surfaces();
-    }
-
-    /// Position of the component in the model's order.
-    template < typename Range >
-    index_t rank_of( const Range& range, const uuid& id )
-    {
-        index_t rank{ 0 };
-        for( const auto& component : range )
-        {
-            if( component.id() == id )
-            {
-                return rank;
-            }
-            rank++;
-        }
-        return INVALID_INDEX;
     }
 
     const uuid& only_surface( const BRep& model )
@@ -361,16 +344,16 @@ namespace
         {
             BRep brep;
             build_all( brep, *solid, lines, facets );
-            std::vector< index_t > ranks;
+            const auto names = test::component_names( brep );
+            std::vector< std::string > ranks;
             for( const auto& surface : brep.surfaces() )
             {
                 for( const auto& line : brep.boundaries( surface.id() ) )
                 {
-                    ranks.push_back( rank_of( brep.lines(), line.id() ) );
+                    ranks.push_back( names.at( line.id() ) );
                     for( const auto& corner : brep.boundaries( line.id() ) )
                     {
-                        ranks.push_back(
-                            rank_of( brep.corners(), corner.id() ) );
+                        ranks.push_back( names.at( corner.id() ) );
                     }
                 }
             }
