@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <vorna/conversion/conversion_model.h>
+#include <vorna/model/corvane_model.h>
 
 namespace vorna
 {
@@ -20,5 +21,15 @@ namespace vorna
         };
 
         using ConversionTest = WithConversion<>;
+
+        /// A test fixture that starts the model library before each test.
+        class ModelTest : public ::testing::Test
+        {
+          protected:
+            void SetUp() override
+            {
+                CorvaneModel::initialize();
+            }
+        };
     } // namespace test
 } // namespace vorna

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <support/conversion_test.h>
 #include <support/mesh_queries.h>
 
 #include <algorithm>
@@ -22,7 +23,6 @@
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
-#include <vorna/model/corvane_model.h>
 #include <vorna/model/section.h>
 #include <vorna/model/section_builder.h>
 
@@ -68,14 +68,9 @@ namespace
         std::shared_ptr< std::size_t > walked_;
     };
 
-    class FromMeshesTest : public ::testing::Test
+    class FromMeshesTest : public test::ModelTest
     {
       protected:
-        void SetUp() override
-        {
-            CorvaneModel::initialize();
-        }
-
         // Builds the model and its mappings, and checks both.
         void convert( const Curves& curves, const Surfaces& surfaces )
         {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/model_checks.h>
 #include <support/solid_fixtures.h>
@@ -9,7 +10,6 @@
 #include <vorna/mesh/solid_mesh.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
-#include <vorna/model/corvane_model.h>
 #include <vorna/model/line.h>
 
 namespace
@@ -18,12 +18,12 @@ namespace
     using FromSolid = detail::CornersLinesBuilderFromSolid< BRep, BRepBuilder >;
 
     // One unit cube of six tetrahedra; vertex (x, y, z) is x + 2y + 4z.
-    class CornersLinesBuilderFromSolidTest : public ::testing::Test
+    class CornersLinesBuilderFromSolidTest : public test::ModelTest
     {
       protected:
         void SetUp() override
         {
-            CorvaneModel::initialize();
+            test::ModelTest::SetUp();
             solid = test::tetrahedral_grid( 1 );
         }
 

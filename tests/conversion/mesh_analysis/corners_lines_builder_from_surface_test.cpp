@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/fixtures.h>
 #include <support/mesh_queries.h>
@@ -28,14 +29,9 @@ namespace
     using FromSurface =
         detail::CornersLinesBuilderFromSurface< Section, SectionBuilder, 2 >;
 
-    class FromSurfaceTest : public ::testing::Test
+    class FromSurfaceTest : public test::ModelTest
     {
       protected:
-        void SetUp() override
-        {
-            CorvaneModel::initialize();
-        }
-
         /// Runs the whole builder on the mesh.
         void build( const SurfaceMesh< 2 >& mesh )
         {

@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <support/conversion_test.h>
+
 #include <vorna/conversion/common/unset_uuid.h>
 #include <vorna/conversion/mesh_analysis/corners_lines_builder.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
-#include <vorna/model/corvane_model.h>
 
 namespace
 {
@@ -58,13 +59,9 @@ namespace
         std::vector< std::array< index_t, 2 > > pairs_;
     };
 
-    class CornersLinesBuilderTest : public ::testing::Test
+    class CornersLinesBuilderTest : public test::ModelTest
     {
       protected:
-        void SetUp() override
-        {
-            CorvaneModel::initialize();
-        }
         BRep model;
     };
 

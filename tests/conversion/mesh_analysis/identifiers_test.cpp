@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/fixtures.h>
 
@@ -12,7 +13,6 @@
 #include <vorna/mesh/solid_mesh.h>
 #include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/mesh/surface_mesh_builder.h>
-#include <vorna/model/corvane_model.h>
 
 namespace
 {
@@ -26,14 +26,7 @@ namespace
             ->value( polygon );
     }
 
-    class SurfaceIdentifierTest : public ::testing::Test
-    {
-      protected:
-        void SetUp() override
-        {
-            CorvaneModel::initialize();
-        }
-    };
+    using SurfaceIdentifierTest = test::ModelTest;
 
     TEST_F( SurfaceIdentifierTest, empty_mesh_has_no_region )
     {

@@ -7,6 +7,7 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/strings/str_cat.h>
 
+#include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/mesh_queries.h>
 #include <support/model_checks.h>
@@ -21,7 +22,6 @@
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
 #include <vorna/model/corner.h>
-#include <vorna/model/corvane_model.h>
 #include <vorna/model/line.h>
 #include <vorna/model/surface.h>
 
@@ -53,14 +53,9 @@ namespace
         return model.surfaces().begin()->id();
     }
 
-    class BRepFromSolidElementsBuilderTest : public ::testing::Test
+    class BRepFromSolidElementsBuilderTest : public test::ModelTest
     {
       protected:
-        void SetUp() override
-        {
-            CorvaneModel::initialize();
-        }
-
         BRep model;
     };
 
