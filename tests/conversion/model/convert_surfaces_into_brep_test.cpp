@@ -300,12 +300,7 @@ namespace
     {
         // The curve runs along x = 1 across the sheet, through its vertex
         // (1, 1, 0).
-        const auto sheet = make_grid_sheet( point( 0, 0, 0 ),
-                                            Vector3D{ { 2, 0, 0 } },
-                                            Vector3D{ { 0, 2, 0 } },
-                                            2,
-                                            2,
-                                            "sheet" );
+        const auto sheet = test::grid_sheet( 2, 2, "sheet" );
         const auto curve = polyline< 3 >(
             { point( 1, 0, 0 ), point( 1, 1, 0 ), point( 1, 2, 0 ) }, false );
         const std::reference_wrapper< const EdgedCurve< 3 > > curves[] = {
