@@ -308,7 +308,6 @@ namespace
         const SurfaceRefs surfaces{ *sheet };
         const auto result =
             convert_curves_and_surfaces_into_brep( curves, surfaces );
-        const auto& brep = std::get< 0 >( result );
         const auto& vertices = std::get< 1 >( result );
         EXPECT_TRUE( check_conversion( result, surfaces, curves ) );
         const index_t middle = 4;
