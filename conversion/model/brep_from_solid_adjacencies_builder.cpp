@@ -10,6 +10,7 @@
 
 #include <conversion/common/tasks.h>
 #include <conversion/model/solid_adjacencies_conversion.h>
+#include <conversion/model/solid_input.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/basic/logger.h>
 #include <vorna/conversion/common/attribute.h>
@@ -29,64 +30,6 @@ namespace
     using namespace vorna;
 
     constexpr const char* SURFACE_UUID_ATTRIBUTE_NAME = "surface_uuid";
-
-    /// Groups of polyhedra joined by stored adjacency, numbered in the
-    /// order of their smallest polyhedron.
-    struct PolyhedronGroups
-    {
-        /// Per polyhedron: its group.
-        std::vector< index_t > group_of;
-        /// Per polyhedron: its rank in its group, that is its polyhedron
-        /// index in its block mesh.
-        std::vector< index_t > rank;
-        /// Per group: its polyhedra, ascending.
-        std::vector< std::vector< index_t > > members;
-    };
-
-    PolyhedronGroups group_polyhedra( const SolidMesh< 3 >& solid )
-    {
-        const auto nb_polyhedra = solid.nb_polyhedra();
-        PolyhedronGroups groups;
-        groups.group_of.assign( nb_polyhedra, INVALID_INDEX );
-        index_t nb_groups{ 0 };
-        std::vector< index_t > to_visit;
-        for( index_t seed = 0; seed < nb_polyhedra; seed++ )
-        {
-            if( groups.group_of[seed] != INVALID_INDEX )
-            {
-                continue;
-            }
-            groups.group_of[seed] = nb_groups;
-            to_visit.push_back( seed );
-            while( !to_visit.empty() )
-            {
-                const auto polyhedron = to_visit.back();
-                to_visit.pop_back();
-                const auto nb_facets = solid.nb_polyhedron_facets( polyhedron );
-                for( local_index_t f = 0; f < nb_facets; f++ )
-                {
-                    const auto adjacent =
-                        solid.polyhedron_adjacent( { polyhedron, f } );
-                    if( adjacent &&
-                        groups.group_of[adjacent.value()] == INVALID_INDEX )
-                    {
-                        groups.group_of[adjacent.value()] = nb_groups;
-                        to_visit.push_back( adjacent.value() );
-                    }
-                }
-            }
-            nb_groups++;
-        }
-        groups.members.resize( nb_groups );
-        groups.rank.resize( nb_polyhedra );
-        for( index_t p = 0; p < nb_polyhedra; p++ )
-        {
-            auto& members = groups.members[groups.group_of[p]];
-            groups.rank[p] = static_cast< index_t >( members.size() );
-            members.push_back( p );
-        }
-        return groups;
-    }
 
     /// One entry per element of `nb_elements`, INVALID_INDEX but where
     /// `new2old` says which element becomes which.
@@ -122,6 +65,8 @@ namespace vorna
                         "[BRepFromSolidAdjacenciesBuilder::build_surface_"
                         "step] The boundary surface is already built" );
                 }
+                groups_ = checked_polyhedron_groups(
+                    solid_, "BRepFromSolidAdjacenciesBuilder" );
                 SolidBoundarySurface boundary{ solid_ };
                 boundary.build_polygons( probe );
                 // Turned into unique vertices by the next step.
@@ -158,13 +103,26 @@ namespace vorna
                             SURFACE_UUID_ATTRIBUTE_NAME,
                             uuid{},
                             AttributeFlags{ true, false } );
+                // Boundary polygons that the model made one (their nodes
+                // within the merging distance) share their sides.
+                absl::flat_hash_map< std::pair< uuid, index_t >, index_t >
+                    rank_of;
+                model_polygon_of_.resize( boundary_->nb_polygons() );
                 for( index_t p = 0; p < boundary_->nb_polygons(); p++ )
                 {
-                    surface_uuid->set_value(
-                        p,
-                        mappings.second.in2out( { boundary_id, p } )
-                            .front()
-                            .component_id.id() );
+                    const auto& element =
+                        mappings.second.in2out( { boundary_id, p } ).front();
+                    surface_uuid->set_value( p, element.component_id.id() );
+                    const auto found = rank_of.emplace(
+                        std::make_pair( element.component_id.id(),
+                                        element.element ),
+                        static_cast< index_t >( model_surface_of_.size() ) );
+                    if( found.second )
+                    {
+                        model_surface_of_.push_back(
+                            element.component_id.id() );
+                    }
+                    model_polygon_of_[p] = found.first->second;
                 }
                 // The unique vertex the model gave a boundary vertex: boundary
                 // vertices closer than the merging tolerance share one.
@@ -203,7 +161,7 @@ namespace vorna
                     }
                 };
                 Logger::log_trace( "Building BRep Blocks" );
-                const auto groups = group_polyhedra( solid_ );
+                const auto& groups = groups_;
                 std::vector< uuid > blocks;
                 blocks.reserve( groups.members.size() );
                 for( index_t k = 0; k < groups.members.size(); k++ )
@@ -401,43 +359,47 @@ namespace vorna
             add_surface_block_relationships( const PolyhedronGroups& groups,
                                              const std::vector< uuid >& blocks )
             {
-                const auto surface_uuid =
-                    boundary_->polygon_attribute_manager()
-                        .find_attribute< uuid >( SURFACE_UUID_ATTRIBUTE_NAME );
                 const auto exported =
                     boundary_->polygon_attribute_manager()
                         .find_attribute<
                             absl::InlinedVector< PolyhedronFacet, 2 > >(
                             SurfaceFromSolidAdjacencies::
                                 polyhedra_exported_attribute_name );
-                const auto block_of =
-                    [&]( const PolyhedronFacet& facet ) -> const Block< 3 >& {
-                    return brep_.block(
-                        blocks[groups.group_of[facet.polyhedron_id]] );
-                };
+                // Per model polygon, the groups of the facets on its sides.
+                std::vector< absl::InlinedVector< index_t, 2 > > sides(
+                    model_surface_of_.size() );
                 for( index_t p = 0; p < boundary_->nb_polygons(); p++ )
                 {
-                    const auto& surface =
-                        brep_.surface( surface_uuid->value( p ) );
-                    const auto& facets = exported->value( p );
-                    const auto& first = block_of( facets.at( 0 ) );
-                    if( facets.size() == 1 )
+                    for( const auto& facet : exported->value( p ) )
                     {
-                        add_boundary( surface, first );
-                        continue;
+                        sides[model_polygon_of_[p]].push_back(
+                            groups.group_of[facet.polyhedron_id] );
                     }
-                    const auto& second = block_of( facets.at( 1 ) );
-                    if( first.id() == second.id() )
+                }
+                for( index_t m = 0; m < sides.size(); m++ )
+                {
+                    const auto& surface = brep_.surface( model_surface_of_[m] );
+                    const auto& around = sides[m];
+                    for( index_t i = 0; i < around.size(); i++ )
                     {
-                        if( !brep_.is_internal( surface, first ) )
+                        const auto first = std::find(
+                            around.begin(), around.end(), around[i] );
+                        if( first != around.begin() + i )
+                        {
+                            continue;
+                        }
+                        const auto& block = brep_.block( blocks[around[i]] );
+                        if( std::find( first + 1, around.end(), around[i] ) ==
+                            around.end() )
+                        {
+                            add_boundary( surface, block );
+                        }
+                        else if( !brep_.is_internal( surface, block ) )
                         {
                             builder_.add_surface_block_internal_relationship(
-                                surface, first );
+                                surface, block );
                         }
-                        continue;
                     }
-                    add_boundary( surface, first );
-                    add_boundary( surface, second );
                 }
             }
 
@@ -460,6 +422,11 @@ namespace vorna
             /// step, its unique vertex after the second (INVALID_INDEX for
             /// a vertex on no border facet until the blocks give it one).
             std::vector< index_t > unique_vertex_of_;
+            PolyhedronGroups groups_;
+            /// Per boundary polygon, its model polygon, numbered as first
+            /// met; per model polygon, its surface.
+            std::vector< index_t > model_polygon_of_;
+            std::vector< uuid > model_surface_of_;
             bool surfaces_built_{ false };
             bool blocks_built_{ false };
         };

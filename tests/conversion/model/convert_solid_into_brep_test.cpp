@@ -1,3 +1,4 @@
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -461,6 +462,154 @@ namespace vorna
                                       "Converting Solid into BRep from "
                                       "adjacencies" ),
                        1u );
+        }
+
+        /// tetrahedral_grid(2) with polyhedron 0 on a copy of vertex 0, at
+        /// (0, 0, 0) too, adjacencies computed: it stays joined to cube 1
+        /// across x = 1 but not to its own cube's tetrahedra.
+        std::unique_ptr< SolidMesh< 3 > > grid_with_a_copied_node()
+        {
+            const auto grid = test::tetrahedral_grid( 2 );
+            auto solid = SolidMesh< 3 >::create(
+                TetrahedralSolid3D::impl_name_static() );
+            auto builder = SolidMeshBuilder< 3 >::create( *solid );
+            for( index_t v = 0; v < grid->nb_vertices(); v++ )
+            {
+                builder->create_point( grid->point( v ) );
+            }
+            const auto copy = builder->create_point( grid->point( 0 ) );
+            for( index_t p = 0; p < grid->nb_polyhedra(); p++ )
+            {
+                std::array< index_t, 4 > vertices;
+                for( local_index_t i = 0; i < 4; i++ )
+                {
+                    vertices[i] = grid->polyhedron_vertex( { p, i } );
+                }
+                if( p == 0 )
+                {
+                    vertices[0] = copy;
+                }
+                builder->create_tetrahedron( vertices );
+            }
+            builder->compute_polyhedron_adjacencies();
+            return solid;
+        }
+
+        TEST_F( ConvertSolidTest, copied_node_inside_a_block_is_an_inner_crack )
+        {
+            const auto solid = grid_with_a_copied_node();
+            const auto brep =
+                convert_solid_into_brep_from_adjacencies( *solid );
+            expect_blocks(
+                brep, *solid, groups_of( std::vector< index_t >( 48, 0 ) ) );
+            // The two facets polyhedron 0 shares with its cube's others,
+            // seen from both sides: the model makes one polygon of each
+            // pair, inside the block.
+            const auto& block = *brep.blocks().begin();
+            index_t nb_inner_polygons{ 0 };
+            for( const auto& surface : brep.surfaces() )
+            {
+                if( brep.is_internal( surface.id(), block.id() ) )
+                {
+                    nb_inner_polygons += surface.mesh().nb_polygons();
+                }
+            }
+            EXPECT_EQ( nb_inner_polygons, 2u );
+        }
+
+        TEST_F( ConvertSolidTest, only_flat_blocks_are_refused )
+        {
+            // A flat tetrahedron joined to a sound one makes a sound block.
+            auto joined = test::two_tetrahedra( true );
+            SolidMeshBuilder< 3 >::create( *joined )->set_point(
+                4, Point3D{ { 1. / 3, 1. / 3, 1. / 3 } } );
+            expect_blocks( convert_solid_into_brep_from_adjacencies( *joined ),
+                           *joined,
+                           { { 0, 1 } } );
+            // Alone, it would bound nothing.
+            auto apart = test::two_tetrahedra( false );
+            SolidMeshBuilder< 3 >::create( *apart )->set_point(
+                4, Point3D{ { 1. / 3, 1. / 3, 1. / 3 } } );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *apart ); },
+                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] The "
+                              "polyhedra joined to polyhedron 1 of mesh '",
+                              apart->id().string(),
+                              "' enclose no volume" ) );
+        }
+
+        TEST_F( ConvertSolidTest, unanswered_adjacencies_are_refused )
+        {
+            const auto message =
+                [&]( const SolidMesh< 3 >& solid, index_t facet )
+            {
+                return absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] "
+                                     "Facet ",
+                                     facet,
+                                     " of polyhedron 0 of mesh '",
+                                     solid.id().string(),
+                                     "' is adjacent to polyhedron 1, which "
+                                     "is not adjacent back across it" );
+            };
+            auto one_sided = test::two_tetrahedra( true );
+            SolidMeshBuilder< 3 >::create( *one_sided )
+                ->unset_polyhedron_adjacent( { 1, 0 } );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *one_sided ); },
+                message( *one_sided, 0 ) );
+            // Answered back, but across another facet.
+            auto stale = test::two_tetrahedra( true );
+            SolidMeshBuilder< 3 >::create( *stale )->set_polyhedron_adjacent(
+                { 0, 2 }, 1 );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *stale ); },
+                message( *stale, 2 ) );
+        }
+
+        TEST_F( ConvertSolidTest, bad_vertices_are_refused_before_any_step )
+        {
+            // Vertex 13, at the grid's centre, lies on no border facet: it
+            // would reach the block unchecked.
+            auto grid = test::tetrahedral_grid( 2 );
+            auto builder = SolidMeshBuilder< 3 >::create( *grid );
+            builder->set_name( "grid" );
+            builder->set_point(
+                13,
+                Point3D{
+                    { 1, std::numeric_limits< double >::quiet_NaN(), 1 } } );
+            BRep brep;
+            detail::BRepFromSolidAdjacenciesBuilder steps{ brep, *grid };
+            test::expect_exact_error( [&] { steps.build_surface_step(); },
+                                      "[BRepFromSolidAdjacenciesBuilder] "
+                                      "Vertex 13 of mesh 'grid' has a "
+                                      "non-finite coordinate" );
+            EXPECT_EQ( brep.nb_unique_vertices(), 0u );
+            // A vertex that no polyhedron uses is left out anyway.
+            auto tetrahedron = test::one_tetrahedron();
+            SolidMeshBuilder< 3 >::create( *tetrahedron )
+                ->create_point( Point3D{
+                    { std::numeric_limits< double >::infinity(), 0, 0 } } );
+            expect_blocks(
+                convert_solid_into_brep_from_adjacencies( *tetrahedron ),
+                *tetrahedron,
+                { { 0 } } );
+            // A facet over one vertex twice.
+            auto pinched = SolidMesh< 3 >::create();
+            auto pinched_builder = SolidMeshBuilder< 3 >::create( *pinched );
+            for( index_t v = 0; v < 4; v++ )
+            {
+                pinched_builder->create_point( test::cube_point( v ) );
+            }
+            pinched_builder->create_point( test::point( 0, 0, 1 ) );
+            pinched_builder->create_polyhedron(
+                { 0, 1, 2, 3, 4 },
+                { { 0, 2, 3, 1 }, { 0, 1, 4 }, { 1, 3, 4 }, { 3, 2, 4, 3 } } );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *pinched ); },
+                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] Facet 3 of "
+                              "polyhedron 0 of mesh '",
+                              pinched->id().string(),
+                              "' lists vertex 3 twice" ) );
         }
 
         // The caller's attributes reach the blocks; the conversion leaves

@@ -25,7 +25,8 @@ namespace vorna
         /// polyhedra and the solid's attributes, tied to the model's unique
         /// vertices and bounded by the surfaces on either side of its
         /// border facets. A surface with the same block on both sides is
-        /// internal to it. No model boundary is made.
+        /// internal to it (border facets whose nodes lie within 1e-6 of
+        /// each other count as one). No model boundary is made.
         ///
         /// The solid is only read: its working tables stay in the builder,
         /// so several builders may convert one solid at once. The solid and
@@ -42,9 +43,20 @@ namespace vorna
             BRepFromSolidAdjacenciesBuilder&
             operator=( const BRepFromSolidAdjacenciesBuilder& ) = delete;
 
-            /// Builds the boundary surface.
-            /// \throw the first failure of its parallel collection, once
-            /// every task has ended; CorvaneException when called twice.
+            /// Checks the solid, then builds the boundary surface.
+            /// \throw CorvaneException "[BRepFromSolidAdjacenciesBuilder]
+            /// ...", before anything is built, for a polyhedron vertex with
+            /// a non-finite coordinate ("Vertex <v> of mesh '<name or
+            /// uuid>' has a non-finite coordinate"), a facet listing a
+            /// vertex twice ("Facet <f> of polyhedron <p> of mesh '...'
+            /// lists vertex <v> twice"), a stored adjacency that the
+            /// neighbour does not store back across the same vertices
+            /// ("Facet <f> of polyhedron <p> of mesh '...' is adjacent to
+            /// polyhedron <q>, which is not adjacent back across it") or a
+            /// group of polyhedra of no volume ("The polyhedra joined to
+            /// polyhedron <p> of mesh '...' enclose no volume"); the first
+            /// failure of the parallel collection, once every task has
+            /// ended; CorvaneException when called twice.
             void build_surface_step();
 
             /// Makes the model's corners, lines and surfaces from the

@@ -1,0 +1,426 @@
+#include <conversion/model/solid_input.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include <absl/container/inlined_vector.h>
+
+#include <conversion/common/input_checks.h>
+#include <conversion/common/tasks.h>
+#include <vorna/geometry/vector.h>
+#include <vorna/mesh/solid_mesh.h>
+
+namespace
+{
+    using namespace vorna;
+
+    using FacetVertices = absl::InlinedVector< index_t, 4 >;
+
+    // A group whose volume is at most this times its facets' area times its
+    // extent (a thickness below this fraction of its extent) encloses
+    // nothing: a block of it would have no inside.
+    constexpr double ZERO_VOLUME_RATIO = 1e-9;
+
+    /// Absolute volume and facet area of polyhedra.
+    struct Measure
+    {
+        double volume{ 0 };
+        double area{ 0 };
+    };
+
+    /// What one chunk of polyhedra measured.
+    struct ChunkMeasures
+    {
+        std::vector< Measure > polyhedra;
+        /// Facets that store a neighbour, and those among them that store
+        /// a later polyhedron which stores them back.
+        index_t nb_adjacent{ 0 };
+        index_t nb_answered{ 0 };
+    };
+
+    FacetVertices facet_vertices( const SolidMesh< 3 >& solid,
+                                  const PolyhedronFacet& facet )
+    {
+        FacetVertices vertices;
+        const auto nb = solid.nb_polyhedron_facet_vertices( facet );
+        for( local_index_t k = 0; k < nb; k++ )
+        {
+            vertices.push_back( solid.polyhedron_facet_vertex( { facet, k } ) );
+        }
+        return vertices;
+    }
+
+    bool same_vertices( const FacetVertices& lhs, const FacetVertices& rhs )
+    {
+        return lhs.size() == rhs.size() &&
+               std::is_permutation( lhs.begin(), lhs.end(), rhs.begin() );
+    }
+
+    /// Whether the neighbour that the facet stores stores it back across a
+    /// facet over the same vertices.
+    bool is_answered( const SolidMesh< 3 >& solid,
+                      const PolyhedronFacet& facet,
+                      const FacetVertices& vertices,
+                      index_t neighbour )
+    {
+        if( neighbour == facet.polyhedron_id ||
+            neighbour >= solid.nb_polyhedra() )
+        {
+            return false;
+        }
+        const auto nb_facets = solid.nb_polyhedron_facets( neighbour );
+        for( local_index_t f = 0; f < nb_facets; f++ )
+        {
+            const PolyhedronFacet back{ neighbour, f };
+            if( solid.polyhedron_adjacent( back ) == facet.polyhedron_id &&
+                same_vertices( facet_vertices( solid, back ), vertices ) )
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    class PolyhedronCheck
+    {
+      public:
+        PolyhedronCheck( const SolidMesh< 3 >& solid,
+                         absl::string_view operation )
+            : solid_( solid ), operation_( operation )
+        {
+        }
+
+        /// Refuses a facet over one vertex twice; measures the polyhedron
+        /// and counts its adjacencies into `chunk`.
+        void operator()( index_t polyhedron, ChunkMeasures& chunk ) const
+        {
+            const auto nb_facets = solid_.nb_polyhedron_facets( polyhedron );
+            const auto apex =
+                solid_.point( solid_.polyhedron_vertex( { polyhedron, 0 } ) );
+            Measure measure;
+            for( local_index_t f = 0; f < nb_facets; f++ )
+            {
+                const PolyhedronFacet facet{ polyhedron, f };
+                const auto vertices = facet_vertices( solid_, facet );
+                refuse_repeated_vertex( facet, vertices );
+                if( const auto neighbour = solid_.polyhedron_adjacent( facet ) )
+                {
+                    chunk.nb_adjacent++;
+                    // The other side counts the pair when it comes first.
+                    if( neighbour.value() > polyhedron &&
+                        is_answered(
+                            solid_, facet, vertices, neighbour.value() ) )
+                    {
+                        chunk.nb_answered++;
+                    }
+                }
+                add_facet( vertices, apex, measure );
+            }
+            measure.volume = std::abs( measure.volume );
+            chunk.polyhedra.push_back( measure );
+        }
+
+        /// Refuses the first facet whose neighbour does not store it back.
+        void refuse_unanswered_adjacency() const
+        {
+            for( index_t p = 0; p < solid_.nb_polyhedra(); p++ )
+            {
+                for( local_index_t f = 0; f < solid_.nb_polyhedron_facets( p );
+                     f++ )
+                {
+                    const PolyhedronFacet facet{ p, f };
+                    const auto neighbour = solid_.polyhedron_adjacent( facet );
+                    if( neighbour &&
+                        !is_answered( solid_,
+                                      facet,
+                                      facet_vertices( solid_, facet ),
+                                      neighbour.value() ) )
+                    {
+                        throw CorvaneException(
+                            "[",
+                            operation_,
+                            "] Facet ",
+                            unsigned{ f },
+                            " of polyhedron ",
+                            p,
+                            " of mesh '",
+                            detail::input_label( solid_ ),
+                            "' is adjacent to polyhedron ",
+                            neighbour.value(),
+                            ", which is not adjacent back across it" );
+                    }
+                }
+            }
+        }
+
+      private:
+        void refuse_repeated_vertex( const PolyhedronFacet& facet,
+                                     const FacetVertices& vertices ) const
+        {
+            for( index_t i = 1; i < vertices.size(); i++ )
+            {
+                const auto repeated = std::find(
+                    vertices.begin(), vertices.begin() + i, vertices[i] );
+                if( repeated != vertices.begin() + i )
+                {
+                    throw CorvaneException( "[",
+                                            operation_,
+                                            "] Facet ",
+                                            unsigned{ facet.facet_id },
+                                            " of polyhedron ",
+                                            facet.polyhedron_id,
+                                            " of mesh '",
+                                            detail::input_label( solid_ ),
+                                            "' lists vertex ",
+                                            vertices[i],
+                                            " twice" );
+                }
+            }
+        }
+
+        // Fans the facet from its first vertex: its area, and the volume
+        // of the cone over it from `apex`.
+        void add_facet( const FacetVertices& vertices,
+                        const Point3D& apex,
+                        Measure& measure ) const
+        {
+            const auto& first = solid_.point( vertices[0] );
+            const Vector3D to_apex{ first, apex };
+            for( index_t k = 1; k + 1 < vertices.size(); k++ )
+            {
+                const auto normal =
+                    Vector3D{ first, solid_.point( vertices[k] ) }.cross(
+                        Vector3D{ first, solid_.point( vertices[k + 1] ) } );
+                measure.area += normal.length() / 2;
+                measure.volume += normal.dot( to_apex ) / 6;
+            }
+        }
+
+        const SolidMesh< 3 >& solid_;
+        absl::string_view operation_;
+    };
+
+    /// Refuses the smallest vertex with a non-finite coordinate that a
+    /// polyhedron uses; unused ones never reach the model.
+    void refuse_non_finite_points( const SolidMesh< 3 >& solid,
+                                   absl::string_view operation )
+    {
+        std::vector< bool > bad( solid.nb_vertices(), false );
+        bool any{ false };
+        for( index_t v = 0; v < solid.nb_vertices(); v++ )
+        {
+            for( const auto value : solid.point( v ).values() )
+            {
+                if( !std::isfinite( value ) )
+                {
+                    bad[v] = true;
+                    any = true;
+                }
+            }
+        }
+        if( !any )
+        {
+            return;
+        }
+        auto first = INVALID_INDEX;
+        for( index_t p = 0; p < solid.nb_polyhedra(); p++ )
+        {
+            for( local_index_t i = 0; i < solid.nb_polyhedron_vertices( p );
+                 i++ )
+            {
+                const auto v = solid.polyhedron_vertex( { p, i } );
+                if( bad[v] )
+                {
+                    first = std::min( first, v );
+                }
+            }
+        }
+        if( first != INVALID_INDEX )
+        {
+            detail::refuse_non_finite_point( solid, first, operation );
+        }
+    }
+
+    detail::PolyhedronGroups group_polyhedra( const SolidMesh< 3 >& solid )
+    {
+        const auto nb_polyhedra = solid.nb_polyhedra();
+        detail::PolyhedronGroups groups;
+        groups.group_of.assign( nb_polyhedra, INVALID_INDEX );
+        index_t nb_groups{ 0 };
+        std::vector< index_t > to_visit;
+        for( index_t seed = 0; seed < nb_polyhedra; seed++ )
+        {
+            if( groups.group_of[seed] != INVALID_INDEX )
+            {
+                continue;
+            }
+            groups.group_of[seed] = nb_groups;
+            to_visit.push_back( seed );
+            while( !to_visit.empty() )
+            {
+                const auto polyhedron = to_visit.back();
+                to_visit.pop_back();
+                const auto nb_facets = solid.nb_polyhedron_facets( polyhedron );
+                for( local_index_t f = 0; f < nb_facets; f++ )
+                {
+                    const auto adjacent =
+                        solid.polyhedron_adjacent( { polyhedron, f } );
+                    if( adjacent &&
+                        groups.group_of[adjacent.value()] == INVALID_INDEX )
+                    {
+                        groups.group_of[adjacent.value()] = nb_groups;
+                        to_visit.push_back( adjacent.value() );
+                    }
+                }
+            }
+            nb_groups++;
+        }
+        groups.members.resize( nb_groups );
+        groups.rank.resize( nb_polyhedra );
+        for( index_t p = 0; p < nb_polyhedra; p++ )
+        {
+            auto& members = groups.members[groups.group_of[p]];
+            groups.rank[p] = static_cast< index_t >( members.size() );
+            members.push_back( p );
+        }
+        return groups;
+    }
+
+    /// Diagonal of the bounding box of the points that `for_each_point`
+    /// gives.
+    template < typename ForEachPoint >
+    double diagonal( const ForEachPoint& for_each_point )
+    {
+        std::array< double, 3 > min;
+        std::array< double, 3 > max;
+        min.fill( std::numeric_limits< double >::infinity() );
+        max.fill( -std::numeric_limits< double >::infinity() );
+        for_each_point(
+            [&min, &max]( const Point3D& point )
+            {
+                for( const index_t axis : { 0u, 1u, 2u } )
+                {
+                    min[axis] = std::min( min[axis], point.value( axis ) );
+                    max[axis] = std::max( max[axis], point.value( axis ) );
+                }
+            } );
+        double squared{ 0 };
+        for( const index_t axis : { 0u, 1u, 2u } )
+        {
+            squared += ( max[axis] - min[axis] ) * ( max[axis] - min[axis] );
+        }
+        return std::sqrt( squared );
+    }
+} // namespace
+
+namespace vorna
+{
+    namespace detail
+    {
+        PolyhedronGroups
+        checked_polyhedron_groups( const SolidMesh< 3 >& solid,
+                                   absl::string_view operation )
+        {
+            refuse_non_finite_points( solid, operation );
+            const auto nb_polyhedra = solid.nb_polyhedra();
+            // A few chunks per thread; the first refusal in chunk order, so
+            // in polyhedron order, is the one reported.
+            const auto nb_chunks =
+                std::min< index_t >( nb_polyhedra, 4 * hardware_concurrency() );
+            const auto chunk_begin = [nb_polyhedra, nb_chunks]( index_t chunk )
+            {
+                return static_cast< index_t >( std::uint64_t{ chunk } *
+                                               nb_polyhedra / nb_chunks );
+            };
+            std::vector< Measure > measures;
+            measures.reserve( nb_polyhedra );
+            index_t nb_adjacent{ 0 };
+            index_t nb_answered{ 0 };
+            const PolyhedronCheck check{ solid, operation };
+            run_group_and_apply(
+                nb_chunks,
+                [&check, &chunk_begin]( index_t chunk )
+                {
+                    ChunkMeasures measured;
+                    for( auto p = chunk_begin( chunk );
+                         p < chunk_begin( chunk + 1 );
+                         p++ )
+                    {
+                        check( p, measured );
+                    }
+                    return measured;
+                },
+                [&]( index_t /*chunk*/, const ChunkMeasures& measured )
+                {
+                    measures.insert( measures.end(),
+                                     measured.polyhedra.begin(),
+                                     measured.polyhedra.end() );
+                    nb_adjacent += measured.nb_adjacent;
+                    nb_answered += measured.nb_answered;
+                } );
+            // Each answered pair was counted once, from its first
+            // polyhedron: any other stored adjacency is unanswered.
+            if( nb_adjacent != 2 * nb_answered )
+            {
+                check.refuse_unanswered_adjacency();
+            }
+            auto groups = group_polyhedra( solid );
+            std::vector< Measure > sums( groups.members.size() );
+            for( index_t p = 0; p < nb_polyhedra; p++ )
+            {
+                auto& sum = sums[groups.group_of[p]];
+                sum.volume += measures[p].volume;
+                sum.area += measures[p].area;
+            }
+            // The whole solid's extent settles most groups; a group that
+            // it does not is measured on its own.
+            const auto solid_extent = diagonal(
+                [&solid]( const auto& add )
+                {
+                    for( index_t v = 0; v < solid.nb_vertices(); v++ )
+                    {
+                        add( solid.point( v ) );
+                    }
+                } );
+            for( index_t g = 0; g < sums.size(); g++ )
+            {
+                const auto encloses = [&sums, g]( double extent ) {
+                    return sums[g].volume >
+                           ZERO_VOLUME_RATIO * sums[g].area * extent;
+                };
+                const auto group_extent = [&solid, &groups, g]
+                {
+                    return diagonal(
+                        [&solid, &groups, g]( const auto& add )
+                        {
+                            for( const auto p : groups.members[g] )
+                            {
+                                for( local_index_t i = 0;
+                                     i < solid.nb_polyhedron_vertices( p );
+                                     i++ )
+                                {
+                                    add( solid.point(
+                                        solid.polyhedron_vertex( { p, i } ) ) );
+                                }
+                            }
+                        } );
+                };
+                if( !encloses( solid_extent ) && !encloses( group_extent() ) )
+                {
+                    throw CorvaneException( "[",
+                                            operation,
+                                            "] The polyhedra joined to "
+                                            "polyhedron ",
+                                            groups.members[g].front(),
+                                            " of mesh '",
+                                            input_label( solid ),
+                                            "' enclose no volume" );
+                }
+            }
+            return groups;
+        }
+    } // namespace detail
+} // namespace vorna
