@@ -1,5 +1,7 @@
 #include <vorna/conversion/model/section_from_surface_builder.h>
 
+#include <conversion/model/section_input.h>
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_surface.h>
 #include <vorna/mesh/edged_curve.h>
@@ -20,7 +22,7 @@ namespace vorna
 
             Impl( Section& section, const SurfaceMesh< 2 >& mesh )
                 : section_( section ), builder_( section ),
-                  wireframe_builder_( section, mesh )
+                  wireframe_builder_( section, checked( mesh ) )
             {
             }
 
@@ -74,6 +76,14 @@ namespace vorna
             }
 
           private:
+            // Before the wireframe builder writes on the mesh and the model.
+            static const SurfaceMesh< 2 >&
+            checked( const SurfaceMesh< 2 >& mesh )
+            {
+                check_section_polygons( mesh, "SectionFromSurfaceBuilder", {} );
+                return mesh;
+            }
+
             Section& section_;
             SectionBuilder builder_;
             WireframeBuilder wireframe_builder_;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <conversion/common/unique_list.h>
+#include <conversion/model/section_input.h>
 #include <conversion/model/surface_lines_relations.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_model.h>
@@ -17,6 +18,8 @@ namespace
     using namespace vorna;
 
     constexpr double COLOCATION_EPSILON{ 1e-6 };
+
+    constexpr const char* OPERATION = "SectionFromSurfacesBuilder";
 } // namespace
 
 namespace vorna
@@ -94,12 +97,30 @@ namespace vorna
                 }
                 for( const auto& mesh : meshes_ )
                 {
+                    // Each mesh is copied whole.
+                    refuse_non_finite_points( mesh, OPERATION );
+                }
+                SurfaceMeshMerger< 2 > merger{ meshes_, COLOCATION_EPSILON };
+                merger.create_surface_step();
+                std::vector< std::vector< index_t > > merged( meshes_.size() );
+                for( index_t i = 0; i < meshes_.size(); i++ )
+                {
+                    for( index_t v = 0; v < meshes_[i].get().nb_vertices();
+                         v++ )
+                    {
+                        merged[i].push_back( merger.vertex_in_merged( i, v ) );
+                    }
+                    check_section_polygons( meshes_[i], OPERATION, merged[i] );
+                }
+                for( const auto& mesh : meshes_ )
+                {
                     surface_ids_.push_back( builder_.add_surface() );
                     builder_.update_surface_mesh(
                         section_.surface( surface_ids_.back() ),
                         mesh.get().clone() );
                 }
-                create_section_unique_vertices();
+                create_section_unique_vertices( merger.merged().nb_vertices(),
+                                                merged );
                 {
                     CornersLinesBuilderFromModel< Section, SectionBuilder, 2 >
                         corners_lines{ section_ };
@@ -109,22 +130,22 @@ namespace vorna
             }
 
           private:
-            void create_section_unique_vertices()
+            /// Colocated vertices share one unique vertex: input i's vertex
+            /// v takes merged[i][v].
+            void create_section_unique_vertices(
+                index_t nb_unique,
+                const std::vector< std::vector< index_t > >& merged )
             {
-                SurfaceMeshMerger< 2 > merger{ meshes_, COLOCATION_EPSILON };
-                merger.create_surface_step();
-                builder_.create_unique_vertices(
-                    merger.merged().nb_vertices() );
+                builder_.create_unique_vertices( nb_unique );
                 for( index_t i = 0; i < meshes_.size(); i++ )
                 {
                     const ComponentID surface{
                         Surface< 2 >::component_type_static(),
                         surface_ids_[i] };
-                    for( index_t v = 0; v < meshes_[i].get().nb_vertices();
-                         v++ )
+                    for( index_t v = 0; v < merged[i].size(); v++ )
                     {
-                        builder_.set_unique_vertex(
-                            { surface, v }, merger.vertex_in_merged( i, v ) );
+                        builder_.set_unique_vertex( { surface, v },
+                                                    merged[i][v] );
                     }
                 }
             }

@@ -420,6 +420,137 @@ namespace
                 surface_id.string() );
     }
 
+    // ---- messy input ----------------------------------------------------
+
+    /// two_triangles_2d(true) as one mesh named `name`, with `extra`
+    /// polygons over its points and a fifth point at `fifth`.
+    std::unique_ptr< SurfaceMesh< 2 > >
+    square_with( const std::vector< std::vector< index_t > >& extra,
+                 const Point< 2 >& fifth,
+                 absl::string_view name = "square" )
+    {
+        std::vector< std::vector< index_t > > polygons{ { 0, 1, 2 },
+                                                        { 1, 3, 2 } };
+        polygons.insert( polygons.end(), extra.begin(), extra.end() );
+        return test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                        Point< 2 >{ { 1, 0 } },
+                                        Point< 2 >{ { 0, 1 } },
+                                        Point< 2 >{ { 1, 1 } },
+                                        fifth },
+                                      polygons,
+                                      true,
+                                      name );
+    }
+
+    TEST_F( SectionConversion, non_finite_points_are_refused_first )
+    {
+        const auto nan = std::numeric_limits< double >::quiet_NaN();
+        auto mesh = square_with( {}, Point< 2 >{ { 2, 2 } } );
+        SurfaceMeshBuilder< 2 >::create( *mesh )->set_point(
+            3, Point< 2 >{ { 1, nan } } );
+        test::expect_exact_error(
+            [&] { convert_surface_into_section( *mesh ); },
+            "[SectionFromSurfaceBuilder] Vertex 3 of mesh 'square' has a "
+            "non-finite coordinate" );
+        // Refused before anything was written on the mesh.
+        EXPECT_TRUE(
+            mesh->polygon_attribute_manager().attribute_names().empty() );
+        test::expect_exact_error(
+            [&] { convert_surfaces_into_section( Meshes{ *mesh } ); },
+            "[SectionFromSurfacesBuilder] Vertex 3 of mesh 'square' has a "
+            "non-finite coordinate" );
+
+        // A point that no polygon uses reaches the model only with a copy
+        // of the whole mesh; an unnamed mesh is named by its uuid.
+        const auto unused = square_with(
+            {},
+            Point< 2 >{ { std::numeric_limits< double >::infinity(), 0 } },
+            "" );
+        EXPECT_TRUE( test::check_section_consistency(
+            convert_surface_into_section( *unused ) ) );
+        test::expect_exact_error(
+            [&] { convert_surfaces_into_section( Meshes{ *unused } ); },
+            absl::StrCat( "[SectionFromSurfacesBuilder] Vertex 4 of mesh '",
+                          unused->id().string(),
+                          "' has a non-finite coordinate" ) );
+    }
+
+    TEST_F( SectionConversion, edges_of_no_length_are_refused )
+    {
+        const auto repeated = test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                                       Point< 2 >{ { 1, 0 } },
+                                                       Point< 2 >{ { 1, 1 } } },
+                                                     { { 0, 1, 1, 2 } },
+                                                     true,
+                                                     "quad" );
+        test::expect_exact_error(
+            [&] { convert_surface_into_section( *repeated ); },
+            "[SectionFromSurfaceBuilder] Polygon 0 of mesh 'quad' repeats "
+            "vertex 1 in a row" );
+        // Vertices 1 and 4 merge: the edge between them has no length.
+        const auto merging =
+            square_with( { { 1, 4, 3 } }, Point< 2 >{ { 1, 1e-7 } } );
+        test::expect_exact_error(
+            [&] { convert_surfaces_into_section( Meshes{ *merging } ); },
+            "[SectionFromSurfacesBuilder] Polygon 2 of mesh 'square' joins "
+            "vertices 1 and 4 in a row, which merge into one" );
+    }
+
+    TEST_F( SectionConversion, polygons_over_one_edge_are_refused )
+    {
+        // A third triangle on the diagonal (1, 0)-(0, 1), edge 1 of
+        // polygon 0: two of them overlap.
+        const auto fin = square_with( { { 2, 1, 4 } }, Point< 2 >{ { 2, 2 } } );
+        const std::string overlap =
+            "Polygon 0 of mesh 'square' shares its edge 1 with more than "
+            "one other polygon";
+        test::expect_exact_error( [&] { convert_surface_into_section( *fin ); },
+                                  "[SectionFromSurfaceBuilder] " + overlap );
+        test::expect_exact_error(
+            [&] { convert_surfaces_into_section( Meshes{ *fin } ); },
+            "[SectionFromSurfacesBuilder] " + overlap );
+        // The same once vertices merge: vertex 4 lies on vertex 1.
+        const auto merging =
+            square_with( { { 2, 4, 3 } }, Point< 2 >{ { 1, 1e-7 } } );
+        EXPECT_TRUE( test::check_section_consistency(
+            convert_surface_into_section( *merging ) ) );
+        test::expect_exact_error(
+            [&] { convert_surfaces_into_section( Meshes{ *merging } ); },
+            "[SectionFromSurfacesBuilder] " + overlap );
+    }
+
+    TEST_F( SectionConversion, unanswered_adjacencies_are_refused )
+    {
+        const auto message = []( index_t edge, index_t polygon )
+        {
+            return absl::StrCat( "[SectionFromSurfaceBuilder] Edge ",
+                                 edge,
+                                 " of polygon ",
+                                 polygon,
+                                 " of mesh 'square' is adjacent to polygon ",
+                                 1 - polygon,
+                                 ", which is not adjacent back across it" );
+        };
+        auto one_sided = square_with( {}, Point< 2 >{ { 2, 2 } } );
+        SurfaceMeshBuilder< 2 >::create( *one_sided )
+            ->unset_polygon_adjacent( { 0, 1 } );
+        test::expect_exact_error(
+            [&] { convert_surface_into_section( *one_sided ); },
+            message( 2, 1 ) );
+        // Polygon 1 stored across an edge that it does not have.
+        auto stale = square_with( {}, Point< 2 >{ { 2, 2 } } );
+        SurfaceMeshBuilder< 2 >::create( *stale )->set_polygon_adjacent(
+            { 0, 0 }, 1 );
+        test::expect_exact_error(
+            [&] { convert_surface_into_section( *stale ); }, message( 0, 0 ) );
+        test::expect_exact_error(
+            [&] { convert_surfaces_into_section( Meshes{ *stale } ); },
+            absl::StrCat(
+                "[SectionFromSurfacesBuilder]",
+                message( 0, 0 ).substr(
+                    std::string{ "[SectionFromSurfaceBuilder]" }.size() ) ) );
+    }
+
     // ---- regions by attribute -------------------------------------------
 
     TEST_F( SectionConversion, missing_attribute_leaves_the_mesh_unchanged )

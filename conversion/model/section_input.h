@@ -1,0 +1,45 @@
+#pragma once
+
+#include <absl/strings/string_view.h>
+#include <absl/types/span.h>
+
+#include <vorna/basic/common.h>
+
+namespace vorna
+{
+    template < index_t D >
+    class SurfaceMesh;
+} // namespace vorna
+
+namespace vorna
+{
+    namespace detail
+    {
+        /// Refuses the smallest vertex with a non-finite coordinate.
+        /// \throw CorvaneException "[<operation>] Vertex <v> of mesh
+        /// '<mesh>' has a non-finite coordinate", the mesh named by its
+        /// name, else its uuid.
+        void refuse_non_finite_points( const SurfaceMesh< 2 >& mesh,
+                                       absl::string_view operation );
+
+        /// Refuses polygons of which no sound Section can be made, the
+        /// vertices taken as `merged` numbers them (as they are when
+        /// empty).
+        /// \throw CorvaneException "[<operation>] ..." naming the mesh,
+        /// and in this order of checks: the smallest vertex of a polygon
+        /// with a non-finite coordinate (as refuse_non_finite_points); the
+        /// first polygon with an edge of no length ("Polygon <p> of mesh
+        /// '<mesh>' repeats vertex <v> in a row", or "... joins vertices
+        /// <a> and <b> in a row, which merge into one"); the first polygon
+        /// with an edge that two other polygon edges lie along ("Polygon
+        /// <p> of mesh '<mesh>' shares its edge <e> with more than one
+        /// other polygon"), which in a plane means polygons that overlap;
+        /// the first polygon edge whose stored neighbour does not store it
+        /// back across the same two vertices ("Edge <e> of polygon <p> of
+        /// mesh '<mesh>' is adjacent to polygon <q>, which is not adjacent
+        /// back across it").
+        void check_section_polygons( const SurfaceMesh< 2 >& mesh,
+                                     absl::string_view operation,
+                                     absl::Span< const index_t > merged );
+    } // namespace detail
+} // namespace vorna
