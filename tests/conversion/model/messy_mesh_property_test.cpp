@@ -5,18 +5,16 @@
 // a consistent model in which every input polygon and every used input
 // vertex is mapped.
 //
-// CI runs a fixed set of seeds. To run longer by hand, e.g.
+// CI runs a fixed set of seeds (150 from 0). To run longer by hand, through
+// the environment of support/property_seeds.h, e.g.
 //   VORNA_PROPERTY_SEEDS=20000 VORNA_PROPERTY_FIRST_SEED=1000
 //   ./vorna-messy-mesh-property-test
-// VORNA_PROPERTY_SEEDS gives the number of seeds (default 150), and
-// VORNA_PROPERTY_FIRST_SEED the first one (default 0). A failing case is
-// reported with its seed.
+// A failing case is reported with its seed.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <random>
@@ -38,6 +36,7 @@
 #include <support/block_fixtures.h>
 #include <support/fixtures.h>
 #include <support/model_checks.h>
+#include <support/property_seeds.h>
 
 namespace
 {
@@ -46,14 +45,6 @@ namespace
     using test::CurveRefs;
     using test::SurfaceRefs;
     using Polygons = std::vector< std::vector< index_t > >;
-
-    index_t environment_number( const char* name, index_t fallback )
-    {
-        const char* text = std::getenv( name );
-        return text
-                   ? static_cast< index_t >( std::strtoul( text, nullptr, 10 ) )
-                   : fallback;
-    }
 
     /// A generated input: its meshes and curves, and what was done to it.
     struct Case
@@ -444,32 +435,21 @@ namespace
         }
     }
 
-    /// Empty when every seed of the range converts soundly, else the
-    /// failures with their seeds.
-    void check_seeds( index_t first, index_t nb_seeds )
+    /// Empty when the seed's input converts soundly, else the recipe and
+    /// what went wrong.
+    std::string check_seed( index_t seed )
     {
-        ConversionModel::initialize();
-        test::LogCapture quiet;
-        index_t nb_unsound{ 0 };
-        for( auto seed = first; seed < first + nb_seeds; seed++ )
-        {
-            Generator generator{ seed };
-            const auto input = generator.make();
-            const auto problem = check_case( input );
-            if( !problem.empty() )
-            {
-                nb_unsound++;
-                ADD_FAILURE() << "seed " << seed << " (" << input.recipe
-                              << "): " << problem;
-            }
-        }
-        EXPECT_EQ( nb_unsound, 0u );
+        Generator generator{ seed };
+        const auto input = generator.make();
+        const auto problem = check_case( input );
+        return problem.empty()
+                   ? problem
+                   : absl::StrCat( "(", input.recipe, "): ", problem );
     }
 
     TEST( MessyMeshProperty, every_conversion_refuses_or_is_sound )
     {
-        check_seeds( environment_number( "VORNA_PROPERTY_FIRST_SEED", 0 ),
-                     environment_number( "VORNA_PROPERTY_SEEDS", 150 ) );
+        test::expect_sound_environment_seeds( 150, check_seed );
     }
 
     TEST( MessyMeshProperty, seeds_that_found_faults_stay_sound )
@@ -477,6 +457,6 @@ namespace
         // 706: three boxes in metres x 1e5 apart, two triangles copied: the
         // ray cast from a copied triangle met its copy at distance 0 and
         // gave the box's outside to the thin region between them.
-        check_seeds( 706, 1 );
+        test::expect_sound_seeds( 706, 1, check_seed );
     }
 } // namespace
