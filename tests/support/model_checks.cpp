@@ -549,25 +549,52 @@ namespace
                 fail( "block ", block.id().string(), " has no boundary" );
                 return;
             }
-            absl::flat_hash_map< uuid, index_t > line_counts;
-            for( const auto& surface : surfaces )
+            // At each edge of a line, the polygon edges along it of the
+            // boundary surfaces that the line bounds or lies in: a surface
+            // that meets itself along a line brings more than two.
+            absl::flat_hash_map< std::pair< uuid, UniquePair >, index_t >
+                sheets;
+            for( const auto& surface_id : surfaces )
             {
-                for( const auto& line : model_.boundaries( surface ) )
+                const auto uses =
+                    surface_edges( model_.surface( surface_id ) ).uses;
+                absl::flat_hash_set< uuid > lines;
+                for( const auto& line : model_.boundaries( surface_id ) )
                 {
-                    line_counts[line.id()]++;
+                    lines.insert( line.id() );
+                }
+                for( const auto& line : model_.internals( surface_id ) )
+                {
+                    if( line.type().get() == "Line" )
+                    {
+                        lines.insert( line.id() );
+                    }
+                }
+                for( const auto& line : lines )
+                {
+                    for( const auto& pair : line_pairs( model_.line( line ) ) )
+                    {
+                        const auto found = uses.find( pair );
+                        sheets[{ line, pair }] +=
+                            found == uses.end() ? 0 : found->second;
+                    }
                 }
             }
-            for( const auto& count : line_counts )
+            for( const auto& count : sheets )
             {
                 if( count.second % 2 != 0 )
                 {
                     fail( "block ",
                           block.id().string(),
                           ": line ",
-                          count.first.string(),
-                          " bounds ",
+                          count.first.first.string(),
+                          " meets ",
                           count.second,
-                          " of its boundary surfaces" );
+                          " sheets of its boundary surfaces between unique "
+                          "vertices ",
+                          count.first.second.first,
+                          " and ",
+                          count.first.second.second );
                 }
             }
             check_closed_shells( block, surfaces );

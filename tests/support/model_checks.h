@@ -39,10 +39,12 @@ namespace vorna
         /// - a line internal to a surface has surface edges on both sides;
         /// - a corner internal to a surface lies on none of its border edges
         ///   (edges along its internal lines aside);
-        /// - each block's boundary surfaces close: every line bounding them
-        ///   bounds an even number of them, every polygon edge of theirs
-        ///   (by unique vertices) is used an even number of times, and the
-        ///   block encloses a positive volume (each boundary surface counted
+        /// - each block's boundary surfaces close: along every edge of a line
+        ///   runs an even number of polygon edges of the boundary surfaces
+        ///   that the line bounds or lies in (two sheets, or more where a
+        ///   surface meets itself), every polygon edge of theirs (by unique
+        ///   vertices) is used an even number of times, and the block
+        ///   encloses a positive volume (each boundary surface counted
         ///   from the block's side).
         ::testing::AssertionResult check_brep_consistency( const BRep& brep );
 
