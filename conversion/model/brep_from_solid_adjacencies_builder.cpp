@@ -353,8 +353,9 @@ namespace vorna
             }
 
             /// A surface bounds the block on each side of its polygons; a
-            /// polygon with one block on both sides (a cut facet inside a
-            /// block) makes the surface internal to it.
+            /// polygon with one block on two sides (a cut facet inside a
+            /// block, or facets whose nodes the model merged) makes the
+            /// surface internal to it.
             void
             add_surface_block_relationships( const PolyhedronGroups& groups,
                                              const std::vector< uuid >& blocks )

@@ -10,13 +10,19 @@
 // Header only: it needs the task layer, which links oneTBB.
 
 #include <cstdlib>
+#include <limits>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include <absl/strings/str_cat.h>
+
 #include <conversion/common/tasks.h>
 #include <vorna/basic/common.h>
+#include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/conversion_model.h>
 
 #include <support/block_fixtures.h>
@@ -31,6 +37,101 @@ namespace vorna
             return text ? static_cast< index_t >(
                               std::strtoul( text, nullptr, 10 ) )
                         : fallback;
+        }
+
+        /// The random choices of a generator of messy inputs.
+        class Randomness
+        {
+          public:
+            explicit Randomness( index_t seed ) : engine_( seed ) {}
+
+            /// One of 0 to size - 1.
+            index_t pick( std::size_t size )
+            {
+                return std::uniform_int_distribution< index_t >{
+                    0, static_cast< index_t >( size - 1 ) }( engine_ );
+            }
+
+            bool chance( double probability )
+            {
+                return std::bernoulli_distribution{ probability }( engine_ );
+            }
+
+            double real( double low, double high )
+            {
+                return std::uniform_real_distribution< double >{ low, high }(
+                    engine_ );
+            }
+
+          private:
+            std::mt19937 engine_;
+        };
+
+        /// Stores `values`, one per element, as the element attribute
+        /// "region" of the manager, in one of several value types: int,
+        /// sparse unsigned ids that a float would confuse, double (signed
+        /// zeros, a few NaNs), float (a few NaNs) or text (which no number
+        /// reads, so one region). Returns what it chose.
+        inline std::string add_regions( AttributeManager& manager,
+                                        const std::vector< double >& values,
+                                        Randomness& random )
+        {
+            const auto set_all = [&]( auto attribute, auto convert )
+            {
+                for( index_t e = 0; e < values.size(); e++ )
+                {
+                    attribute->set_value( e, convert( values[e] ) );
+                }
+            };
+            const auto nan = std::numeric_limits< double >::quiet_NaN();
+            switch( random.pick( 5 ) )
+            {
+            case 0:
+                set_all(
+                    manager.find_or_create_attribute< VariableAttribute, int >(
+                        "region", 0 ),
+                    []( double value )
+                    { return static_cast< int >( value ); } );
+                return "int regions";
+            case 1:
+                set_all( manager.find_or_create_attribute< SparseAttribute,
+                                                           unsigned int >(
+                             "region", 7 ),
+                         []( double value ) {
+                             return 16777216u +
+                                    static_cast< unsigned int >( value ) % 2;
+                         } );
+                return "sparse unsigned regions";
+            case 2:
+                set_all(
+                    manager.find_or_create_attribute< VariableAttribute,
+                                                      double >( "region", 0. ),
+                    [&]( double value )
+                    {
+                        return random.chance( 0.05 ) ? nan
+                               : value == 0
+                                   ? ( random.chance( 0.5 ) ? -0. : 0. )
+                                   : value;
+                    } );
+                return "double regions";
+            case 3:
+                set_all(
+                    manager.find_or_create_attribute< VariableAttribute,
+                                                      float >( "region", 0.f ),
+                    [&]( double value )
+                    {
+                        return random.chance( 0.05 )
+                                   ? static_cast< float >( nan )
+                                   : static_cast< float >( value );
+                    } );
+                return "float regions";
+            default:
+                set_all( manager.find_or_create_attribute< VariableAttribute,
+                                                           std::string >(
+                             "region", "" ),
+                         []( double value ) { return absl::StrCat( value ); } );
+                return "text regions";
+            }
         }
 
         /// Runs check(seed) for the seeds [first, first + nb_seeds), with

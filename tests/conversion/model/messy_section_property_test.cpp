@@ -17,7 +17,6 @@
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -58,10 +57,10 @@ namespace
         bool non_finite{ false };
     };
 
-    class SectionGenerator
+    class SectionGenerator : test::Randomness
     {
       public:
-        explicit SectionGenerator( index_t seed ) : random_( seed ) {}
+        explicit SectionGenerator( index_t seed ) : Randomness( seed ) {}
 
         SectionCase make()
         {
@@ -131,23 +130,6 @@ namespace
         }
 
       private:
-        index_t pick( std::size_t size )
-        {
-            return std::uniform_int_distribution< index_t >{
-                0, static_cast< index_t >( size - 1 ) }( random_ );
-        }
-
-        bool chance( double probability )
-        {
-            return std::bernoulli_distribution{ probability }( random_ );
-        }
-
-        double real( double low, double high )
-        {
-            return std::uniform_real_distribution< double >{ low,
-                                                             high }( random_ );
-        }
-
         index_t new_point( double x, double y )
         {
             points_.push_back( Point< 2 >{ { x, y } } );
@@ -344,8 +326,7 @@ namespace
             }
         }
 
-        /// Region values of one of several types: by polygon at random or
-        /// by column, with a few NaNs among floating values.
+        /// Region values by polygon at random or by column.
         void add_regions( SurfaceMesh< 2 >& mesh, std::string& recipe )
         {
             const auto nb = mesh.nb_polygons();
@@ -359,57 +340,13 @@ namespace
                                       .value( 0 ) )
                             : pick( 3 );
             }
-            auto& manager = mesh.polygon_attribute_manager();
-            const auto set_all = [&]( auto attribute, auto convert )
-            {
-                for( index_t p = 0; p < nb; p++ )
-                {
-                    attribute->set_value( p, convert( values[p] ) );
-                }
-            };
-            const auto nan = std::numeric_limits< double >::quiet_NaN();
-            switch( pick( 4 ) )
-            {
-            case 0:
-                set_all(
-                    manager.find_or_create_attribute< SparseAttribute, int >(
-                        "region", 0 ),
-                    []( double value )
-                    { return static_cast< int >( value ); } );
-                recipe += " int regions";
-                break;
-            case 1:
-                // Signed zeros are one region; a NaN stands alone.
-                set_all(
-                    manager.find_or_create_attribute< VariableAttribute,
-                                                      double >( "region", 0. ),
-                    [&]( double value )
-                    {
-                        return chance( 0.05 ) ? nan
-                               : value == 0   ? ( chance( 0.5 ) ? -0. : 0. )
-                                              : value;
-                    } );
-                recipe += " double regions";
-                break;
-            case 2:
-                set_all(
-                    manager.find_or_create_attribute< VariableAttribute,
-                                                      float >( "region", 0.f ),
-                    []( double value )
-                    { return static_cast< float >( value ); } );
-                recipe += " float regions";
-                break;
-            default:
-                // No numeric reading: one region.
-                set_all( manager.find_or_create_attribute< VariableAttribute,
-                                                           std::string >(
-                             "region", "" ),
-                         []( double value ) { return absl::StrCat( value ); } );
-                recipe += " text regions";
-            }
+            absl::StrAppend(
+                &recipe,
+                " ",
+                test::add_regions(
+                    mesh.polygon_attribute_manager(), values, *this ) );
         }
 
-        std::mt19937 random_;
         std::vector< Point< 2 > > points_;
     };
 

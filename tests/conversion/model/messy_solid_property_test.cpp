@@ -16,7 +16,6 @@
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -58,10 +57,10 @@ namespace
         bool by_attribute{ false };
     };
 
-    class SolidGenerator
+    class SolidGenerator : test::Randomness
     {
       public:
-        explicit SolidGenerator( index_t seed ) : random_( seed ) {}
+        explicit SolidGenerator( index_t seed ) : Randomness( seed ) {}
 
         SolidCase make()
         {
@@ -124,23 +123,6 @@ namespace
         }
 
       private:
-        index_t pick( std::size_t size )
-        {
-            return std::uniform_int_distribution< index_t >{
-                0, static_cast< index_t >( size - 1 ) }( random_ );
-        }
-
-        bool chance( double probability )
-        {
-            return std::bernoulli_distribution{ probability }( random_ );
-        }
-
-        double real( double low, double high )
-        {
-            return std::uniform_real_distribution< double >{ low,
-                                                             high }( random_ );
-        }
-
         double pick_scale( std::string& recipe )
         {
             const double scales[] = { 1, 1, 1, 1e-3, 1e5 };
@@ -434,8 +416,7 @@ namespace
             }
         }
 
-        /// Region values of one of several types: by polyhedron at random,
-        /// or by slab along x, with a few NaNs among floating values.
+        /// Region values by polyhedron at random or by slab along x.
         void add_regions( SolidMesh< 3 >& solid, std::string& recipe )
         {
             const auto nb = solid.nb_polyhedra();
@@ -451,71 +432,13 @@ namespace
                               2 )
                         : pick( 3 );
             }
-            auto& manager = solid.polyhedron_attribute_manager();
-            const auto set_all = [&]( auto attribute, auto convert )
-            {
-                for( index_t p = 0; p < nb; p++ )
-                {
-                    attribute->set_value( p, convert( values[p] ) );
-                }
-            };
-            const auto nan = std::numeric_limits< double >::quiet_NaN();
-            switch( pick( 5 ) )
-            {
-            case 0:
-                set_all(
-                    manager.find_or_create_attribute< VariableAttribute, int >(
-                        "region", 0 ),
-                    []( double value )
-                    { return static_cast< int >( value ); } );
-                recipe += " int regions";
-                break;
-            case 1:
-                set_all( manager.find_or_create_attribute< SparseAttribute,
-                                                           unsigned int >(
-                             "region", 7 ),
-                         // Ids that a float would confuse.
-                         []( double value ) {
-                             return 16777216u +
-                                    static_cast< unsigned int >( value ) % 2;
-                         } );
-                recipe += " sparse unsigned regions";
-                break;
-            case 2:
-                // Signed zeros are one region; a NaN stands alone.
-                set_all(
-                    manager.find_or_create_attribute< VariableAttribute,
-                                                      double >( "region", 0. ),
-                    [&]( double value )
-                    {
-                        return chance( 0.05 ) ? nan
-                               : value == 0   ? ( chance( 0.5 ) ? -0. : 0. )
-                                              : value;
-                    } );
-                recipe += " double regions";
-                break;
-            case 3:
-                set_all(
-                    manager.find_or_create_attribute< VariableAttribute,
-                                                      float >( "region", 0.f ),
-                    [&]( double value )
-                    {
-                        return chance( 0.05 ) ? static_cast< float >( nan )
-                                              : static_cast< float >( value );
-                    } );
-                recipe += " float regions";
-                break;
-            default:
-                // No numeric reading: one region.
-                set_all( manager.find_or_create_attribute< VariableAttribute,
-                                                           std::string >(
-                             "region", "" ),
-                         []( double value ) { return absl::StrCat( value ); } );
-                recipe += " text regions";
-            }
+            absl::StrAppend(
+                &recipe,
+                " ",
+                test::add_regions(
+                    solid.polyhedron_attribute_manager(), values, *this ) );
         }
 
-        std::mt19937 random_;
         std::vector< Point3D > points_;
         std::vector< Polyhedron > polyhedra_;
     };
