@@ -22,6 +22,7 @@
 
 #include <conversion/common/tasks.h>
 #include <vorna/basic/common.h>
+#include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/conversion_model.h>
 
@@ -131,6 +132,37 @@ namespace vorna
                              "region", "" ),
                          []( double value ) { return absl::StrCat( value ); } );
                 return "text regions";
+            }
+        }
+
+        /// What is wrong with one conversion: `convert_and_check` converts
+        /// and says what is wrong with the model (empty when sound); a
+        /// CorvaneException whose message names its operation in square
+        /// brackets is a sound refusal of an input that `may_refuse`.
+        template < typename ConvertAndCheck >
+        std::string refused_or_sound( bool may_refuse,
+                                      const ConvertAndCheck& convert_and_check )
+        {
+            try
+            {
+                return convert_and_check();
+            }
+            catch( const CorvaneException& error )
+            {
+                const std::string message = error.what();
+                if( !may_refuse )
+                {
+                    return absl::StrCat( "refused: ", message );
+                }
+                if( message.empty() || message.front() != '[' )
+                {
+                    return absl::StrCat( "no operation named: ", message );
+                }
+                return {};
+            }
+            catch( const std::exception& error )
+            {
+                return absl::StrCat( "exception: ", error.what() );
             }
         }
 

@@ -22,7 +22,6 @@
 
 #include <absl/strings/str_cat.h>
 
-#include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/model/convert_surfaces_into_section.h>
 #include <vorna/mesh/surface_mesh.h>
@@ -376,64 +375,47 @@ namespace
     std::string check_seed( index_t seed )
     {
         auto input = SectionGenerator{ seed }.make();
+        const auto problem = test::refused_or_sound(
+            input.damaged || input.non_finite,
+            [&input]() -> std::string
+            {
+                const auto section = convert( input );
+                if( input.non_finite )
+                {
+                    return "a non-finite point was taken";
+                }
+                const auto consistent =
+                    test::check_section_consistency( section );
+                if( !consistent )
+                {
+                    return consistent.message();
+                }
+                index_t nb_input{ 0 };
+                for( const auto& mesh : input.meshes )
+                {
+                    nb_input += mesh->nb_polygons();
+                }
+                index_t nb_held{ 0 };
+                for( const auto& surface : section.surfaces() )
+                {
+                    nb_held += surface.mesh().nb_polygons();
+                }
+                return nb_held == nb_input ? ""
+                                           : absl::StrCat( "the surfaces hold ",
+                                                           nb_held,
+                                                           " of ",
+                                                           nb_input,
+                                                           " polygons" );
+            } );
         const char* roads[] = { "one mesh", "several meshes", "by attribute" };
-        const auto what = [&input, &roads]( absl::string_view problem )
-        {
-            return absl::StrCat( "(",
-                                 roads[static_cast< int >( input.road )],
-                                 ":",
-                                 input.recipe,
-                                 "): ",
-                                 problem );
-        };
-        try
-        {
-            const auto section = convert( input );
-            if( input.non_finite )
-            {
-                return what( "a non-finite point was taken" );
-            }
-            const auto consistent = test::check_section_consistency( section );
-            if( !consistent )
-            {
-                return what( consistent.message() );
-            }
-            index_t nb_input{ 0 };
-            for( const auto& mesh : input.meshes )
-            {
-                nb_input += mesh->nb_polygons();
-            }
-            index_t nb_held{ 0 };
-            for( const auto& surface : section.surfaces() )
-            {
-                nb_held += surface.mesh().nb_polygons();
-            }
-            if( nb_held != nb_input )
-            {
-                return what( absl::StrCat( "the surfaces hold ",
-                                           nb_held,
-                                           " of ",
-                                           nb_input,
-                                           " polygons" ) );
-            }
-        }
-        catch( const CorvaneException& error )
-        {
-            const std::string message = error.what();
-            if( !input.damaged && !input.non_finite )
-            {
-                return what( absl::StrCat( "refused: ", message ) );
-            }
-            if( message.empty() || message.front() != '[' )
-            {
-                return what( absl::StrCat( "no operation named: ", message ) );
-            }
-        }
-        catch( const std::exception& error )
-        {
-            return what( absl::StrCat( "exception: ", error.what() ) );
-        }
-        return {};
+        return problem.empty()
+                   ? problem
+                   : absl::StrCat( "(",
+                                   roads[static_cast< int >( input.road )],
+                                   ":",
+                                   input.recipe,
+                                   "): ",
+                                   problem );
     }
 
     TEST( MessySectionProperty, every_conversion_refuses_or_is_sound )
