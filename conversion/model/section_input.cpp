@@ -284,29 +284,21 @@ namespace
         void refuse_edge_of_no_length(
             index_t polygon, const std::pair< index_t, index_t >& edge ) const
         {
-            if( edge.first == edge.second )
-            {
-                throw CorvaneException( "[",
-                                        operation_,
-                                        "] Polygon ",
-                                        polygon,
-                                        " of mesh '",
-                                        detail::input_label( mesh_ ),
-                                        "' repeats vertex ",
-                                        edge.first,
-                                        " in a row" );
-            }
-            throw CorvaneException( "[",
-                                    operation_,
-                                    "] Polygon ",
-                                    polygon,
-                                    " of mesh '",
-                                    detail::input_label( mesh_ ),
-                                    "' joins vertices ",
+            throw CorvaneException(
+                "[",
+                operation_,
+                "] Polygon ",
+                polygon,
+                " of mesh '",
+                detail::input_label( mesh_ ),
+                edge.first == edge.second
+                    ? absl::StrCat(
+                          "' repeats vertex ", edge.first, " in a row" )
+                    : absl::StrCat( "' joins vertices ",
                                     edge.first,
                                     " and ",
                                     edge.second,
-                                    " in a row, which merge into one" );
+                                    " in a row, which merge into one" ) );
         }
 
         void refuse_first_crowded_polygon() const
