@@ -22,7 +22,7 @@ namespace vorna
     /// mesh the polygon attributes "surface_identifier" (group number) and
     /// "surface_uuid" (the surface of each polygon), so two threads must not
     /// convert one mesh at once.
-    /// \throw as detail::SectionFromSurfaceBuilder::build.
+    /// \throw as detail::SectionFromSurfaceBuilder's constructor and build.
     Section convert_surface_into_section( const SurfaceMesh< 2 >& mesh );
 
     /// Converts several 2D surface meshes into a Section, one surface per

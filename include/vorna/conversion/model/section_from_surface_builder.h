@@ -31,7 +31,16 @@ namespace vorna
         class SectionFromSurfaceBuilder
         {
           public:
-            /// \throw as CornersLinesBuilderFromSurface's constructor.
+            /// \throw CorvaneException "[SectionFromSurfaceBuilder] ...",
+            /// before anything is written on the mesh or the Section,
+            /// naming the mesh (by name, else uuid) and: a vertex of a
+            /// polygon with a non-finite coordinate ("Vertex <v> of mesh
+            /// '<mesh>' has a non-finite coordinate"), a polygon that
+            /// repeats a vertex in a row, a polygon edge along which two
+            /// other polygon edges lie (overlapping polygons), or a stored
+            /// adjacency that the neighbour does not store back across the
+            /// same two vertices; else as CornersLinesBuilderFromSurface's
+            /// constructor.
             SectionFromSurfaceBuilder( Section& section,
                                        const SurfaceMesh< 2 >& mesh );
             ~SectionFromSurfaceBuilder();

@@ -40,7 +40,15 @@ namespace vorna
             operator=( const SectionFromSurfacesBuilder& ) = delete;
 
             /// \throw CorvaneException when the Section already has unique
-            /// vertices (nothing is changed then), or, naming the edge and
+            /// vertices (nothing is changed then);
+            /// "[SectionFromSurfacesBuilder]
+            /// ...", before anything is built, naming the mesh (by name,
+            /// else uuid) and: a vertex with a non-finite coordinate (every
+            /// vertex is copied), a polygon edge of no length (a vertex
+            /// repeated in a row, or two that merge), a polygon edge along
+            /// which two other polygon edges of its mesh lie (once merged),
+            /// or a stored adjacency that the neighbour does not store back
+            /// across the same two vertices; or, naming the edge and
             /// the surface, when a surface border edge runs along edges of
             /// several lines; whatever the framework throws. The Section
             /// keeps what was built before a throw.
