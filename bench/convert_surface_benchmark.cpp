@@ -1,7 +1,8 @@
 // Conversion of one closed surface mesh into a BRep: whole-call time and
 // peak memory, then the same road step by step to see where time goes,
-// each on a given number of threads; and a non-manifold "book" of k
-// triangles sharing one edge.
+// each on a given number of threads; for a box (welded, or split into its
+// faces), a box with a cylindrical through hole split into its faces, and
+// a non-manifold "book" of k triangles sharing one edge.
 
 #include <cmath>
 #include <functional>
@@ -26,14 +27,34 @@
 #include <vorna/model/surface.h>
 
 #include <support/block_fixtures.h>
+#include <support/shape_fixtures.h>
 
 namespace
 {
     using namespace vorna;
 
+    // Removes the adjacency across every edge where the surface turns by
+    // more than 60 degrees, so that each face becomes its own surface.
+    void split_at_sharp_edges( SurfaceMesh< 3 >& mesh )
+    {
+        auto builder = SurfaceMeshBuilder< 3 >::create( mesh );
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            const auto normal = mesh.polygon_normal( p );
+            for( local_index_t e = 0; e < 3; e++ )
+            {
+                const auto adjacent = mesh.polygon_adjacent( { p, e } );
+                if( adjacent && normal.dot( mesh.polygon_normal(
+                                    adjacent.value() ) ) < 0.5 )
+                {
+                    builder->unset_polygon_adjacent( { p, e } );
+                }
+            }
+        }
+    }
+
     // A welded closed box of 12 * cells^2 triangles; with `split_faces`,
-    // the adjacency across the box's edges is removed so that its six
-    // faces become six surfaces bounded by twelve lines.
+    // its six faces become six surfaces bounded by twelve lines.
     std::unique_ptr< SurfaceMesh< 3 > > make_input( index_t cells,
                                                     bool split_faces )
     {
@@ -44,29 +65,33 @@ namespace
                                          "box" );
         if( split_faces )
         {
-            auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
-            for( index_t p = 0; p < mesh->nb_polygons(); p++ )
-            {
-                const auto normal = mesh->polygon_normal( p );
-                for( local_index_t e = 0; e < 3; e++ )
-                {
-                    const auto adjacent = mesh->polygon_adjacent( { p, e } );
-                    if( adjacent && normal.dot( mesh->polygon_normal(
-                                        adjacent.value() ) ) < 0.5 )
-                    {
-                        builder->unset_polygon_adjacent( { p, e } );
-                    }
-                }
-            }
+            split_at_sharp_edges( *mesh );
         }
         return mesh;
+    }
+
+    // The box with a through hole, its faces split: four sides, top,
+    // bottom and the hole's wall.
+    std::unique_ptr< SurfaceMesh< 3 > > make_hole_input( index_t resolution )
+    {
+        auto mesh = test::box_with_through_hole( resolution );
+        split_at_sharp_edges( *mesh );
+        return mesh;
+    }
+
+    std::unique_ptr< SurfaceMesh< 3 > >
+    make_case_input( const benchmark::State& state )
+    {
+        const auto size = static_cast< index_t >( state.range( 0 ) );
+        const auto shape = state.range( 1 );
+        return shape == 2 ? make_hole_input( size )
+                          : make_input( size, shape != 0 );
     }
 
     void BM_convert_surface_into_brep( benchmark::State& state )
     {
         bench::set_up_conversion();
-        const auto mesh = make_input(
-            static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
+        const auto mesh = make_case_input( state );
         const detail::ThreadLimit threads{
             static_cast< unsigned int >( state.range( 2 ) ) };
         const double triangles = mesh->nb_polygons();
@@ -85,8 +110,7 @@ namespace
     void BM_convert_surface_steps( benchmark::State& state )
     {
         bench::set_up_conversion();
-        const auto mesh = make_input(
-            static_cast< index_t >( state.range( 0 ) ), state.range( 1 ) != 0 );
+        const auto mesh = make_case_input( state );
         const std::reference_wrapper< const SurfaceMesh< 3 > > surfaces[] = {
             *mesh };
         const detail::ThreadLimit threads{
@@ -174,13 +198,16 @@ namespace
         }
     }
 
-    // 144 cells: 248,832 triangles; 289 cells: 1,002,252 triangles; 577
-    // cells: 3,995,148 triangles. Memory freed by one case stays with the
-    // process: run one case per process (--benchmark_filter) for clean
-    // memory figures.
+    // Shape 0: welded box, 1: box split into its faces, 2: box with a
+    // through hole split into its faces. Boxes of 144 cells: 248,832
+    // triangles; 289 cells: 1,002,252 triangles; 577 cells: 3,995,148
+    // triangles. The hole at resolution 205: 1,010,240 triangles. Memory
+    // freed by one case stays with the process: run one case per process
+    // (--benchmark_filter, or bench/run_convert_surface_benchmark.sh) for
+    // clean memory figures.
     void main_road_cases( benchmark::internal::Benchmark* benchmark )
     {
-        benchmark->ArgNames( { "cells", "split", "threads" } );
+        benchmark->ArgNames( { "size", "shape", "threads" } );
         const auto all =
             static_cast< int64_t >( vorna::detail::hardware_concurrency() );
         for( const int64_t cells : { 144, 289, 577 } )
@@ -191,6 +218,8 @@ namespace
             }
             benchmark->Args( { cells, 1, 1 } );
         }
+        benchmark->Args( { 205, 2, all } );
+        benchmark->Args( { 205, 2, 1 } );
     }
     BENCHMARK( BM_convert_surface_into_brep )
         ->Apply( main_road_cases )
