@@ -67,17 +67,17 @@ namespace vorna
 
             void build_surfaces()
             {
-                surfaces_.build( element_mapping_ );
+                surfaces_.build( vertex_mapping_, element_mapping_ );
             }
 
             std::pair< VertexMapping, ElementMapping > mappings()
             {
-                from_meshes::map_vertices_and_curves( owner_,
-                                                      model_,
-                                                      input_,
-                                                      wireframe_,
-                                                      vertex_mapping_,
-                                                      element_mapping_ );
+                from_meshes::map_curves( owner_,
+                                         model_,
+                                         input_,
+                                         wireframe_,
+                                         vertex_mapping_,
+                                         element_mapping_ );
                 return { std::move( vertex_mapping_ ),
                          std::move( element_mapping_ ) };
             }

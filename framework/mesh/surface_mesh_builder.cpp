@@ -45,61 +45,140 @@ namespace vorna
     }
 
     template < index_t D >
-    index_t SurfaceMeshBuilder< D >::create_polygon(
-        absl::Span< const index_t > vertices )
+    index_t SurfaceMeshBuilder< D >::create_points(
+        absl::Span< const Point< D > > points )
+    {
+        const auto first = create_vertices( static_cast< index_t >(
+            std::min< std::size_t >( points.size(), INVALID_INDEX ) ) );
+        std::copy(
+            points.begin(), points.end(), surface_.points_.begin() + first );
+        return first;
+    }
+
+    template < index_t D >
+    void SurfaceMeshBuilder< D >::check_new_polygon(
+        absl::Span< const index_t > vertices, const char* operation ) const
     {
         if( vertices.size() < 3 )
         {
-            throw CorvaneException( "[SurfaceMeshBuilder::create_polygon] A "
-                                    "polygon needs at least 3 vertices, got ",
+            throw CorvaneException( "[",
+                                    operation,
+                                    "] A polygon needs at least 3 vertices, "
+                                    "got ",
                                     vertices.size() );
         }
         if( vertices.size() >= INVALID_LOCAL_INDEX + 1u )
         {
             throw CorvaneException(
-                "[SurfaceMeshBuilder::create_polygon] A "
-                "polygon has at most ",
+                "[",
+                operation,
+                "] A polygon has at most ",
                 static_cast< unsigned int >( INVALID_LOCAL_INDEX ),
                 " vertices, got ",
                 vertices.size() );
         }
         if( surface_.triangulated_ && vertices.size() != 3 )
         {
-            throw CorvaneException( "[SurfaceMeshBuilder::create_polygon] A "
-                                    "triangulated surface accepts only "
+            throw CorvaneException( "[",
+                                    operation,
+                                    "] A triangulated surface accepts only "
                                     "triangles, got ",
                                     vertices.size(),
                                     " vertices" );
         }
         for( const auto vertex : vertices )
         {
-            surface_.check_vertex( vertex,
-                                   "SurfaceMeshBuilder::create_polygon" );
+            surface_.check_vertex( vertex, operation );
         }
-        const auto polygon = surface_.nb_polygons();
-        if( polygon == INVALID_INDEX - 1 ||
-            surface_.polygon_vertices_.size() + vertices.size() >=
-                INVALID_INDEX )
+    }
+
+    template < index_t D >
+    void SurfaceMeshBuilder< D >::check_room( std::size_t nb_polygons,
+                                              std::size_t nb_vertices,
+                                              const char* operation ) const
+    {
+        if( surface_.nb_polygons() + nb_polygons >= INVALID_INDEX ||
+            surface_.polygon_vertices_.size() + nb_vertices >= INVALID_INDEX )
         {
-            throw CorvaneException(
-                "[SurfaceMeshBuilder::create_polygon] Too many polygons" );
+            throw CorvaneException( "[", operation, "] Too many polygons" );
         }
+    }
+
+    template < index_t D >
+    index_t SurfaceMeshBuilder< D >::create_polygon(
+        absl::Span< const index_t > vertices )
+    {
+        const index_t offsets[2] = {
+            0,
+            static_cast< index_t >(
+                std::min< std::size_t >( vertices.size(), INVALID_INDEX ) ) };
+        check_new_polygon( vertices, "SurfaceMeshBuilder::create_polygon" );
+        check_room( 1, vertices.size(), "SurfaceMeshBuilder::create_polygon" );
+        return append_polygons( offsets, vertices );
+    }
+
+    template < index_t D >
+    index_t SurfaceMeshBuilder< D >::create_polygons(
+        absl::Span< const index_t > offsets,
+        absl::Span< const index_t > vertices )
+    {
+        static constexpr char operation[] =
+            "SurfaceMeshBuilder::create_polygons";
+        if( offsets.empty() || offsets.back() > vertices.size() )
+        {
+            throw CorvaneException( "[",
+                                    operation,
+                                    "] Offsets must lie within the vertices "
+                                    "given" );
+        }
+        for( std::size_t k = 0; k + 1 < offsets.size(); k++ )
+        {
+            if( offsets[k + 1] < offsets[k] )
+            {
+                throw CorvaneException(
+                    "[", operation, "] Offsets must not decrease" );
+            }
+            check_new_polygon(
+                vertices.subspan( offsets[k], offsets[k + 1] - offsets[k] ),
+                operation );
+        }
+        check_room(
+            offsets.size() - 1, offsets.back() - offsets.front(), operation );
+        return append_polygons( offsets, vertices );
+    }
+
+    template < index_t D >
+    index_t SurfaceMeshBuilder< D >::append_polygons(
+        absl::Span< const index_t > offsets,
+        absl::Span< const index_t > vertices )
+    {
+        const auto first = surface_.nb_polygons();
+        const auto base =
+            static_cast< index_t >( surface_.polygon_vertices_.size() );
         surface_.polygon_vertices_.insert( surface_.polygon_vertices_.end(),
-                                           vertices.begin(),
-                                           vertices.end() );
+                                           vertices.begin() + offsets.front(),
+                                           vertices.begin() + offsets.back() );
         surface_.polygon_adjacents_.resize( surface_.polygon_vertices_.size(),
                                             INVALID_INDEX );
-        surface_.polygon_offsets_.push_back(
-            static_cast< index_t >( surface_.polygon_vertices_.size() ) );
-        for( local_index_t k = 0; k < vertices.size(); k++ )
+        const auto nb_new = static_cast< index_t >( offsets.size() - 1 );
+        surface_.polygon_offsets_.reserve( surface_.polygon_offsets_.size() +
+                                           nb_new );
+        for( index_t k = 0; k < nb_new; k++ )
         {
-            // Polygons come in ascending order, so appending keeps every
-            // list sorted.
-            surface_.polygons_around_vertex_[vertices[k]].emplace_back( polygon,
-                                                                        k );
+            surface_.polygon_offsets_.push_back( base + offsets[k + 1] -
+                                                 offsets.front() );
+            const auto polygon = first + k;
+            for( auto slot = offsets[k]; slot < offsets[k + 1]; slot++ )
+            {
+                // Polygons come in ascending order, so appending keeps every
+                // list sorted.
+                surface_.polygons_around_vertex_[vertices[slot]].emplace_back(
+                    polygon,
+                    static_cast< local_index_t >( slot - offsets[k] ) );
+            }
         }
-        surface_.polygon_attributes_.resize( polygon + 1 );
-        return polygon;
+        surface_.polygon_attributes_.resize( first + nb_new );
+        return first;
     }
 
     template < index_t D >

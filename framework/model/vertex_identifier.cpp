@@ -159,6 +159,38 @@ namespace vorna
         identifier_.unique_vertices_[unique_vertex].push_back( vertex );
     }
 
+    void VertexIdentifierBuilder::set_unique_vertices(
+        const ComponentID& component,
+        absl::Span< const index_t > unique_vertices )
+    {
+        const auto nb = identifier_.nb_unique_vertices();
+        for( const auto unique_vertex : unique_vertices )
+        {
+            check_unique_vertex( unique_vertex,
+                                 nb,
+                                 "VertexIdentifierBuilder::set_unique_vertex" );
+        }
+        const auto found = identifier_.components_.find( component.id() );
+        if( found != identifier_.components_.end() )
+        {
+            // Links to replace, or a type to check: one at a time.
+            for( index_t v = 0; v < unique_vertices.size(); v++ )
+            {
+                set_unique_vertex( { component, v }, unique_vertices[v] );
+            }
+            return;
+        }
+        auto& entry = identifier_.components_[component.id()];
+        entry.type = component.type();
+        entry.unique_vertices.assign( unique_vertices.begin(),
+                                      unique_vertices.end() );
+        for( index_t v = 0; v < unique_vertices.size(); v++ )
+        {
+            identifier_.unique_vertices_[unique_vertices[v]].emplace_back(
+                component, v );
+        }
+    }
+
     void VertexIdentifierBuilder::unset_unique_vertex(
         const ComponentMeshVertex& vertex )
     {

@@ -1,7 +1,5 @@
 #include <conversion/mesh_analysis/from_meshes/groups.h>
 
-#include <deque>
-
 #include <vorna/mesh/surface_mesh.h>
 
 namespace vorna
@@ -19,9 +17,14 @@ namespace vorna
             template < index_t D >
             void PolygonGroups< D >::identify()
             {
+                const auto offsets = merged_.polygon_offsets();
+                const auto adjacents = merged_.polygon_slot_adjacents();
                 labels_.assign( merged_.nb_polygons(), INVALID_INDEX );
                 nb_groups_ = 0;
-                std::deque< index_t > queue;
+                // Breadth-first, each polygon queued once: a vector read
+                // from its front.
+                std::vector< index_t > queue;
+                queue.reserve( labels_.size() );
                 for( index_t seed = 0; seed < labels_.size(); seed++ )
                 {
                     if( labels_[seed] != INVALID_INDEX )
@@ -30,21 +33,20 @@ namespace vorna
                     }
                     labels_[seed] = nb_groups_;
                     queue.push_back( seed );
-                    while( !queue.empty() )
+                    for( auto front = queue.size() - 1; front < queue.size();
+                         front++ )
                     {
-                        const auto polygon = queue.front();
-                        queue.pop_front();
-                        const auto nb_edges =
-                            merged_.nb_polygon_edges( polygon );
-                        for( local_index_t e = 0; e < nb_edges; e++ )
+                        const auto polygon = queue[front];
+                        for( auto slot = offsets[polygon];
+                             slot < offsets[polygon + 1];
+                             slot++ )
                         {
-                            const auto adjacent =
-                                merged_.polygon_adjacent( { polygon, e } );
-                            if( adjacent &&
-                                labels_[adjacent.value()] == INVALID_INDEX )
+                            const auto adjacent = adjacents[slot];
+                            if( adjacent != INVALID_INDEX &&
+                                labels_[adjacent] == INVALID_INDEX )
                             {
-                                labels_[adjacent.value()] = nb_groups_;
-                                queue.push_back( adjacent.value() );
+                                labels_[adjacent] = nb_groups_;
+                                queue.push_back( adjacent );
                             }
                         }
                     }
@@ -53,15 +55,28 @@ namespace vorna
             }
 
             template < index_t D >
-            std::vector< std::vector< index_t > >
-            PolygonGroups< D >::groups() const
+            GroupTable PolygonGroups< D >::table() const
             {
-                std::vector< std::vector< index_t > > groups( nb_groups_ );
+                GroupTable table;
+                table.begin.assign( nb_groups_ + 1, 0 );
+                for( const auto label : labels_ )
+                {
+                    table.begin[label + 1]++;
+                }
+                for( index_t s = 0; s < nb_groups_; s++ )
+                {
+                    table.begin[s + 1] += table.begin[s];
+                }
+                table.polygons.resize( labels_.size() );
+                table.position.resize( labels_.size() );
+                auto next = table.begin;
                 for( index_t p = 0; p < labels_.size(); p++ )
                 {
-                    groups[labels_[p]].push_back( p );
+                    const auto position = next[labels_[p]]++;
+                    table.polygons[position] = p;
+                    table.position[p] = position;
                 }
-                return groups;
+                return table;
             }
 
             template class PolygonGroups< 2 >;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <absl/types/span.h>
+
 #include <conversion/mesh_analysis/from_meshes/common.h>
 
 namespace vorna
@@ -10,6 +12,30 @@ namespace vorna
     {
         namespace from_meshes
         {
+            /// The polygons of every group, group after group, each group in
+            /// ascending order.
+            struct GroupTable
+            {
+                index_t nb_groups() const
+                {
+                    return static_cast< index_t >( begin.size() - 1 );
+                }
+
+                absl::Span< const index_t > group( index_t group_id ) const
+                {
+                    return absl::MakeConstSpan( polygons )
+                        .subspan( begin[group_id],
+                                  begin[group_id + 1] - begin[group_id] );
+                }
+
+                /// Group s holds polygons[begin[s]] to
+                /// polygons[begin[s + 1] - 1].
+                std::vector< index_t > begin;
+                std::vector< index_t > polygons;
+                /// Where each merged polygon stands in `polygons`.
+                std::vector< index_t > position;
+            };
+
             /// The groups of polygons of the merged mesh connected by stored
             /// adjacencies: one surface each. The labels stay in the
             /// builder: the merged mesh may be the caller's, which a
@@ -30,8 +56,13 @@ namespace vorna
                     return labels_[polygon];
                 }
 
-                /// Group s lists its polygons in ascending order.
-                std::vector< std::vector< index_t > > groups() const;
+                index_t nb_groups() const
+                {
+                    return nb_groups_;
+                }
+
+                /// \pre identify() ran.
+                GroupTable table() const;
 
               private:
                 const SurfaceMesh< D >& merged_;

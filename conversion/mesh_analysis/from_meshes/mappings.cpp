@@ -32,28 +32,6 @@ namespace
         }
     }
 
-    template < typename Model, index_t D >
-    void map_surface_vertices( const Model& model,
-                               const MeshesWireframe< D >& wireframe,
-                               VertexMapping& vertex_mapping )
-    {
-        for( const auto& source : wireframe.sources() )
-        {
-            if( !source.first_listing )
-            {
-                continue;
-            }
-            const auto& mesh_id = source.mesh.id();
-            for( index_t v = 0; v < source.vertex_unique.size(); v++ )
-            {
-                map_to_component_vertices( model,
-                                           MeshVertex{ mesh_id, v },
-                                           source.vertex_unique[v],
-                                           surface_type(),
-                                           vertex_mapping );
-            }
-        }
-    }
 } // namespace
 
 namespace vorna
@@ -63,7 +41,7 @@ namespace vorna
         namespace from_meshes
         {
             template < typename Model, typename Builder, index_t D >
-            void map_vertices_and_curves(
+            void map_curves(
                 const CornersLinesBuilder< Model, Builder, D >& corners_lines,
                 const Model& model,
                 const MeshesInput< D >& input,
@@ -71,7 +49,6 @@ namespace vorna
                 VertexMapping& vertex_mapping,
                 ElementMapping& element_mapping )
             {
-                map_surface_vertices( model, wireframe, vertex_mapping );
                 const auto& curves = input.curves();
                 absl::flat_hash_set< uuid > done;
                 for( index_t c = 0; c < curves.size(); c++ )
@@ -106,14 +83,14 @@ namespace vorna
                 }
             }
 
-            template void map_vertices_and_curves(
-                const CornersLinesBuilder< BRep, BRepBuilder, 3 >&,
-                const BRep&,
-                const MeshesInput< 3 >&,
-                const MeshesWireframe< 3 >&,
-                VertexMapping&,
-                ElementMapping& );
-            template void map_vertices_and_curves(
+            template void
+            map_curves( const CornersLinesBuilder< BRep, BRepBuilder, 3 >&,
+                        const BRep&,
+                        const MeshesInput< 3 >&,
+                        const MeshesWireframe< 3 >&,
+                        VertexMapping&,
+                        ElementMapping& );
+            template void map_curves(
                 const CornersLinesBuilder< Section, SectionBuilder, 2 >&,
                 const Section&,
                 const MeshesInput< 2 >&,

@@ -10,12 +10,11 @@ namespace vorna
     {
         namespace from_meshes
         {
-            /// Maps input surface vertices to every surface vertex at their
-            /// point, curve edges to their line edges, curve vertices to
-            /// every line vertex at their point. Each mesh listed twice is
-            /// mapped once.
+            /// Maps curve edges to their line edges, curve vertices to every
+            /// line vertex at their point. Each curve listed twice is mapped
+            /// once.
             template < typename Model, typename Builder, index_t D >
-            void map_vertices_and_curves(
+            void map_curves(
                 const CornersLinesBuilder< Model, Builder, D >& corners_lines,
                 const Model& model,
                 const MeshesInput< D >& input,

@@ -1,15 +1,18 @@
 #include <conversion/mesh_analysis/from_meshes/surfaces.h>
 
-#include <conversion/mesh_analysis/from_meshes/attribute_import.h>
-
 #include <algorithm>
-#include <numeric>
 #include <string>
 
 #include <absl/container/flat_hash_set.h>
+#include <absl/container/inlined_vector.h>
 #include <absl/strings/str_cat.h>
 
+#include <conversion/common/tasks.h>
+#include <conversion/mesh_analysis/from_meshes/attribute_import.h>
+#include <conversion/mesh_analysis/from_meshes/surface_vertices.h>
+#include <vorna/basic/attribute_manager.h>
 #include <vorna/conversion/common/mesh_builder_lookup.h>
+#include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/mesh_factory.h>
 #include <vorna/mesh/repair_polygon_orientations.h>
 #include <vorna/mesh/surface_mesh.h>
@@ -22,6 +25,7 @@
 namespace
 {
     using namespace vorna;
+    using namespace vorna::detail::from_meshes;
 
     std::unique_ptr< SurfaceMeshBuilder< 3 > >
     surface_mesh_builder( BRep& model, const uuid& surface )
@@ -34,6 +38,82 @@ namespace
     {
         return section_surface_mesh_builder( model, surface );
     }
+
+    const auto run_both = []( auto&& left, auto&& right )
+    { detail::fork( left, right ); };
+
+    /// The groups of the merged polygon edges behind each wireframe edge,
+    /// sorted: how many of them a group has takes a binary search, however
+    /// many surfaces share the edge.
+    template < index_t D >
+    class EdgeGroups
+    {
+      public:
+        EdgeGroups( const MeshesWireframe< D >& wireframe,
+                    const PolygonGroups< D >& groups,
+                    index_t nb_edges )
+            : begin_( nb_edges + 1, 0 )
+        {
+            for( index_t e = 0; e < nb_edges; e++ )
+            {
+                begin_[e + 1] =
+                    begin_[e] + static_cast< index_t >(
+                                    wireframe.polygon_edges( e ).size() );
+            }
+            groups_.reserve( begin_.back() );
+            for( index_t e = 0; e < nb_edges; e++ )
+            {
+                for( const auto& edge : wireframe.polygon_edges( e ) )
+                {
+                    groups_.push_back( groups.group( edge.polygon_id ) );
+                }
+                std::sort( groups_.begin() + begin_[e], groups_.end() );
+            }
+        }
+
+        index_t count( index_t edge, index_t group ) const
+        {
+            const auto range =
+                std::equal_range( groups_.begin() + begin_[edge],
+                                  groups_.begin() + begin_[edge + 1],
+                                  group );
+            return static_cast< index_t >( range.second - range.first );
+        }
+
+      private:
+        std::vector< index_t > begin_;
+        std::vector< index_t > groups_;
+    };
+
+    /// For each group, the inputs (indices in the sources, in span order,
+    /// once per input polygon) behind the group's first polygon.
+    template < index_t D >
+    std::vector< absl::InlinedVector< index_t, 2 > >
+    inputs_behind_first_polygons( const MeshesWireframe< D >& wireframe,
+                                  const GroupTable& table,
+                                  index_t nb_merged_polygons )
+    {
+        std::vector< index_t > group_of_first( nb_merged_polygons,
+                                               INVALID_INDEX );
+        for( index_t s = 0; s < table.nb_groups(); s++ )
+        {
+            group_of_first[table.group( s ).at( 0 )] = s;
+        }
+        std::vector< absl::InlinedVector< index_t, 2 > > behind(
+            table.nb_groups() );
+        for( index_t i = 0; i < wireframe.sources().size(); i++ )
+        {
+            for( const auto merged : wireframe.sources()[i].polygon_merged )
+            {
+                const auto group_id = group_of_first[merged];
+                if( group_id != INVALID_INDEX )
+                {
+                    behind[group_id].push_back( i );
+                }
+            }
+        }
+        return behind;
+    }
 } // namespace
 
 namespace vorna
@@ -42,6 +122,14 @@ namespace vorna
     {
         namespace from_meshes
         {
+            /// Lines in the order first met, not in hash order: the
+            /// relationship order steers the block flood.
+            template < typename Model, typename Builder, index_t D >
+            struct MeshesSurfaces< Model, Builder, D >::GroupLines
+            {
+                std::vector< uuid > boundaries;
+                std::vector< uuid > internals;
+            };
 
             template < typename Model, typename Builder, index_t D >
             MeshesSurfaces< Model, Builder, D >::MeshesSurfaces(
@@ -58,176 +146,197 @@ namespace vorna
             }
 
             template < typename Model, typename Builder, index_t D >
-            MeshesSurfaces< Model, Builder, D >::~MeshesSurfaces() = default;
+            void MeshesSurfaces< Model, Builder, D >::build(
+                VertexMapping& vertex_mapping, ElementMapping& element_mapping )
+            {
+                const auto table = groups_.table();
+                add_surfaces( find_line_relationships( table ) );
+                const SurfaceVertices< D > vertices{ merged_, groups_, table };
+                // The calling thread links the unique vertices (the model's
+                // only shared table) while the pool fills each surface's own
+                // mesh and the four tables of the mappings.
+                fork(
+                    [&]
+                    {
+                        for( index_t s = 0; s < surface_uuids_.size(); s++ )
+                        {
+                            builder_.set_unique_vertices(
+                                ComponentID{ surface_type(),
+                                             surface_uuids_[s] },
+                                vertices.merged_vertices( s ) );
+                        }
+                    },
+                    [&]
+                    {
+                        fork(
+                            [&]
+                            {
+                                parallel_for( 0,
+                                              table.nb_groups(),
+                                              1,
+                                              [&]( index_t s ) {
+                                                  build_surface_mesh(
+                                                      s, table, vertices );
+                                              } );
+                            },
+                            [&]
+                            {
+                                fork(
+                                    [&] {
+                                        fill_element_mapping( element_mapping,
+                                                              table );
+                                    },
+                                    [&] {
+                                        fill_vertex_mapping( vertex_mapping,
+                                                             vertices );
+                                    } );
+                            } );
+                    } );
+                name_and_import( table, vertices );
+                add_corner_surface_relationships( vertices );
+            }
 
             template < typename Model, typename Builder, index_t D >
-            void MeshesSurfaces< Model, Builder, D >::build(
-                ElementMapping& element_mapping )
+            auto MeshesSurfaces< Model, Builder, D >::find_line_relationships(
+                const GroupTable& table ) const -> std::vector< GroupLines >
             {
-                const auto groups = groups_.groups();
-                const auto nb_groups = static_cast< index_t >( groups.size() );
-                surface_uuids_.assign( nb_groups, uuid{} );
-                const auto impl =
-                    MeshFactory::default_impl( merged_.type_name() );
-                for( index_t s = 0; s < nb_groups; s++ )
+                const auto& wireframe = corners_lines_.wireframe();
+                // Only an edge between two wireframe vertices can be a
+                // wireframe edge: most edges need no look-up.
+                std::vector< char > in_wireframe( merged_.nb_vertices(), 0 );
+                for( index_t w = 0; w < wireframe.nb_vertices(); w++ )
                 {
-                    surface_uuids_[s] = builder_.add_surface( impl );
-                    add_line_relationships( s, groups[s] );
-                }
-                vertex_old2new_.assign( merged_.nb_vertices(), INVALID_INDEX );
-                polygon_surface_.assign( merged_.nb_polygons(), INVALID_INDEX );
-                polygon_in_surface_.assign( merged_.nb_polygons(),
-                                            INVALID_INDEX );
-                const auto behind_first =
-                    inputs_behind_first_polygons( groups );
-                std::vector< const AttributeManager* > vertex_managers;
-                std::vector< const AttributeManager* > polygon_managers;
-                std::vector< absl::Span< const index_t > > vertex_tables;
-                std::vector< absl::Span< const index_t > > polygon_tables;
-                for( const auto& source : wireframe_.sources() )
-                {
-                    // A mesh listed again brings nothing new.
-                    vertex_managers.push_back(
-                        source.first_listing
-                            ? &source.mesh.vertex_attribute_manager()
-                            : nullptr );
-                    polygon_managers.push_back(
-                        source.first_listing
-                            ? &source.mesh.polygon_attribute_manager()
-                            : nullptr );
-                    vertex_tables.emplace_back( source.vertex_unique );
-                    polygon_tables.emplace_back( source.polygon_merged );
-                }
-                vertex_importer_ = std::make_unique< AttributeImporter >(
-                    std::move( vertex_managers ),
-                    std::move( vertex_tables ),
-                    merged_.nb_vertices() );
-                polygon_importer_ = std::make_unique< AttributeImporter >(
-                    std::move( polygon_managers ),
-                    std::move( polygon_tables ),
-                    merged_.nb_polygons() );
-                for( index_t s = 0; s < nb_groups; s++ )
-                {
-                    build_surface( s, groups[s], behind_first[s] );
-                }
-                vertex_importer_.reset();
-                polygon_importer_.reset();
-                add_final_polygon_entries( element_mapping );
-            }
-            template < typename Model, typename Builder, index_t D >
-            void MeshesSurfaces< Model, Builder, D >::add_line_relationships(
-                index_t group_id, const std::vector< index_t >& group )
-            {
-                // Lines in the order first met, not in hash order: the
-                // relationship order steers the block flood.
-                absl::flat_hash_set< uuid > seen_boundaries;
-                absl::flat_hash_set< uuid > seen_internals;
-                std::vector< uuid > boundaries;
-                std::vector< uuid > internals;
-                for( const auto p : group )
-                {
-                    const auto nb_edges = merged_.nb_polygon_edges( p );
-                    for( local_index_t e = 0; e < nb_edges; e++ )
+                    const auto unique_vertex = corners_lines_.vertex_id( w );
+                    if( unique_vertex < in_wireframe.size() )
                     {
-                        const auto wireframe_edge =
-                            corners_lines_.wireframe_edge_id(
-                                merged_.polygon_edge_vertices( { p, e } ) );
-                        if( !wireframe_edge )
+                        in_wireframe[unique_vertex] = 1;
+                    }
+                }
+                const EdgeGroups< D > edge_groups{
+                    wireframe_, groups_, wireframe.nb_edges() };
+                const auto offsets = merged_.polygon_offsets();
+                const auto vertices = merged_.polygon_slot_vertices();
+                std::vector< GroupLines > lines( table.nb_groups() );
+                parallel_for(
+                    0,
+                    table.nb_groups(),
+                    1,
+                    [&]( index_t s )
+                    {
+                        absl::flat_hash_set< uuid > seen_boundaries;
+                        absl::flat_hash_set< uuid > seen_internals;
+                        auto& found = lines[s];
+                        for( const auto p : table.group( s ) )
                         {
-                            continue;
-                        }
-                        const auto& polygon_edges =
-                            wireframe_.polygon_edges( wireframe_edge.value() );
-                        const auto count = std::count_if(
-                            polygon_edges.begin(),
-                            polygon_edges.end(),
-                            [this, group_id]( const PolygonEdge& edge ) {
-                                return groups_.group( edge.polygon_id ) ==
-                                       group_id;
-                            } );
-                        const auto& line =
-                            corners_lines_.line_uuid( wireframe_edge.value() );
-                        if( count == 1 )
-                        {
-                            if( seen_boundaries.insert( line ).second )
+                            const auto begin = offsets[p];
+                            const auto end = offsets[p + 1];
+                            for( auto slot = begin; slot < end; slot++ )
                             {
-                                boundaries.push_back( line );
+                                const auto a = vertices[slot];
+                                const auto b =
+                                    vertices[slot + 1 == end ? begin
+                                                             : slot + 1];
+                                if( !in_wireframe[a] || !in_wireframe[b] )
+                                {
+                                    continue;
+                                }
+                                const auto edge =
+                                    corners_lines_.wireframe_edge_id(
+                                        { a, b } );
+                                if( !edge )
+                                {
+                                    continue;
+                                }
+                                const auto& line =
+                                    corners_lines_.line_uuid( edge.value() );
+                                if( edge_groups.count( edge.value(), s ) == 1 )
+                                {
+                                    if( seen_boundaries.insert( line ).second )
+                                    {
+                                        found.boundaries.push_back( line );
+                                    }
+                                }
+                                else if( seen_internals.insert( line ).second )
+                                {
+                                    found.internals.push_back( line );
+                                }
                             }
                         }
-                        else if( seen_internals.insert( line ).second )
-                        {
-                            internals.push_back( line );
-                        }
-                    }
-                }
-                const auto& surface =
-                    model_.surface( surface_uuids_[group_id] );
-                for( const auto& line : boundaries )
-                {
-                    builder_.add_line_surface_boundary_relationship(
-                        model_.line( line ), surface );
-                }
-                for( const auto& line : internals )
-                {
-                    builder_.add_line_surface_internal_relationship(
-                        model_.line( line ), surface );
-                }
+                    } );
+                return lines;
             }
 
-            /// For each group, the inputs (indices in the sources, in span
-            /// order, once per input polygon) behind the group's first polygon.
             template < typename Model, typename Builder, index_t D >
-            std::vector< absl::InlinedVector< index_t, 2 > >
-            MeshesSurfaces< Model, Builder, D >::inputs_behind_first_polygons(
-                const std::vector< std::vector< index_t > >& groups ) const
+            void MeshesSurfaces< Model, Builder, D >::add_surfaces(
+                const std::vector< GroupLines >& lines )
             {
-                std::vector< index_t > group_of_first( merged_.nb_polygons(),
-                                                       INVALID_INDEX );
-                for( index_t s = 0; s < groups.size(); s++ )
+                const auto impl =
+                    MeshFactory::default_impl( merged_.type_name() );
+                surface_uuids_.clear();
+                surface_uuids_.reserve( lines.size() );
+                for( const auto& group_lines : lines )
                 {
-                    group_of_first[absl::MakeConstSpan( groups[s] ).at( 0 )] =
-                        s;
-                }
-                std::vector< absl::InlinedVector< index_t, 2 > > behind(
-                    groups.size() );
-                for( index_t i = 0; i < wireframe_.sources().size(); i++ )
-                {
-                    for( const auto merged :
-                         wireframe_.sources()[i].polygon_merged )
+                    surface_uuids_.push_back( builder_.add_surface( impl ) );
+                    const auto& surface =
+                        model_.surface( surface_uuids_.back() );
+                    for( const auto& line : group_lines.boundaries )
                     {
-                        const auto group_id = group_of_first[merged];
-                        if( group_id != INVALID_INDEX )
-                        {
-                            behind[group_id].push_back( i );
-                        }
+                        builder_.add_line_surface_boundary_relationship(
+                            model_.line( line ), surface );
+                    }
+                    for( const auto& line : group_lines.internals )
+                    {
+                        builder_.add_line_surface_internal_relationship(
+                            model_.line( line ), surface );
                     }
                 }
-                return behind;
             }
 
+            /// Points, polygons, adjacency across the group's inner edges
+            /// only, and orientation. Touches nothing but the surface's own
+            /// mesh.
             template < typename Model, typename Builder, index_t D >
-            void MeshesSurfaces< Model, Builder, D >::build_surface(
+            void MeshesSurfaces< Model, Builder, D >::build_surface_mesh(
                 index_t group_id,
-                const std::vector< index_t >& group,
-                absl::Span< const index_t > behind_first )
+                const GroupTable& table,
+                const SurfaceVertices< D >& vertices )
             {
                 const auto& surface_id = surface_uuids_[group_id];
-                const auto new_vertices =
-                    create_surface_mesh( group_id, group, behind_first );
                 {
                     auto mesh_builder =
                         surface_mesh_builder( model_, surface_id );
+                    {
+                        const auto merged_points = merged_.points();
+                        std::vector< Point< D > > points;
+                        points.reserve(
+                            vertices.merged_vertices( group_id ).size() );
+                        for( const auto m :
+                             vertices.merged_vertices( group_id ) )
+                        {
+                            points.push_back( merged_points[m] );
+                        }
+                        mesh_builder->create_points( points );
+                    }
+                    const auto group = table.group( group_id );
+                    mesh_builder->create_polygons(
+                        vertices.slot_offsets().subspan( table.begin[group_id],
+                                                         group.size() + 1 ),
+                        vertices.slot_vertices() );
                     mesh_builder->compute_polygon_adjacencies();
+                    const auto offsets = merged_.polygon_offsets();
+                    const auto adjacents = merged_.polygon_slot_adjacents();
                     for( index_t k = 0; k < group.size(); k++ )
                     {
                         const auto p = group[k];
-                        const auto nb_edges = merged_.nb_polygon_vertices( p );
-                        for( local_index_t e = 0; e < nb_edges; e++ )
+                        for( auto slot = offsets[p]; slot < offsets[p + 1];
+                             slot++ )
                         {
-                            if( merged_.is_edge_on_border( { p, e } ) )
+                            if( adjacents[slot] == INVALID_INDEX )
                             {
                                 mesh_builder->unset_polygon_adjacent(
-                                    { k, e } );
+                                    { k,
+                                      static_cast< local_index_t >(
+                                          slot - offsets[p] ) } );
                             }
                         }
                     }
@@ -238,56 +347,105 @@ namespace vorna
                 repair_polygon_orientations< D >(
                     model_.modifiable_surface( surface_id )
                         .get_modifiable_mesh() );
-                for( const auto& new_vertex : new_vertices )
-                {
-                    builder_.set_unique_vertex( new_vertex.first,
-                                                new_vertex.second );
-                }
-                add_corner_surface_relationships( surface_id, new_vertices );
-                // Ready for the next surface: only the entries set here.
-                for( const auto& new_vertex : new_vertices )
-                {
-                    vertex_old2new_[new_vertex.second] = INVALID_INDEX;
-                }
             }
 
+            /// Every input polygon goes to the surface polygon that its
+            /// merged polygon became, whichever input stands behind the
+            /// group's first polygon. A mesh listed again brings nothing new.
             template < typename Model, typename Builder, index_t D >
-            auto MeshesSurfaces< Model, Builder, D >::create_surface_mesh(
-                index_t group_id,
-                const std::vector< index_t >& group,
-                absl::Span< const index_t > behind_first ) -> NewVertices
+            void MeshesSurfaces< Model, Builder, D >::fill_element_mapping(
+                ElementMapping& element_mapping, const GroupTable& table ) const
             {
-                const auto& surface_id = surface_uuids_[group_id];
-                const ComponentID component_id{ surface_type(), surface_id };
-                auto mesh_builder = surface_mesh_builder( model_, surface_id );
-                NewVertices new_vertices;
-                new_vertices.reserve( group.size() );
-                absl::InlinedVector< index_t, 64 > polygon_vertices;
-                for( const auto p : group )
+                std::vector< const SurfaceSource< D >* > sources;
+                std::vector< std::size_t > starts{ 0 };
+                for( const auto& source : wireframe_.sources() )
                 {
-                    const auto nb_vertices = merged_.nb_polygon_vertices( p );
-                    polygon_vertices.resize( nb_vertices );
-                    for( local_index_t k = 0; k < nb_vertices; k++ )
+                    if( source.first_listing )
                     {
-                        const auto m = merged_.polygon_vertex( { p, k } );
-                        if( vertex_old2new_[m] == INVALID_INDEX )
-                        {
-                            const auto n = mesh_builder->create_point(
-                                merged_.point( m ) );
-                            vertex_old2new_[m] = n;
-                            new_vertices.emplace_back(
-                                ComponentMeshVertex{ component_id, n }, m );
-                        }
-                        polygon_vertices[k] = vertex_old2new_[m];
+                        sources.push_back( &source );
+                        starts.push_back( starts.back() +
+                                          source.polygon_merged.size() );
                     }
-                    const auto q =
-                        mesh_builder->create_polygon( polygon_vertices );
-                    polygon_surface_[p] = group_id;
-                    polygon_in_surface_[p] = q;
                 }
-                name_and_import(
-                    surface_id, group, new_vertices, behind_first );
-                return new_vertices;
+                const auto nb_pairs = starts.back();
+                element_mapping.map_all(
+                    nb_pairs,
+                    [&]( std::size_t i )
+                    {
+                        const auto at = std::upper_bound(
+                                            starts.begin(), starts.end(), i ) -
+                                        starts.begin() - 1;
+                        const auto& source = *sources[at];
+                        const auto polygon =
+                            static_cast< index_t >( i - starts[at] );
+                        const auto merged = source.polygon_merged[polygon];
+                        const auto group_id = groups_.group( merged );
+                        return std::make_pair(
+                            MeshElement{ source.mesh.id(), polygon },
+                            ComponentMeshElement{
+                                ComponentID{ surface_type(),
+                                             surface_uuids_[group_id] },
+                                table.position[merged] -
+                                    table.begin[group_id] } );
+                    },
+                    nb_pairs,
+                    merged_.nb_polygons(),
+                    run_both );
+            }
+
+            /// Every input vertex goes to the surface vertices at its unique
+            /// vertex, by ascending surface (the order in which they are
+            /// linked to it).
+            template < typename Model, typename Builder, index_t D >
+            void MeshesSurfaces< Model, Builder, D >::fill_vertex_mapping(
+                VertexMapping& vertex_mapping,
+                const SurfaceVertices< D >& vertices ) const
+            {
+                struct Pair
+                {
+                    const SurfaceSource< D >* source;
+                    index_t vertex;
+                    index_t surface;
+                    index_t surface_vertex;
+                };
+                std::vector< Pair > pairs;
+                pairs.reserve( vertices.nb_surface_vertices() );
+                std::size_t nb_ins{ 0 };
+                for( const auto& source : wireframe_.sources() )
+                {
+                    if( !source.first_listing )
+                    {
+                        continue;
+                    }
+                    for( index_t v = 0; v < source.vertex_unique.size(); v++ )
+                    {
+                        const auto at = vertices.at_merged_vertex(
+                            source.vertex_unique[v] );
+                        nb_ins += at.empty() ? 0 : 1;
+                        for( const auto& surface_vertex : at )
+                        {
+                            pairs.push_back( { &source,
+                                               v,
+                                               surface_vertex.first,
+                                               surface_vertex.second } );
+                        }
+                    }
+                }
+                vertex_mapping.map_all(
+                    pairs.size(),
+                    [&]( std::size_t i )
+                    {
+                        const auto& pair = pairs[i];
+                        return std::make_pair(
+                            MeshVertex{ pair.source->mesh.id(), pair.vertex },
+                            ComponentMeshVertex{
+                                ComponentID{ surface_type(),
+                                             surface_uuids_[pair.surface] },
+                                pair.surface_vertex } );
+                    },
+                    nb_ins,
+                    vertices.nb_surface_vertices(),
+                    run_both );
             }
 
             /// The surface takes the name of every input behind its group's
@@ -295,55 +453,118 @@ namespace vorna
             /// elements.
             template < typename Model, typename Builder, index_t D >
             void MeshesSurfaces< Model, Builder, D >::name_and_import(
-                const uuid& surface_id,
-                const std::vector< index_t >& group,
-                const NewVertices& new_vertices,
-                absl::Span< const index_t > behind_first )
+                const GroupTable& table, const SurfaceVertices< D >& vertices )
             {
-                const auto& surface_mesh = model_.surface( surface_id ).mesh();
-                std::string name;
-                for( const auto i : behind_first )
+                const auto& sources = wireframe_.sources();
+                const auto behind_first = inputs_behind_first_polygons(
+                    wireframe_, table, merged_.nb_polygons() );
+                for( index_t s = 0; s < table.nb_groups(); s++ )
                 {
-                    absl::StrAppend( &name,
-                                     wireframe_.sources()[i].mesh.name() );
+                    std::string name;
+                    for( const auto i : behind_first[s] )
+                    {
+                        absl::StrAppend( &name, sources[i].mesh.name() );
+                    }
+                    builder_.set_surface_name( surface_uuids_[s], name );
                 }
-                builder_.set_surface_name( surface_id, name );
+                std::vector< const AttributeManager* > vertex_managers;
+                std::vector< const AttributeManager* > polygon_managers;
+                std::vector< absl::Span< const index_t > > vertex_tables;
+                std::vector< absl::Span< const index_t > > polygon_tables;
+                bool any_attribute{ false };
+                for( const auto& source : sources )
+                {
+                    // A mesh listed again brings nothing new.
+                    const auto& vertex_manager =
+                        source.mesh.vertex_attribute_manager();
+                    const auto& polygon_manager =
+                        source.mesh.polygon_attribute_manager();
+                    vertex_managers.push_back(
+                        source.first_listing ? &vertex_manager : nullptr );
+                    polygon_managers.push_back(
+                        source.first_listing ? &polygon_manager : nullptr );
+                    vertex_tables.emplace_back( source.vertex_unique );
+                    polygon_tables.emplace_back( source.polygon_merged );
+                    any_attribute =
+                        any_attribute ||
+                        ( source.first_listing &&
+                          !( vertex_manager.attribute_names().empty() &&
+                             polygon_manager.attribute_names().empty() ) );
+                }
+                if( !any_attribute )
+                {
+                    return;
+                }
+                AttributeImporter vertex_importer{ std::move( vertex_managers ),
+                                                   std::move( vertex_tables ),
+                                                   merged_.nb_vertices() };
+                AttributeImporter polygon_importer{
+                    std::move( polygon_managers ),
+                    std::move( polygon_tables ),
+                    merged_.nb_polygons() };
                 std::vector< std::pair< index_t, index_t > > targets;
-                targets.reserve( new_vertices.size() );
-                for( const auto& new_vertex : new_vertices )
+                for( index_t s = 0; s < table.nb_groups(); s++ )
                 {
-                    targets.emplace_back( new_vertex.second,
-                                          new_vertex.first.vertex );
+                    const auto& surface_mesh =
+                        model_.surface( surface_uuids_[s] ).mesh();
+                    const auto merged_vertices = vertices.merged_vertices( s );
+                    targets.clear();
+                    for( index_t n = 0; n < merged_vertices.size(); n++ )
+                    {
+                        targets.emplace_back( merged_vertices[n], n );
+                    }
+                    vertex_importer.import(
+                        surface_mesh.vertex_attribute_manager(), targets );
+                    const auto group = table.group( s );
+                    targets.clear();
+                    for( index_t q = 0; q < group.size(); q++ )
+                    {
+                        targets.emplace_back( group[q], q );
+                    }
+                    polygon_importer.import(
+                        surface_mesh.polygon_attribute_manager(), targets );
                 }
-                vertex_importer_->import(
-                    surface_mesh.vertex_attribute_manager(), targets );
-                targets.clear();
-                for( index_t q = 0; q < group.size(); q++ )
-                {
-                    targets.emplace_back( group[q], q );
-                }
-                polygon_importer_->import(
-                    surface_mesh.polygon_attribute_manager(), targets );
             }
 
+            /// A corner at an inner vertex of a surface lies inside it.
+            /// Surfaces in order, their vertices in order, the corners of a
+            /// vertex in link order.
             template < typename Model, typename Builder, index_t D >
             void MeshesSurfaces< Model, Builder, D >::
                 add_corner_surface_relationships(
-                    const uuid& surface_id, const NewVertices& new_vertices )
+                    const SurfaceVertices< D >& vertices )
             {
-                const auto& surface = model_.surface( surface_id );
-                const auto& surface_mesh = surface.mesh();
-                for( const auto& new_vertex : new_vertices )
+                // (surface, surface vertex, unique vertex)
+                std::vector< std::array< index_t, 3 > > at_corners;
+                absl::flat_hash_set< index_t > corner_vertices;
+                for( const auto& corner : model_.corners() )
                 {
-                    if( surface_mesh.is_vertex_on_border(
-                            new_vertex.first.vertex ) )
+                    const auto unique_vertex =
+                        model_.unique_vertex( { corner.component_id(), 0 } );
+                    if( unique_vertex >= merged_.nb_vertices() ||
+                        !corner_vertices.insert( unique_vertex ).second )
                     {
                         continue;
                     }
-                    const auto unique_vertex =
-                        model_.unique_vertex( new_vertex.first );
+                    for( const auto& surface_vertex :
+                         vertices.at_merged_vertex( unique_vertex ) )
+                    {
+                        at_corners.push_back( { surface_vertex.first,
+                                                surface_vertex.second,
+                                                unique_vertex } );
+                    }
+                }
+                std::sort( at_corners.begin(), at_corners.end() );
+                for( const auto& at : at_corners )
+                {
+                    const auto& surface =
+                        model_.surface( surface_uuids_[at[0]] );
+                    if( surface.mesh().is_vertex_on_border( at[1] ) )
+                    {
+                        continue;
+                    }
                     for( const auto& component_vertex :
-                         model_.component_mesh_vertices( unique_vertex ) )
+                         model_.component_mesh_vertices( at[2] ) )
                     {
                         const auto& component = component_vertex.component_id;
                         if( component.type() == corner_type() )
@@ -351,38 +572,6 @@ namespace vorna
                             builder_.add_corner_surface_internal_relationship(
                                 model_.corner( component.id() ), surface );
                         }
-                    }
-                }
-            }
-
-            /// Every input polygon goes to the surface polygon that its
-            /// merged polygon became, whichever input stands behind the
-            /// group's first polygon.
-            template < typename Model, typename Builder, index_t D >
-            void MeshesSurfaces< Model, Builder, D >::add_final_polygon_entries(
-                ElementMapping& element_mapping ) const
-            {
-                for( const auto& source : wireframe_.sources() )
-                {
-                    if( !source.first_listing )
-                    {
-                        continue;
-                    }
-                    const auto& mesh_id = source.mesh.id();
-                    for( index_t p = 0; p < source.polygon_merged.size(); p++ )
-                    {
-                        const auto merged = source.polygon_merged[p];
-                        const auto group_id = polygon_surface_[merged];
-                        if( group_id == INVALID_INDEX )
-                        {
-                            continue;
-                        }
-                        element_mapping.map(
-                            MeshElement{ mesh_id, p },
-                            ComponentMeshElement{
-                                ComponentID{ surface_type(),
-                                             surface_uuids_[group_id] },
-                                polygon_in_surface_[merged] } );
                     }
                 }
             }

@@ -1,10 +1,6 @@
 #pragma once
 
-#include <memory>
-#include <utility>
 #include <vector>
-
-#include <absl/container/inlined_vector.h>
 
 #include <conversion/mesh_analysis/from_meshes/groups.h>
 #include <conversion/mesh_analysis/from_meshes/wireframe.h>
@@ -16,7 +12,8 @@ namespace vorna
     {
         namespace from_meshes
         {
-            class AttributeImporter;
+            template < index_t D >
+            class SurfaceVertices;
 
             /// One model surface per polygon group, with its mesh, unique
             /// vertices, line and corner relationships, name and the input
@@ -24,10 +21,6 @@ namespace vorna
             template < typename Model, typename Builder, index_t D >
             class MeshesSurfaces
             {
-                /// (new surface vertex, merged vertex) in creation order.
-                using NewVertices =
-                    std::vector< std::pair< ComponentMeshVertex, index_t > >;
-
               public:
                 MeshesSurfaces( const CornersLinesBuilder< Model, Builder, D >&
                                     corners_lines,
@@ -36,35 +29,33 @@ namespace vorna
                                 const MeshesInput< D >& input,
                                 const MeshesWireframe< D >& wireframe,
                                 const PolygonGroups< D >& groups );
-                ~MeshesSurfaces();
 
-                /// Builds the surfaces and maps every input polygon to its
-                /// surface polygon.
-                void build( ElementMapping& element_mapping );
+                /// Builds the surfaces, maps every input polygon to its
+                /// surface polygon and every input surface vertex to the
+                /// surface vertices at its point. The meshes are filled, and
+                /// the mappings' tables written, at the same time on
+                /// several threads; the result does not depend on it.
+                void build( VertexMapping& vertex_mapping,
+                            ElementMapping& element_mapping );
 
               private:
-                void
-                add_line_relationships( index_t group_id,
-                                        const std::vector< index_t >& group );
-                std::vector< absl::InlinedVector< index_t, 2 > >
-                inputs_behind_first_polygons(
-                    const std::vector< std::vector< index_t > >& groups ) const;
-                void build_surface( index_t group_id,
-                                    const std::vector< index_t >& group,
-                                    absl::Span< const index_t > behind_first );
-                NewVertices
-                create_surface_mesh( index_t group_id,
-                                     const std::vector< index_t >& group,
-                                     absl::Span< const index_t > behind_first );
-                void
-                name_and_import( const uuid& surface_id,
-                                 const std::vector< index_t >& group,
-                                 const NewVertices& new_vertices,
-                                 absl::Span< const index_t > behind_first );
+                struct GroupLines;
+
+                std::vector< GroupLines >
+                find_line_relationships( const GroupTable& table ) const;
+                void add_surfaces( const std::vector< GroupLines >& lines );
+                void build_surface_mesh( index_t group_id,
+                                         const GroupTable& table,
+                                         const SurfaceVertices< D >& vertices );
+                void fill_element_mapping( ElementMapping& element_mapping,
+                                           const GroupTable& table ) const;
+                void fill_vertex_mapping(
+                    VertexMapping& vertex_mapping,
+                    const SurfaceVertices< D >& vertices ) const;
+                void name_and_import( const GroupTable& table,
+                                      const SurfaceVertices< D >& vertices );
                 void add_corner_surface_relationships(
-                    const uuid& surface_id, const NewVertices& new_vertices );
-                void add_final_polygon_entries(
-                    ElementMapping& element_mapping ) const;
+                    const SurfaceVertices< D >& vertices );
 
                 const CornersLinesBuilder< Model, Builder, D >& corners_lines_;
                 Model& model_;
@@ -73,13 +64,6 @@ namespace vorna
                 const MeshesWireframe< D >& wireframe_;
                 const PolygonGroups< D >& groups_;
                 std::vector< uuid > surface_uuids_;
-                // Working tables over the merged mesh, reused surface after
-                // surface: only the entries a surface sets are reset.
-                std::vector< index_t > vertex_old2new_;
-                std::vector< index_t > polygon_surface_;
-                std::vector< index_t > polygon_in_surface_;
-                std::unique_ptr< AttributeImporter > vertex_importer_;
-                std::unique_ptr< AttributeImporter > polygon_importer_;
             };
         } // namespace from_meshes
     }     // namespace detail

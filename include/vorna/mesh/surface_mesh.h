@@ -7,6 +7,7 @@
 
 #include <absl/container/inlined_vector.h>
 #include <absl/types/optional.h>
+#include <absl/types/span.h>
 
 #include <vorna/geometry/point.h>
 #include <vorna/geometry/vector.h>
@@ -106,6 +107,30 @@ namespace vorna
         /// \throw CorvaneException on an out-of-range vertex.
         const PolygonsAroundVertex&
         polygons_around_vertex( index_t vertex ) const;
+
+        /// The flat tables behind the accessors above, for bulk readers.
+        /// The vertices of polygon p, and its neighbour across each of its
+        /// edges, stand in slots polygon_offsets()[p] to
+        /// polygon_offsets()[p + 1] - 1 of the two slot tables: slot
+        /// offset + k holds vertex k and the neighbour across edge k
+        /// (INVALID_INDEX on a border).
+        absl::Span< const index_t > polygon_offsets() const
+        {
+            return polygon_offsets_;
+        }
+        absl::Span< const index_t > polygon_slot_vertices() const
+        {
+            return polygon_vertices_;
+        }
+        absl::Span< const index_t > polygon_slot_adjacents() const
+        {
+            return polygon_adjacents_;
+        }
+        /// The point of every vertex.
+        absl::Span< const Point< D > > points() const
+        {
+            return points_;
+        }
 
         /// Writable through a const mesh.
         AttributeManager& polygon_attribute_manager() const

@@ -27,6 +27,9 @@ namespace vorna
         /// A new vertex at the point.
         index_t create_point( const Point< D >& point );
 
+        /// New vertices at the points, in order. Returns the first one.
+        index_t create_points( absl::Span< const Point< D > > points );
+
         /// \throw CorvaneException on an out-of-range vertex.
         void set_point( index_t vertex, const Point< D >& point );
 
@@ -36,6 +39,16 @@ namespace vorna
         /// 255, an out-of-range vertex, or other than 3 vertices on a
         /// triangulated surface.
         index_t create_polygon( absl::Span< const index_t > vertices );
+
+        /// New polygons, as create_polygon would make them one after the
+        /// other: polygon k on vertices[offsets[k]] to
+        /// vertices[offsets[k + 1] - 1] (so `offsets` may describe a slice
+        /// of a larger table). Returns the first new polygon.
+        /// \throw CorvaneException as create_polygon would for some
+        /// polygon, or when `offsets` is empty, decreases or runs past
+        /// `vertices`; nothing is created then.
+        index_t create_polygons( absl::Span< const index_t > offsets,
+                                 absl::Span< const index_t > vertices );
 
         /// Replaces one vertex of a polygon.
         /// \throw CorvaneException on an out-of-range polygon, local vertex
@@ -62,6 +75,15 @@ namespace vorna
       private:
         template < index_t T >
         friend void repair_polygon_orientations( SurfaceMesh< T >& mesh );
+
+        void check_new_polygon( absl::Span< const index_t > vertices,
+                                const char* operation ) const;
+        void check_room( std::size_t nb_polygons,
+                         std::size_t nb_vertices,
+                         const char* operation ) const;
+        // Appends checked polygons.
+        index_t append_polygons( absl::Span< const index_t > offsets,
+                                 absl::Span< const index_t > vertices );
 
         // (v0, v1, ..., vn-1) becomes (v0, vn-1, ..., v1) and edge k's
         // adjacency moves to edge n-1-k, in time independent of how many

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <absl/types/span.h>
+
 #include <vorna/model/component_mesh_vertex.h>
 #include <vorna/model/model_mapping.h>
 #include <vorna/model/vertex_identifier.h>
@@ -28,6 +30,13 @@ namespace vorna
         /// or when the component was linked before under another type.
         void set_unique_vertex( const ComponentMeshVertex& vertex,
                                 index_t unique_vertex );
+
+        /// Links vertex k of the component's mesh to unique_vertices[k], for
+        /// every k, as set_unique_vertex would one vertex after the other.
+        /// \throw CorvaneException as set_unique_vertex would for some
+        /// vertex; nothing is linked then.
+        void set_unique_vertices( const ComponentID& component,
+                                  absl::Span< const index_t > unique_vertices );
 
         /// Removes the link of `vertex`, if any.
         void unset_unique_vertex( const ComponentMeshVertex& vertex );

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <utility>
+#include <vector>
 
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
@@ -55,6 +59,51 @@ namespace vorna
             out2in_[out].push_back( in );
         }
 
+        /// Maps `nb_pairs` pairs known in advance, as map() would one pair
+        /// after the other: pair(i) gives pair i as an std::pair< In, Out >.
+        /// Each direction is filled by a call of its own, and
+        /// run_both(fill_in2out, fill_out2in) runs the two, at the same time
+        /// if it likes (pair() must then be safe to call from two threads).
+        /// nb_ins and nb_outs are the numbers of keys that the pairs add to
+        /// each direction: both tables are reserved for them first.
+        template < typename PairAt, typename RunBoth >
+        void map_all( std::size_t nb_pairs,
+                      const PairAt& pair,
+                      std::size_t nb_ins,
+                      std::size_t nb_outs,
+                      RunBoth&& run_both )
+        {
+            run_both(
+                [&]
+                {
+                    fill(
+                        in2out_,
+                        nb_pairs,
+                        nb_ins,
+                        [&pair]( std::size_t i ) { return pair( i ).first; },
+                        [this, &pair]( std::size_t i )
+                        {
+                            auto added = pair( i );
+                            in2out_[std::move( added.first )].push_back(
+                                std::move( added.second ) );
+                        } );
+                },
+                [&]
+                {
+                    fill(
+                        out2in_,
+                        nb_pairs,
+                        nb_outs,
+                        [&pair]( std::size_t i ) { return pair( i ).second; },
+                        [this, &pair]( std::size_t i )
+                        {
+                            auto added = pair( i );
+                            out2in_[std::move( added.second )].push_back(
+                                std::move( added.first ) );
+                        } );
+                } );
+        }
+
         /// Removes `in` and all its pairs; an absent key is ignored.
         /// \throw std::out_of_range when the other side lacks a pair (a
         /// broken invariant).
@@ -103,6 +152,67 @@ namespace vorna
         }
 
       private:
+        // Inserts pairs 0 to nb - 1 with insert(i), grouped by the slot
+        // where the table starts probing for key_of(i): high bits of the
+        // hash shifted right by 7, modulo the capacity, a power of two minus
+        // one. The table is then written almost front to back instead of at
+        // random, several times faster once it outgrows the caches. The
+        // grouping is stable, so the pairs of one key keep their order.
+        template < typename Map, typename KeyOf, typename Insert >
+        static void fill( Map& map,
+                          std::size_t nb,
+                          std::size_t nb_keys,
+                          const KeyOf& key_of,
+                          const Insert& insert )
+        {
+            map.reserve( map.size() + nb_keys );
+            constexpr std::size_t FEW_PAIRS{ 1u << 14 };
+            if( nb < FEW_PAIRS ||
+                nb > std::numeric_limits< std::uint32_t >::max() )
+            {
+                for( std::size_t i = 0; i < nb; i++ )
+                {
+                    insert( i );
+                }
+                return;
+            }
+            int slot_bits{ 0 };
+            while( ( std::size_t{ 1 } << slot_bits ) <= map.capacity() )
+            {
+                slot_bits++;
+            }
+            // Groups of 256 slots: a group's writes stay in the caches.
+            const int group_bits = std::max( slot_bits - 8, 0 );
+            const std::size_t nb_groups = std::size_t{ 1 } << group_bits;
+            const auto hasher = map.hash_function();
+            std::vector< std::uint32_t > order( nb );
+            std::vector< std::uint32_t > starts( nb_groups + 1, 0 );
+            for( std::size_t i = 0; i < nb; i++ )
+            {
+                const auto group = static_cast< std::uint32_t >(
+                    ( hasher( key_of( i ) ) >> 7 >>
+                      ( slot_bits - group_bits ) ) &
+                    ( nb_groups - 1 ) );
+                order[i] = group;
+                starts[group + 1]++;
+            }
+            for( std::size_t g = 0; g < nb_groups; g++ )
+            {
+                starts[g + 1] += starts[g];
+            }
+            std::vector< std::uint32_t > sorted( nb );
+            for( std::size_t i = 0; i < nb; i++ )
+            {
+                sorted[starts[order[i]]++] = static_cast< std::uint32_t >( i );
+            }
+            order.clear();
+            order.shrink_to_fit();
+            for( const auto i : sorted )
+            {
+                insert( i );
+            }
+        }
+
         template < typename KeyMap, typename OtherMap, typename Key >
         static void
         erase_key( KeyMap& key_map, OtherMap& other_map, const Key& key )
