@@ -6,6 +6,8 @@
 #include <deque>
 #include <limits>
 #include <numeric>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <absl/container/flat_hash_map.h>
@@ -41,6 +43,7 @@
 #include <vorna/model/surface_radial_sort.h>
 
 #include <conversion/common/aabb_ray_traversal.h>
+#include <conversion/common/tasks.h>
 
 namespace
 {
@@ -61,6 +64,9 @@ namespace
     // nothing.
     constexpr double ZERO_VOLUME_RATIO = 1e-9;
 
+    // Polygons per parallel piece of work.
+    constexpr index_t CHUNK_POLYGONS = 4096;
+
     // The box tree of every surface, and a tree over the surfaces' own
     // boxes: a ray then visits only the surfaces whose box it meets, not
     // every surface of the model.
@@ -79,6 +85,55 @@ namespace
     {
         return side ? 1 : 0;
     }
+
+    // The radial sort around a line, with its positions sorted by sided
+    // surface: finding a sided surface takes a binary search, not a walk
+    // around the whole line.
+    class LineSides
+    {
+      public:
+        explicit LineSides( SortedSurfaces sorted )
+            : sorted_( std::move( sorted ) ),
+              positions_( sorted_.surfaces.size() )
+        {
+            std::iota( positions_.begin(), positions_.end(), 0u );
+            std::sort( positions_.begin(),
+                       positions_.end(),
+                       [this]( index_t a, index_t b )
+                       { return key( a ) < key( b ); } );
+        }
+
+        // The sided surfaces facing the same sector as `sided`, once for
+        // each position of `sided` (ascending).
+        template < typename Visit >
+        void for_each_facing( const SidedSurface& sided,
+                              const Visit& visit ) const
+        {
+            const auto target = std::make_tuple( sided.id, sided.side, 0u );
+            auto position = std::lower_bound(
+                positions_.begin(),
+                positions_.end(),
+                target,
+                [this]( index_t a, const std::tuple< uuid, bool, index_t >& b )
+                { return key( a ) < b; } );
+            for( ; position != positions_.end() &&
+                   sorted_.surfaces[*position] == sided;
+                 position++ )
+            {
+                visit( sorted_.surfaces[sorted_.next( *position )] );
+            }
+        }
+
+      private:
+        std::tuple< uuid, bool, index_t > key( index_t position ) const
+        {
+            const auto& sided = sorted_.surfaces[position];
+            return std::make_tuple( sided.id, sided.side, position );
+        }
+
+        SortedSurfaces sorted_;
+        std::vector< index_t > positions_;
+    };
 
     // Union-find over the positions of the removed list.
     class RegionSets
@@ -113,8 +168,40 @@ namespace
         std::vector< index_t > parents_;
     };
 
+    // What the size of a block needs of one surface: its bounding box and
+    // the area of each polygon, measured once in parallel.
+    struct SurfaceMeasures
+    {
+        explicit SurfaceMeasures( const SurfaceMesh< 3 >& mesh )
+            : areas( mesh.nb_polygons() )
+        {
+            min.fill( std::numeric_limits< double >::infinity() );
+            max.fill( -std::numeric_limits< double >::infinity() );
+            for( const auto& point : mesh.points() )
+            {
+                for( const index_t axis : { 0u, 1u, 2u } )
+                {
+                    min[axis] = std::min( min[axis], point.value( axis ) );
+                    max[axis] = std::max( max[axis], point.value( axis ) );
+                }
+            }
+            detail::parallel_for( 0,
+                                  mesh.nb_polygons(),
+                                  CHUNK_POLYGONS,
+                                  [&]( index_t polygon ) {
+                                      areas[polygon] =
+                                          mesh.polygon_area( polygon );
+                                  } );
+        }
+
+        std::array< double, 3 > min;
+        std::array< double, 3 > max;
+        std::vector< double > areas;
+    };
+
     // Area of surface meshes times the diagonal of their bounding box: the
-    // scale against which a volume counts as zero.
+    // scale against which a volume counts as zero. The areas are summed one
+    // polygon after the other, surfaces in the order given.
     class SizeMeter
     {
       public:
@@ -124,20 +211,16 @@ namespace
             max_.fill( -std::numeric_limits< double >::infinity() );
         }
 
-        void add( const SurfaceMesh< 3 >& mesh )
+        void add( const SurfaceMeasures& measures )
         {
-            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            for( const index_t axis : { 0u, 1u, 2u } )
             {
-                const auto& point = mesh.point( v );
-                for( const index_t axis : { 0u, 1u, 2u } )
-                {
-                    min_[axis] = std::min( min_[axis], point.value( axis ) );
-                    max_[axis] = std::max( max_[axis], point.value( axis ) );
-                }
+                min_[axis] = std::min( min_[axis], measures.min[axis] );
+                max_[axis] = std::max( max_[axis], measures.max[axis] );
             }
-            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            for( const auto area : measures.areas )
             {
-                area_ += mesh.polygon_area( p );
+                area_ += area;
             }
         }
 
@@ -157,6 +240,45 @@ namespace
         std::array< double, 3 > max_;
         double area_{ 0.0 };
     };
+
+    // Signed volume of the fan tetrahedra of a surface mesh's polygons
+    // against a reference point, summed one tetrahedron after the other:
+    // the tetrahedra are measured in parallel, then summed in order.
+    double surface_volume( const SurfaceMesh< 3 >& mesh,
+                           const Point< 3 >& reference )
+    {
+        const auto offsets = mesh.polygon_offsets();
+        const auto vertices = mesh.polygon_slot_vertices();
+        const auto points = mesh.points();
+        const auto nb_polygons = mesh.nb_polygons();
+        // Polygon p's fan starts at offsets[p] - 2 p.
+        std::vector< double > volumes( offsets.back() - 2 * nb_polygons );
+        detail::parallel_for(
+            0,
+            nb_polygons,
+            CHUNK_POLYGONS,
+            [&]( index_t polygon )
+            {
+                const auto begin = offsets[polygon];
+                const auto nb_vertices = offsets[polygon + 1] - begin;
+                const auto& apex = points[vertices[begin]];
+                auto* fan = volumes.data() + begin - 2 * polygon;
+                for( index_t k = 1; k + 1 < nb_vertices; k++ )
+                {
+                    fan[k - 1] = tetrahedron_signed_volume(
+                        Tetrahedron{ apex,
+                                     points[vertices[begin + k]],
+                                     points[vertices[begin + k + 1]],
+                                     reference } );
+                }
+            } );
+        double volume{ 0.0 };
+        for( const auto tetrahedron : volumes )
+        {
+            volume += tetrahedron;
+        }
+        return volume;
+    }
 
     // Gives blocks to a BRep from the two sides of its surfaces: sides
     // facing one region are flooded together across lines, the unbounded
@@ -210,7 +332,8 @@ namespace
             for( const auto& line : brep_.lines() )
             {
                 line_sorted_surfaces_.emplace(
-                    line.id(), surface_radial_sort( brep_, line ) );
+                    line.id(),
+                    LineSides{ surface_radial_sort( brep_, line ) } );
             }
         }
 
@@ -253,18 +376,18 @@ namespace
                 const auto& surface = brep_.surface( sided.id );
                 const auto visit_line = [&]( const Line< 3 >& line )
                 {
-                    const auto& sorted = line_sorted_surfaces_.at( line.id() );
-                    for( const auto position : sorted.find( sided ) )
-                    {
-                        const auto& next =
-                            sorted.surfaces[sorted.next( position )];
-                        if( surface_blocks_.at(
-                                next.id )[side_index( next.side )] ==
-                            UNSET_UUID )
-                        {
-                            stack.push_back( next );
-                        }
-                    }
+                    line_sorted_surfaces_.at( line.id() )
+                        .for_each_facing(
+                            sided,
+                            [&]( const SidedSurface& next )
+                            {
+                                if( surface_blocks_.at(
+                                        next.id )[side_index( next.side )] ==
+                                    UNSET_UUID )
+                                {
+                                    stack.push_back( next );
+                                }
+                            } );
                 };
                 for( const auto& line : brep_.boundaries( surface ) )
                 {
@@ -277,7 +400,7 @@ namespace
             }
         }
 
-        double block_signed_volume( const uuid& block ) const
+        double block_signed_volume( const uuid& block )
         {
             const auto& sided_surfaces = block_sided_surfaces_.at( block );
             const auto& reference =
@@ -285,27 +408,18 @@ namespace
             double total{ 0.0 };
             for( const auto& sided : sided_surfaces )
             {
-                const auto& mesh = brep_.surface( sided.id ).mesh();
-                double volume{ 0.0 };
-                for( index_t polygon = 0; polygon < mesh.nb_polygons();
-                     polygon++ )
+                // Most candidates share their reference point (the flood
+                // from either side of the first surface): each surface is
+                // measured once.
+                auto volume =
+                    surface_volumes_.try_emplace( { sided.id, reference }, 0 );
+                if( volume.second )
                 {
-                    const auto nb_vertices =
-                        mesh.nb_polygon_vertices( polygon );
-                    const auto& apex =
-                        mesh.point( mesh.polygon_vertex( { polygon, 0 } ) );
-                    for( local_index_t k = 1; k + 1 < nb_vertices; k++ )
-                    {
-                        volume += tetrahedron_signed_volume( Tetrahedron{
-                            apex,
-                            mesh.point( mesh.polygon_vertex( { polygon, k } ) ),
-                            mesh.point( mesh.polygon_vertex(
-                                { polygon,
-                                  static_cast< local_index_t >( k + 1 ) } ) ),
-                            reference } );
-                    }
+                    volume.first->second = surface_volume(
+                        brep_.surface( sided.id ).mesh(), reference );
                 }
-                total += sided.side ? -volume : volume;
+                total +=
+                    sided.side ? -volume.first->second : volume.first->second;
             }
             return total;
         }
@@ -666,25 +780,39 @@ namespace
 
         // Area of the block's boundary surfaces times the diagonal of their
         // bounding box.
-        double boundary_size( const Block< 3 >& block ) const
+        double boundary_size( const Block< 3 >& block )
         {
             SizeMeter meter;
             for( const auto& surface : brep_.boundaries( block ) )
             {
-                meter.add( surface.mesh() );
+                meter.add( measures( surface.id() ) );
             }
             return meter.size();
         }
 
         // The same over the sided surfaces a candidate was flooded from.
-        double candidate_size( const uuid& block ) const
+        double candidate_size( const uuid& block )
         {
             SizeMeter meter;
             for( const auto& sided : block_sided_surfaces_.at( block ) )
             {
-                meter.add( brep_.surface( sided.id ).mesh() );
+                meter.add( measures( sided.id ) );
             }
             return meter.size();
+        }
+
+        const SurfaceMeasures& measures( const uuid& surface )
+        {
+            auto found = surface_measures_.find( surface );
+            if( found == surface_measures_.end() )
+            {
+                found = surface_measures_
+                            .emplace( surface,
+                                      SurfaceMeasures{
+                                          brep_.surface( surface ).mesh() } )
+                            .first;
+            }
+            return found->second;
         }
 
         // The first block (in model order) holding the point, if any.
@@ -748,7 +876,10 @@ namespace
         absl::flat_hash_map< uuid, std::array< uuid, 2 > > surface_blocks_;
         absl::flat_hash_map< uuid, std::vector< SidedSurface > >
             block_sided_surfaces_;
-        absl::flat_hash_map< uuid, SortedSurfaces > line_sorted_surfaces_;
+        absl::flat_hash_map< uuid, LineSides > line_sorted_surfaces_;
+        absl::flat_hash_map< std::pair< uuid, Point< 3 > >, double >
+            surface_volumes_;
+        absl::flat_hash_map< uuid, SurfaceMeasures > surface_measures_;
     };
 } // namespace
 

@@ -58,24 +58,53 @@ namespace
         return part / length;
     }
 
-    // Polygon edges of `mesh` from a vertex linked to u0 to a vertex linked
-    // to u1 (either way round), ascending and without repeats.
+    // For each surface, its vertices at one end of the line: the end with
+    // fewer links, so that a line sharing an end with many surfaces costs
+    // its own surfaces only. Returns them with the other end's unique
+    // vertex.
+    std::pair< absl::flat_hash_map< vorna::uuid,
+                                    absl::InlinedVector< vorna::index_t, 1 > >,
+               vorna::index_t >
+    surface_vertices_at_end( const vorna::BRep& brep,
+                             vorna::index_t u0,
+                             vorna::index_t u1 )
+    {
+        const auto& links0 = brep.component_mesh_vertices( u0 );
+        const auto& links1 = brep.component_mesh_vertices( u1 );
+        const bool from_first = links0.size() <= links1.size();
+        std::pair<
+            absl::flat_hash_map< vorna::uuid,
+                                 absl::InlinedVector< vorna::index_t, 1 > >,
+            vorna::index_t >
+            result;
+        result.second = from_first ? u1 : u0;
+        const auto& surface_type = vorna::Surface< 3 >::component_type_static();
+        for( const auto& link : from_first ? links0 : links1 )
+        {
+            if( link.component_id.type() == surface_type )
+            {
+                result.first[link.component_id.id()].push_back( link.vertex );
+            }
+        }
+        return result;
+    }
+
+    // Polygon edges of the surface's mesh between one of `vertices` and a
+    // vertex linked to `other` (either way round), ascending and without
+    // repeats.
     std::vector< vorna::PolygonEdge >
     find_wings( const vorna::BRep& brep,
                 const vorna::Surface< 3 >& surface,
-                vorna::index_t u0,
-                vorna::index_t u1 )
+                absl::Span< const vorna::index_t > vertices,
+                vorna::index_t other )
     {
         const auto& mesh = surface.mesh();
         const auto surface_id = surface.component_id();
         std::vector< vorna::PolygonEdge > wings;
-        for( const auto& cmv : brep.component_mesh_vertices( u0 ) )
+        for( const auto vertex : vertices )
         {
-            if( cmv.component_id == surface_id )
-            {
-                vorna::detail::append_polygon_edges_to(
-                    brep, cmv, mesh, u1, wings );
-            }
+            vorna::detail::append_polygon_edges_to(
+                brep, { surface_id, vertex }, mesh, other, wings );
         }
         std::sort( wings.begin(), wings.end() );
         wings.erase( std::unique( wings.begin(), wings.end() ), wings.end() );
@@ -241,6 +270,7 @@ namespace vorna
             return result;
         }
 
+        const auto line_ends = surface_vertices_at_end( brep, u0, u1 );
         std::vector< Wing > wings;
         absl::flat_hash_set< uuid > visited;
         const auto add_surface_wings = [&]( const Surface< 3 >& surface )
@@ -251,7 +281,13 @@ namespace vorna
             {
                 return;
             }
-            for( const auto& edge : find_wings( brep, surface, u0, u1 ) )
+            const auto vertices = line_ends.first.find( surface.id() );
+            if( vertices == line_ends.first.end() )
+            {
+                return;
+            }
+            for( const auto& edge : find_wings(
+                     brep, surface, vertices->second, line_ends.second ) )
             {
                 wings.push_back( make_wing( surface, edge, origin, axis ) );
             }

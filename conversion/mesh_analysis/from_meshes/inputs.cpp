@@ -2,7 +2,11 @@
 
 #include <cmath>
 
-#include <vorna/geometry/nn_search.h>
+#include <algorithm>
+#include <vector>
+
+#include <conversion/common/tasks.h>
+#include <conversion/mesh_analysis/from_meshes/close_points.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/surface_mesh.h>
 
@@ -24,68 +28,143 @@ namespace
         return true;
     }
 
-    /// One pass over the polygons. Refuses a used vertex with a non-finite
-    /// coordinate, which would poison every later geometric test (unused
-    /// vertices are ignored anyway), and a polygon edge from a vertex to
-    /// itself, which would make a looped line of no length. With
-    /// check_adjacency, returns whether every stored adjacency joins two
-    /// distinct polygons over that edge's two vertices and is answered
-    /// back; otherwise true.
+    constexpr index_t CHUNK_POLYGONS{ 4096 };
+
+    /// The first fault of a range of polygons, in the order of a walk over
+    /// their vertices: at each vertex, a non-finite point before a repeat.
+    struct PolygonFault
+    {
+        bool operator<( const PolygonFault& other ) const
+        {
+            return slot != other.slot ? slot < other.slot
+                                      : repeat < other.repeat;
+        }
+
+        index_t slot{ INVALID_INDEX };
+        bool repeat{ false };
+        index_t polygon{ INVALID_INDEX };
+        index_t vertex{ INVALID_INDEX };
+    };
+
+    /// Whether the adjacency stored across the slot's edge, if any, joins a
+    /// distinct polygon over the same two vertices and is answered back.
+    bool is_sound_adjacency( absl::Span< const index_t > offsets,
+                             absl::Span< const index_t > vertices,
+                             absl::Span< const index_t > adjacents,
+                             index_t polygon,
+                             index_t slot )
+    {
+        const auto adjacent = adjacents[slot];
+        if( adjacent == INVALID_INDEX )
+        {
+            return true;
+        }
+        if( adjacent == polygon )
+        {
+            return false;
+        }
+        const auto next =
+            slot + 1 == offsets[polygon + 1] ? offsets[polygon] : slot + 1;
+        const auto a = vertices[slot];
+        const auto b = vertices[next];
+        // Some edge of the neighbour over the same two vertices must point
+        // back.
+        for( auto other = offsets[adjacent]; other < offsets[adjacent + 1];
+             other++ )
+        {
+            const auto other_next = other + 1 == offsets[adjacent + 1]
+                                        ? offsets[adjacent]
+                                        : other + 1;
+            const auto c = vertices[other];
+            const auto d = vertices[other_next];
+            if( !( ( c == a && d == b ) || ( c == b && d == a ) ) )
+            {
+                continue;
+            }
+            if( adjacents[other] == polygon )
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    /// One pass over the polygons, in parallel. Refuses a used vertex with
+    /// a non-finite coordinate, which would poison every later geometric
+    /// test (unused vertices are ignored anyway), and a polygon edge from a
+    /// vertex to itself, which would make a looped line of no length: the
+    /// first such fault in polygon order. With check_adjacency, returns
+    /// whether every stored adjacency joins two distinct polygons over that
+    /// edge's two vertices and is answered back; otherwise true.
     template < index_t D >
     bool check_polygons( const SurfaceMesh< D >& mesh, bool check_adjacency )
     {
-        bool sound{ check_adjacency };
-        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-        {
-            const auto nb_vertices = mesh.nb_polygon_vertices( p );
-            const auto first = mesh.polygon_vertex( { p, 0 } );
-            auto v = first;
-            for( local_index_t k = 0; k < nb_vertices; k++ )
+        const auto offsets = mesh.polygon_offsets();
+        const auto vertices = mesh.polygon_slot_vertices();
+        const auto adjacents = mesh.polygon_slot_adjacents();
+        const auto points = mesh.points();
+        const auto nb_polygons = mesh.nb_polygons();
+        const auto nb_chunks =
+            ( nb_polygons + CHUNK_POLYGONS - 1 ) / CHUNK_POLYGONS;
+        std::vector< PolygonFault > faults( nb_chunks );
+        std::vector< char > sound( nb_chunks, 1 );
+        detail::parallel_for(
+            0,
+            nb_chunks,
+            1,
+            [&]( index_t chunk )
             {
-                if( !is_finite( mesh.point( v ) ) )
+                const auto end =
+                    std::min( ( chunk + 1 ) * CHUNK_POLYGONS, nb_polygons );
+                for( auto p = chunk * CHUNK_POLYGONS; p < end; p++ )
                 {
-                    throw CorvaneException( "[CornersLinesBuilderFromMeshes] "
-                                            "Vertex ",
-                                            v,
-                                            " of mesh '",
-                                            mesh_label( mesh ),
-                                            "' has a non-finite coordinate" );
+                    for( auto slot = offsets[p]; slot < offsets[p + 1]; slot++ )
+                    {
+                        const auto v = vertices[slot];
+                        if( !is_finite( points[v] ) )
+                        {
+                            faults[chunk] = { slot, false, p, v };
+                            return;
+                        }
+                        const auto next =
+                            slot + 1 == offsets[p + 1] ? offsets[p] : slot + 1;
+                        if( vertices[next] == v )
+                        {
+                            faults[chunk] = { slot, true, p, v };
+                            return;
+                        }
+                        if( check_adjacency && sound[chunk] &&
+                            !is_sound_adjacency(
+                                offsets, vertices, adjacents, p, slot ) )
+                        {
+                            sound[chunk] = 0;
+                        }
+                    }
                 }
-                const auto next =
-                    k + 1 < nb_vertices
-                        ? mesh.polygon_vertex(
-                              { p, static_cast< local_index_t >( k + 1 ) } )
-                        : first;
-                if( next == v )
-                {
-                    throw CorvaneException( "[CornersLinesBuilderFromMeshes] "
-                                            "Polygon ",
-                                            p,
-                                            " of mesh '",
-                                            mesh_label( mesh ),
-                                            "' repeats vertex ",
-                                            v,
-                                            " in a row" );
-                }
-                v = next;
-                if( !sound )
-                {
-                    continue;
-                }
-                const PolygonEdge edge{ p, k };
-                const auto adjacent = mesh.polygon_adjacent( edge );
-                if( !adjacent )
-                {
-                    continue;
-                }
-                // The neighbour's edge over the same two vertices.
-                const auto across = adjacent.value() != p
-                                        ? mesh.polygon_adjacent_edge( edge )
-                                        : absl::nullopt;
-                sound = across && mesh.polygon_adjacent( *across ) == p;
+            } );
+        const auto fault = std::min_element( faults.begin(), faults.end() );
+        if( fault != faults.end() && fault->slot != INVALID_INDEX )
+        {
+            if( fault->repeat )
+            {
+                throw CorvaneException( "[CornersLinesBuilderFromMeshes] "
+                                        "Polygon ",
+                                        fault->polygon,
+                                        " of mesh '",
+                                        mesh_label( mesh ),
+                                        "' repeats vertex ",
+                                        fault->vertex,
+                                        " in a row" );
             }
+            throw CorvaneException( "[CornersLinesBuilderFromMeshes] "
+                                    "Vertex ",
+                                    fault->vertex,
+                                    " of mesh '",
+                                    mesh_label( mesh ),
+                                    "' has a non-finite coordinate" );
         }
-        return sound || !check_adjacency;
+        return !check_adjacency ||
+               std::find( sound.begin(), sound.end(), 0 ) == sound.end();
     }
 
     template < index_t D >
@@ -119,20 +198,6 @@ namespace
         }
     }
 
-    template < index_t D >
-    bool has_colocated_vertices( const SurfaceMesh< D >& mesh )
-    {
-        std::vector< Point< D > > points;
-        points.reserve( mesh.nb_vertices() );
-        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-        {
-            points.push_back( mesh.point( v ) );
-        }
-        return NNSearch< D >{ std::move( points ) }
-                   .colocated_index_mapping( COLOCATION_EPSILON )
-                   .nb_colocated_points() > 0;
-    }
-
     /// Refuses unusable inputs, and tells whether a single input can
     /// serve as the merged mesh as it is: merging welds vertices within the
     /// tolerance and rebuilds a symmetric adjacency from what the input
@@ -142,16 +207,27 @@ namespace
     {
         const bool single = surfaces.size() == 1;
         bool symmetric{ true };
-        for( const auto& surface : surfaces )
-        {
-            symmetric = check_polygons( surface.get(), single ) && symmetric;
-        }
-        for( const auto& curve : curves )
-        {
-            check_curve( curve.get() );
-        }
-        return single && symmetric &&
-               !has_colocated_vertices( surfaces.front().get() );
+        bool colocated{ true };
+        detail::fork(
+            [&]
+            {
+                for( const auto& surface : surfaces )
+                {
+                    symmetric =
+                        check_polygons( surface.get(), single ) && symmetric;
+                }
+                for( const auto& curve : curves )
+                {
+                    check_curve( curve.get() );
+                }
+            },
+            [&]
+            {
+                colocated = single &&
+                            has_points_within( surfaces.front().get().points(),
+                                               COLOCATION_EPSILON );
+            } );
+        return single && symmetric && !colocated;
     }
 } // namespace
 

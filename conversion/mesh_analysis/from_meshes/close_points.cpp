@@ -1,0 +1,343 @@
+#include <conversion/mesh_analysis/from_meshes/close_points.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include <conversion/common/tasks.h>
+#include <vorna/geometry/vector.h>
+
+namespace
+{
+    using namespace vorna;
+
+    // Cells per axis at most: keys stay within 64 bits in 3D.
+    constexpr double MAX_CELLS_PER_AXIS{ 1 << 20 };
+    // A run of points in one cell compared all against all up to this
+    // size; beyond, swept along a direction that no mesh is aligned with.
+    constexpr std::size_t FEW_POINTS{ 8 };
+    constexpr index_t CHUNK{ 4096 };
+
+    template < index_t D >
+    bool is_finite( const Point< D >& point )
+    {
+        for( index_t axis = 0; axis < D; axis++ )
+        {
+            if( !std::isfinite( point.value( axis ) ) )
+            {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    template < index_t D >
+    class Grid
+    {
+      public:
+        Grid( absl::Span< const Point< D > > points, double epsilon )
+            : points_( points ), reach_( epsilon * ( 1 + 1e-6 ) )
+        {
+            min_.fill( std::numeric_limits< double >::infinity() );
+            std::array< double, D > max;
+            max.fill( -std::numeric_limits< double >::infinity() );
+            for( const auto& point : points )
+            {
+                if( !is_finite( point ) )
+                {
+                    continue;
+                }
+                nb_finite_++;
+                for( index_t axis = 0; axis < D; axis++ )
+                {
+                    min_[axis] = std::min( min_[axis], point.value( axis ) );
+                    max[axis] = std::max( max[axis], point.value( axis ) );
+                }
+            }
+            if( nb_finite_ < 2 )
+            {
+                return;
+            }
+            // Surface meshes spread their points over about the area of
+            // their box's boundary in 3D, of their box in 2D: cells of
+            // about the spacing of the points then hold one or two each.
+            std::array< double, D > extent;
+            double largest{ 0 };
+            for( index_t axis = 0; axis < D; axis++ )
+            {
+                extent[axis] = max[axis] - min_[axis];
+                largest = std::max( largest, extent[axis] );
+            }
+            double area = D == 3 ? 2 * ( extent[0] * extent[1] +
+                                         extent[1] * extent[D - 1] +
+                                         extent[D - 1] * extent[0] )
+                                 : extent[0] * extent[1];
+            cell_ = area > 0 ? 1.6 * std::sqrt( area / nb_finite_ )
+                             : 1.6 * largest / nb_finite_;
+            cell_ = std::max( { cell_,
+                                4 * epsilon,
+                                largest / MAX_CELLS_PER_AXIS,
+                                std::numeric_limits< double >::min() } );
+            nb_cells_ = 1;
+            for( index_t axis = 0; axis < D; axis++ )
+            {
+                stride_[axis] = nb_cells_;
+                dims_[axis] =
+                    static_cast< std::uint64_t >( extent[axis] / cell_ ) + 1;
+                nb_cells_ *= dims_[axis];
+            }
+        }
+
+        index_t nb_finite() const
+        {
+            return nb_finite_;
+        }
+
+        std::uint64_t nb_cells() const
+        {
+            return nb_cells_;
+        }
+
+        /// Calls visit(cell) for every cell that the box of half-width
+        /// epsilon around the point meets: two points within epsilon then
+        /// share the cell of either.
+        template < typename Visit >
+        void for_each_cell( const Point< D >& point, const Visit& visit ) const
+        {
+            std::array< std::uint64_t, D > low;
+            std::array< std::uint64_t, D > high;
+            for( index_t axis = 0; axis < D; axis++ )
+            {
+                low[axis] = index( point.value( axis ) - reach_, axis );
+                high[axis] = index( point.value( axis ) + reach_, axis );
+            }
+            auto at = low;
+            while( true )
+            {
+                std::uint64_t cell{ 0 };
+                for( index_t axis = 0; axis < D; axis++ )
+                {
+                    cell += at[axis] * stride_[axis];
+                }
+                visit( cell );
+                index_t axis{ 0 };
+                while( axis < D && at[axis] == high[axis] )
+                {
+                    at[axis] = low[axis];
+                    axis++;
+                }
+                if( axis == D )
+                {
+                    return;
+                }
+                at[axis]++;
+            }
+        }
+
+      private:
+        std::uint64_t index( double value, index_t axis ) const
+        {
+            const auto cell = std::floor( ( value - min_[axis] ) / cell_ );
+            if( !( cell > 0 ) )
+            {
+                return 0;
+            }
+            return std::min( static_cast< std::uint64_t >( cell ),
+                             dims_[axis] - 1 );
+        }
+
+        absl::Span< const Point< D > > points_;
+        double reach_;
+        index_t nb_finite_{ 0 };
+        std::array< double, D > min_;
+        double cell_{ 1 };
+        std::array< std::uint64_t, D > dims_;
+        std::array< std::uint64_t, D > stride_;
+        std::uint64_t nb_cells_{ 1 };
+    };
+
+    struct Entry
+    {
+        std::uint64_t cell;
+        index_t point;
+    };
+
+    // Least significant digit first, stable: entries end sorted by cell,
+    // each cell's points in ascending order.
+    void sort_by_cell( std::vector< Entry >& entries, std::uint64_t nb_cells )
+    {
+        constexpr int DIGIT_BITS{ 11 };
+        constexpr std::size_t NB_DIGITS{ 1u << DIGIT_BITS };
+        std::vector< Entry > buffer( entries.size() );
+        for( int shift = 0; shift < 64 && ( nb_cells - 1 ) >> shift != 0;
+             shift += DIGIT_BITS )
+        {
+            std::array< std::size_t, NB_DIGITS + 1 > starts{};
+            for( const auto& entry : entries )
+            {
+                starts[( ( entry.cell >> shift ) & ( NB_DIGITS - 1 ) ) + 1]++;
+            }
+            for( std::size_t d = 0; d < NB_DIGITS; d++ )
+            {
+                starts[d + 1] += starts[d];
+            }
+            for( const auto& entry : entries )
+            {
+                buffer[starts[( entry.cell >> shift ) & ( NB_DIGITS - 1 )]++] =
+                    entry;
+            }
+            entries.swap( buffer );
+        }
+    }
+
+    template < index_t D >
+    bool within( const Point< D >& a, const Point< D >& b, double epsilon )
+    {
+        return Vector< D >{ a, b }.length() <= epsilon;
+    }
+
+    // Points of one cell: sorted along a direction that no mesh is aligned
+    // with, only those close along it are compared.
+    template < index_t D >
+    bool has_close_pair( absl::Span< const Point< D > > points,
+                         absl::Span< const Entry > run,
+                         double epsilon )
+    {
+        if( run.size() <= FEW_POINTS )
+        {
+            for( std::size_t i = 0; i < run.size(); i++ )
+            {
+                for( auto j = i + 1; j < run.size(); j++ )
+                {
+                    if( within( points[run[i].point],
+                                points[run[j].point],
+                                epsilon ) )
+                    {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        }
+        constexpr std::array< double, 3 > DIRECTION{
+            0.7071067811865476, 0.5773502691896258, 0.4082482904638630 };
+        std::vector< std::pair< double, index_t > > along;
+        along.reserve( run.size() );
+        for( const auto& entry : run )
+        {
+            double projection{ 0 };
+            for( index_t axis = 0; axis < D; axis++ )
+            {
+                projection +=
+                    DIRECTION[axis] * points[entry.point].value( axis );
+            }
+            along.emplace_back( projection, entry.point );
+        }
+        std::sort( along.begin(), along.end() );
+        // A direction no longer than 1: a pair within epsilon is within
+        // epsilon along it, up to rounding of the projections.
+        for( std::size_t i = 0; i < along.size(); i++ )
+        {
+            const auto reach = epsilon * ( 1 + 1e-6 ) +
+                               8 * std::numeric_limits< double >::epsilon() *
+                                   std::fabs( along[i].first );
+            for( auto j = i + 1;
+                 j < along.size() && along[j].first - along[i].first <= reach;
+                 j++ )
+            {
+                if( within( points[along[i].second],
+                            points[along[j].second],
+                            epsilon ) )
+                {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+} // namespace
+
+namespace vorna
+{
+    namespace detail
+    {
+        namespace from_meshes
+        {
+            template < index_t D >
+            bool has_points_within( absl::Span< const Point< D > > points,
+                                    double epsilon )
+            {
+                const Grid< D > grid{ points, epsilon };
+                if( grid.nb_finite() < 2 )
+                {
+                    return false;
+                }
+                std::vector< Entry > entries;
+                entries.reserve( grid.nb_finite() + grid.nb_finite() / 8 );
+                for( index_t p = 0; p < points.size(); p++ )
+                {
+                    if( is_finite( points[p] ) )
+                    {
+                        grid.for_each_cell(
+                            points[p],
+                            [&entries, p]( std::uint64_t cell ) {
+                                entries.push_back( { cell, p } );
+                            } );
+                    }
+                }
+                sort_by_cell( entries, grid.nb_cells() );
+                // Runs of one cell, checked chunk by chunk in parallel.
+                const auto nb_entries =
+                    static_cast< index_t >( entries.size() );
+                const auto nb_chunks = ( nb_entries + CHUNK - 1 ) / CHUNK;
+                std::vector< char > found( nb_chunks, 0 );
+                parallel_for(
+                    0,
+                    nb_chunks,
+                    1,
+                    [&]( index_t chunk )
+                    {
+                        // A run belongs to the chunk where it starts.
+                        auto begin = chunk * CHUNK;
+                        const auto end = std::min( begin + CHUNK, nb_entries );
+                        while( begin > 0 && begin < end &&
+                               entries[begin - 1].cell == entries[begin].cell )
+                        {
+                            begin++;
+                        }
+                        while( begin < end )
+                        {
+                            auto run_end = begin + 1;
+                            while( run_end < nb_entries &&
+                                   entries[run_end].cell ==
+                                       entries[begin].cell )
+                            {
+                                run_end++;
+                            }
+                            if( run_end - begin > 1 &&
+                                has_close_pair< D >(
+                                    points,
+                                    absl::MakeConstSpan( entries ).subspan(
+                                        begin, run_end - begin ),
+                                    epsilon ) )
+                            {
+                                found[chunk] = 1;
+                                return;
+                            }
+                            begin = run_end;
+                        }
+                    } );
+                return std::find( found.begin(), found.end(), 1 ) !=
+                       found.end();
+            }
+
+            template bool has_points_within( absl::Span< const Point< 2 > >,
+                                             double );
+            template bool has_points_within( absl::Span< const Point< 3 > >,
+                                             double );
+        } // namespace from_meshes
+    }     // namespace detail
+} // namespace vorna
