@@ -161,8 +161,14 @@ namespace vorna
         surface_.polygon_adjacents_.resize( surface_.polygon_vertices_.size(),
                                             INVALID_INDEX );
         const auto nb_new = static_cast< index_t >( offsets.size() - 1 );
-        surface_.polygon_offsets_.reserve( surface_.polygon_offsets_.size() +
-                                           nb_new );
+        auto& polygon_offsets = surface_.polygon_offsets_;
+        const auto needed = polygon_offsets.size() + nb_new;
+        if( polygon_offsets.capacity() < needed )
+        {
+            // Geometric growth keeps polygon by polygon creation linear.
+            polygon_offsets.reserve(
+                std::max( needed, 2 * polygon_offsets.capacity() ) );
+        }
         for( index_t k = 0; k < nb_new; k++ )
         {
             surface_.polygon_offsets_.push_back( base + offsets[k + 1] -

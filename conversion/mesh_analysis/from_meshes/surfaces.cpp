@@ -368,6 +368,27 @@ namespace vorna
                     }
                 }
                 const auto nb_pairs = starts.back();
+                // Surface and surface polygon of every pair, read in one
+                // place when the pairs are taken in table order.
+                std::vector< std::pair< index_t, index_t > > targets(
+                    nb_pairs );
+                for( index_t j = 0; j < sources.size(); j++ )
+                {
+                    const auto& merged_polygons = sources[j]->polygon_merged;
+                    parallel_for(
+                        0,
+                        static_cast< index_t >( merged_polygons.size() ),
+                        4096,
+                        [&]( index_t polygon )
+                        {
+                            const auto merged = merged_polygons[polygon];
+                            const auto group_id = groups_.group( merged );
+                            targets[starts[j] + polygon] = {
+                                group_id,
+                                table.position[merged] -
+                                    table.begin[group_id] };
+                        } );
+                }
                 element_mapping.map_all(
                     nb_pairs,
                     [&]( std::size_t i )
@@ -375,18 +396,15 @@ namespace vorna
                         const auto at = std::upper_bound(
                                             starts.begin(), starts.end(), i ) -
                                         starts.begin() - 1;
-                        const auto& source = *sources[at];
-                        const auto polygon =
-                            static_cast< index_t >( i - starts[at] );
-                        const auto merged = source.polygon_merged[polygon];
-                        const auto group_id = groups_.group( merged );
+                        const auto& target = targets[i];
                         return std::make_pair(
-                            MeshElement{ source.mesh.id(), polygon },
+                            MeshElement{
+                                sources[at]->mesh.id(),
+                                static_cast< index_t >( i - starts[at] ) },
                             ComponentMeshElement{
                                 ComponentID{ surface_type(),
-                                             surface_uuids_[group_id] },
-                                table.position[merged] -
-                                    table.begin[group_id] } );
+                                             surface_uuids_[target.first] },
+                                target.second } );
                     },
                     nb_pairs,
                     merged_.nb_polygons(),
