@@ -42,6 +42,16 @@ namespace
     const auto run_both = []( auto&& left, auto&& right )
     { detail::fork( left, right ); };
 
+    /// An input vertex or element and the surface vertex or element it
+    /// went to, all as indices: what the mappings are filled from.
+    struct MappedElement
+    {
+        index_t source;
+        index_t element;
+        index_t surface;
+        index_t surface_element;
+    };
+
     /// The groups of the merged polygon edges behind each wireframe edge,
     /// sorted: how many of them a group has takes a binary search, however
     /// many surfaces share the edge.
@@ -356,25 +366,17 @@ namespace vorna
             void MeshesSurfaces< Model, Builder, D >::fill_element_mapping(
                 ElementMapping& element_mapping, const GroupTable& table ) const
             {
-                std::vector< const SurfaceSource< D >* > sources;
-                std::vector< std::size_t > starts{ 0 };
-                for( const auto& source : wireframe_.sources() )
+                const auto& sources = wireframe_.sources();
+                std::vector< MappedElement > pairs;
+                for( index_t i = 0; i < sources.size(); i++ )
                 {
-                    if( source.first_listing )
+                    if( !sources[i].first_listing )
                     {
-                        sources.push_back( &source );
-                        starts.push_back( starts.back() +
-                                          source.polygon_merged.size() );
+                        continue;
                     }
-                }
-                const auto nb_pairs = starts.back();
-                // Surface and surface polygon of every pair, read in one
-                // place when the pairs are taken in table order.
-                std::vector< std::pair< index_t, index_t > > targets(
-                    nb_pairs );
-                for( index_t j = 0; j < sources.size(); j++ )
-                {
-                    const auto& merged_polygons = sources[j]->polygon_merged;
+                    const auto& merged_polygons = sources[i].polygon_merged;
+                    const auto first = pairs.size();
+                    pairs.resize( first + merged_polygons.size() );
                     parallel_for(
                         0,
                         static_cast< index_t >( merged_polygons.size() ),
@@ -383,30 +385,27 @@ namespace vorna
                         {
                             const auto merged = merged_polygons[polygon];
                             const auto group_id = groups_.group( merged );
-                            targets[starts[j] + polygon] = {
+                            pairs[first + polygon] = {
+                                i,
+                                polygon,
                                 group_id,
                                 table.position[merged] -
                                     table.begin[group_id] };
                         } );
                 }
                 element_mapping.map_all(
-                    nb_pairs,
-                    [&]( std::size_t i )
+                    absl::MakeConstSpan( pairs ),
+                    [&]( const MappedElement& pair )
                     {
-                        const auto at = std::upper_bound(
-                                            starts.begin(), starts.end(), i ) -
-                                        starts.begin() - 1;
-                        const auto& target = targets[i];
                         return std::make_pair(
-                            MeshElement{
-                                sources[at]->mesh.id(),
-                                static_cast< index_t >( i - starts[at] ) },
+                            MeshElement{ sources[pair.source].mesh.id(),
+                                         pair.element },
                             ComponentMeshElement{
                                 ComponentID{ surface_type(),
-                                             surface_uuids_[target.first] },
-                                target.second } );
+                                             surface_uuids_[pair.surface] },
+                                pair.surface_element } );
                     },
-                    nb_pairs,
+                    pairs.size(),
                     merged_.nb_polygons(),
                     run_both );
             }
@@ -419,30 +418,25 @@ namespace vorna
                 VertexMapping& vertex_mapping,
                 const SurfaceVertices< D >& vertices ) const
             {
-                struct Pair
-                {
-                    const SurfaceSource< D >* source;
-                    index_t vertex;
-                    index_t surface;
-                    index_t surface_vertex;
-                };
-                std::vector< Pair > pairs;
+                const auto& sources = wireframe_.sources();
+                std::vector< MappedElement > pairs;
                 pairs.reserve( vertices.nb_surface_vertices() );
                 std::size_t nb_ins{ 0 };
-                for( const auto& source : wireframe_.sources() )
+                for( index_t i = 0; i < sources.size(); i++ )
                 {
-                    if( !source.first_listing )
+                    if( !sources[i].first_listing )
                     {
                         continue;
                     }
-                    for( index_t v = 0; v < source.vertex_unique.size(); v++ )
+                    const auto& vertex_unique = sources[i].vertex_unique;
+                    for( index_t v = 0; v < vertex_unique.size(); v++ )
                     {
-                        const auto at = vertices.at_merged_vertex(
-                            source.vertex_unique[v] );
+                        const auto at =
+                            vertices.at_merged_vertex( vertex_unique[v] );
                         nb_ins += at.empty() ? 0 : 1;
                         for( const auto& surface_vertex : at )
                         {
-                            pairs.push_back( { &source,
+                            pairs.push_back( { i,
                                                v,
                                                surface_vertex.first,
                                                surface_vertex.second } );
@@ -450,16 +444,16 @@ namespace vorna
                     }
                 }
                 vertex_mapping.map_all(
-                    pairs.size(),
-                    [&]( std::size_t i )
+                    absl::MakeConstSpan( pairs ),
+                    [&]( const MappedElement& pair )
                     {
-                        const auto& pair = pairs[i];
                         return std::make_pair(
-                            MeshVertex{ pair.source->mesh.id(), pair.vertex },
+                            MeshVertex{ sources[pair.source].mesh.id(),
+                                        pair.element },
                             ComponentMeshVertex{
                                 ComponentID{ surface_type(),
                                              surface_uuids_[pair.surface] },
-                                pair.surface_vertex } );
+                                pair.surface_element } );
                     },
                     nb_ins,
                     vertices.nb_surface_vertices(),

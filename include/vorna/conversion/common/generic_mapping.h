@@ -9,6 +9,7 @@
 
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
+#include <absl/types/span.h>
 
 namespace vorna
 {
@@ -59,16 +60,18 @@ namespace vorna
             out2in_[out].push_back( in );
         }
 
-        /// Maps `nb_pairs` pairs known in advance, as map() would one pair
-        /// after the other: pair(i) gives pair i as an std::pair< In, Out >.
-        /// Each direction is filled by a call of its own, and
-        /// run_both(fill_in2out, fill_out2in) runs the two, at the same time
-        /// if it likes (pair() must then be safe to call from two threads).
-        /// nb_ins and nb_outs are the numbers of keys that the pairs add to
-        /// each direction: both tables are reserved for them first.
-        template < typename PairAt, typename RunBoth >
-        void map_all( std::size_t nb_pairs,
-                      const PairAt& pair,
+        /// Maps the pair make(record) of every record, as map() would one
+        /// record after the other. Records are small descriptions of pairs
+        /// (a few indices): each direction copies them into the order in
+        /// which it writes its table. Each direction is filled by a call of
+        /// its own, and run_both(fill_in2out, fill_out2in) runs the two, at
+        /// the same time if it likes (make must then be safe to call from two
+        /// threads). nb_ins and nb_outs are the numbers of keys that the
+        /// pairs add to each direction: both tables are reserved for them
+        /// first.
+        template < typename Record, typename Make, typename RunBoth >
+        void map_all( absl::Span< const Record > records,
+                      const Make& make,
                       std::size_t nb_ins,
                       std::size_t nb_outs,
                       RunBoth&& run_both )
@@ -78,12 +81,13 @@ namespace vorna
                 {
                     fill(
                         in2out_,
-                        nb_pairs,
+                        records,
                         nb_ins,
-                        [&pair]( std::size_t i ) { return pair( i ).first; },
-                        [this, &pair]( std::size_t i )
+                        [&make]( const Record& record )
+                        { return make( record ).first; },
+                        [this, &make]( const Record& record )
                         {
-                            auto added = pair( i );
+                            auto added = make( record );
                             in2out_[std::move( added.first )].push_back(
                                 std::move( added.second ) );
                         } );
@@ -92,12 +96,13 @@ namespace vorna
                 {
                     fill(
                         out2in_,
-                        nb_pairs,
+                        records,
                         nb_outs,
-                        [&pair]( std::size_t i ) { return pair( i ).second; },
-                        [this, &pair]( std::size_t i )
+                        [&make]( const Record& record )
+                        { return make( record ).second; },
+                        [this, &make]( const Record& record )
                         {
-                            auto added = pair( i );
+                            auto added = make( record );
                             out2in_[std::move( added.second )].push_back(
                                 std::move( added.first ) );
                         } );
@@ -152,27 +157,32 @@ namespace vorna
         }
 
       private:
-        // Inserts pairs 0 to nb - 1 with insert(i), grouped by the slot
-        // where the table starts probing for key_of(i): high bits of the
-        // hash shifted right by 7, modulo the capacity, a power of two minus
-        // one. The table is then written almost front to back instead of at
-        // random, several times faster once it outgrows the caches. The
-        // grouping is stable, so the pairs of one key keep their order.
-        template < typename Map, typename KeyOf, typename Insert >
+        // Inserts every record, grouped by the slot where the table starts
+        // probing for its key: high bits of the hash shifted right by 7,
+        // modulo the capacity, a power of two minus one. The table is then
+        // written almost front to back instead of at random, and the records
+        // read in order: several times faster once the table outgrows the
+        // caches. The grouping is stable, so the pairs of one key keep their
+        // order.
+        template < typename Map,
+                   typename Record,
+                   typename KeyOf,
+                   typename Insert >
         static void fill( Map& map,
-                          std::size_t nb,
+                          absl::Span< const Record > records,
                           std::size_t nb_keys,
                           const KeyOf& key_of,
                           const Insert& insert )
         {
             map.reserve( map.size() + nb_keys );
-            constexpr std::size_t FEW_PAIRS{ 1u << 14 };
-            if( nb < FEW_PAIRS ||
+            const auto nb = records.size();
+            constexpr std::size_t FEW_RECORDS{ 1u << 14 };
+            if( nb < FEW_RECORDS ||
                 nb > std::numeric_limits< std::uint32_t >::max() )
             {
-                for( std::size_t i = 0; i < nb; i++ )
+                for( const auto& record : records )
                 {
-                    insert( i );
+                    insert( record );
                 }
                 return;
             }
@@ -185,31 +195,30 @@ namespace vorna
             const int group_bits = std::max( slot_bits - 8, 0 );
             const std::size_t nb_groups = std::size_t{ 1 } << group_bits;
             const auto hasher = map.hash_function();
-            std::vector< std::uint32_t > order( nb );
-            std::vector< std::uint32_t > starts( nb_groups + 1, 0 );
+            std::vector< std::uint32_t > groups( nb );
+            std::vector< std::size_t > starts( nb_groups + 1, 0 );
             for( std::size_t i = 0; i < nb; i++ )
             {
-                const auto group = static_cast< std::uint32_t >(
-                    ( hasher( key_of( i ) ) >> 7 >>
+                groups[i] = static_cast< std::uint32_t >(
+                    ( hasher( key_of( records[i] ) ) >> 7 >>
                       ( slot_bits - group_bits ) ) &
                     ( nb_groups - 1 ) );
-                order[i] = group;
-                starts[group + 1]++;
+                starts[groups[i] + 1]++;
             }
             for( std::size_t g = 0; g < nb_groups; g++ )
             {
                 starts[g + 1] += starts[g];
             }
-            std::vector< std::uint32_t > sorted( nb );
+            std::vector< Record > sorted( nb );
             for( std::size_t i = 0; i < nb; i++ )
             {
-                sorted[starts[order[i]]++] = static_cast< std::uint32_t >( i );
+                sorted[starts[groups[i]]++] = records[i];
             }
-            order.clear();
-            order.shrink_to_fit();
-            for( const auto i : sorted )
+            groups.clear();
+            groups.shrink_to_fit();
+            for( const auto& record : sorted )
             {
-                insert( i );
+                insert( record );
             }
         }
 
