@@ -159,34 +159,48 @@ namespace
         std::uint64_t nb_cells_{ 1 };
     };
 
+    template < typename Cell >
     struct Entry
     {
-        std::uint64_t cell;
+        Cell cell;
         index_t point;
     };
 
     // Least significant digit first, stable: entries end sorted by cell,
-    // each cell's points in ascending order.
-    void sort_by_cell( std::vector< Entry >& entries, std::uint64_t nb_cells )
+    // each cell's points in ascending order. Digits of up to 12 bits, as
+    // few passes as the number of cells needs.
+    template < typename Cell >
+    void sort_by_cell( std::vector< Entry< Cell > >& entries,
+                       std::uint64_t nb_cells )
     {
-        constexpr int DIGIT_BITS{ 11 };
-        constexpr std::size_t NB_DIGITS{ 1u << DIGIT_BITS };
-        std::vector< Entry > buffer( entries.size() );
-        for( int shift = 0; shift < 64 && ( nb_cells - 1 ) >> shift != 0;
-             shift += DIGIT_BITS )
+        int bits{ 0 };
+        while( bits < 64 && ( nb_cells - 1 ) >> bits != 0 )
         {
-            std::array< std::size_t, NB_DIGITS + 1 > starts{};
+            bits++;
+        }
+        const int nb_passes = ( bits + 11 ) / 12;
+        if( nb_passes == 0 )
+        {
+            return;
+        }
+        const int digit_bits = ( bits + nb_passes - 1 ) / nb_passes;
+        const std::size_t nb_digits = std::size_t{ 1 } << digit_bits;
+        std::vector< Entry< Cell > > buffer( entries.size() );
+        std::vector< std::size_t > starts( nb_digits + 1 );
+        for( int shift = 0; shift < bits; shift += digit_bits )
+        {
+            std::fill( starts.begin(), starts.end(), 0 );
             for( const auto& entry : entries )
             {
-                starts[( ( entry.cell >> shift ) & ( NB_DIGITS - 1 ) ) + 1]++;
+                starts[( ( entry.cell >> shift ) & ( nb_digits - 1 ) ) + 1]++;
             }
-            for( std::size_t d = 0; d < NB_DIGITS; d++ )
+            for( std::size_t d = 0; d < nb_digits; d++ )
             {
                 starts[d + 1] += starts[d];
             }
             for( const auto& entry : entries )
             {
-                buffer[starts[( entry.cell >> shift ) & ( NB_DIGITS - 1 )]++] =
+                buffer[starts[( entry.cell >> shift ) & ( nb_digits - 1 )]++] =
                     entry;
             }
             entries.swap( buffer );
@@ -201,9 +215,9 @@ namespace
 
     // Points of one cell: sorted along a direction that no mesh is aligned
     // with, only those close along it are compared.
-    template < index_t D >
+    template < index_t D, typename Cell >
     bool has_close_pair( absl::Span< const Point< D > > points,
-                         absl::Span< const Entry > run,
+                         absl::Span< const Entry< Cell > > run,
                          double epsilon )
     {
         if( run.size() <= FEW_POINTS )
@@ -258,6 +272,99 @@ namespace
         }
         return false;
     }
+    // Every point in each cell its neighbourhood meets, then the points of
+    // each cell compared, all in parallel but the sort.
+    template < index_t D, typename Cell >
+    bool has_close_pair( absl::Span< const Point< D > > points,
+                         const Grid< D >& grid,
+                         double epsilon )
+    {
+        const auto nb_points = static_cast< index_t >( points.size() );
+        const auto nb_point_chunks = ( nb_points + CHUNK - 1 ) / CHUNK;
+        std::vector< std::size_t > chunk_starts( nb_point_chunks + 1, 0 );
+        const auto for_each_entry = [&]( index_t chunk, auto&& visit )
+        {
+            const auto end = std::min( ( chunk + 1 ) * CHUNK, nb_points );
+            for( auto p = chunk * CHUNK; p < end; p++ )
+            {
+                if( is_finite( points[p] ) )
+                {
+                    grid.for_each_cell( points[p],
+                                        [&visit, p]( std::uint64_t cell )
+                                        { visit( cell, p ); } );
+                }
+            }
+        };
+        detail::parallel_for( 0,
+                              nb_point_chunks,
+                              1,
+                              [&]( index_t chunk )
+                              {
+                                  for_each_entry(
+                                      chunk,
+                                      [&]( std::uint64_t, index_t )
+                                      { chunk_starts[chunk + 1]++; } );
+                              } );
+        for( index_t chunk = 0; chunk < nb_point_chunks; chunk++ )
+        {
+            chunk_starts[chunk + 1] += chunk_starts[chunk];
+        }
+        std::vector< Entry< Cell > > entries( chunk_starts.back() );
+        detail::parallel_for(
+            0,
+            nb_point_chunks,
+            1,
+            [&]( index_t chunk )
+            {
+                auto next = chunk_starts[chunk];
+                for_each_entry(
+                    chunk,
+                    [&]( std::uint64_t cell, index_t p ) {
+                        entries[next++] = { static_cast< Cell >( cell ), p };
+                    } );
+            } );
+        sort_by_cell( entries, grid.nb_cells() );
+        // Runs of one cell, checked chunk by chunk: a run belongs to the
+        // chunk where it starts.
+        const auto nb_entries = static_cast< index_t >( entries.size() );
+        const auto nb_chunks = ( nb_entries + CHUNK - 1 ) / CHUNK;
+        std::vector< char > found( nb_chunks, 0 );
+        detail::parallel_for(
+            0,
+            nb_chunks,
+            1,
+            [&]( index_t chunk )
+            {
+                auto begin = chunk * CHUNK;
+                const auto end = std::min( begin + CHUNK, nb_entries );
+                while( begin > 0 && begin < end &&
+                       entries[begin - 1].cell == entries[begin].cell )
+                {
+                    begin++;
+                }
+                while( begin < end )
+                {
+                    auto run_end = begin + 1;
+                    while( run_end < nb_entries &&
+                           entries[run_end].cell == entries[begin].cell )
+                    {
+                        run_end++;
+                    }
+                    if( run_end - begin > 1 &&
+                        has_close_pair< D, Cell >(
+                            points,
+                            absl::MakeConstSpan( entries ).subspan(
+                                begin, run_end - begin ),
+                            epsilon ) )
+                    {
+                        found[chunk] = 1;
+                        return;
+                    }
+                    begin = run_end;
+                }
+            } );
+        return std::find( found.begin(), found.end(), 1 ) != found.end();
+    }
 } // namespace
 
 namespace vorna
@@ -275,63 +382,14 @@ namespace vorna
                 {
                     return false;
                 }
-                std::vector< Entry > entries;
-                entries.reserve( grid.nb_finite() + grid.nb_finite() / 8 );
-                for( index_t p = 0; p < points.size(); p++ )
+                if( grid.nb_cells() <=
+                    std::numeric_limits< std::uint32_t >::max() )
                 {
-                    if( is_finite( points[p] ) )
-                    {
-                        grid.for_each_cell(
-                            points[p],
-                            [&entries, p]( std::uint64_t cell ) {
-                                entries.push_back( { cell, p } );
-                            } );
-                    }
+                    return has_close_pair< D, std::uint32_t >(
+                        points, grid, epsilon );
                 }
-                sort_by_cell( entries, grid.nb_cells() );
-                // Runs of one cell, checked chunk by chunk in parallel.
-                const auto nb_entries =
-                    static_cast< index_t >( entries.size() );
-                const auto nb_chunks = ( nb_entries + CHUNK - 1 ) / CHUNK;
-                std::vector< char > found( nb_chunks, 0 );
-                parallel_for(
-                    0,
-                    nb_chunks,
-                    1,
-                    [&]( index_t chunk )
-                    {
-                        // A run belongs to the chunk where it starts.
-                        auto begin = chunk * CHUNK;
-                        const auto end = std::min( begin + CHUNK, nb_entries );
-                        while( begin > 0 && begin < end &&
-                               entries[begin - 1].cell == entries[begin].cell )
-                        {
-                            begin++;
-                        }
-                        while( begin < end )
-                        {
-                            auto run_end = begin + 1;
-                            while( run_end < nb_entries &&
-                                   entries[run_end].cell ==
-                                       entries[begin].cell )
-                            {
-                                run_end++;
-                            }
-                            if( run_end - begin > 1 &&
-                                has_close_pair< D >(
-                                    points,
-                                    absl::MakeConstSpan( entries ).subspan(
-                                        begin, run_end - begin ),
-                                    epsilon ) )
-                            {
-                                found[chunk] = 1;
-                                return;
-                            }
-                            begin = run_end;
-                        }
-                    } );
-                return std::find( found.begin(), found.end(), 1 ) !=
-                       found.end();
+                return has_close_pair< D, std::uint64_t >(
+                    points, grid, epsilon );
             }
 
             template bool has_points_within( absl::Span< const Point< 2 > >,

@@ -39,8 +39,21 @@ namespace
         return section_surface_mesh_builder( model, surface );
     }
 
-    const auto run_both = []( auto&& left, auto&& right )
-    { detail::fork( left, right ); };
+    /// How the mappings spread their filling over the pool.
+    struct OnPool
+    {
+        template < typename Left, typename Right >
+        void fork( Left&& left, Right&& right ) const
+        {
+            detail::fork( left, right );
+        }
+
+        template < typename Body >
+        void for_each( std::size_t nb, const Body& body ) const
+        {
+            detail::parallel_for( 0, static_cast< index_t >( nb ), 4096, body );
+        }
+    };
 
     /// An input vertex or element and the surface vertex or element it
     /// went to, all as indices: what the mappings are filled from.
@@ -407,7 +420,7 @@ namespace vorna
                     },
                     pairs.size(),
                     merged_.nb_polygons(),
-                    run_both );
+                    OnPool{} );
             }
 
             /// Every input vertex goes to the surface vertices at its unique
@@ -457,7 +470,7 @@ namespace vorna
                     },
                     nb_ins,
                     vertices.nb_surface_vertices(),
-                    run_both );
+                    OnPool{} );
             }
 
             /// The surface takes the name of every input behind its group's

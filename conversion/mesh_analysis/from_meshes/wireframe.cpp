@@ -5,9 +5,16 @@
 
 #include <absl/container/flat_hash_set.h>
 
+#include <conversion/common/tasks.h>
 #include <vorna/geometry/nn_search.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/surface_mesh.h>
+
+namespace
+{
+    // Polygons or vertices per parallel piece of work.
+    constexpr vorna::index_t CHUNK{ 4096 };
+} // namespace
 
 namespace vorna
 {
@@ -64,35 +71,85 @@ namespace vorna
                 const auto& merged = input_.merged();
                 const auto& curves = input_.curves();
                 const auto nb_merged = merged.nb_vertices();
-                if( curves.empty() )
+                std::vector< Point< D > > curve_points;
+                for( const auto& curve : curves )
+                {
+                    for( index_t v = 0; v < curve.get().nb_vertices(); v++ )
+                    {
+                        curve_points.push_back( curve.get().point( v ) );
+                    }
+                }
+                if( curve_points.empty() )
                 {
                     std::vector< index_t > identity( nb_merged );
                     std::iota( identity.begin(), identity.end(), 0u );
                     return { std::move( identity ), nb_merged };
                 }
-                std::size_t nb_points = nb_merged;
-                for( const auto& curve : curves )
-                {
-                    nb_points += curve.get().nb_vertices();
-                }
-                std::vector< Point< D > > points;
-                points.reserve( nb_points );
-                for( index_t v = 0; v < nb_merged; v++ )
-                {
-                    points.push_back( merged.point( v ) );
-                }
-                for( const auto& curve : curves )
-                {
-                    for( index_t v = 0; v < curve.get().nb_vertices(); v++ )
+                // Colocating merged points then curve points in one list
+                // numbers merged vertex v as v (no two lie within the
+                // tolerance) and gives a curve point the first merged
+                // vertex within the tolerance, if any. So only the curve
+                // points are searched: each merged point looks for the curve
+                // points near it (in parallel), and the curve points left
+                // colocate among themselves after the merged vertices.
+                const auto nb_curve_points =
+                    static_cast< index_t >( curve_points.size() );
+                const NNSearch< D > curve_search{ curve_points };
+                const auto merged_points = merged.points();
+                const auto nb_chunks = ( nb_merged + CHUNK - 1 ) / CHUNK;
+                // (curve point, merged vertex) within the tolerance.
+                std::vector< std::vector< std::pair< index_t, index_t > > >
+                    near( nb_chunks );
+                parallel_for(
+                    0,
+                    nb_chunks,
+                    1,
+                    [&]( index_t chunk )
                     {
-                        points.push_back( curve.get().point( v ) );
+                        const auto end =
+                            std::min( ( chunk + 1 ) * CHUNK, nb_merged );
+                        for( auto v = chunk * CHUNK; v < end; v++ )
+                        {
+                            for( const auto c : curve_search.radius_neighbors(
+                                     merged_points[v], COLOCATION_EPSILON ) )
+                            {
+                                near[chunk].emplace_back( c, v );
+                            }
+                        }
+                    } );
+                std::vector< index_t > colocated( nb_merged + nb_curve_points,
+                                                  INVALID_INDEX );
+                std::iota(
+                    colocated.begin(), colocated.begin() + nb_merged, 0u );
+                for( const auto& chunk_near : near )
+                {
+                    for( const auto& pair : chunk_near )
+                    {
+                        auto& unique = colocated[nb_merged + pair.first];
+                        unique = std::min( unique, pair.second );
                     }
                 }
-                auto info = NNSearch< D >{ std::move( points ) }
+                std::vector< index_t > left;
+                std::vector< Point< D > > left_points;
+                for( index_t c = 0; c < nb_curve_points; c++ )
+                {
+                    if( colocated[nb_merged + c] == INVALID_INDEX )
+                    {
+                        left.push_back( c );
+                        left_points.push_back( curve_points[c] );
+                    }
+                }
+                auto info = NNSearch< D >{ std::move( left_points ) }
                                 .colocated_index_mapping( COLOCATION_EPSILON );
+                for( index_t k = 0; k < left.size(); k++ )
+                {
+                    colocated[nb_merged + left[k]] =
+                        nb_merged + info.colocated_mapping[k];
+                }
                 const auto nb_unique =
+                    nb_merged +
                     static_cast< index_t >( info.unique_points.size() );
-                return { std::move( info.colocated_mapping ), nb_unique };
+                return { std::move( colocated ), nb_unique };
             }
 
             template < index_t D >
@@ -101,22 +158,52 @@ namespace vorna
                 EdgeCreator find_or_create_edge )
             {
                 const auto& merged = input_.merged();
-                for( index_t p = 0; p < merged.nb_polygons(); p++ )
-                {
-                    const auto nb_edges = merged.nb_polygon_edges( p );
-                    for( local_index_t e = 0; e < nb_edges; e++ )
+                const auto offsets = merged.polygon_offsets();
+                const auto vertices = merged.polygon_slot_vertices();
+                const auto adjacents = merged.polygon_slot_adjacents();
+                const auto points = merged.points();
+                // The border edges, found in parallel, then made into
+                // wireframe edges in polygon order.
+                const auto nb_polygons = merged.nb_polygons();
+                const auto nb_chunks = ( nb_polygons + CHUNK - 1 ) / CHUNK;
+                std::vector< std::vector< PolygonEdge > > borders( nb_chunks );
+                parallel_for(
+                    0,
+                    nb_chunks,
+                    1,
+                    [&]( index_t chunk )
                     {
-                        const PolygonEdge edge{ p, e };
-                        if( !merged.is_edge_on_border( edge ) )
+                        const auto end =
+                            std::min( ( chunk + 1 ) * CHUNK, nb_polygons );
+                        for( auto p = chunk * CHUNK; p < end; p++ )
                         {
-                            continue;
+                            for( auto slot = offsets[p]; slot < offsets[p + 1];
+                                 slot++ )
+                            {
+                                if( adjacents[slot] == INVALID_INDEX )
+                                {
+                                    borders[chunk].emplace_back(
+                                        p,
+                                        static_cast< local_index_t >(
+                                            slot - offsets[p] ) );
+                                }
+                            }
                         }
-                        const auto vertices =
-                            merged.polygon_edge_vertices( edge );
+                    } );
+                for( const auto& chunk_borders : borders )
+                {
+                    for( const auto& edge : chunk_borders )
+                    {
+                        const auto begin = offsets[edge.polygon_id];
+                        const auto slot = begin + edge.edge_id;
+                        const auto next =
+                            slot + 1 == offsets[edge.polygon_id + 1] ? begin
+                                                                     : slot + 1;
+                        const std::array< index_t, 2 > ends{ vertices[slot],
+                                                             vertices[next] };
                         const auto wireframe_edge = find_or_create_edge(
-                            { colocated[vertices[0]], colocated[vertices[1]] },
-                            { merged.point( vertices[0] ),
-                              merged.point( vertices[1] ) } );
+                            { colocated[ends[0]], colocated[ends[1]] },
+                            { points[ends[0]], points[ends[1]] } );
                         polygon_edges_->modify_value(
                             wireframe_edge,
                             [&edge]( PolygonEdges& edges )

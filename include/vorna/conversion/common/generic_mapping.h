@@ -63,24 +63,27 @@ namespace vorna
         /// Maps the pair make(record) of every record, as map() would one
         /// record after the other. Records are small descriptions of pairs
         /// (a few indices): each direction copies them into the order in
-        /// which it writes its table. Each direction is filled by a call of
-        /// its own, and run_both(fill_in2out, fill_out2in) runs the two, at
-        /// the same time if it likes (make must then be safe to call from two
-        /// threads). nb_ins and nb_outs are the numbers of keys that the
-        /// pairs add to each direction: both tables are reserved for them
-        /// first.
-        template < typename Record, typename Make, typename RunBoth >
+        /// which it writes its table. nb_ins and nb_outs are the numbers of
+        /// keys that the pairs add to each direction: both tables are
+        /// reserved for them first.
+        /// `parallel` says how to spread the work:
+        /// parallel.fork(fill_in2out, fill_out2in) calls both, at the same
+        /// time if it likes, and parallel.for_each(n, body) calls body(i)
+        /// for every i in [0, n), at the same time if it likes. make must
+        /// then be safe to call from several threads.
+        template < typename Record, typename Make, typename Parallel >
         void map_all( absl::Span< const Record > records,
                       const Make& make,
                       std::size_t nb_ins,
                       std::size_t nb_outs,
-                      RunBoth&& run_both )
+                      const Parallel& parallel )
         {
-            run_both(
+            parallel.fork(
                 [&]
                 {
                     fill(
                         in2out_,
+                        parallel,
                         records,
                         nb_ins,
                         [&make]( const Record& record )
@@ -96,6 +99,7 @@ namespace vorna
                 {
                     fill(
                         out2in_,
+                        parallel,
                         records,
                         nb_outs,
                         [&make]( const Record& record )
@@ -165,10 +169,12 @@ namespace vorna
         // caches. The grouping is stable, so the pairs of one key keep their
         // order.
         template < typename Map,
+                   typename Parallel,
                    typename Record,
                    typename KeyOf,
                    typename Insert >
         static void fill( Map& map,
+                          const Parallel& parallel,
                           absl::Span< const Record > records,
                           std::size_t nb_keys,
                           const KeyOf& key_of,
@@ -196,14 +202,18 @@ namespace vorna
             const std::size_t nb_groups = std::size_t{ 1 } << group_bits;
             const auto hasher = map.hash_function();
             std::vector< std::uint32_t > groups( nb );
+            parallel.for_each( nb,
+                               [&]( std::size_t i )
+                               {
+                                   groups[i] = static_cast< std::uint32_t >(
+                                       ( hasher( key_of( records[i] ) ) >> 7 >>
+                                         ( slot_bits - group_bits ) ) &
+                                       ( nb_groups - 1 ) );
+                               } );
             std::vector< std::size_t > starts( nb_groups + 1, 0 );
-            for( std::size_t i = 0; i < nb; i++ )
+            for( const auto group : groups )
             {
-                groups[i] = static_cast< std::uint32_t >(
-                    ( hasher( key_of( records[i] ) ) >> 7 >>
-                      ( slot_bits - group_bits ) ) &
-                    ( nb_groups - 1 ) );
-                starts[groups[i] + 1]++;
+                starts[group + 1]++;
             }
             for( std::size_t g = 0; g < nb_groups; g++ )
             {
