@@ -8,6 +8,7 @@
 #include <absl/strings/str_cat.h>
 
 #include <conversion/common/tasks.h>
+#include <conversion/common/unique_list.h>
 #include <conversion/mesh_analysis/from_meshes/attribute_import.h>
 #include <conversion/mesh_analysis/from_meshes/surface_vertices.h>
 #include <vorna/basic/attribute_manager.h>
@@ -246,9 +247,8 @@ namespace vorna
                     1,
                     [&]( index_t s )
                     {
-                        absl::flat_hash_set< uuid > seen_boundaries;
-                        absl::flat_hash_set< uuid > seen_internals;
-                        auto& found = lines[s];
+                        UniqueList< uuid > boundaries;
+                        UniqueList< uuid > internals;
                         for( const auto p : table.group( s ) )
                         {
                             const auto begin = offsets[p];
@@ -274,17 +274,15 @@ namespace vorna
                                     corners_lines_.line_uuid( edge.value() );
                                 if( edge_groups.count( edge.value(), s ) == 1 )
                                 {
-                                    if( seen_boundaries.insert( line ).second )
-                                    {
-                                        found.boundaries.push_back( line );
-                                    }
+                                    boundaries.add( line );
                                 }
-                                else if( seen_internals.insert( line ).second )
+                                else
                                 {
-                                    found.internals.push_back( line );
+                                    internals.add( line );
                                 }
                             }
                         }
+                        lines[s] = { boundaries.take(), internals.take() };
                     } );
                 return lines;
             }
