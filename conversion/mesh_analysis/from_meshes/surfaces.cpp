@@ -6,6 +6,7 @@
 #include <absl/container/flat_hash_set.h>
 #include <absl/container/inlined_vector.h>
 #include <absl/strings/str_cat.h>
+#include <absl/types/optional.h>
 
 #include <conversion/common/tasks.h>
 #include <conversion/common/unique_list.h>
@@ -174,50 +175,54 @@ namespace vorna
                 VertexMapping& vertex_mapping, ElementMapping& element_mapping )
             {
                 const auto table = groups_.table();
-                add_surfaces( find_line_relationships( table ) );
-                const SurfaceVertices< D > vertices{ merged_, groups_, table };
-                // The calling thread links the unique vertices (the model's
-                // only shared table) while the pool fills each surface's own
-                // mesh and the four tables of the mappings.
+                add_surfaces( table.nb_groups() );
+                // The element mapping needs nothing more: its tables are
+                // filled from now on, beside the rest. Then the calling
+                // thread links the unique vertices (the model's only shared
+                // table) while the pool fills each surface's own mesh and
+                // the vertex mapping.
+                absl::optional< SurfaceVertices< D > > vertices;
                 fork(
                     [&]
                     {
-                        for( index_t s = 0; s < surface_uuids_.size(); s++ )
-                        {
-                            builder_.set_unique_vertices(
-                                ComponentID{ surface_type(),
-                                             surface_uuids_[s] },
-                                vertices.merged_vertices( s ) );
-                        }
-                    },
-                    [&]
-                    {
+                        add_line_relationships(
+                            find_line_relationships( table ) );
+                        vertices.emplace( merged_, groups_, table );
                         fork(
                             [&]
                             {
-                                parallel_for( 0,
-                                              table.nb_groups(),
-                                              1,
-                                              [&]( index_t s ) {
-                                                  build_surface_mesh(
-                                                      s, table, vertices );
-                                              } );
+                                for( index_t s = 0; s < surface_uuids_.size();
+                                     s++ )
+                                {
+                                    builder_.set_unique_vertices(
+                                        ComponentID{ surface_type(),
+                                                     surface_uuids_[s] },
+                                        vertices->merged_vertices( s ) );
+                                }
                             },
                             [&]
                             {
                                 fork(
-                                    [&] {
-                                        fill_element_mapping( element_mapping,
-                                                              table );
+                                    [&]
+                                    {
+                                        parallel_for(
+                                            0,
+                                            table.nb_groups(),
+                                            1,
+                                            [&]( index_t s ) {
+                                                build_surface_mesh(
+                                                    s, table, *vertices );
+                                            } );
                                     },
                                     [&] {
                                         fill_vertex_mapping( vertex_mapping,
-                                                             vertices );
+                                                             *vertices );
                                     } );
                             } );
-                    } );
-                name_and_import( table, vertices );
-                add_corner_surface_relationships( vertices );
+                    },
+                    [&] { fill_element_mapping( element_mapping, table ); } );
+                name_and_import( table, *vertices );
+                add_corner_surface_relationships( *vertices );
             }
 
             template < typename Model, typename Builder, index_t D >
@@ -289,23 +294,31 @@ namespace vorna
 
             template < typename Model, typename Builder, index_t D >
             void MeshesSurfaces< Model, Builder, D >::add_surfaces(
-                const std::vector< GroupLines >& lines )
+                index_t nb_groups )
             {
                 const auto impl =
                     MeshFactory::default_impl( merged_.type_name() );
                 surface_uuids_.clear();
-                surface_uuids_.reserve( lines.size() );
-                for( const auto& group_lines : lines )
+                surface_uuids_.reserve( nb_groups );
+                for( index_t s = 0; s < nb_groups; s++ )
                 {
                     surface_uuids_.push_back( builder_.add_surface( impl ) );
-                    const auto& surface =
-                        model_.surface( surface_uuids_.back() );
-                    for( const auto& line : group_lines.boundaries )
+                }
+            }
+
+            template < typename Model, typename Builder, index_t D >
+            void MeshesSurfaces< Model, Builder, D >::add_line_relationships(
+                const std::vector< GroupLines >& lines )
+            {
+                for( index_t s = 0; s < lines.size(); s++ )
+                {
+                    const auto& surface = model_.surface( surface_uuids_[s] );
+                    for( const auto& line : lines[s].boundaries )
                     {
                         builder_.add_line_surface_boundary_relationship(
                             model_.line( line ), surface );
                     }
-                    for( const auto& line : group_lines.internals )
+                    for( const auto& line : lines[s].internals )
                     {
                         builder_.add_line_surface_internal_relationship(
                             model_.line( line ), surface );

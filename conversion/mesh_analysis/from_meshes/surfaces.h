@@ -43,7 +43,9 @@ namespace vorna
 
                 std::vector< GroupLines >
                 find_line_relationships( const GroupTable& table ) const;
-                void add_surfaces( const std::vector< GroupLines >& lines );
+                void add_surfaces( index_t nb_groups );
+                void add_line_relationships(
+                    const std::vector< GroupLines >& lines );
                 void build_surface_mesh( index_t group_id,
                                          const GroupTable& table,
                                          const SurfaceVertices< D >& vertices );
