@@ -45,17 +45,6 @@ namespace vorna
     }
 
     template < index_t D >
-    index_t SurfaceMeshBuilder< D >::create_points(
-        absl::Span< const Point< D > > points )
-    {
-        const auto first = create_vertices( static_cast< index_t >(
-            std::min< std::size_t >( points.size(), INVALID_INDEX ) ) );
-        std::copy(
-            points.begin(), points.end(), surface_.points_.begin() + first );
-        return first;
-    }
-
-    template < index_t D >
     void SurfaceMeshBuilder< D >::check_new_polygon(
         absl::Span< const index_t > vertices, const char* operation ) const
     {
@@ -286,70 +275,58 @@ namespace vorna
         const auto& offsets = surface_.polygon_offsets_;
         const auto& vertices = surface_.polygon_vertices_;
         auto& adjacents = surface_.polygon_adjacents_;
-        const auto nb_slots = static_cast< index_t >( vertices.size() );
         std::fill( adjacents.begin(), adjacents.end(), INVALID_INDEX );
+        // Every polygon edge is met once, through the uses of its smaller
+        // end (a looped edge through its one vertex): at each vertex, the
+        // edges to larger vertices, sorted by that vertex. Linear for
+        // bounded vertex degree, and no table beyond the mesh's own.
+        struct Side
+        {
+            bool operator<( const Side& other ) const
+            {
+                return end != other.end ? end < other.end : slot < other.slot;
+            }
 
-        // Slot s is the edge from vertices[s] to vertices[next[s]].
-        std::vector< index_t > slot_polygon( nb_slots );
-        std::vector< index_t > next( nb_slots );
-        for( index_t p = 0; p < surface_.nb_polygons(); p++ )
+            index_t end;
+            index_t slot;
+            index_t polygon;
+        };
+        std::vector< Side > sides;
+        for( index_t v = 0; v < surface_.nb_vertices(); v++ )
         {
-            for( auto s = offsets[p]; s < offsets[p + 1]; s++ )
+            sides.clear();
+            for( const auto& use : surface_.polygons_around_vertex_[v] )
             {
-                slot_polygon[s] = p;
-                next[s] = s + 1 == offsets[p + 1] ? offsets[p] : s + 1;
+                const auto p = use.polygon_id;
+                const auto begin = offsets[p];
+                const auto last = offsets[p + 1] - 1;
+                const auto slot = begin + use.vertex_id;
+                const auto next = slot == last ? begin : slot + 1;
+                const auto previous = slot == begin ? last : slot - 1;
+                if( vertices[next] >= v )
+                {
+                    sides.push_back( { vertices[next], slot, p } );
+                }
+                if( vertices[previous] > v )
+                {
+                    sides.push_back( { vertices[previous], previous, p } );
+                }
             }
-        }
-
-        // Bucket the edges by their smaller vertex (counting sort), then
-        // sort each small bucket by the larger vertex: linear overall for
-        // bounded vertex degree.
-        const auto nb_vertices = surface_.nb_vertices();
-        std::vector< index_t > bucket_offsets( nb_vertices + 1, 0 );
-        for( index_t s = 0; s < nb_slots; s++ )
-        {
-            bucket_offsets[std::min( vertices[s], vertices[next[s]] ) + 1]++;
-        }
-        for( index_t v = 0; v < nb_vertices; v++ )
-        {
-            bucket_offsets[v + 1] += bucket_offsets[v];
-        }
-        std::vector< index_t > bucket_slots( nb_slots );
-        {
-            auto position = bucket_offsets;
-            for( index_t s = 0; s < nb_slots; s++ )
+            std::sort( sides.begin(), sides.end() );
+            for( std::size_t first = 0; first < sides.size(); )
             {
-                bucket_slots[position[std::min( vertices[s],
-                                                vertices[next[s]] )]++] = s;
-            }
-        }
-        std::vector< std::pair< index_t, index_t > > bucket;
-        for( index_t v = 0; v < nb_vertices; v++ )
-        {
-            bucket.clear();
-            for( auto i = bucket_offsets[v]; i < bucket_offsets[v + 1]; i++ )
-            {
-                const auto s = bucket_slots[i];
-                bucket.emplace_back( std::max( vertices[s], vertices[next[s]] ),
-                                     s );
-            }
-            std::sort( bucket.begin(), bucket.end() );
-            for( std::size_t begin = 0; begin < bucket.size(); )
-            {
-                auto end = begin + 1;
-                while( end < bucket.size() &&
-                       bucket[end].first == bucket[begin].first )
+                auto end = first + 1;
+                while( end < sides.size() &&
+                       sides[end].end == sides[first].end )
                 {
                     end++;
                 }
-                if( end - begin == 2 )
+                if( end - first == 2 )
                 {
-                    const auto s0 = bucket[begin].second;
-                    const auto s1 = bucket[begin + 1].second;
-                    adjacents[s0] = slot_polygon[s1];
-                    adjacents[s1] = slot_polygon[s0];
+                    adjacents[sides[first].slot] = sides[first + 1].polygon;
+                    adjacents[sides[first + 1].slot] = sides[first].polygon;
                 }
-                begin = end;
+                first = end;
             }
         }
     }

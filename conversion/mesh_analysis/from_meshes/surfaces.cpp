@@ -57,14 +57,69 @@ namespace
         }
     };
 
-    /// An input vertex or element and the surface vertex or element it
-    /// went to, all as indices: what the mappings are filled from.
+    /// An input vertex or element (numbered across the inputs, as
+    /// InputNumbering says) and the surface vertex or element it went to:
+    /// what the mappings are filled from.
     struct MappedElement
     {
-        index_t source;
-        index_t element;
+        index_t input;
         index_t surface;
         index_t surface_element;
+    };
+
+    /// The elements (vertices or polygons) of the inputs mapped, numbered
+    /// one input after the other. A mesh listed again brings nothing new
+    /// and is left out.
+    template < index_t D >
+    class InputNumbering
+    {
+      public:
+        template < typename Count >
+        InputNumbering( const std::vector< SurfaceSource< D > >& sources,
+                        const Count& count )
+        {
+            for( const auto& source : sources )
+            {
+                if( source.first_listing )
+                {
+                    sources_.push_back( &source );
+                    starts_.push_back( starts_.back() + count( source ) );
+                }
+            }
+        }
+
+        index_t nb_sources() const
+        {
+            return static_cast< index_t >( sources_.size() );
+        }
+
+        const SurfaceSource< D >& source( index_t rank ) const
+        {
+            return *sources_[rank];
+        }
+
+        index_t first( index_t rank ) const
+        {
+            return starts_[rank];
+        }
+
+        index_t nb_elements() const
+        {
+            return starts_.back();
+        }
+
+        /// The mesh and the element in it.
+        MeshElement locate( index_t input ) const
+        {
+            const auto rank = static_cast< index_t >(
+                std::upper_bound( starts_.begin(), starts_.end(), input ) -
+                starts_.begin() - 1 );
+            return { sources_[rank]->mesh.id(), input - starts_[rank] };
+        }
+
+      private:
+        std::vector< const SurfaceSource< D >* > sources_;
+        std::vector< index_t > starts_{ 0 };
     };
 
     /// The groups of the merged polygon edges behind each wireframe edge,
@@ -339,17 +394,15 @@ namespace vorna
                 {
                     auto mesh_builder =
                         surface_mesh_builder( model_, surface_id );
+                    const auto merged_points = merged_.points();
+                    const auto surface_vertices =
+                        vertices.merged_vertices( group_id );
+                    mesh_builder->create_vertices(
+                        static_cast< index_t >( surface_vertices.size() ) );
+                    for( index_t v = 0; v < surface_vertices.size(); v++ )
                     {
-                        const auto merged_points = merged_.points();
-                        std::vector< Point< D > > points;
-                        points.reserve(
-                            vertices.merged_vertices( group_id ).size() );
-                        for( const auto m :
-                             vertices.merged_vertices( group_id ) )
-                        {
-                            points.push_back( merged_points[m] );
-                        }
-                        mesh_builder->create_points( points );
+                        mesh_builder->set_point(
+                            v, merged_points[surface_vertices[v]] );
                     }
                     const auto group = table.group( group_id );
                     mesh_builder->create_polygons(
@@ -390,17 +443,18 @@ namespace vorna
             void MeshesSurfaces< Model, Builder, D >::fill_element_mapping(
                 ElementMapping& element_mapping, const GroupTable& table ) const
             {
-                const auto& sources = wireframe_.sources();
-                std::vector< MappedElement > pairs;
-                for( index_t i = 0; i < sources.size(); i++ )
+                const InputNumbering< D > inputs{
+                    wireframe_.sources(),
+                    []( const SurfaceSource< D >& source ) {
+                        return static_cast< index_t >(
+                            source.polygon_merged.size() );
+                    } };
+                std::vector< MappedElement > pairs( inputs.nb_elements() );
+                for( index_t rank = 0; rank < inputs.nb_sources(); rank++ )
                 {
-                    if( !sources[i].first_listing )
-                    {
-                        continue;
-                    }
-                    const auto& merged_polygons = sources[i].polygon_merged;
-                    const auto first = pairs.size();
-                    pairs.resize( first + merged_polygons.size() );
+                    const auto& merged_polygons =
+                        inputs.source( rank ).polygon_merged;
+                    const auto first = inputs.first( rank );
                     parallel_for(
                         0,
                         static_cast< index_t >( merged_polygons.size() ),
@@ -410,26 +464,25 @@ namespace vorna
                             const auto merged = merged_polygons[polygon];
                             const auto group_id = groups_.group( merged );
                             pairs[first + polygon] = {
-                                i,
-                                polygon,
+                                first + polygon,
                                 group_id,
                                 table.position[merged] -
                                     table.begin[group_id] };
                         } );
                 }
+                const auto nb_pairs = pairs.size();
                 element_mapping.map_all(
-                    absl::MakeConstSpan( pairs ),
+                    std::move( pairs ),
                     [&]( const MappedElement& pair )
                     {
                         return std::make_pair(
-                            MeshElement{ sources[pair.source].mesh.id(),
-                                         pair.element },
+                            inputs.locate( pair.input ),
                             ComponentMeshElement{
                                 ComponentID{ surface_type(),
                                              surface_uuids_[pair.surface] },
                                 pair.surface_element } );
                     },
-                    pairs.size(),
+                    nb_pairs,
                     merged_.nb_polygons(),
                     OnPool{} );
             }
@@ -442,17 +495,20 @@ namespace vorna
                 VertexMapping& vertex_mapping,
                 const SurfaceVertices< D >& vertices ) const
             {
-                const auto& sources = wireframe_.sources();
+                const InputNumbering< D > inputs{
+                    wireframe_.sources(),
+                    []( const SurfaceSource< D >& source ) {
+                        return static_cast< index_t >(
+                            source.vertex_unique.size() );
+                    } };
                 std::vector< MappedElement > pairs;
                 pairs.reserve( vertices.nb_surface_vertices() );
                 std::size_t nb_ins{ 0 };
-                for( index_t i = 0; i < sources.size(); i++ )
+                for( index_t rank = 0; rank < inputs.nb_sources(); rank++ )
                 {
-                    if( !sources[i].first_listing )
-                    {
-                        continue;
-                    }
-                    const auto& vertex_unique = sources[i].vertex_unique;
+                    const auto& vertex_unique =
+                        inputs.source( rank ).vertex_unique;
+                    const auto first = inputs.first( rank );
                     for( index_t v = 0; v < vertex_unique.size(); v++ )
                     {
                         const auto at =
@@ -460,20 +516,19 @@ namespace vorna
                         nb_ins += at.empty() ? 0 : 1;
                         for( const auto& surface_vertex : at )
                         {
-                            pairs.push_back( { i,
-                                               v,
+                            pairs.push_back( { first + v,
                                                surface_vertex.first,
                                                surface_vertex.second } );
                         }
                     }
                 }
                 vertex_mapping.map_all(
-                    absl::MakeConstSpan( pairs ),
+                    std::move( pairs ),
                     [&]( const MappedElement& pair )
                     {
+                        const auto input = inputs.locate( pair.input );
                         return std::make_pair(
-                            MeshVertex{ sources[pair.source].mesh.id(),
-                                        pair.element },
+                            MeshVertex{ input.mesh_id, input.element },
                             ComponentMeshVertex{
                                 ComponentID{ surface_type(),
                                              surface_uuids_[pair.surface] },

@@ -27,9 +27,6 @@ namespace vorna
         /// A new vertex at the point.
         index_t create_point( const Point< D >& point );
 
-        /// New vertices at the points, in order. Returns the first one.
-        index_t create_points( absl::Span< const Point< D > > points );
-
         /// \throw CorvaneException on an out-of-range vertex.
         void set_point( index_t vertex, const Point< D >& point );
 

@@ -9,7 +9,6 @@
 
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
-#include <absl/types/span.h>
 
 namespace vorna
 {
@@ -62,54 +61,57 @@ namespace vorna
 
         /// Maps the pair make(record) of every record, as map() would one
         /// record after the other. Records are small descriptions of pairs
-        /// (a few indices): each direction copies them into the order in
-        /// which it writes its table. nb_ins and nb_outs are the numbers of
-        /// keys that the pairs add to each direction: both tables are
-        /// reserved for them first.
-        /// `parallel` says how to spread the work:
-        /// parallel.fork(fill_in2out, fill_out2in) calls both, at the same
-        /// time if it likes, and parallel.for_each(n, body) calls body(i)
-        /// for every i in [0, n), at the same time if it likes. make must
+        /// (a few indices): each direction first copies them into the order
+        /// in which it will write its table, the records are then released,
+        /// and both tables filled. nb_ins and nb_outs are the numbers of keys
+        /// that the pairs add to each direction: both tables are reserved for
+        /// them.
+        /// `parallel` says how to spread the work: parallel.fork(a, b) calls
+        /// a() and b(), and parallel.for_each(n, body) calls body(i) for
+        /// every i in [0, n), each at the same time if it likes. make must
         /// then be safe to call from several threads.
         template < typename Record, typename Make, typename Parallel >
-        void map_all( absl::Span< const Record > records,
+        void map_all( std::vector< Record > records,
                       const Make& make,
                       std::size_t nb_ins,
                       std::size_t nb_outs,
                       const Parallel& parallel )
         {
+            const auto in_of = [&make]( const Record& record )
+            { return make( record ).first; };
+            const auto out_of = [&make]( const Record& record )
+            { return make( record ).second; };
+            std::vector< Record > in_order;
+            std::vector< Record > out_order;
+            parallel.fork(
+                [&] {
+                    in_order = table_order(
+                        in2out_, nb_ins, records, in_of, parallel );
+                },
+                [&] {
+                    out_order = table_order(
+                        out2in_, nb_outs, records, out_of, parallel );
+                } );
+            records.clear();
+            records.shrink_to_fit();
             parallel.fork(
                 [&]
                 {
-                    fill(
-                        in2out_,
-                        parallel,
-                        records,
-                        nb_ins,
-                        [&make]( const Record& record )
-                        { return make( record ).first; },
-                        [this, &make]( const Record& record )
-                        {
-                            auto added = make( record );
-                            in2out_[std::move( added.first )].push_back(
-                                std::move( added.second ) );
-                        } );
+                    for( const auto& record : in_order )
+                    {
+                        auto added = make( record );
+                        in2out_[std::move( added.first )].push_back(
+                            std::move( added.second ) );
+                    }
                 },
                 [&]
                 {
-                    fill(
-                        out2in_,
-                        parallel,
-                        records,
-                        nb_outs,
-                        [&make]( const Record& record )
-                        { return make( record ).second; },
-                        [this, &make]( const Record& record )
-                        {
-                            auto added = make( record );
-                            out2in_[std::move( added.second )].push_back(
-                                std::move( added.first ) );
-                        } );
+                    for( const auto& record : out_order )
+                    {
+                        auto added = make( record );
+                        out2in_[std::move( added.second )].push_back(
+                            std::move( added.first ) );
+                    }
                 } );
         }
 
@@ -161,24 +163,24 @@ namespace vorna
         }
 
       private:
-        // Inserts every record, grouped by the slot where the table starts
-        // probing for its key: high bits of the hash shifted right by 7,
-        // modulo the capacity, a power of two minus one. The table is then
+        // Reserves the table for nb_keys more keys, and returns the records
+        // grouped by the slot where the table starts probing for their key:
+        // high bits of the hash shifted right by 7, modulo the capacity, a
+        // power of two minus one. Inserted in that order, the table is
         // written almost front to back instead of at random, and the records
         // read in order: several times faster once the table outgrows the
         // caches. The grouping is stable, so the pairs of one key keep their
         // order.
         template < typename Map,
-                   typename Parallel,
                    typename Record,
                    typename KeyOf,
-                   typename Insert >
-        static void fill( Map& map,
-                          const Parallel& parallel,
-                          absl::Span< const Record > records,
-                          std::size_t nb_keys,
-                          const KeyOf& key_of,
-                          const Insert& insert )
+                   typename Parallel >
+        static std::vector< Record >
+        table_order( Map& map,
+                     std::size_t nb_keys,
+                     const std::vector< Record >& records,
+                     const KeyOf& key_of,
+                     const Parallel& parallel )
         {
             map.reserve( map.size() + nb_keys );
             const auto nb = records.size();
@@ -186,11 +188,7 @@ namespace vorna
             if( nb < FEW_RECORDS ||
                 nb > std::numeric_limits< std::uint32_t >::max() )
             {
-                for( const auto& record : records )
-                {
-                    insert( record );
-                }
-                return;
+                return records;
             }
             int slot_bits{ 0 };
             while( ( std::size_t{ 1 } << slot_bits ) <= map.capacity() )
@@ -224,12 +222,7 @@ namespace vorna
             {
                 sorted[starts[groups[i]]++] = records[i];
             }
-            groups.clear();
-            groups.shrink_to_fit();
-            for( const auto& record : sorted )
-            {
-                insert( record );
-            }
+            return sorted;
         }
 
         template < typename KeyMap, typename OtherMap, typename Key >
