@@ -1,4 +1,8 @@
+#include <algorithm>
+#include <array>
 #include <limits>
+#include <map>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -217,6 +221,139 @@ namespace vorna
         builder->set_polygon_vertex( { 1, 0 }, 1 );
         const PolygonsAroundVertex restored{ { 0, 1 }, { 1, 0 }, { 2, 0 } };
         EXPECT_EQ( mesh->polygons_around_vertex( 1 ), restored );
+    }
+
+    namespace
+    {
+        // Polygons of 3 to 6 vertices over 12 vertices, repeats allowed:
+        // many edges shared by three polygons or more, some by one polygon
+        // twice, some from a vertex to itself.
+        std::vector< std::vector< index_t > > random_polygons( unsigned seed )
+        {
+            std::mt19937 random{ seed };
+            std::vector< std::vector< index_t > > polygons( 40 );
+            for( auto& polygon : polygons )
+            {
+                polygon.resize( 3 + random() % 4 );
+                for( auto& v : polygon )
+                {
+                    v = random() % 12;
+                }
+            }
+            return polygons;
+        }
+    } // namespace
+
+    TEST( SurfaceMeshBuilder, BulkPolygonsMatchOneByOne )
+    {
+        const auto polygons = random_polygons( 7 );
+        // One table holding a polygon before and after those created.
+        std::vector< index_t > offsets{ 0, 3 };
+        std::vector< index_t > vertices{ 0, 1, 2 };
+        for( const auto& polygon : polygons )
+        {
+            vertices.insert( vertices.end(), polygon.begin(), polygon.end() );
+            offsets.push_back( static_cast< index_t >( vertices.size() ) );
+        }
+        auto single = SurfaceMesh< 3 >::create();
+        auto single_builder = SurfaceMeshBuilder< 3 >::create( *single );
+        single_builder->create_vertices( 12 );
+        auto bulk = SurfaceMesh< 3 >::create();
+        auto bulk_builder = SurfaceMeshBuilder< 3 >::create( *bulk );
+        bulk_builder->create_vertices( 12 );
+        single_builder->create_polygon( { 4, 5, 6 } );
+        bulk_builder->create_polygon( { 4, 5, 6 } );
+        for( const auto& polygon : polygons )
+        {
+            single_builder->create_polygon( polygon );
+        }
+        EXPECT_EQ( bulk_builder->create_polygons(
+                       absl::MakeConstSpan( offsets ).subspan(
+                           1, polygons.size() + 1 ),
+                       vertices ),
+                   1u );
+        ASSERT_EQ( bulk->nb_polygons(), single->nb_polygons() );
+        for( index_t p = 0; p < bulk->nb_polygons(); p++ )
+        {
+            EXPECT_EQ( bulk->polygon_vertices( p ),
+                       single->polygon_vertices( p ) );
+            for( local_index_t e = 0; e < bulk->nb_polygon_edges( p ); e++ )
+            {
+                EXPECT_TRUE( bulk->is_edge_on_border( { p, e } ) );
+            }
+        }
+        for( index_t v = 0; v < 12; v++ )
+        {
+            EXPECT_EQ( bulk->polygons_around_vertex( v ),
+                       single->polygons_around_vertex( v ) );
+        }
+        EXPECT_EQ( bulk->polygon_attribute_manager().nb_elements(),
+                   single->nb_polygons() );
+
+        // A bad polygon among good ones: none is created.
+        auto triangles =
+            SurfaceMesh< 3 >::create( "DefaultTriangulatedSurface3D" );
+        auto triangle_builder = SurfaceMeshBuilder< 3 >::create( *triangles );
+        triangle_builder->create_vertices( 4 );
+        const std::vector< index_t > mixed{ 0, 1, 2, 0, 1, 2, 3, 1, 2, 3 };
+        test::expect_error(
+            [&]
+            {
+                triangle_builder->create_polygons(
+                    std::vector< index_t >{ 0, 3, 7, 10 }, mixed );
+            },
+            "[SurfaceMeshBuilder::create_polygons] A triangulated surface "
+            "accepts only triangles, got 4 vertices" );
+        test::expect_error(
+            [&]
+            {
+                triangle_builder->create_polygons(
+                    std::vector< index_t >{ 0, 3, 2 }, mixed );
+            },
+            "[SurfaceMeshBuilder::create_polygons] Offsets must not "
+            "decrease" );
+        EXPECT_EQ( triangles->nb_polygons(), 0u );
+    }
+
+    TEST( SurfaceMeshBuilder, AdjacencyJoinsEdgesOfPairsUsedTwice )
+    {
+        for( unsigned seed = 0; seed < 50; seed++ )
+        {
+            auto mesh = SurfaceMesh< 3 >::create();
+            auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+            builder->create_vertices( 12 );
+            for( const auto& polygon : random_polygons( seed ) )
+            {
+                builder->create_polygon( polygon );
+            }
+            builder->compute_polygon_adjacencies();
+            // Every polygon edge by its unordered vertex pair.
+            std::map< std::array< index_t, 2 >, std::vector< PolygonEdge > >
+                uses;
+            for( index_t p = 0; p < mesh->nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < mesh->nb_polygon_edges( p ); e++ )
+                {
+                    auto pair = mesh->polygon_edge_vertices( { p, e } );
+                    std::sort( pair.begin(), pair.end() );
+                    uses[pair].emplace_back( p, e );
+                }
+            }
+            for( const auto& pair : uses )
+            {
+                const auto& edges = pair.second;
+                for( index_t k = 0; k < edges.size(); k++ )
+                {
+                    const auto expected =
+                        edges.size() == 2
+                            ? absl::optional< index_t >{ edges[1 - k]
+                                                             .polygon_id }
+                            : absl::nullopt;
+                    EXPECT_EQ( mesh->polygon_adjacent( edges[k] ), expected )
+                        << "seed " << seed << " edge " << edges[k].string();
+                }
+            }
+        }
     }
 
     TEST( SurfaceMesh, AttributesGrowCloneAndImport )

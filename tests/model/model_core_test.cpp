@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <absl/container/flat_hash_map.h>
+#include <absl/strings/str_cat.h>
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/mesh_factory.h>
@@ -337,6 +340,88 @@ namespace vorna
         EXPECT_EQ( brep.unique_vertex( { { "Line", cube.lines[0] }, 1 } ), 1u );
         expect_error( [&] { brep.component_mesh_vertices( 11 ); },
                       "[VertexIdentifier::component_mesh_vertices]" );
+    }
+
+    namespace
+    {
+        // Every unique vertex's links, components named by their place in
+        // the cube (or "new"), in link order.
+        std::vector< std::string > link_names( const test::CubeModel& cube,
+                                               const uuid& added )
+        {
+            absl::flat_hash_map< uuid, std::string > names{
+                { added, "new" }, { cube.block, "block" } };
+            for( index_t k = 0; k < 8; k++ )
+            {
+                names.emplace( cube.corners[k], absl::StrCat( "c", k ) );
+            }
+            for( index_t k = 0; k < 12; k++ )
+            {
+                names.emplace( cube.lines[k], absl::StrCat( "l", k ) );
+            }
+            for( index_t k = 0; k < 6; k++ )
+            {
+                names.emplace( cube.surfaces[k], absl::StrCat( "s", k ) );
+            }
+            std::vector< std::string > result;
+            for( index_t u = 0; u < cube.brep.nb_unique_vertices(); u++ )
+            {
+                std::string text;
+                for( const auto& link : cube.brep.component_mesh_vertices( u ) )
+                {
+                    absl::StrAppend( &text,
+                                     names.at( link.component_id.id() ),
+                                     "/",
+                                     link.vertex,
+                                     " " );
+                }
+                result.push_back( text );
+            }
+            return result;
+        }
+    } // namespace
+
+    TEST( VertexIdentifier, BulkLinksMatchOneByOne )
+    {
+        // The same links, made a component at a time on one cube and a
+        // vertex at a time on the other: a new surface (a unique vertex
+        // twice) and a face linked anew.
+        const std::vector< index_t > added_links{ 3, 0, 3, 7 };
+        const std::vector< index_t > face_links{ 4, 5, 6, 7 };
+        auto bulk = test::build_cube_model();
+        BRepBuilder bulk_builder{ bulk.brep };
+        const auto bulk_added = bulk_builder.add_surface();
+        bulk_builder.set_unique_vertices( { "Surface", bulk_added },
+                                          added_links );
+        bulk_builder.set_unique_vertices( { "Surface", bulk.surfaces[1] },
+                                          face_links );
+        auto single = test::build_cube_model();
+        BRepBuilder single_builder{ single.brep };
+        const auto single_added = single_builder.add_surface();
+        for( index_t v = 0; v < 4; v++ )
+        {
+            single_builder.set_unique_vertex(
+                { { "Surface", single_added }, v }, added_links[v] );
+        }
+        for( index_t v = 0; v < 4; v++ )
+        {
+            single_builder.set_unique_vertex(
+                { { "Surface", single.surfaces[1] }, v }, face_links[v] );
+        }
+        EXPECT_EQ( link_names( bulk, bulk_added ),
+                   link_names( single, single_added ) );
+
+        // A unique vertex out of range: nothing is linked.
+        const auto refused = bulk_builder.add_surface();
+        const auto before = link_names( bulk, bulk_added );
+        expect_error(
+            [&] {
+                bulk_builder.set_unique_vertices( { "Surface", refused },
+                                                  { 1, 8 } );
+            },
+            "[VertexIdentifierBuilder::set_unique_vertex] Unique vertex 8 "
+            "does not exist (8 unique vertices)" );
+        EXPECT_EQ( link_names( bulk, bulk_added ), before );
     }
 
     TEST( VertexIdentifier, UpdateSurfaceMeshUnlinksOldVertices )

@@ -1,7 +1,10 @@
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include <conversion/common/tasks.h>
 
 #include <vorna/basic/uuid.h>
 #include <vorna/conversion/common/component_mesh_element.h>
@@ -80,6 +83,65 @@ namespace
         EXPECT_TRUE( mapping_.in2out_map().empty() );
         EXPECT_TRUE( mapping_.out2in_map().empty() );
         EXPECT_EQ( moved.in2out( in( 0 ) )[1], surface );
+    }
+
+    // The task layer, as map_all takes it.
+    struct OnPool
+    {
+        template < typename Left, typename Right >
+        void fork( Left&& left, Right&& right ) const
+        {
+            vorna::detail::fork( left, right );
+        }
+
+        template < typename Body >
+        void for_each( std::size_t nb, const Body& body ) const
+        {
+            vorna::detail::parallel_for(
+                0, static_cast< vorna::index_t >( nb ), 64, body );
+        }
+    };
+
+    TEST_F( GenericMappingTest, BulkMappingMatchesOneByOne )
+    {
+        // Records (in, out): ins with one to three outs, outs shared by
+        // several ins, and pairs whose keys were mapped before. Enough of
+        // them for the tables to be written in hash order.
+        for( const vorna::index_t nb_ins : { 50u, 30000u } )
+        {
+            std::vector< std::pair< vorna::index_t, vorna::index_t > > records;
+            for( vorna::index_t i = 0; i < nb_ins; i++ )
+            {
+                for( vorna::index_t k = 0; k <= i % 3; k++ )
+                {
+                    records.emplace_back( i, ( i * 7 + k * 13 ) % nb_ins );
+                }
+            }
+            vorna::GenericMapping< MeshElement, ComponentMeshElement > single;
+            vorna::GenericMapping< MeshElement, ComponentMeshElement > bulk;
+            for( auto* mapping : { &single, &bulk } )
+            {
+                mapping->map( in( 1 ), line( 5 ) );
+                mapping->map( in( 2 ), line( 1 ) );
+            }
+            for( const auto& record : records )
+            {
+                single.map( in( record.first ), line( record.second ) );
+            }
+            bulk.map_all(
+                records,
+                [this](
+                    const std::pair< vorna::index_t, vorna::index_t >& record )
+                {
+                    return std::make_pair( in( record.first ),
+                                           line( record.second ) );
+                },
+                nb_ins,
+                nb_ins,
+                OnPool{} );
+            EXPECT_EQ( bulk.in2out_map(), single.in2out_map() );
+            EXPECT_EQ( bulk.out2in_map(), single.out2in_map() );
+        }
     }
 
     TEST( ComponentRecords, ConstructionMovesTheTypeName )

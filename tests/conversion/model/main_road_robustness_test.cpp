@@ -8,6 +8,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <numeric>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -516,5 +518,87 @@ namespace
             absl::StrCat( "[CornersLinesBuilderFromMeshes] Edge 1 of curve '",
                           curve->id().string(),
                           "' joins vertex 1 to itself" ) );
+    }
+} // namespace
+
+namespace
+{
+    /// The box of `cells` x `cells` squares a face, its vertices and
+    /// triangles shuffled, its faces apart: the groups of polygons
+    /// interleave and their first vertices come in no particular order.
+    std::unique_ptr< SurfaceMesh< 3 > > shuffled_split_box( index_t cells )
+    {
+        const auto box =
+            make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ), cells );
+        std::mt19937 random{ 5 };
+        std::vector< index_t > new_vertex( box->nb_vertices() );
+        std::iota( new_vertex.begin(), new_vertex.end(), 0u );
+        std::shuffle( new_vertex.begin(), new_vertex.end(), random );
+        std::vector< Point3D > points( box->nb_vertices() );
+        for( index_t v = 0; v < box->nb_vertices(); v++ )
+        {
+            points[new_vertex[v]] = box->point( v );
+        }
+        auto polygons = polygons_of( *box );
+        for( auto& polygon : polygons )
+        {
+            for( auto& v : polygon )
+            {
+                v = new_vertex[v];
+            }
+        }
+        std::shuffle( polygons.begin(), polygons.end(), random );
+        auto mesh = surface_of( points, polygons );
+        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+        for( index_t p = 0; p < mesh->nb_polygons(); p++ )
+        {
+            for( local_index_t e = 0; e < 3; e++ )
+            {
+                const auto adjacent = mesh->polygon_adjacent( { p, e } );
+                if( adjacent && mesh->polygon_normal( p ).dot(
+                                    mesh->polygon_normal( *adjacent ) ) < 0.5 )
+                {
+                    builder->unset_polygon_adjacent( { p, e } );
+                }
+            }
+        }
+        return mesh;
+    }
+
+    TEST_F( MainRoadRobustnessTest,
+            large_surfaces_number_vertices_by_first_use )
+    {
+        // 6 faces of 5000 triangles: each surface numbered in several
+        // pieces at once.
+        const auto mesh = shuffled_split_box( 50 );
+        const auto result = convert_surface_into_brep( *mesh );
+        ASSERT_TRUE( test::check_conversion( result, { *mesh } ) );
+        const auto& brep = std::get< 0 >( result );
+        ASSERT_EQ( brep.nb_surfaces(), 6u );
+        // Walking a surface's polygons in order, then their vertices,
+        // meets its vertices in order: 0, 1, 2...
+        index_t nb_out_of_order{ 0 };
+        for( const auto& surface : brep.surfaces() )
+        {
+            const auto& surface_mesh = surface.mesh();
+            EXPECT_EQ( surface_mesh.nb_polygons(), 5000u );
+            index_t next{ 0 };
+            for( index_t p = 0; p < surface_mesh.nb_polygons(); p++ )
+            {
+                for( const auto v : surface_mesh.polygon_vertices( p ) )
+                {
+                    if( v == next )
+                    {
+                        next++;
+                    }
+                    else if( v > next )
+                    {
+                        nb_out_of_order++;
+                    }
+                }
+            }
+            EXPECT_EQ( next, surface_mesh.nb_vertices() );
+        }
+        EXPECT_EQ( nb_out_of_order, 0u );
     }
 } // namespace
