@@ -33,11 +33,36 @@ namespace
         return false;
     }
 
+    // Points a little more than the tolerance apart in a box a dozen
+    // tolerances wide: every cell of the check holds several, in no order
+    // along any direction.
+    std::vector< Point< 3 > > sparse_cluster( std::mt19937& random )
+    {
+        std::uniform_real_distribution< double > coordinate{ 0, 12 * EPSILON };
+        std::vector< Point< 3 > > points;
+        while( points.size() < 200 )
+        {
+            const Point< 3 > candidate{ { coordinate( random ),
+                                          coordinate( random ),
+                                          coordinate( random ) } };
+            bool apart{ true };
+            for( const auto& point : points )
+            {
+                apart = apart && Vector< 3 >{ point, candidate }.length() >
+                                     1.05 * EPSILON;
+            }
+            if( apart )
+            {
+                points.push_back( candidate );
+            }
+        }
+        return points;
+    }
+
     // Points of one of several kinds: spread in a box, on the faces of a
-    // grid, in a cluster a few tolerances wide (one cell holding many), or
-    // along an axis; at a scale of millimetres to kilometres, far from the
-    // origin or not. Half the sets get a pair at a random distance around
-    // the tolerance.
+    // grid, a sparse cluster, or along an axis; at a scale of millimetres
+    // to kilometres, far from the origin or not. Half the sets get a point
+    // at a random distance around the tolerance from one of them.
     std::vector< Point< 3 > > random_points( unsigned seed )
     {
         std::mt19937 random{ seed };
@@ -47,7 +72,11 @@ namespace
             std::pow( 10., -3 + static_cast< int >( seed % 7 ) );
         const double offset = seed % 3 == 0 ? 1e6 : 0;
         std::vector< Point< 3 > > points;
-        const auto nb = 50 + random() % 400;
+        if( kind == 2 )
+        {
+            points = sparse_cluster( random );
+        }
+        const auto nb = kind == 2 ? 0 : 50 + random() % 400;
         for( index_t k = 0; k < nb; k++ )
         {
             std::array< double, 3 > xyz{
@@ -58,13 +87,6 @@ namespace
                 for( auto& value : xyz )
                 {
                     value = std::round( value * 20 ) / 20;
-                }
-            }
-            else if( kind == 2 )
-            {
-                for( auto& value : xyz )
-                {
-                    value *= 8 * EPSILON / scale;
                 }
             }
             else if( kind == 3 )
@@ -79,10 +101,12 @@ namespace
         }
         if( seed % 2 == 0 )
         {
-            auto xyz = points[random() % points.size()].values();
+            const auto& near = points[random() % points.size()];
+            Vector< 3 > direction{ { unit( random ) - 0.5,
+                                     unit( random ) - 0.5,
+                                     unit( random ) - 0.5 } };
             const auto distance = EPSILON * ( 0.5 + unit( random ) );
-            xyz[random() % 3] += distance;
-            points.emplace_back( xyz );
+            points.push_back( near + direction.normalize() * distance );
         }
         return points;
     }
