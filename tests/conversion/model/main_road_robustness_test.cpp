@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -518,6 +519,26 @@ namespace
             absl::StrCat( "[CornersLinesBuilderFromMeshes] Edge 1 of curve '",
                           curve->id().string(),
                           "' joins vertex 1 to itself" ) );
+    }
+
+    TEST_F( MainRoadRobustnessTest, first_fault_of_a_large_mesh_is_told )
+    {
+        // Polygons are checked in pieces at once: the fault told is still
+        // the first in polygon order, a point before a repeat.
+        const auto box =
+            make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ), 40 );
+        auto points = points_of( *box );
+        auto polygons = polygons_of( *box );
+        polygons[15000][2] = polygons[15000][1];
+        points[polygons[9000][1]] =
+            point( std::numeric_limits< double >::infinity(), 0, 0 );
+        polygons[9000][2] = polygons[9000][1];
+        const auto mesh = surface_of( points, polygons, true, "faulty" );
+        expect_error( [&] { convert_surface_into_brep( *mesh ); },
+                      absl::StrCat( "[CornersLinesBuilderFromMeshes] Vertex ",
+                                    polygons[9000][1],
+                                    " of mesh 'faulty' has a non-finite "
+                                    "coordinate" ) );
     }
 } // namespace
 
