@@ -587,7 +587,7 @@ namespace
     }
 
     TEST_F( MainRoadRobustnessTest,
-            large_surfaces_number_vertices_by_first_use )
+            large_surfaces_number_and_map_vertices_in_order )
     {
         // 6 faces of 5000 triangles: each surface numbered in several
         // pieces at once.
@@ -621,5 +621,21 @@ namespace
             EXPECT_EQ( next, surface_mesh.nb_vertices() );
         }
         EXPECT_EQ( nb_out_of_order, 0u );
+        // An input vertex maps to the surface vertices at its point in the
+        // order they are linked there (on the box's edges, two or three).
+        index_t nb_misordered{ 0 };
+        for( index_t v = 0; v < mesh->nb_vertices(); v++ )
+        {
+            const auto& outs =
+                std::get< 1 >( result ).in2out( { mesh->id(), v } );
+            const auto linked = brep.component_mesh_vertices(
+                brep.unique_vertex( outs.at( 0 ) ), "Surface" );
+            nb_misordered +=
+                std::equal(
+                    outs.begin(), outs.end(), linked.begin(), linked.end() )
+                    ? 0
+                    : 1;
+        }
+        EXPECT_EQ( nb_misordered, 0u );
     }
 } // namespace
