@@ -19,6 +19,7 @@
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
 #include <vorna/geometry/vector.h>
 #include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/edged_curve_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/brep.h>
@@ -234,6 +235,32 @@ namespace
         // The loop starts and ends at (0, 0, 0): both line vertices listed.
         EXPECT_EQ( vertices.in2out( { curve->id(), 0 } ).size(), 2u );
         EXPECT_EQ( vertices.in2out( { curve->id(), 1 } ).size(), 1u );
+    }
+
+    TEST_F( FromMeshesTest, curve_point_between_two_vertices_joins_the_first )
+    {
+        // Vertices 0 and 1 of the triangle lie 1.5e-6 apart; the curve
+        // starts between them, within 1e-6 of both: it takes vertex 0, the
+        // first, so the curve runs along the border edge (0, 2).
+        const auto triangle = test::surface_of( { Point3D{ { 0, 0, 0 } },
+                                                  Point3D{ { 1.5e-6, 0, 0 } },
+                                                  Point3D{ { 0, 1, 0 } } },
+                                                { { 0, 1, 2 } } );
+        auto curve = EdgedCurve< 3 >::create();
+        {
+            auto builder = EdgedCurveBuilder< 3 >::create( *curve );
+            builder->create_point( Point3D{ { 0.75e-6, 0, 0 } } );
+            builder->create_point( Point3D{ { 0, 1, 0 } } );
+            builder->create_edge( 0, 1 );
+        }
+        convert( { *curve }, { *triangle } );
+        const auto& edge = elements.in2out( { curve->id(), 0 } ).at( 0 );
+        const auto& line_mesh = model.line( edge.component_id.id() ).mesh();
+        const auto& ends = line_mesh.edge_vertices( edge.element );
+        // Along x = 0: the line edge on vertices 0 and 2.
+        EXPECT_EQ( line_mesh.point( ends[0] ).value( 0 ) +
+                       line_mesh.point( ends[1] ).value( 0 ),
+                   0. );
     }
 
     TEST_F( FromMeshesTest, closed_curve_alone )
