@@ -263,6 +263,29 @@ namespace
                    0. );
     }
 
+    TEST_F( FromMeshesTest, wireframe_edges_follow_the_border_in_order )
+    {
+        // Large enough for the border to be searched in several pieces.
+        const auto sheet = test::grid_sheet( 70, 70 );
+        FromMeshes builder{ model, {}, { *sheet } };
+        builder.build_wireframe_step();
+        using PolygonEdges = absl::InlinedVector< PolygonEdge, 3 >;
+        const auto polygon_edges =
+            builder.wireframe()
+                .edge_attribute_manager()
+                .find_attribute< PolygonEdges >( "polygon_edges" );
+        ASSERT_EQ( builder.wireframe().nb_edges(), 4 * 70u );
+        index_t nb_out_of_order{ 0 };
+        for( index_t e = 1; e < builder.wireframe().nb_edges(); e++ )
+        {
+            nb_out_of_order += polygon_edges->value( e ).at( 0 ) <
+                                       polygon_edges->value( e - 1 ).at( 0 )
+                                   ? 1
+                                   : 0;
+        }
+        EXPECT_EQ( nb_out_of_order, 0u );
+    }
+
     TEST_F( FromMeshesTest, closed_curve_alone )
     {
         const auto curve = test::closed_square_curve( 1, 0 );
