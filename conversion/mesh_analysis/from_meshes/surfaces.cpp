@@ -41,21 +41,9 @@ namespace
         return section_surface_mesh_builder( model, surface );
     }
 
-    /// How the mappings spread their filling over the pool.
-    struct OnPool
-    {
-        template < typename Left, typename Right >
-        void fork( Left&& left, Right&& right ) const
-        {
-            detail::fork( left, right );
-        }
-
-        template < typename Body >
-        void for_each( std::size_t nb, const Body& body ) const
-        {
-            detail::parallel_for( 0, static_cast< index_t >( nb ), 4096, body );
-        }
-    };
+    /// The two directions of a mapping are filled at the same time.
+    const auto run_both = []( auto&& left, auto&& right )
+    { detail::fork( left, right ); };
 
     /// An input vertex or element (numbered across the inputs, as
     /// InputNumbering says) and the surface vertex or element it went to:
@@ -484,7 +472,7 @@ namespace vorna
                     },
                     nb_pairs,
                     merged_.nb_polygons(),
-                    OnPool{} );
+                    run_both );
             }
 
             /// Every input vertex goes to the surface vertices at its unique
@@ -536,7 +524,7 @@ namespace vorna
                     },
                     nb_ins,
                     vertices.nb_surface_vertices(),
-                    OnPool{} );
+                    run_both );
             }
 
             /// The surface takes the name of every input behind its group's

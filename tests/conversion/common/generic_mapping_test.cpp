@@ -85,23 +85,6 @@ namespace
         EXPECT_EQ( moved.in2out( in( 0 ) )[1], surface );
     }
 
-    // The task layer, as map_all takes it.
-    struct OnPool
-    {
-        template < typename Left, typename Right >
-        void fork( Left&& left, Right&& right ) const
-        {
-            vorna::detail::fork( left, right );
-        }
-
-        template < typename Body >
-        void for_each( std::size_t nb, const Body& body ) const
-        {
-            vorna::detail::parallel_for(
-                0, static_cast< vorna::index_t >( nb ), 64, body );
-        }
-    };
-
     TEST_F( GenericMappingTest, BulkMappingMatchesOneByOne )
     {
         // Records (in, out): ins with one to three outs, outs shared by
@@ -138,7 +121,8 @@ namespace
                 },
                 nb_ins,
                 nb_ins,
-                OnPool{} );
+                []( auto&& left, auto&& right )
+                { vorna::detail::fork( left, right ); } );
             EXPECT_EQ( bulk.in2out_map(), single.in2out_map() );
             EXPECT_EQ( bulk.out2in_map(), single.out2in_map() );
         }

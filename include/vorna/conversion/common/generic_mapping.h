@@ -66,16 +66,15 @@ namespace vorna
         /// and both tables filled. nb_ins and nb_outs are the numbers of keys
         /// that the pairs add to each direction: both tables are reserved for
         /// them.
-        /// `parallel` says how to spread the work: parallel.fork(a, b) calls
-        /// a() and b(), and parallel.for_each(n, body) calls body(i) for
-        /// every i in [0, n), each at the same time if it likes. make must
-        /// then be safe to call from several threads.
-        template < typename Record, typename Make, typename Parallel >
+        /// run_both(fill_in2out, fill_out2in) runs the two directions' work,
+        /// at the same time if it likes: make must then be safe to call
+        /// from two threads.
+        template < typename Record, typename Make, typename RunBoth >
         void map_all( std::vector< Record > records,
                       const Make& make,
                       std::size_t nb_ins,
                       std::size_t nb_outs,
-                      const Parallel& parallel )
+                      const RunBoth& run_both )
         {
             const auto in_of = [&make]( const Record& record )
             { return make( record ).first; };
@@ -83,18 +82,16 @@ namespace vorna
             { return make( record ).second; };
             std::vector< Record > in_order;
             std::vector< Record > out_order;
-            parallel.fork(
+            run_both(
+                [&]
+                { in_order = table_order( in2out_, nb_ins, records, in_of ); },
                 [&] {
-                    in_order = table_order(
-                        in2out_, nb_ins, records, in_of, parallel );
-                },
-                [&] {
-                    out_order = table_order(
-                        out2in_, nb_outs, records, out_of, parallel );
+                    out_order =
+                        table_order( out2in_, nb_outs, records, out_of );
                 } );
             records.clear();
             records.shrink_to_fit();
-            parallel.fork(
+            run_both(
                 [&]
                 {
                     for( const auto& record : in_order )
@@ -171,16 +168,12 @@ namespace vorna
         // read in order: several times faster once the table outgrows the
         // caches. The grouping is stable, so the pairs of one key keep their
         // order.
-        template < typename Map,
-                   typename Record,
-                   typename KeyOf,
-                   typename Parallel >
+        template < typename Map, typename Record, typename KeyOf >
         static std::vector< Record >
         table_order( Map& map,
                      std::size_t nb_keys,
                      const std::vector< Record >& records,
-                     const KeyOf& key_of,
-                     const Parallel& parallel )
+                     const KeyOf& key_of )
         {
             map.reserve( map.size() + nb_keys );
             const auto nb = records.size();
@@ -200,18 +193,14 @@ namespace vorna
             const std::size_t nb_groups = std::size_t{ 1 } << group_bits;
             const auto hasher = map.hash_function();
             std::vector< std::uint32_t > groups( nb );
-            parallel.for_each( nb,
-                               [&]( std::size_t i )
-                               {
-                                   groups[i] = static_cast< std::uint32_t >(
-                                       ( hasher( key_of( records[i] ) ) >> 7 >>
-                                         ( slot_bits - group_bits ) ) &
-                                       ( nb_groups - 1 ) );
-                               } );
             std::vector< std::size_t > starts( nb_groups + 1, 0 );
-            for( const auto group : groups )
+            for( std::size_t i = 0; i < nb; i++ )
             {
-                starts[group + 1]++;
+                groups[i] = static_cast< std::uint32_t >(
+                    ( hasher( key_of( records[i] ) ) >> 7 >>
+                      ( slot_bits - group_bits ) ) &
+                    ( nb_groups - 1 ) );
+                starts[groups[i] + 1]++;
             }
             for( std::size_t g = 0; g < nb_groups; g++ )
             {
