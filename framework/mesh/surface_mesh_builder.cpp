@@ -97,12 +97,10 @@ namespace vorna
     index_t SurfaceMeshBuilder< D >::create_polygon(
         absl::Span< const index_t > vertices )
     {
-        const index_t offsets[2] = {
-            0,
-            static_cast< index_t >(
-                std::min< std::size_t >( vertices.size(), INVALID_INDEX ) ) };
         check_new_polygon( vertices, "SurfaceMeshBuilder::create_polygon" );
         check_room( 1, vertices.size(), "SurfaceMeshBuilder::create_polygon" );
+        const index_t offsets[2] = {
+            0, static_cast< index_t >( vertices.size() ) };
         return append_polygons( offsets, vertices );
     }
 

@@ -58,35 +58,36 @@ namespace
         return part / length;
     }
 
-    // For each surface, its vertices at one end of the line: the end with
-    // fewer links, so that a line sharing an end with many surfaces costs
-    // its own surfaces only. Returns them with the other end's unique
-    // vertex.
-    std::pair< absl::flat_hash_map< vorna::uuid,
-                                    absl::InlinedVector< vorna::index_t, 1 > >,
-               vorna::index_t >
-    surface_vertices_at_end( const vorna::BRep& brep,
-                             vorna::index_t u0,
-                             vorna::index_t u1 )
+    // One end of a line: the surface vertices there, by surface, and the
+    // unique vertex of the other end.
+    struct LineEnd
+    {
+        absl::flat_hash_map< vorna::uuid,
+                             absl::InlinedVector< vorna::index_t, 1 > >
+            surface_vertices;
+        vorna::index_t other;
+    };
+
+    // The end with fewer links: a line sharing an end with many surfaces
+    // then costs its own surfaces only.
+    LineEnd
+    lighter_end( const vorna::BRep& brep, vorna::index_t u0, vorna::index_t u1 )
     {
         const auto& links0 = brep.component_mesh_vertices( u0 );
         const auto& links1 = brep.component_mesh_vertices( u1 );
         const bool from_first = links0.size() <= links1.size();
-        std::pair<
-            absl::flat_hash_map< vorna::uuid,
-                                 absl::InlinedVector< vorna::index_t, 1 > >,
-            vorna::index_t >
-            result;
-        result.second = from_first ? u1 : u0;
+        LineEnd end;
+        end.other = from_first ? u1 : u0;
         const auto& surface_type = vorna::Surface< 3 >::component_type_static();
         for( const auto& link : from_first ? links0 : links1 )
         {
             if( link.component_id.type() == surface_type )
             {
-                result.first[link.component_id.id()].push_back( link.vertex );
+                end.surface_vertices[link.component_id.id()].push_back(
+                    link.vertex );
             }
         }
-        return result;
+        return end;
     }
 
     // Polygon edges of the surface's mesh between one of `vertices` and a
@@ -270,7 +271,7 @@ namespace vorna
             return result;
         }
 
-        const auto line_ends = surface_vertices_at_end( brep, u0, u1 );
+        const auto line_end = lighter_end( brep, u0, u1 );
         std::vector< Wing > wings;
         absl::flat_hash_set< uuid > visited;
         const auto add_surface_wings = [&]( const Surface< 3 >& surface )
@@ -281,13 +282,14 @@ namespace vorna
             {
                 return;
             }
-            const auto vertices = line_ends.first.find( surface.id() );
-            if( vertices == line_ends.first.end() )
+            const auto vertices =
+                line_end.surface_vertices.find( surface.id() );
+            if( vertices == line_end.surface_vertices.end() )
             {
                 return;
             }
-            for( const auto& edge : find_wings(
-                     brep, surface, vertices->second, line_ends.second ) )
+            for( const auto& edge :
+                 find_wings( brep, surface, vertices->second, line_end.other ) )
             {
                 wings.push_back( make_wing( surface, edge, origin, axis ) );
             }

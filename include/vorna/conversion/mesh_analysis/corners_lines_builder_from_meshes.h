@@ -77,6 +77,9 @@ namespace vorna
             /// behind its first polygon) and the input attributes: each surface
             /// element takes the values of an input element merged into it, of
             /// the first input in list order that has the attribute there.
+            /// The surface meshes and the surface entries of the mappings are
+            /// made on the pool, with the same result on any number of
+            /// threads.
             /// \pre build() ran; call once.
             void build_surfaces();
 
