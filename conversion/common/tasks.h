@@ -47,12 +47,31 @@ namespace vorna
 #endif
         }
 
+        /// The task library recycles the storage of an ended task for the
+        /// next tasks, out of the thread checker's sight: a body ending
+        /// releases its place, a body made there later acquires it.
+        class RecycledPlace
+        {
+          protected:
+            RecycledPlace()
+            {
+                acquire_from( this );
+            }
+
+            RecycledPlace( const RecycledPlace& ) : RecycledPlace() {}
+
+            ~RecycledPlace()
+            {
+                release_to( this );
+            }
+        };
+
         /// A task body that passes on, to the thread checker, the order the
         /// task library gives: all that came before a copy of the body was
         /// made happens before that copy runs, and each run happens before
         /// the waiter acquires from `ended`.
         template < typename Body >
-        class OrderedBody
+        class OrderedBody : RecycledPlace
         {
           public:
             OrderedBody( Body body, const void* ended )
@@ -62,14 +81,16 @@ namespace vorna
             }
 
             OrderedBody( const OrderedBody& other )
-                : body_( ( acquire_from( &other ), other.body_ ) ),
+                : RecycledPlace(),
+                  body_( ( acquire_from( &other ), other.body_ ) ),
                   ended_( other.ended_ )
             {
                 release_to( this );
             }
 
             OrderedBody( OrderedBody&& other )
-                : body_( ( acquire_from( &other ), std::move( other.body_ ) ) ),
+                : RecycledPlace(),
+                  body_( ( acquire_from( &other ), std::move( other.body_ ) ) ),
                   ended_( other.ended_ )
             {
                 release_to( this );
