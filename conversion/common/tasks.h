@@ -231,6 +231,15 @@ namespace vorna
             const index_t chunk =
                 std::max( std::max< index_t >( grain, 1 ),
                           ( nb_indices + wanted_chunks - 1 ) / wanted_chunks );
+            if( chunk >= nb_indices )
+            {
+                // One chunk: no task is worth its hand-off.
+                for( auto i = begin; i < end; ++i )
+                {
+                    body( i );
+                }
+                return;
+            }
             tbb::task_group group;
             for( index_t first = begin; first < end; )
             {
