@@ -329,11 +329,14 @@ namespace
                     surface.id(),
                     std::array< uuid, 2 >{ UNSET_UUID, UNSET_UUID } );
             }
+            // Surface ranks made once, for every line with coincident
+            // wings.
+            absl::optional< SurfaceRanks > ranks;
             for( const auto& line : brep_.lines() )
             {
                 line_sorted_surfaces_.emplace(
                     line.id(),
-                    LineSides{ surface_radial_sort( brep_, line ) } );
+                    LineSides{ surface_radial_sort( brep_, line, ranks ) } );
             }
         }
 

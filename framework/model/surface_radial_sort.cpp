@@ -160,11 +160,12 @@ namespace
     // key (surface rank in the model, then polygon): every line of the plane
     // then sees the same stacking, so the region between two copies is a
     // closed thin region, whatever the input order.
-    void order_tied_wings( const vorna::BRep& brep,
+    // `ranks` gives the surface ranks, made when first needed.
+    template < typename Ranks >
+    void order_tied_wings( const Ranks& ranks,
                            const vorna::Vector3D& axis,
                            std::vector< Wing >& wings )
     {
-        absl::flat_hash_map< vorna::uuid, vorna::index_t > ranks;
         for( std::size_t begin = 0; begin < wings.size(); )
         {
             auto end = begin + 1;
@@ -175,14 +176,7 @@ namespace
             }
             if( end - begin > 1 )
             {
-                if( ranks.empty() )
-                {
-                    vorna::index_t rank{ 0 };
-                    for( const auto& surface : brep.surfaces() )
-                    {
-                        ranks.emplace( surface.id(), rank++ );
-                    }
-                }
+                const auto& rank = ranks();
                 const bool ascending = agrees_with_canonical_normal(
                     axis.cross( wings[begin].direction ) );
                 std::sort( wings.begin() + begin,
@@ -190,9 +184,9 @@ namespace
                            [&]( const Wing& a, const Wing& b )
                            {
                                const auto key_a = std::make_pair(
-                                   ranks.at( a.surface ), a.edge.polygon_id );
+                                   rank.at( a.surface ), a.edge.polygon_id );
                                const auto key_b = std::make_pair(
-                                   ranks.at( b.surface ), b.edge.polygon_id );
+                                   rank.at( b.surface ), b.edge.polygon_id );
                                return ascending ? key_a < key_b : key_b < key_a;
                            } );
             }
@@ -235,114 +229,152 @@ namespace vorna
         return ( position + size - 1 ) % size;
     }
 
+    namespace
+    {
+        // ranks() gives the surface ranks, made when first needed.
+        template < typename Ranks >
+        SortedSurfaces sort_around( const BRep& brep,
+                                    const Line< 3 >& line,
+                                    const Ranks& ranks )
+        {
+            if( !brep.has_line( line.id() ) )
+            {
+                throw CorvaneException( "[surface_radial_sort] Line ",
+                                        line.id().string(),
+                                        " is not in the model" );
+            }
+            SortedSurfaces result;
+            const auto& curve = line.mesh();
+            if( curve.nb_edges() == 0 )
+            {
+                return result;
+            }
+            const auto& ends = curve.edge_vertices( 0 );
+            if( ends[0] == INVALID_INDEX || ends[1] == INVALID_INDEX )
+            {
+                // An edge without both ends has no direction and no links.
+                return result;
+            }
+            const auto& origin = curve.point( ends[0] );
+            const Vector3D edge{ origin, curve.point( ends[1] ) };
+            const auto edge_length = edge.length();
+            if( !( edge_length > 0 ) )
+            {
+                return result;
+            }
+            const auto axis = edge / edge_length;
+            const auto u0 =
+                brep.unique_vertex( { line.component_id(), ends[0] } );
+            const auto u1 =
+                brep.unique_vertex( { line.component_id(), ends[1] } );
+            if( u0 == INVALID_INDEX || u1 == INVALID_INDEX )
+            {
+                return result;
+            }
+
+            const auto line_end = lighter_end( brep, u0, u1 );
+            std::vector< Wing > wings;
+            absl::flat_hash_set< uuid > visited;
+            const auto add_surface_wings = [&]( const Surface< 3 >& surface )
+            {
+                // A surface both bounded by and containing the line is taken
+                // once: a repeat would pair its two sides.
+                if( !visited.insert( surface.id() ).second )
+                {
+                    return;
+                }
+                const auto vertices =
+                    line_end.surface_vertices.find( surface.id() );
+                if( vertices == line_end.surface_vertices.end() )
+                {
+                    return;
+                }
+                for( const auto& edge : find_wings(
+                         brep, surface, vertices->second, line_end.other ) )
+                {
+                    wings.push_back( make_wing( surface, edge, origin, axis ) );
+                }
+            };
+            for( const auto& surface : brep.incidences( line ) )
+            {
+                add_surface_wings( surface );
+            }
+            for( const auto& surface : brep.embedding_surfaces( line ) )
+            {
+                add_surface_wings( surface );
+            }
+            if( wings.empty() )
+            {
+                return result;
+            }
+
+            // Angles about the axis, measured in the plane orthogonal to it.
+            const auto reference =
+                orthogonal_part( wings.front().direction, axis )
+                    .value_or( orthogonal( axis ) );
+            const auto reference_normal = axis.cross( reference );
+            for( index_t w = 1; w < wings.size(); w++ )
+            {
+                const auto& direction = wings[w].direction;
+                auto angle = std::atan2( direction.dot( reference_normal ),
+                                         direction.dot( reference ) );
+                if( angle < 0 )
+                {
+                    angle += TWO_PI;
+                }
+                if( angle >= TWO_PI - TIED_ANGLE )
+                {
+                    angle = 0;
+                }
+                wings[w].angle = angle;
+            }
+            std::stable_sort( wings.begin(),
+                              wings.end(),
+                              []( const Wing& a, const Wing& b )
+                              { return a.angle < b.angle; } );
+            order_tied_wings( ranks, axis, wings );
+
+            result.surfaces.reserve( 2 * wings.size() );
+            for( const auto& wing : wings )
+            {
+                // The side facing increasing angle is side 0 when the polygon
+                // runs along the line.
+                const bool increasing_side = !wing.along;
+                result.surfaces.emplace_back(
+                    wing.surface, wing.edge, !increasing_side );
+                result.surfaces.emplace_back(
+                    wing.surface, wing.edge, increasing_side );
+            }
+            return result;
+        }
+    } // namespace
+
     SortedSurfaces surface_radial_sort( const BRep& brep,
                                         const Line< 3 >& line )
     {
-        if( !brep.has_line( line.id() ) )
-        {
-            throw CorvaneException( "[surface_radial_sort] Line ",
-                                    line.id().string(),
-                                    " is not in the model" );
-        }
-        SortedSurfaces result;
-        const auto& curve = line.mesh();
-        if( curve.nb_edges() == 0 )
-        {
-            return result;
-        }
-        const auto& ends = curve.edge_vertices( 0 );
-        if( ends[0] == INVALID_INDEX || ends[1] == INVALID_INDEX )
-        {
-            // An edge without both ends has no direction and no links.
-            return result;
-        }
-        const auto& origin = curve.point( ends[0] );
-        const Vector3D edge{ origin, curve.point( ends[1] ) };
-        const auto edge_length = edge.length();
-        if( !( edge_length > 0 ) )
-        {
-            return result;
-        }
-        const auto axis = edge / edge_length;
-        const auto u0 = brep.unique_vertex( { line.component_id(), ends[0] } );
-        const auto u1 = brep.unique_vertex( { line.component_id(), ends[1] } );
-        if( u0 == INVALID_INDEX || u1 == INVALID_INDEX )
-        {
-            return result;
-        }
+        absl::optional< SurfaceRanks > ranks;
+        return surface_radial_sort( brep, line, ranks );
+    }
 
-        const auto line_end = lighter_end( brep, u0, u1 );
-        std::vector< Wing > wings;
-        absl::flat_hash_set< uuid > visited;
-        const auto add_surface_wings = [&]( const Surface< 3 >& surface )
-        {
-            // A surface both bounded by and containing the line is taken
-            // once: a repeat would pair its two sides.
-            if( !visited.insert( surface.id() ).second )
-            {
-                return;
-            }
-            const auto vertices =
-                line_end.surface_vertices.find( surface.id() );
-            if( vertices == line_end.surface_vertices.end() )
-            {
-                return;
-            }
-            for( const auto& edge :
-                 find_wings( brep, surface, vertices->second, line_end.other ) )
-            {
-                wings.push_back( make_wing( surface, edge, origin, axis ) );
-            }
-        };
-        for( const auto& surface : brep.incidences( line ) )
-        {
-            add_surface_wings( surface );
-        }
-        for( const auto& surface : brep.embedding_surfaces( line ) )
-        {
-            add_surface_wings( surface );
-        }
-        if( wings.empty() )
-        {
-            return result;
-        }
-
-        // Angles about the axis, measured in the plane orthogonal to it.
-        const auto reference = orthogonal_part( wings.front().direction, axis )
-                                   .value_or( orthogonal( axis ) );
-        const auto reference_normal = axis.cross( reference );
-        for( index_t w = 1; w < wings.size(); w++ )
-        {
-            const auto& direction = wings[w].direction;
-            auto angle = std::atan2( direction.dot( reference_normal ),
-                                     direction.dot( reference ) );
-            if( angle < 0 )
-            {
-                angle += TWO_PI;
-            }
-            if( angle >= TWO_PI - TIED_ANGLE )
-            {
-                angle = 0;
-            }
-            wings[w].angle = angle;
-        }
-        std::stable_sort( wings.begin(),
-                          wings.end(),
-                          []( const Wing& a, const Wing& b )
-                          { return a.angle < b.angle; } );
-        order_tied_wings( brep, axis, wings );
-
-        result.surfaces.reserve( 2 * wings.size() );
-        for( const auto& wing : wings )
-        {
-            // The side facing increasing angle is side 0 when the polygon
-            // runs along the line.
-            const bool increasing_side = !wing.along;
-            result.surfaces.emplace_back(
-                wing.surface, wing.edge, !increasing_side );
-            result.surfaces.emplace_back(
-                wing.surface, wing.edge, increasing_side );
-        }
-        return result;
+    SortedSurfaces surface_radial_sort( const BRep& brep,
+                                        const Line< 3 >& line,
+                                        absl::optional< SurfaceRanks >& ranks )
+    {
+        return sort_around( brep,
+                            line,
+                            [&]() -> const SurfaceRanks&
+                            {
+                                if( !ranks )
+                                {
+                                    ranks.emplace();
+                                    ranks->reserve( brep.nb_surfaces() );
+                                    index_t rank{ 0 };
+                                    for( const auto& surface : brep.surfaces() )
+                                    {
+                                        ranks->emplace( surface.id(), rank++ );
+                                    }
+                                }
+                                return *ranks;
+                            } );
     }
 } // namespace vorna

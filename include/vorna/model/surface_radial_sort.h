@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
+#include <absl/types/optional.h>
 
 #include <vorna/basic/common.h>
 #include <vorna/model/brep.h>
@@ -38,4 +40,14 @@ namespace vorna
     /// \throw CorvaneException when the model does not hold the line.
     SortedSurfaces surface_radial_sort( const BRep& brep,
                                         const Line< 3 >& line );
+
+    /// Each surface's rank in the model's order.
+    using SurfaceRanks = absl::flat_hash_map< uuid, index_t >;
+
+    /// The same sort for one of many lines of an unchanging model: `ranks`,
+    /// which order coincident wings, are made at the first line that has
+    /// some and kept for the next lines.
+    SortedSurfaces surface_radial_sort( const BRep& brep,
+                                        const Line< 3 >& line,
+                                        absl::optional< SurfaceRanks >& ranks );
 } // namespace vorna
