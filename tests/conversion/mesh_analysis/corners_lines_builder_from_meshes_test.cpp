@@ -242,15 +242,15 @@ namespace
         // Vertices 0 and 1 of the triangle lie 1.5e-6 apart; the curve
         // starts between them, within 1e-6 of both: it takes vertex 0, the
         // first, so the curve runs along the border edge (0, 2).
-        const auto triangle = test::surface_of( { Point3D{ { 0, 0, 0 } },
-                                                  Point3D{ { 1.5e-6, 0, 0 } },
-                                                  Point3D{ { 0, 1, 0 } } },
-                                                { { 0, 1, 2 } } );
+        const auto triangle = test::surface_of(
+            std::vector< Point3D >{
+                point( 0, 0, 0 ), point( 1.5e-6, 0, 0 ), point( 0, 1, 0 ) },
+            { { 0, 1, 2 } } );
         auto curve = EdgedCurve< 3 >::create();
         {
             auto builder = EdgedCurveBuilder< 3 >::create( *curve );
-            builder->create_point( Point3D{ { 0.75e-6, 0, 0 } } );
-            builder->create_point( Point3D{ { 0, 1, 0 } } );
+            builder->create_point( point( 0.75e-6, 0, 0 ) );
+            builder->create_point( point( 0, 1, 0 ) );
             builder->create_edge( 0, 1 );
         }
         convert( { *curve }, { *triangle } );
