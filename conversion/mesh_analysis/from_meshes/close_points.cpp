@@ -39,7 +39,7 @@ namespace
     {
       public:
         Grid( absl::Span< const Point< D > > points, double epsilon )
-            : points_( points ), reach_( epsilon * ( 1 + 1e-6 ) )
+            : reach_( epsilon * ( 1 + 1e-6 ) )
         {
             min_.fill( std::numeric_limits< double >::infinity() );
             std::array< double, D > max;
@@ -149,7 +149,6 @@ namespace
                              dims_[axis] - 1 );
         }
 
-        absl::Span< const Point< D > > points_;
         double reach_;
         index_t nb_finite_{ 0 };
         std::array< double, D > min_;
