@@ -8,11 +8,13 @@
 #include <vector>
 
 #include <conversion/common/tasks.h>
+#include <conversion/mesh_analysis/from_meshes/common.h>
 #include <vorna/geometry/vector.h>
 
 namespace
 {
     using namespace vorna;
+    using vorna::detail::from_meshes::is_finite;
 
     // Cells per axis at most: keys stay within 64 bits in 3D.
     constexpr double MAX_CELLS_PER_AXIS{ 1 << 20 };
@@ -20,19 +22,6 @@ namespace
     // size; beyond, swept along a direction that no mesh is aligned with.
     constexpr std::size_t FEW_POINTS{ 8 };
     constexpr index_t CHUNK{ 4096 };
-
-    template < index_t D >
-    bool is_finite( const Point< D >& point )
-    {
-        for( index_t axis = 0; axis < D; axis++ )
-        {
-            if( !std::isfinite( point.value( axis ) ) )
-            {
-                return false;
-            }
-        }
-        return true;
-    }
 
     template < index_t D >
     class Grid

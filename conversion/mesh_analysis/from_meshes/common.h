@@ -2,6 +2,7 @@
 
 // Pieces shared by the steps of the meshes-and-curves builder.
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 #include <vorna/conversion/common/generic_mapping.h>
 #include <vorna/conversion/common/mesh_element.h>
 #include <vorna/conversion/common/mesh_vertex.h>
+#include <vorna/geometry/point.h>
 #include <vorna/mesh/mesh_element.h>
 #include <vorna/model/component_id.h>
 #include <vorna/model/component_mesh_vertex.h>
@@ -48,6 +50,20 @@ namespace vorna
             const ComponentType& surface_type();
             const ComponentType& line_type();
             const ComponentType& corner_type();
+
+            /// Whether every coordinate is finite.
+            template < index_t D >
+            bool is_finite( const Point< D >& point )
+            {
+                for( index_t axis = 0; axis < D; axis++ )
+                {
+                    if( !std::isfinite( point.value( axis ) ) )
+                    {
+                        return false;
+                    }
+                }
+                return true;
+            }
 
             /// The mesh's name, or its uuid when it has none.
             template < typename Mesh >

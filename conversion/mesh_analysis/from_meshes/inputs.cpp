@@ -15,19 +15,6 @@ namespace
     using namespace vorna;
     using namespace vorna::detail::from_meshes;
 
-    template < index_t D >
-    bool is_finite( const Point< D >& point )
-    {
-        for( index_t axis = 0; axis < D; axis++ )
-        {
-            if( !std::isfinite( point.value( axis ) ) )
-            {
-                return false;
-            }
-        }
-        return true;
-    }
-
     constexpr index_t CHUNK_POLYGONS{ 4096 };
 
     /// The first fault of a range of polygons, in the order of a walk over
