@@ -12,19 +12,49 @@ namespace
     using namespace vorna;
     using namespace vorna::detail::from_meshes;
 
-    template < index_t D >
-    absl::InlinedVector< index_t, 4 >
-    edge_surface_ids( const MeshesWireframe< D >& edges,
-                      const PolygonGroups< D >& groups,
-                      index_t edge )
+    using GroupIds = absl::InlinedVector< index_t, 4 >;
+
+    GroupIds sorted_unique( GroupIds ids )
     {
-        absl::InlinedVector< index_t, 4 > ids;
-        for( const auto& polygon_edge : edges.polygon_edges( edge ) )
-        {
-            ids.push_back( groups.group( polygon_edge.polygon_id ) );
-        }
         std::sort( ids.begin(), ids.end() );
         ids.erase( std::unique( ids.begin(), ids.end() ), ids.end() );
+        return ids;
+    }
+
+    /// The groups that a wireframe edge borders, and those that go on
+    /// across it.
+    struct EdgeSurfaces
+    {
+        bool operator==( const EdgeSurfaces& other ) const
+        {
+            return borders == other.borders && inners == other.inners;
+        }
+
+        bool operator!=( const EdgeSurfaces& other ) const
+        {
+            return !( *this == other );
+        }
+
+        GroupIds borders;
+        GroupIds inners;
+    };
+
+    template < index_t D >
+    EdgeSurfaces edge_surface_ids( const MeshesWireframe< D >& edges,
+                                   const PolygonGroups< D >& groups,
+                                   index_t edge )
+    {
+        EdgeSurfaces ids;
+        for( const auto& polygon_edge : edges.polygon_edges( edge ) )
+        {
+            ids.borders.push_back( groups.group( polygon_edge.polygon_id ) );
+        }
+        for( const auto& polygon_edge : edges.inner_polygon_edges( edge ) )
+        {
+            ids.inners.push_back( groups.group( polygon_edge.polygon_id ) );
+        }
+        ids.borders = sorted_unique( std::move( ids.borders ) );
+        ids.inners = sorted_unique( std::move( ids.inners ) );
         return ids;
     }
 
@@ -57,16 +87,16 @@ namespace vorna
                 const auto e0 = around[0].edge_id;
                 const auto e1 = around[1].edge_id;
                 const auto surfaces0 = edge_surface_ids( edges, groups, e0 );
-                const auto surfaces1 = edge_surface_ids( edges, groups, e1 );
-                if( surfaces0.empty() != surfaces1.empty() )
+                if( surfaces0 != edge_surface_ids( edges, groups, e1 ) )
                 {
-                    // One edge comes from curves only, the other from
-                    // surface borders: the line must change there.
+                    // The surfaces along the line change there, for instance
+                    // where a curve leaves a surface or meets its border.
                     return true;
                 }
-                if( !surfaces0.empty() )
+                if( !surfaces0.borders.empty() )
                 {
-                    return surfaces0 != surfaces1;
+                    // Curves along a border do not split it.
+                    return false;
                 }
                 return edge_curve_ids( edges, e0 ) !=
                        edge_curve_ids( edges, e1 );

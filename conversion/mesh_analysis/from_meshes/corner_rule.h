@@ -10,8 +10,9 @@ namespace vorna
         namespace from_meshes
         {
             /// Whether a line must end at a wireframe vertex: unless exactly
-            /// two wireframe edges meet there that border the same groups,
-            /// or (for curve edges alone) come from the same curves.
+            /// two wireframe edges meet there that border the same groups
+            /// and run inside the same groups and, when they border none,
+            /// come from the same curves.
             template < index_t D >
             bool is_corner_vertex( const EdgedCurve< D >& wireframe,
                                    const MeshesWireframe< D >& edges,

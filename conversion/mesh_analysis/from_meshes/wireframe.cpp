@@ -42,10 +42,101 @@ namespace vorna
             {
                 const auto colocated = colocate_points();
                 create_unique_vertices( colocated.second );
+                edge_unique_vertices_.clear();
+                const auto record_edge =
+                    [&]( const std::array< index_t, 2 >& vertices,
+                         const std::array< Point< D >, 2 >& points )
+                {
+                    const auto edge = find_or_create_edge( vertices, points );
+                    if( edge == edge_unique_vertices_.size() )
+                    {
+                        edge_unique_vertices_.push_back( vertices );
+                    }
+                    return edge;
+                };
                 add_surface_borders_to_wireframe( colocated.first,
-                                                  find_or_create_edge );
-                add_curve_edges_to_wireframe( colocated.first,
-                                              find_or_create_edge );
+                                                  record_edge );
+                add_curve_edges_to_wireframe( colocated.first, record_edge );
+                find_inner_polygon_edges();
+            }
+
+            /// A curve edge along polygon edges inside a surface, or a border
+            /// edge on which other polygons join across (a fin standing on
+            /// a surface), runs along that surface too: the corner rule must
+            /// see it to end a line where it leaves the surface.
+            template < index_t D >
+            void MeshesWireframe< D >::find_inner_polygon_edges()
+            {
+                const auto& merged = input_.merged();
+                const auto nb_merged = merged.nb_vertices();
+                const auto offsets = merged.polygon_offsets();
+                const auto vertices = merged.polygon_slot_vertices();
+                const auto adjacents = merged.polygon_slot_adjacents();
+                const auto nb_edges =
+                    static_cast< index_t >( edge_unique_vertices_.size() );
+                const auto nb_chunks = ( nb_edges + CHUNK - 1 ) / CHUNK;
+                // (wireframe edge, inner polygon edge), by wireframe edge.
+                std::vector< std::vector< std::pair< index_t, PolygonEdge > > >
+                    found( nb_chunks );
+                parallel_for(
+                    0,
+                    nb_chunks,
+                    1,
+                    [&]( index_t chunk )
+                    {
+                        const auto end =
+                            std::min( ( chunk + 1 ) * CHUNK, nb_edges );
+                        for( auto edge = chunk * CHUNK; edge < end; edge++ )
+                        {
+                            const auto& ends = edge_unique_vertices_[edge];
+                            if( ends[0] >= nb_merged || ends[1] >= nb_merged ||
+                                ends[0] == ends[1] )
+                            {
+                                continue;
+                            }
+                            for( const auto& use :
+                                 merged.polygons_around_vertex( ends[0] ) )
+                            {
+                                const auto begin = offsets[use.polygon_id];
+                                const auto last =
+                                    offsets[use.polygon_id + 1] - 1;
+                                const auto slot = begin + use.vertex_id;
+                                const auto next =
+                                    slot == last ? begin : slot + 1;
+                                const auto previous =
+                                    slot == begin ? last : slot - 1;
+                                for( const auto from : { slot, previous } )
+                                {
+                                    const auto other =
+                                        from == slot ? next : previous;
+                                    if( vertices[other] == ends[1] &&
+                                        adjacents[from] != INVALID_INDEX )
+                                    {
+                                        found[chunk].emplace_back(
+                                            edge,
+                                            PolygonEdge{
+                                                use.polygon_id,
+                                                static_cast< local_index_t >(
+                                                    from - begin ) } );
+                                    }
+                                }
+                            }
+                        }
+                    } );
+                inner_begin_.assign( nb_edges + 1, 0 );
+                inner_edges_.clear();
+                for( const auto& chunk_found : found )
+                {
+                    for( const auto& pair : chunk_found )
+                    {
+                        inner_begin_[pair.first + 1]++;
+                        inner_edges_.push_back( pair.second );
+                    }
+                }
+                for( index_t edge = 0; edge < nb_edges; edge++ )
+                {
+                    inner_begin_[edge + 1] += inner_begin_[edge];
+                }
             }
 
             template < index_t D >

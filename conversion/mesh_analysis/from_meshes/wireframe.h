@@ -67,6 +67,17 @@ namespace vorna
                 /// The curves whose edges made a wireframe edge.
                 absl::Span< const uuid > edge_curves( index_t edge ) const;
 
+                /// The merged polygon edges along a wireframe edge that are
+                /// not borders: the surface goes on across them, so a curve
+                /// along one lies inside that surface.
+                absl::Span< const PolygonEdge >
+                inner_polygon_edges( index_t edge ) const
+                {
+                    return absl::MakeConstSpan( inner_edges_ )
+                        .subspan( inner_begin_[edge],
+                                  inner_begin_[edge + 1] - inner_begin_[edge] );
+                }
+
               private:
                 std::pair< std::vector< index_t >, index_t >
                 colocate_points() const;
@@ -78,6 +89,7 @@ namespace vorna
                 void add_curve_edges_to_wireframe(
                     const std::vector< index_t >& colocated,
                     EdgeCreator find_or_create_edge );
+                void find_inner_polygon_edges();
 
                 const MeshesInput< D >& input_;
                 std::shared_ptr< VariableAttribute< PolygonEdges > >
@@ -90,6 +102,12 @@ namespace vorna
                 std::vector< std::vector< index_t > > curve_vertex_unique_;
                 std::vector< absl::InlinedVector< uuid, 1 > >
                     wireframe_edge_curves_;
+                // Per wireframe edge: its unique vertices, and its inner
+                // polygon edges in inner_edges_[inner_begin_[e]] to
+                // inner_edges_[inner_begin_[e + 1] - 1].
+                std::vector< std::array< index_t, 2 > > edge_unique_vertices_;
+                std::vector< index_t > inner_begin_{ 0 };
+                std::vector< PolygonEdge > inner_edges_;
             };
         } // namespace from_meshes
     }     // namespace detail

@@ -436,22 +436,62 @@ namespace
         EXPECT_EQ( at_origin, 1u );
     }
 
-    // Known fault, disabled until mended: both curve edges at (1, 1, 0)
-    // come from the curve alone, so no corner splits the line there, and
-    // the whole line is made internal to the sheet although its edge up to
-    // (1, 1, 1) is off it (2 corners and 2 lines today).
-    TEST_F( FromMeshesTest, DISABLED_curve_leaving_a_surface_splits_there )
+    TEST_F( FromMeshesTest, curve_leaving_a_surface_splits_there )
     {
-        // From the sheet's border along an inner polygon edge, then up.
+        // From the sheet's border along an inner polygon edge, then up: at
+        // (1, 1, 0) both edges come from the curve alone, but only the first
+        // runs inside the sheet.
         const auto sheet = test::grid_sheet( 2, 2 );
         const auto curve = test::polyline< 3 >(
             { point( 0, 1, 0 ), point( 1, 1, 0 ), point( 1, 1, 1 ) }, false );
         convert( { *curve }, { *sheet } );
         // Corners at (0, 1, 0), (1, 1, 0) and (1, 1, 1); lines: the sheet's
         // rim, the part inside the sheet and the part off it.
+        ASSERT_EQ( model.nb_surfaces(), 1u );
         EXPECT_EQ( model.nb_corners(), 3u );
         EXPECT_EQ( model.nb_lines(), 3u );
-        EXPECT_EQ( model.nb_internals( model.surfaces().begin()->id() ), 1u );
+        const auto& surface = *model.surfaces().begin();
+        EXPECT_EQ( model.nb_boundaries( surface.id() ), 1u );
+        // The inner part of the curve, and the corner where it leaves.
+        EXPECT_EQ( model.nb_internals( surface.id() ), 2u );
+        const auto& inside = elements.in2out( { curve->id(), 0 } ).at( 0 );
+        const auto& off = elements.in2out( { curve->id(), 1 } ).at( 0 );
+        EXPECT_NE( inside.component_id, off.component_id );
+        EXPECT_TRUE(
+            model.is_internal( inside.component_id.id(), surface.id() ) );
+        EXPECT_EQ( model.nb_incidences( off.component_id.id() ), 0u );
+    }
+
+    TEST_F( FromMeshesTest, fin_on_an_inner_edge_ends_its_lines_there )
+    {
+        // A fin stands on the inner edge (1, 0, 0)-(1, 1, 0) of the sheet,
+        // whose two triangles stay joined across it. At the middle (1, 1, 0)
+        // the fin's border goes on from that edge, inside the sheet, to the
+        // fin's apex, off it: a corner.
+        auto sheet = test::grid_sheet( 2, 2 );
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *sheet );
+            const auto apex = builder->create_point( point( 1, 0.5, 1 ) );
+            builder->create_polygon( std::vector< index_t >{ 1, 4, apex } );
+        }
+        convert( {}, { *sheet } );
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        // Corners at (1, 0, 0) and the middle; lines: the sheet's rim, the
+        // fin's foot and the fin's two other edges.
+        EXPECT_EQ( model.nb_corners(), 2u );
+        EXPECT_EQ( model.nb_lines(), 3u );
+        const auto& sheet_surface = *model.surfaces().begin();
+        EXPECT_EQ( model.nb_boundaries( sheet_surface.id() ), 1u );
+        // The foot and the middle corner.
+        EXPECT_EQ( model.nb_internals( sheet_surface.id() ), 2u );
+        for( const auto& surface : model.surfaces() )
+        {
+            if( surface.id() != sheet_surface.id() )
+            {
+                EXPECT_EQ( model.nb_boundaries( surface.id() ), 2u );
+                EXPECT_EQ( model.nb_internals( surface.id() ), 0u );
+            }
+        }
     }
 
     TEST_F( FromMeshesTest, single_mesh_with_near_duplicate_vertices )

@@ -18,7 +18,6 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -365,27 +364,6 @@ namespace
         std::mt19937 random_;
     };
 
-    /// Known fault, to be mended: a curve that runs along a surface's
-    /// polygon edges and then leaves it stays one line, internal to the
-    /// surface though partly off it (see the disabled test
-    /// FromMeshesTest.curve_leaving_a_surface_splits_there). True when the
-    /// model check reports nothing else.
-    bool only_lines_leaving_their_surface( const std::string& failures )
-    {
-        std::istringstream lines{ failures };
-        std::string line;
-        while( std::getline( lines, line ) )
-        {
-            if( !line.empty() &&
-                line.find( " has 0 polygon edges between unique vertices" ) ==
-                    std::string::npos )
-            {
-                return false;
-            }
-        }
-        return true;
-    }
-
     /// Empty when the conversion is sound, else what went wrong.
     std::string check_case( const Case& input )
     {
@@ -409,8 +387,7 @@ namespace
                 convert_curves_and_surfaces_into_brep( curves, surfaces );
             const auto& brep = std::get< 0 >( result );
             const auto consistent = test::check_brep_consistency( brep );
-            if( !consistent &&
-                !only_lines_leaving_their_surface( consistent.message() ) )
+            if( !consistent )
             {
                 return consistent.message();
             }
