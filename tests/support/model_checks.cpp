@@ -668,9 +668,18 @@ namespace
                                    Point3D{ { normal.value( 0 ) * offset,
                                               normal.value( 1 ) * offset,
                                               normal.value( 2 ) * offset } };
-                const bool front_inside = is_inside( probe, surfaces );
+                const auto front_inside = is_inside( probe, surfaces );
+                if( !front_inside )
+                {
+                    fail( "block ",
+                          block.id().string(),
+                          ": every probe ray from surface ",
+                          surface_id.string(),
+                          " runs through a polygon edge or along a polygon" );
+                    return;
+                }
                 const auto volume = test::fan_volume( mesh, reference );
-                total += front_inside ? volume : -volume;
+                total += front_inside.value() ? volume : -volume;
             }
             if( !( total > 1e-9 * extent * extent * extent ) )
             {
@@ -681,31 +690,51 @@ namespace
             }
         }
 
-        // Parity of the distinct crossings of a ray in a direction that no
-        // test mesh is aligned with.
-        bool is_inside( const Point3D& point,
-                        const std::vector< uuid >& surfaces ) const
+        // Parity of the crossings of a ray from the point with the
+        // surfaces' polygons. Each crossing counts, so coincident sheets
+        // (a duplicated polygon, a fin folded onto itself) count once each;
+        // a ray through an edge or a vertex, or along a plane, would count
+        // its polygons ambiguously, so another direction is taken then.
+        // Empty when every direction is ambiguous.
+        absl::optional< bool >
+        is_inside( const Point3D& point,
+                   const std::vector< uuid >& surfaces ) const
         {
-            const Ray3D ray{ Vector3D{ { 0.8123, 0.4321, 0.3917 } }, point };
-            absl::flat_hash_set< Point3D > crossings;
+            static const std::array< Vector3D, 4 > directions{
+                Vector3D{ { 0.8123, 0.4321, 0.3917 } },
+                Vector3D{ { -0.3123, 0.7321, -0.5917 } },
+                Vector3D{ { 0.5477, -0.6691, 0.5023 } },
+                Vector3D{ { -0.7219, -0.2883, 0.6291 } } };
             std::vector< Point3D > polygon;
-            for( const auto& surface_id : surfaces )
+            for( const auto& direction : directions )
             {
-                const auto& mesh = model_.surface( surface_id ).mesh();
-                for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+                const Ray3D ray{ direction, point };
+                index_t nb_crossings{ 0 };
+                bool clear{ true };
+                for( const auto& surface_id : surfaces )
                 {
-                    polygon.clear();
-                    for( const auto v : mesh.polygon_vertices( p ) )
+                    const auto& mesh = model_.surface( surface_id ).mesh();
+                    for( index_t p = 0; clear && p < mesh.nb_polygons(); p++ )
                     {
-                        polygon.push_back( mesh.point( v ) );
-                    }
-                    if( const auto crossing = polygon_crossing( polygon, ray ) )
-                    {
-                        crossings.insert( crossing->point );
+                        polygon.clear();
+                        for( const auto v : mesh.polygon_vertices( p ) )
+                        {
+                            polygon.push_back( mesh.point( v ) );
+                        }
+                        if( const auto crossing =
+                                polygon_crossing( polygon, ray ) )
+                        {
+                            clear = crossing->position == Position::inside;
+                            nb_crossings++;
+                        }
                     }
                 }
+                if( clear )
+                {
+                    return nb_crossings % 2 == 1;
+                }
             }
-            return crossings.size() % 2 == 1;
+            return absl::nullopt;
         }
     };
 

@@ -207,6 +207,31 @@ namespace
                                      "0" ) } ) );
     }
 
+    using BRepConversionChecks = test::ConversionTest;
+
+    TEST_F( BRepConversionChecks, coincident_sheets_in_a_block_cross_twice )
+    {
+        // The unit cube with a fin and its reversed copy standing on the
+        // diagonal (0, 0, 0)-(1, 1, 0) of its bottom: a bag of no thickness
+        // inside the block. The probe ray from the bottom's first triangle
+        // goes through the bag's two sheets at one point, which leaves it
+        // where it was, inside or outside.
+        auto points = test::cube_points( Point3D{}, 1 );
+        points.push_back( test::point( 0.1, 0.9, 0.9 ) );
+        const auto triangles = test::cube_triangles();
+        auto polygons =
+            test::as_polygons( { triangles.begin(), triangles.end() } );
+        polygons.push_back( { 0, 3, 8 } );
+        polygons.push_back( { 3, 0, 8 } );
+        const auto mesh = test::surface_of( points, polygons, true, "bag" );
+        const auto result = convert_surface_into_brep( *mesh );
+        const auto& brep = std::get< 0 >( result );
+        ASSERT_EQ( brep.nb_surfaces(), 2u );
+        ASSERT_EQ( brep.nb_blocks(), 1u );
+        EXPECT_EQ( brep.nb_boundaries( brep.blocks().begin()->id() ), 2u );
+        EXPECT_TRUE( test::check_brep_consistency( brep ) );
+    }
+
     class MappingChecks : public test::ConversionTest
     {
       protected:

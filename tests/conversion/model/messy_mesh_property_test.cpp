@@ -435,5 +435,9 @@ namespace
         // ray cast from a copied triangle met its copy at distance 0 and
         // gave the box's outside to the thin region between them.
         test::expect_sound_seeds( 706, 1, check_seed );
+        // 155083: a fin and its copy, one surface of no thickness, in the
+        // block between two nested boxes: the consistency check's probe ray
+        // went through both copies at one point and counted one crossing.
+        test::expect_sound_seeds( 155083, 1, check_seed );
     }
 } // namespace
