@@ -285,11 +285,24 @@ namespace
         maker.builder.add_line_surface_internal_relationship(
             brep.line( line ), brep.surface( empty ) );
         const auto sorted = surface_radial_sort( brep, brep.line( line ) );
-        EXPECT_EQ( sorted.surfaces.size() % 2, 0u );
+        // Four wings, two sides each: both edges of polygon 0 along the
+        // line, and the edge of each other polygon; the empty surface has
+        // none.
+        ASSERT_EQ( sorted.surfaces.size(), 8u );
+        std::vector< PolygonEdge > wings;
         for( index_t p = 0; p < sorted.surfaces.size(); p++ )
         {
             EXPECT_LT( sorted.next( p ), sorted.surfaces.size() );
+            EXPECT_EQ( sorted.surfaces[p].id, surface );
+            if( p % 2 == 0 )
+            {
+                wings.push_back( sorted.surfaces[p].polygon_edge );
+            }
         }
+        std::sort( wings.begin(), wings.end() );
+        EXPECT_EQ( wings,
+                   ( std::vector< PolygonEdge >{
+                       { 0, 0 }, { 0, 1 }, { 1, 0 }, { 2, 0 } } ) );
         maker.builder.add_line_surface_internal_relationship(
             brep.line( line ), brep.surface( surface ) );
         const auto pairs = cut( brep );

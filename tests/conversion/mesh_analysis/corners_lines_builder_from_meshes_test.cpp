@@ -507,13 +507,20 @@ namespace
             builder->compute_polygon_adjacencies();
         }
         convert( {}, { *cube } );
-        EXPECT_GE( model.nb_surfaces(), 1u );
-        index_t nb_surface_vertices{ 0 };
-        for( const auto& surface : model.surfaces() )
-        {
-            EXPECT_EQ( surface.name(), "cube" );
-            nb_surface_vertices += surface.mesh().nb_vertices();
-        }
+        // One surface. The edges that triangle 11 joined through the copy,
+        // (1, 7) and (7, 5), were stored as borders on both sides, and the
+        // merge keeps stored borders: a slit from corner 1 through vertex 7
+        // to corner 5, one line inside the surface.
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        EXPECT_EQ( model.nb_corners(), 2u );
+        ASSERT_EQ( model.nb_lines(), 1u );
+        const auto& surface = *model.surfaces().begin();
+        EXPECT_TRUE(
+            model.is_internal( model.lines().begin()->id(), surface.id() ) );
+        EXPECT_EQ( surface.name(), "cube" );
+        EXPECT_EQ( surface.mesh().nb_vertices(), 8u );
+        EXPECT_EQ( surface.mesh().nb_polygons(), 12u );
+        EXPECT_EQ( test::nb_border_edges( surface.mesh() ), 4u );
         EXPECT_EQ( model.nb_unique_vertices(), 8u );
         // The stray vertex maps where vertex 0 does.
         EXPECT_EQ( vertices.in2out( { cube->id(), 9 } ),

@@ -137,7 +137,9 @@ namespace vorna
                     nb_across += q != INVALID_INDEX && values[q] != values[p];
                 }
             }
-            ASSERT_GT( nb_across, 0u );
+            // The plane x = 1 between the regions: 4 squares of 2 facets,
+            // each seen from both sides.
+            ASSERT_EQ( nb_across, 16u );
             detail::unset_polyhedron_adjacencies_by_attribute(
                 *solid, *SolidMeshBuilder< 3 >::create( *solid ), *regions );
             for( index_t p = 0; p < solid->nb_polyhedra(); p++ )
