@@ -12,6 +12,9 @@
 #include <absl/strings/str_cat.h>
 
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
+#include <vorna/geometry/mensuration.h>
+#include <vorna/geometry/ray.h>
+#include <vorna/geometry/vector.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/model/brep_builder.h>
 #include <vorna/model/line.h>
@@ -229,6 +232,47 @@ namespace
         ASSERT_EQ( brep.nb_surfaces(), 2u );
         ASSERT_EQ( brep.nb_blocks(), 1u );
         EXPECT_EQ( brep.nb_boundaries( brep.blocks().begin()->id() ), 2u );
+        EXPECT_TRUE( test::check_brep_consistency( brep ) );
+    }
+
+    TEST_F( BRepConversionChecks, probe_ray_through_a_vertex_is_replaced )
+    {
+        // A pyramid on the square [0, 4]^2 whose apex lies on the first
+        // probe ray of the block check, the ray from just below the base's
+        // first triangle (the largest polygon). Through the apex, the ray
+        // would meet the four sides there: another direction decides.
+        std::vector< Point3D > points{ test::point( 0, 0, 0 ),
+                                       test::point( 4, 0, 0 ),
+                                       test::point( 4, 4, 0 ),
+                                       test::point( 0, 4, 0 ) };
+        const std::vector< std::vector< index_t > > polygons{ { 0, 2, 1 },
+                                                              { 0, 3, 2 },
+                                                              { 0, 1, 4 },
+                                                              { 1, 2, 4 },
+                                                              { 2, 3, 4 },
+                                                              { 3, 0, 4 } };
+        // The probe as the check places it: 1e-3 of the largest distance
+        // from vertex 0, along the normal of polygon 0.
+        const auto base =
+            test::surface_of( points, { polygons.front() }, false );
+        const auto offset = 1e-3 * Vector3D{ points[0], points[2] }.length();
+        const auto normal = base->polygon_normal( 0 );
+        const auto probe = base->polygon_barycenter( 0 ) +
+                           Point3D{ { normal.value( 0 ) * offset,
+                                      normal.value( 1 ) * offset,
+                                      normal.value( 2 ) * offset } };
+        const Ray3D ray{ Vector3D{ { 0.8123, 0.4321, 0.3917 } }, probe };
+        const auto along =
+            ( 0.5 - probe.value( 2 ) ) / ray.direction().value( 2 );
+        const auto& direction = ray.direction();
+        points.push_back( probe + Point3D{ { direction.value( 0 ) * along,
+                                             direction.value( 1 ) * along,
+                                             direction.value( 2 ) * along } } );
+        const auto mesh = test::surface_of( points, polygons, true, "pyramid" );
+        const auto result = convert_surface_into_brep( *mesh );
+        const auto& brep = std::get< 0 >( result );
+        ASSERT_EQ( brep.nb_surfaces(), 1u );
+        ASSERT_EQ( brep.nb_blocks(), 1u );
         EXPECT_TRUE( test::check_brep_consistency( brep ) );
     }
 
