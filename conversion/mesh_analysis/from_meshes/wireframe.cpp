@@ -42,22 +42,23 @@ namespace vorna
             {
                 const auto colocated = colocate_points();
                 create_unique_vertices( colocated.second );
-                edge_unique_vertices_.clear();
+                // The unique vertices of each wireframe edge, as it is made.
+                std::vector< std::array< index_t, 2 > > edge_ends;
                 const auto record_edge =
                     [&]( const std::array< index_t, 2 >& vertices,
                          const std::array< Point< D >, 2 >& points )
                 {
                     const auto edge = find_or_create_edge( vertices, points );
-                    if( edge == edge_unique_vertices_.size() )
+                    if( edge == edge_ends.size() )
                     {
-                        edge_unique_vertices_.push_back( vertices );
+                        edge_ends.push_back( vertices );
                     }
                     return edge;
                 };
                 add_surface_borders_to_wireframe( colocated.first,
                                                   record_edge );
                 add_curve_edges_to_wireframe( colocated.first, record_edge );
-                find_inner_polygon_edges();
+                find_inner_polygon_edges( edge_ends );
             }
 
             /// A curve edge along polygon edges inside a surface, or a border
@@ -65,7 +66,8 @@ namespace vorna
             /// a surface), runs along that surface too: the corner rule must
             /// see it to end a line where it leaves the surface.
             template < index_t D >
-            void MeshesWireframe< D >::find_inner_polygon_edges()
+            void MeshesWireframe< D >::find_inner_polygon_edges(
+                const std::vector< std::array< index_t, 2 > >& edge_ends )
             {
                 const auto& merged = input_.merged();
                 const auto nb_merged = merged.nb_vertices();
@@ -73,7 +75,7 @@ namespace vorna
                 const auto vertices = merged.polygon_slot_vertices();
                 const auto adjacents = merged.polygon_slot_adjacents();
                 const auto nb_edges =
-                    static_cast< index_t >( edge_unique_vertices_.size() );
+                    static_cast< index_t >( edge_ends.size() );
                 const auto nb_chunks = ( nb_edges + CHUNK - 1 ) / CHUNK;
                 // (wireframe edge, inner polygon edge), by wireframe edge.
                 std::vector< std::vector< std::pair< index_t, PolygonEdge > > >
@@ -88,7 +90,7 @@ namespace vorna
                             std::min( ( chunk + 1 ) * CHUNK, nb_edges );
                         for( auto edge = chunk * CHUNK; edge < end; edge++ )
                         {
-                            const auto& ends = edge_unique_vertices_[edge];
+                            const auto& ends = edge_ends[edge];
                             if( ends[0] >= nb_merged || ends[1] >= nb_merged ||
                                 ends[0] == ends[1] )
                             {

@@ -89,7 +89,8 @@ namespace vorna
                 void add_curve_edges_to_wireframe(
                     const std::vector< index_t >& colocated,
                     EdgeCreator find_or_create_edge );
-                void find_inner_polygon_edges();
+                void find_inner_polygon_edges(
+                    const std::vector< std::array< index_t, 2 > >& edge_ends );
 
                 const MeshesInput< D >& input_;
                 std::shared_ptr< VariableAttribute< PolygonEdges > >
@@ -102,10 +103,9 @@ namespace vorna
                 std::vector< std::vector< index_t > > curve_vertex_unique_;
                 std::vector< absl::InlinedVector< uuid, 1 > >
                     wireframe_edge_curves_;
-                // Per wireframe edge: its unique vertices, and its inner
-                // polygon edges in inner_edges_[inner_begin_[e]] to
+                // Wireframe edge e runs along the inner polygon edges
+                // inner_edges_[inner_begin_[e]] to
                 // inner_edges_[inner_begin_[e + 1] - 1].
-                std::vector< std::array< index_t, 2 > > edge_unique_vertices_;
                 std::vector< index_t > inner_begin_{ 0 };
                 std::vector< PolygonEdge > inner_edges_;
             };
