@@ -12,7 +12,6 @@
 #include <absl/strings/str_cat.h>
 
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
-#include <vorna/geometry/mensuration.h>
 #include <vorna/geometry/ray.h>
 #include <vorna/geometry/vector.h>
 #include <vorna/mesh/surface_mesh.h>

@@ -509,10 +509,17 @@ namespace
         convert( {}, { *cube } );
         // One surface. The edges that triangle 11 joined through the copy,
         // (1, 7) and (7, 5), were stored as borders on both sides, and the
-        // merge keeps stored borders: a slit from corner 1 through vertex 7
-        // to corner 5, one line inside the surface.
+        // merge keeps stored borders: a slit from corner 5 through vertex 7
+        // to corner 1, one line inside the surface.
         ASSERT_EQ( model.nb_surfaces(), 1u );
-        EXPECT_EQ( model.nb_corners(), 2u );
+        std::vector< Point< 3 > > corners;
+        for( const auto& corner : model.corners() )
+        {
+            corners.push_back( corner.mesh().point( 0 ) );
+        }
+        EXPECT_EQ( corners,
+                   ( std::vector< Point< 3 > >{ point( 1, 0, 1 ),
+                                                point( 1, 0, 0 ) } ) );
         ASSERT_EQ( model.nb_lines(), 1u );
         const auto& surface = *model.surfaces().begin();
         EXPECT_TRUE(
