@@ -135,37 +135,13 @@ namespace
         std::vector< index_t > positions_;
     };
 
-    // Union-find over the positions of the removed list.
-    class RegionSets
+    // Where a block's ray crosses a surface: the side facing the ray's
+    // origin, and the surface's rank in model order.
+    struct RayCrossing
     {
-      public:
-        explicit RegionSets( index_t size ) : parents_( size )
-        {
-            std::iota( parents_.begin(), parents_.end(), 0u );
-        }
-
-        index_t find( index_t element )
-        {
-            while( parents_[element] != element )
-            {
-                parents_[element] = parents_[parents_[element]];
-                element = parents_[element];
-            }
-            return element;
-        }
-
-        void join( index_t first, index_t second )
-        {
-            const auto root0 = find( first );
-            const auto root1 = find( second );
-            if( root0 != root1 )
-            {
-                parents_[std::max( root0, root1 )] = std::min( root0, root1 );
-            }
-        }
-
-      private:
-        std::vector< index_t > parents_;
+        double distance;
+        index_t surface;
+        bool side;
     };
 
     // What the size of a block needs of one surface: its bounding box and
@@ -286,12 +262,6 @@ namespace
     // are handed to it by casting a ray.
     class BRepBlocksBuilder
     {
-        struct BlockRay
-        {
-            uuid surface;
-            Ray< 3 > ray;
-        };
-
       public:
         explicit BRepBlocksBuilder( BRep& brep )
             : brep_( brep ), builder_( brep )
@@ -448,12 +418,11 @@ namespace
             return removed;
         }
 
-        // A ray leaving a removed shell into its outside either meets
-        // nothing, or the side of a kept block (the shell is nested in that
-        // block), or the outer side of another removed shell: then both
-        // outsides are one region of space and share their fate. Grouping
-        // them before deciding keeps the result independent of the order of
-        // the removed list.
+        // A removed candidate is the outside of a closed shell. The shell
+        // lies in a block when a ray leaving it into that outside meets the
+        // block's side before leaving the space around the shell; the rays
+        // are all cast before any shell moves, so the result does not hang
+        // on the order of the removed list.
         std::vector< uuid >
         attach_shells_to_enclosing_blocks( absl::Span< const uuid > removed )
         {
@@ -467,49 +436,27 @@ namespace
                 return outer;
             }
             outer.reserve( removed.size() );
-            const auto nb_removed = static_cast< index_t >( removed.size() );
-            absl::flat_hash_map< uuid, index_t > removed_positions;
-            removed_positions.reserve( nb_removed );
-            for( index_t r = 0; r < nb_removed; r++ )
-            {
-                removed_positions.emplace( removed[r], r );
-            }
+            const absl::flat_hash_set< uuid > removed_set{ removed.begin(),
+                                                           removed.end() };
             const auto trees = create_aabb_trees();
-            RegionSets regions{ nb_removed };
-            std::vector< absl::optional< uuid > > enclosing( nb_removed );
-            for( index_t r = 0; r < nb_removed; r++ )
+            std::vector< absl::optional< uuid > > enclosing;
+            enclosing.reserve( removed.size() );
+            for( const auto& block : removed )
             {
-                const auto hit = cast_ray( trees, removed[r] );
-                if( !hit )
+                const auto hit = cast_ray( trees, removed_set, block );
+                if( hit )
                 {
-                    continue;
-                }
-                const auto& hit_block =
-                    surface_blocks_.at( hit->id )[side_index( hit->side )];
-                const auto other = removed_positions.find( hit_block );
-                if( other != removed_positions.end() )
-                {
-                    regions.join( r, other->second );
+                    enclosing.push_back( surface_blocks_.at(
+                        hit->id )[side_index( hit->side )] );
                 }
                 else
                 {
-                    enclosing[r] = hit_block;
+                    enclosing.push_back( absl::nullopt );
                 }
             }
-            // First enclosing block found in list order, per region.
-            std::vector< absl::optional< uuid > > region_block( nb_removed );
-            for( index_t r = 0; r < nb_removed; r++ )
+            for( size_t r = 0; r < removed.size(); r++ )
             {
-                auto& block = region_block[regions.find( r )];
-                if( enclosing[r] && !block )
-                {
-                    block = enclosing[r];
-                }
-            }
-            for( index_t r = 0; r < nb_removed; r++ )
-            {
-                const auto& block = region_block[regions.find( r )];
-                if( !block )
+                if( !enclosing[r] )
                 {
                     outer.push_back( removed[r] );
                     continue;
@@ -518,7 +465,7 @@ namespace
                      block_sided_surfaces_.at( removed[r] ) )
                 {
                     surface_blocks_.at( sided.id )[side_index( sided.side )] =
-                        block.value();
+                        enclosing[r].value();
                 }
             }
             return outer;
@@ -555,7 +502,7 @@ namespace
             return trees;
         }
 
-        BlockRay get_ray( const uuid& block ) const
+        Ray< 3 > get_ray( const uuid& block ) const
         {
             absl::optional< SidedSurface > largest;
             index_t largest_polygon{ 0 };
@@ -589,7 +536,7 @@ namespace
         }
 
         // From the polygon's barycenter into the region the side faces.
-        BlockRay ray_from( const SidedSurface& sided, index_t polygon ) const
+        Ray< 3 > ray_from( const SidedSurface& sided, index_t polygon ) const
         {
             const auto& mesh = brep_.surface( sided.id ).mesh();
             const auto origin = mesh.polygon_barycenter( polygon );
@@ -601,69 +548,138 @@ namespace
                     direction.set_value( axis, direction.value( axis ) * -1.0 );
                 }
             }
-            return { sided.id, Ray< 3 >{ direction, origin } };
+            return Ray< 3 >{ direction, origin };
         }
 
-        absl::optional< SidedSurface > cast_ray( const SurfaceTrees& trees,
-                                                 const uuid& block ) const
+        // The first side that the ray from the block's shell meets in the
+        // space around that shell, if it belongs to a kept block. The space
+        // around a shell is bounded by its enclosing block only: the shell
+        // itself (seen again across a notch of a concave shell) and the
+        // other shells in the same space are outsides of removed candidates,
+        // which the ray goes through, with whatever lies inside them.
+        absl::optional< SidedSurface >
+        cast_ray( const SurfaceTrees& trees,
+                  const absl::flat_hash_set< uuid >& removed,
+                  const uuid& block ) const
         {
-            const auto block_ray = get_ray( block );
-            double best_distance{ std::numeric_limits< double >::max() };
-            absl::optional< SidedSurface > result;
+            const auto crossings = ray_crossings( trees, block );
+            // Shells the ray is in, counted from the space around the block's
+            // shell.
+            index_t depth{ 0 };
+            for( size_t begin = 0; begin < crossings.size(); )
+            {
+                // Crossings this close are one point (an edge or a vertex
+                // between polygons): they move the ray in or out of a shell
+                // once, and the later surface decides among equals.
+                auto end = begin;
+                int moves{ 0 };
+                absl::optional< RayCrossing > side_met;
+                while( end < crossings.size() &&
+                       crossings[end].distance - crossings[begin].distance <=
+                           trees.zero_distance )
+                {
+                    const auto& crossing = crossings[end++];
+                    const auto& sides =
+                        surface_blocks_.at( trees.ordered[crossing.surface] );
+                    const auto& facing = sides[side_index( crossing.side )];
+                    const auto& beyond = sides[side_index( !crossing.side )];
+                    if( facing == beyond )
+                    {
+                        // No region ends there.
+                        continue;
+                    }
+                    const bool into_shell = removed.contains( facing );
+                    const bool out_of_shell = removed.contains( beyond );
+                    if( into_shell != out_of_shell )
+                    {
+                        moves += into_shell ? 1 : -1;
+                    }
+                    if( !into_shell &&
+                        ( !side_met || side_met->surface < crossing.surface ) )
+                    {
+                        side_met = crossing;
+                    }
+                }
+                if( depth == 0 && side_met )
+                {
+                    return SidedSurface{ trees.ordered[side_met->surface],
+                                         side_met->side };
+                }
+                if( moves > 0 )
+                {
+                    depth++;
+                }
+                else if( moves < 0 && depth > 0 )
+                {
+                    depth--;
+                }
+                begin = end;
+            }
+            return absl::nullopt;
+        }
+
+        // Every crossing of the block's ray with a polygon that has a
+        // normal, by distance, then surface in model order, then polygon.
+        std::vector< RayCrossing > ray_crossings( const SurfaceTrees& trees,
+                                                  const uuid& block ) const
+        {
+            const auto ray = get_ray( block );
+            std::vector< RayCrossing > crossings;
             // A surface whose box the ray misses has no crossing: only the
-            // others are looked at, still in model order.
+            // others are looked at.
             std::vector< index_t > met;
             if( trees.surfaces.nb_bboxes() != 0 )
             {
                 const auto collect = [&met]( index_t surface )
                 { met.push_back( surface ); };
                 detail::ray_intersect_recursive( trees.surfaces.impl(),
-                                                 block_ray.ray,
+                                                 ray,
                                                  1,
                                                  0,
                                                  trees.surfaces.nb_bboxes(),
                                                  collect );
             }
             std::sort( met.begin(), met.end() );
+            const auto& direction = ray.direction();
             for( const auto position : met )
             {
                 const auto& surface_id = trees.ordered[position];
                 const auto& tree = trees.trees.at( surface_id );
-                if( surface_id == block_ray.surface )
-                {
-                    continue;
-                }
                 const auto& mesh = brep_.surface( surface_id ).mesh();
-                RayTracing3D tracer{ mesh, block_ray.ray };
-                detail::ray_intersect_recursive( tree.impl(),
-                                                 block_ray.ray,
-                                                 1,
-                                                 0,
-                                                 tree.nb_bboxes(),
-                                                 tracer );
-                const auto closest = tracer.closest_polygon();
-                if( !closest || closest->distance > best_distance ||
-                    closest->distance <= trees.zero_distance )
+                RayTracing3D tracer{ mesh, ray };
+                detail::ray_intersect_recursive(
+                    tree.impl(), ray, 1, 0, tree.nb_bboxes(), tracer );
+                for( const auto& crossing : tracer.all_intersections() )
                 {
-                    continue;
+                    // The polygon the ray starts from, or a coincident copy:
+                    // no side faces the origin.
+                    if( crossing.distance <= trees.zero_distance ||
+                        crossing.position == Position::parallel )
+                    {
+                        continue;
+                    }
+                    // Small polygons count (millimetre shells): only one
+                    // without a normal tells no side.
+                    const auto normal =
+                        mesh.new_polygon_normal( crossing.polygon );
+                    if( !normal )
+                    {
+                        continue;
+                    }
+                    double dot{ 0.0 };
+                    for( const index_t axis : { 0u, 1u, 2u } )
+                    {
+                        dot += normal->value( axis ) * direction.value( axis );
+                    }
+                    crossings.push_back(
+                        { crossing.distance, position, dot > 0.0 } );
                 }
-                // Small polygons count (millimetre shells): only one without
-                // a normal tells no side.
-                const auto normal = mesh.new_polygon_normal( closest->polygon );
-                if( !normal )
-                {
-                    continue;
-                }
-                best_distance = closest->distance;
-                const auto& direction = block_ray.ray.direction();
-                double dot{ 0.0 };
-                for( const index_t axis : { 0u, 1u, 2u } )
-                {
-                    dot += normal->value( axis ) * direction.value( axis );
-                }
-                result = SidedSurface{ surface_id, dot > 0.0 };
             }
-            return result;
+            std::stable_sort( crossings.begin(),
+                              crossings.end(),
+                              []( const RayCrossing& a, const RayCrossing& b )
+                              { return a.distance < b.distance; } );
+            return crossings;
         }
 
         bool is_point_in_block( const Point< 3 >& point,

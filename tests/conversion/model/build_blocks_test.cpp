@@ -89,6 +89,15 @@ namespace
         return faces;
     }
 
+    // Five cubes in a U opening to +z, the notch being cell (2, 1, 2). The
+    // first face is the notch's wall x = 2, whose ray runs along +x at
+    // y = 5 / 3, z = 7 / 3.
+    std::vector< Cell > u_cells()
+    {
+        return {
+            { 1, 1, 2 }, { 1, 1, 1 }, { 2, 1, 1 }, { 3, 1, 1 }, { 3, 1, 2 } };
+    }
+
     constexpr absl::string_view NO_BLOCK_INFO =
         "[BRepBlocksBuilder::build_blocks] No Block were built";
     constexpr absl::string_view DECLINED_WARNING =
@@ -545,17 +554,11 @@ namespace
         EXPECT_TRUE( check_brep_consistency( brep ) );
     }
 
-    // Known fault, disabled until mended: the U's ray meets the U's own
-    // outside, so the U stays outer and the box's block lacks it as an
-    // inner boundary (the box's block then has 1 boundary surface).
-    TEST_F( BuildBlocksTest,
-            DISABLED_nested_concave_shell_joins_its_enclosing_block )
+    // The U's ray crosses the notch onto the U's own outside, goes through
+    // the U and leaves onto the box from inside.
+    TEST_F( BuildBlocksTest, nested_concave_shell_joins_its_enclosing_block )
     {
-        auto faces = voxel_faces( { { 1, 1, 2 },
-                                    { 1, 1, 1 },
-                                    { 2, 1, 1 },
-                                    { 3, 1, 1 },
-                                    { 3, 1, 2 } } );
+        auto faces = voxel_faces( u_cells() );
         const auto nb_faces = static_cast< index_t >( faces.size() );
         faces.push_back( make_box_mesh( point( 0, 0, 0 ), point( 5, 3, 4 ) ) );
         auto brep = model_without_blocks( faces );
@@ -563,6 +566,85 @@ namespace
         ASSERT_EQ( brep.nb_blocks(), 2 );
         block_with_boundaries( brep, nb_faces );
         block_with_boundaries( brep, nb_faces + 1 );
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+
+    // The same U in a box in a box, listed before or after the boxes: each
+    // shell lies in the block of the shell right around it.
+    TEST_F( BuildBlocksTest, nested_concave_shell_two_levels_deep )
+    {
+        for( const bool u_first : { true, false } )
+        {
+            auto faces = voxel_faces( u_cells() );
+            const auto nb_faces = static_cast< index_t >( faces.size() );
+            auto boxes = Meshes{};
+            boxes.push_back( make_box_mesh(
+                point( -2, -2, -2 ), point( 7, 5, 6 ), 1, false, "outer" ) );
+            boxes.push_back( make_box_mesh(
+                point( 0, 0, 0 ), point( 5, 3, 4 ), 1, true, "middle" ) );
+            auto& first = u_first ? faces : boxes;
+            auto& second = u_first ? boxes : faces;
+            for( auto& mesh : second )
+            {
+                first.push_back( std::move( mesh ) );
+            }
+            auto brep = model_without_blocks( first );
+            build_blocks( brep );
+            ASSERT_EQ( brep.nb_blocks(), 3 ) << "U first " << u_first;
+            const auto& between = block_with_boundaries( brep, 2 );
+            EXPECT_TRUE(
+                brep.is_boundary( surface_named( brep, "outer" ), between ) );
+            const auto& around_u = block_with_boundaries( brep, nb_faces + 1 );
+            EXPECT_TRUE(
+                brep.is_boundary( surface_named( brep, "middle" ), around_u ) );
+            block_with_boundaries( brep, nb_faces );
+            EXPECT_TRUE( check_brep_consistency( brep ) );
+        }
+    }
+
+    // A small box with the U around it, in the notch (beside the U: the
+    // U's ray meets it first, its own ray meets the U's outside) or in
+    // the far arm (inside the U, on the U's ray through that arm).
+    TEST_F( BuildBlocksTest, small_box_by_a_concave_shell_finds_its_block )
+    {
+        for( const double x : { 2.25, 3.25 } )
+        {
+            auto faces = voxel_faces( u_cells() );
+            const auto nb_faces = static_cast< index_t >( faces.size() );
+            faces.push_back( make_box_mesh(
+                point( 0, 0, 0 ), point( 5, 3, 4 ), 1, false, "box" ) );
+            faces.push_back( make_box_mesh( point( x, 1.25, 2.1 ),
+                                            point( x + 0.5, 1.9, 2.6 ),
+                                            1,
+                                            false,
+                                            "small" ) );
+            const bool in_notch = x < 3;
+            auto brep = model_without_blocks( faces );
+            build_blocks( brep );
+            ASSERT_EQ( brep.nb_blocks(), 3 ) << "in notch " << in_notch;
+            const auto& box = surface_named( brep, "box" );
+            ASSERT_EQ( brep.nb_incidences( box.id() ), 1 );
+            const auto& enclosing = *brep.incidences( box ).begin();
+            EXPECT_EQ( brep.nb_boundaries( enclosing.id() ),
+                       nb_faces + ( in_notch ? 2 : 1 ) );
+            const auto& small = surface_named( brep, "small" );
+            ASSERT_EQ( brep.nb_incidences( small.id() ), 2 );
+            EXPECT_EQ( brep.is_boundary( small, enclosing ), in_notch );
+            // The small box's inside, and the U's.
+            std::vector< index_t > others;
+            for( const auto& block : brep.blocks() )
+            {
+                if( block.id() != enclosing.id() )
+                {
+                    others.push_back( brep.nb_boundaries( block.id() ) );
+                }
+            }
+            std::sort( others.begin(), others.end() );
+            EXPECT_EQ( others,
+                       ( std::vector< index_t >{
+                           1, nb_faces + ( in_notch ? 0 : 1 ) } ) );
+            EXPECT_TRUE( check_brep_consistency( brep ) );
+        }
     }
 
     TEST_F( BuildBlocksTest, equally_distant_hits_agree_on_the_enclosing_block )
