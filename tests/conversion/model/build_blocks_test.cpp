@@ -647,6 +647,35 @@ namespace
         }
     }
 
+    // The inner box's ray (along -x from its face x = 2) meets a sheet
+    // floating between the boxes first: both sides of the sheet face one
+    // flat candidate, which encloses nothing.
+    TEST_F( BuildBlocksTest, floating_sheet_on_a_ray_does_not_take_the_shell )
+    {
+        Meshes meshes;
+        meshes.push_back( make_box_mesh(
+            point( 0, 0, 0 ), point( 5, 5, 5 ), 1, false, "outer" ) );
+        meshes.push_back( make_box_mesh(
+            point( 2, 2, 2 ), point( 3, 3, 3 ), 1, false, "inner" ) );
+        meshes.push_back( make_grid_sheet( point( 1, 1, 1 ),
+                                           Vector3D{ { 0, 3, 0 } },
+                                           Vector3D{ { 0, 0, 3 } },
+                                           3,
+                                           3,
+                                           "sheet" ) );
+        auto brep = model_without_blocks( meshes );
+        build_blocks( brep );
+        ASSERT_EQ( brep.nb_blocks(), 2 );
+        const auto& between = block_with_boundaries( brep, 2 );
+        EXPECT_TRUE(
+            brep.is_boundary( surface_named( brep, "inner" ), between ) );
+        block_with_boundaries( brep, 1 );
+        const auto& sheet = surface_named( brep, "sheet" );
+        EXPECT_EQ( brep.nb_incidences( sheet.id() ), 0 );
+        EXPECT_EQ( brep.nb_embeddings( sheet.id() ), 0 );
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+
     TEST_F( BuildBlocksTest, equally_distant_hits_agree_on_the_enclosing_block )
     {
         // An octahedron in a box of six separate faces: the ray of its first
