@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
 #include <vorna/mesh/edged_curve_builder.h>
 #include <vorna/mesh/point_set_builder.h>
+#include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/block.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
@@ -96,6 +98,31 @@ namespace
     {
         return {
             { 1, 1, 2 }, { 1, 1, 1 }, { 2, 1, 1 }, { 3, 1, 1 }, { 3, 1, 2 } };
+    }
+
+    // Turns every mesh about the z axis and then about the x axis: no
+    // coordinate stays a round number.
+    void turn( Meshes& meshes, double about_z, double about_x )
+    {
+        for( auto& mesh : meshes )
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+            for( index_t v = 0; v < mesh->nb_vertices(); v++ )
+            {
+                const auto& at = mesh->point( v );
+                const auto x = std::cos( about_z ) * at.value( 0 ) -
+                               std::sin( about_z ) * at.value( 1 );
+                const auto y = std::sin( about_z ) * at.value( 0 ) +
+                               std::cos( about_z ) * at.value( 1 );
+                const auto z = at.value( 2 );
+                builder->set_point(
+                    v,
+                    point( x,
+                           std::cos( about_x ) * y - std::sin( about_x ) * z,
+                           std::sin( about_x ) * y +
+                               std::cos( about_x ) * z ) );
+            }
+        }
     }
 
     constexpr absl::string_view NO_BLOCK_INFO =
@@ -556,17 +583,28 @@ namespace
 
     // The U's ray crosses the notch onto the U's own outside, goes through
     // the U and leaves onto the box from inside.
+    // Across the notch, the ray meets the far wall on the edge between its
+    // two triangles: two crossings that enter the U once. Also turned, off
+    // the axes.
     TEST_F( BuildBlocksTest, nested_concave_shell_joins_its_enclosing_block )
     {
-        auto faces = voxel_faces( u_cells() );
-        const auto nb_faces = static_cast< index_t >( faces.size() );
-        faces.push_back( make_box_mesh( point( 0, 0, 0 ), point( 5, 3, 4 ) ) );
-        auto brep = model_without_blocks( faces );
-        build_blocks( brep );
-        ASSERT_EQ( brep.nb_blocks(), 2 );
-        block_with_boundaries( brep, nb_faces );
-        block_with_boundaries( brep, nb_faces + 1 );
-        EXPECT_TRUE( check_brep_consistency( brep ) );
+        for( const bool turned : { false, true } )
+        {
+            auto faces = voxel_faces( u_cells() );
+            const auto nb_faces = static_cast< index_t >( faces.size() );
+            faces.push_back(
+                make_box_mesh( point( 0, 0, 0 ), point( 5, 3, 4 ) ) );
+            if( turned )
+            {
+                turn( faces, 0.3, 0.7 );
+            }
+            auto brep = model_without_blocks( faces );
+            build_blocks( brep );
+            ASSERT_EQ( brep.nb_blocks(), 2 ) << "turned " << turned;
+            block_with_boundaries( brep, nb_faces );
+            block_with_boundaries( brep, nb_faces + 1 );
+            EXPECT_TRUE( check_brep_consistency( brep ) );
+        }
     }
 
     // The same U in a box in a box, listed before or after the boxes: each
