@@ -714,6 +714,31 @@ namespace
         EXPECT_TRUE( check_brep_consistency( brep ) );
     }
 
+    // The ray of "a" (along -x from its face x = 2, at y = 8 / 3, z = 7 / 3)
+    // runs along the bottom face of "b", between b's side faces, which it
+    // meets on their edges: it goes through b and on to the box.
+    TEST_F( BuildBlocksTest, a_ray_along_another_shells_face_goes_through_it )
+    {
+        Meshes meshes;
+        meshes.push_back( make_box_mesh(
+            point( 0, 0, 0 ), point( 5, 5, 5 ), 1, false, "box" ) );
+        meshes.push_back( make_box_mesh(
+            point( 2, 2, 2 ), point( 3, 3, 3 ), 1, false, "a" ) );
+        meshes.push_back( make_box_mesh(
+            point( 0.5, 2, 7.0 / 3 ), point( 1.5, 3, 3 ), 1, false, "b" ) );
+        auto brep = model_without_blocks( meshes );
+        build_blocks( brep );
+        ASSERT_EQ( brep.nb_blocks(), 3 );
+        const auto& enclosing = block_with_boundaries( brep, 3 );
+        for( const auto name : { "box", "a", "b" } )
+        {
+            EXPECT_TRUE(
+                brep.is_boundary( surface_named( brep, name ), enclosing ) )
+                << name;
+        }
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+
     TEST_F( BuildBlocksTest, equally_distant_hits_agree_on_the_enclosing_block )
     {
         // An octahedron in a box of six separate faces: the ray of its first
