@@ -418,11 +418,11 @@ namespace
             return removed;
         }
 
-        // A removed candidate is the outside of a closed shell. The shell
-        // lies in a block when a ray leaving it into that outside meets the
-        // block's side before leaving the space around the shell; the rays
-        // are all cast before any shell moves, so the result does not hang
-        // on the order of the removed list.
+        // A removed candidate is the outside of a closed shell: its sides
+        // go to the block whose side the shell's ray meets first in the
+        // space around the shell, or nowhere. Every ray is cast before any
+        // side moves, so the result does not hang on the order of the
+        // removed list.
         std::vector< uuid >
         attach_shells_to_enclosing_blocks( absl::Span< const uuid > removed )
         {

@@ -581,11 +581,10 @@ namespace
         EXPECT_TRUE( check_brep_consistency( brep ) );
     }
 
-    // The U's ray crosses the notch onto the U's own outside, goes through
-    // the U and leaves onto the box from inside.
-    // Across the notch, the ray meets the far wall on the edge between its
-    // two triangles: two crossings that enter the U once. Also turned, off
-    // the axes.
+    // The U's ray crosses the notch onto the U's own outside (on the edge
+    // between the far wall's two triangles: two crossings that enter the U
+    // once), goes through the U and leaves onto the box from inside. Also
+    // turned, off the axes.
     TEST_F( BuildBlocksTest, nested_concave_shell_joins_its_enclosing_block )
     {
         for( const bool turned : { false, true } )
@@ -607,8 +606,9 @@ namespace
         }
     }
 
-    // The same U in a box in a box, listed before or after the boxes: each
-    // shell lies in the block of the shell right around it.
+    // The same U in a box (normals inwards) in a box, listed before or
+    // after the boxes: each shell lies in the block of the shell right
+    // around it.
     TEST_F( BuildBlocksTest, nested_concave_shell_two_levels_deep )
     {
         for( const bool u_first : { true, false } )
@@ -640,9 +640,9 @@ namespace
         }
     }
 
-    // A small box with the U around it, in the notch (beside the U: the
-    // U's ray meets it first, its own ray meets the U's outside) or in
-    // the far arm (inside the U, on the U's ray through that arm).
+    // A small box in the U's notch (beside the U: the U's ray meets it
+    // first, and its own ray, along -x, meets the U's outside) or in the
+    // U's far arm (inside the U, on the U's ray through that arm).
     TEST_F( BuildBlocksTest, small_box_by_a_concave_shell_finds_its_block )
     {
         for( const double x : { 2.25, 3.25 } )
