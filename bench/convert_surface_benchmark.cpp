@@ -100,6 +100,8 @@ namespace
 
     // The benchmark's time also counts releasing the model and mappings
     // the call returns; call_s is the call alone, release_s the release.
+    // call_cpu_s is the processor time of all threads during the call, of
+    // which call_system_s in the kernel (mostly first touch of memory).
     void BM_convert_surface_into_brep( benchmark::State& state )
     {
         bench::set_up_conversion();
@@ -110,10 +112,17 @@ namespace
         const bench::LoopMemory memory;
         for( auto _ : state )
         {
+            const bench::ProcessUsage before;
             auto start = Clock::now();
             absl::optional< BRepConversionResult > result{
                 convert_surface_into_brep( *mesh ) };
             state.counters["call_s"] = seconds_since( start );
+            const bench::ProcessUsage after;
+            state.counters["call_cpu_s"] =
+                after.user_s + after.system_s - before.user_s - before.system_s;
+            state.counters["call_system_s"] = after.system_s - before.system_s;
+            state.counters["faults_per_triangle"] =
+                ( after.minor_faults - before.minor_faults ) / triangles;
             benchmark::DoNotOptimize( result );
             start = Clock::now();
             result.reset();

@@ -1,9 +1,12 @@
 #pragma once
 
-// Resident memory of the benchmark process, read from /proc (Linux).
+// Resident memory of the benchmark process, read from /proc (Linux), and
+// the processor time and page faults it has taken.
 
 #include <fstream>
 #include <string>
+
+#include <sys/resource.h>
 
 namespace vorna
 {
@@ -41,5 +44,32 @@ namespace vorna
         {
             std::ofstream{ "/proc/self/clear_refs" } << "5";
         }
+
+        /// Processor time of all the process's threads, and the pages it
+        /// faulted in, since start: differences of two of them tell where a
+        /// parallel run spends time that the clock hides (memory first
+        /// touched is a kernel call per page, and those calls scale poorly).
+        struct ProcessUsage
+        {
+            ProcessUsage()
+            {
+                rusage usage;
+                getrusage( RUSAGE_SELF, &usage );
+                user_s = seconds( usage.ru_utime );
+                system_s = seconds( usage.ru_stime );
+                minor_faults = static_cast< double >( usage.ru_minflt );
+            }
+
+            double user_s;
+            double system_s;
+            double minor_faults;
+
+          private:
+            static double seconds( const timeval& time )
+            {
+                return static_cast< double >( time.tv_sec ) +
+                       static_cast< double >( time.tv_usec ) * 1e-6;
+            }
+        };
     } // namespace bench
 } // namespace vorna

@@ -44,16 +44,20 @@ def case(row, prefix):
 steps = ["setup_and_checks", "wireframe", "corners_lines", "surfaces",
          "mappings", "release_builder", "cut", "blocks", "model_boundaries"]
 print("\nmedians of %s run(s) per case, each in its own process" % sys.argv[2])
-print("\nWhole call: ms of the call, ms to release its result, and bytes "
-      "per input triangle above the input at the peak")
-print("%-28s %10s %8s %8s %8s" % ("size/shape/threads", "triangles", "call",
-                                  "release", "B/tri"))
+print("\nWhole call: ms of the call, processor ms of all threads during "
+      "it (of which in the kernel), pages faulted in per 1000 triangles, ms "
+      "to release its result, and bytes per input triangle above the input "
+      "at the peak")
+print("%-28s %10s %8s %8s %8s %8s %8s %8s" % (
+    "size/shape/threads", "triangles", "call", "cpu", "kernel", "flt/kt",
+    "release", "B/tri"))
 for row in rows:
     if row["name"].startswith("BM_convert_surface_into_brep/"):
-        print("%-28s %10d %8.0f %8.0f %8.0f" % (
+        print("%-28s %10d %8.0f %8.0f %8.0f %8.0f %8.0f %8.0f" % (
             case(row, "BM_convert_surface_into_brep/"), row["triangles"],
-            row["call_s"] * 1e3, row["release_s"] * 1e3,
-            row["bytes_per_triangle"]))
+            row["call_s"] * 1e3, row["call_cpu_s"] * 1e3,
+            row["call_system_s"] * 1e3, row["faults_per_triangle"] * 1e3,
+            row["release_s"] * 1e3, row["bytes_per_triangle"]))
 
 print("\nSteps: ms")
 print("%-28s" % "size/shape/threads" + "".join("%9s" % s[:8] for s in steps))
@@ -61,6 +65,13 @@ for row in rows:
     if row["name"].startswith("BM_convert_surface_steps/"):
         print("%-28s" % case(row, "BM_convert_surface_steps/") + "".join(
             "%9.0f" % (row.get(s + "_s", 0) * 1e3) for s in steps))
+
+print("\nSteps: processor ms of all threads")
+print("%-28s" % "size/shape/threads" + "".join("%9s" % s[:8] for s in steps))
+for row in rows:
+    if row["name"].startswith("BM_convert_surface_steps/"):
+        print("%-28s" % case(row, "BM_convert_surface_steps/") + "".join(
+            "%9.0f" % (row.get(s + "_cpu_s", 0) * 1e3) for s in steps))
 
 print("\nBook of k triangles on one edge: ms")
 for row in rows:

@@ -16,7 +16,8 @@ namespace vorna
 {
     namespace bench
     {
-        /// Per step: seconds (summed over iterations), the highest peak
+        /// Per step: seconds (summed over iterations), processor seconds of
+        /// all threads and pages faulted in (both summed), the highest peak
         /// reached during the step and what the step leaves behind, both in
         /// MB above the resident size when the meter was made.
         class StepMeter
@@ -40,6 +41,11 @@ namespace vorna
                 peak = std::max( peak, ( peak_rss_bytes() - base_rss_ ) / 1e6 );
                 counters_[step + "_kept_MB"] =
                     ( current_rss_bytes() - base_rss_ ) / 1e6;
+                const ProcessUsage usage;
+                counters_[step + "_cpu_s"] += usage.user_s + usage.system_s -
+                                              usage_.user_s - usage_.system_s;
+                counters_[step + "_faults"] +=
+                    usage.minor_faults - usage_.minor_faults;
                 restart();
             }
 
@@ -47,11 +53,13 @@ namespace vorna
             void restart()
             {
                 reset_peak_rss();
+                usage_ = ProcessUsage{};
                 start_ = Clock::now();
             }
 
             absl::flat_hash_map< std::string, double >& counters_;
             double base_rss_;
+            ProcessUsage usage_;
             Clock::time_point start_;
         };
 
