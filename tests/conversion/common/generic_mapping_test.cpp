@@ -128,6 +128,51 @@ namespace
         }
     }
 
+    TEST_F( GenericMappingTest, BulkMappingInManyRunsMatchesOneByOne )
+    {
+        // Enough records for each direction to be ordered in several runs
+        // of records, on the pool and on one thread; every out gathers ins
+        // from records far apart, which stay in record order.
+        constexpr vorna::index_t nb_ins{ 100000 };
+        std::vector< std::pair< vorna::index_t, vorna::index_t > > records;
+        for( vorna::index_t i = 0; i < nb_ins; i++ )
+        {
+            for( vorna::index_t k = 0; k <= i % 3; k++ )
+            {
+                records.emplace_back( i, ( i * 7 + k * 13 ) % 5000 );
+            }
+        }
+        vorna::GenericMapping< MeshElement, ComponentMeshElement > single;
+        for( const auto& record : records )
+        {
+            single.map( in( record.first ), line( record.second ) );
+        }
+        const auto make =
+            [this]( const std::pair< vorna::index_t, vorna::index_t >& record )
+        { return std::make_pair( in( record.first ), line( record.second ) ); };
+        vorna::GenericMapping< MeshElement, ComponentMeshElement > pooled;
+        pooled.map_all( records,
+                        make,
+                        nb_ins,
+                        5000,
+                        []( auto&& left, auto&& right )
+                        { vorna::detail::fork( left, right ); } );
+        EXPECT_EQ( pooled.in2out_map(), single.in2out_map() );
+        EXPECT_EQ( pooled.out2in_map(), single.out2in_map() );
+        vorna::GenericMapping< MeshElement, ComponentMeshElement > serial;
+        serial.map_all( records,
+                        make,
+                        nb_ins,
+                        5000,
+                        []( auto&& left, auto&& right )
+                        {
+                            left();
+                            right();
+                        } );
+        EXPECT_EQ( serial.in2out_map(), single.in2out_map() );
+        EXPECT_EQ( serial.out2in_map(), single.out2in_map() );
+    }
+
     TEST( ComponentRecords, ConstructionMovesTheTypeName )
     {
         vorna::ComponentType type{ "Corner" };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -61,14 +62,15 @@ namespace vorna
 
         /// Maps the pair make(record) of every record, as map() would one
         /// record after the other. Records are small descriptions of pairs
-        /// (a few indices): each direction first copies them into the order
-        /// in which it will write its table, the records are then released,
-        /// and both tables filled. nb_ins and nb_outs are the numbers of keys
-        /// that the pairs add to each direction: both tables are reserved for
-        /// them.
-        /// run_both(fill_in2out, fill_out2in) runs the two directions' work,
-        /// at the same time if it likes: make must then be safe to call
-        /// from two threads.
+        /// (a few indices): each direction copies them into the order in
+        /// which it will write its table, then fills its table; the records
+        /// are released as soon as both directions have their order.
+        /// nb_ins and nb_outs are the numbers of keys that the pairs add to
+        /// each direction: both tables are reserved for them.
+        /// run_both(left, right) runs two pieces of work, at the same time
+        /// if it likes: the two directions, and halves of a direction's
+        /// ordering, so it is called from several threads and within its
+        /// own pieces. make must then be safe to call from several threads.
         template < typename Record, typename Make, typename RunBoth >
         void map_all( std::vector< Record > records,
                       const Make& make,
@@ -80,21 +82,23 @@ namespace vorna
             { return make( record ).first; };
             const auto out_of = [&make]( const Record& record )
             { return make( record ).second; };
-            std::vector< Record > in_order;
-            std::vector< Record > out_order;
-            run_both(
-                [&]
-                { in_order = table_order( in2out_, nb_ins, records, in_of ); },
-                [&] {
-                    out_order =
-                        table_order( out2in_, nb_outs, records, out_of );
-                } );
-            records.clear();
-            records.shrink_to_fit();
+            // Whichever direction has its order last releases the records.
+            std::atomic< int > nb_ordering{ 2 };
+            const auto done_with_records = [&records, &nb_ordering]
+            {
+                if( nb_ordering.fetch_sub( 1, std::memory_order_acq_rel ) == 1 )
+                {
+                    records.clear();
+                    records.shrink_to_fit();
+                }
+            };
             run_both(
                 [&]
                 {
-                    for( const auto& record : in_order )
+                    const auto order = table_order(
+                        in2out_, nb_ins, records, in_of, run_both );
+                    done_with_records();
+                    for( const auto& record : order )
                     {
                         auto added = make( record );
                         in2out_[std::move( added.first )].push_back(
@@ -103,7 +107,10 @@ namespace vorna
                 },
                 [&]
                 {
-                    for( const auto& record : out_order )
+                    const auto order = table_order(
+                        out2in_, nb_outs, records, out_of, run_both );
+                    done_with_records();
+                    for( const auto& record : order )
                     {
                         auto added = make( record );
                         out2in_[std::move( added.second )].push_back(
@@ -167,13 +174,19 @@ namespace vorna
         // written almost front to back instead of at random, and the records
         // read in order: several times faster once the table outgrows the
         // caches. The grouping is stable, so the pairs of one key keep their
-        // order.
-        template < typename Map, typename Record, typename KeyOf >
+        // order. Keys are hashed, and records moved, a run of records at a
+        // time on the pieces of work run_both makes; the runs are fixed, and
+        // the result would be the same in one run.
+        template < typename Map,
+                   typename Record,
+                   typename KeyOf,
+                   typename RunBoth >
         static std::vector< Record >
         table_order( Map& map,
                      std::size_t nb_keys,
                      const std::vector< Record >& records,
-                     const KeyOf& key_of )
+                     const KeyOf& key_of,
+                     const RunBoth& run_both )
         {
             map.reserve( map.size() + nb_keys );
             const auto nb = records.size();
@@ -192,26 +205,72 @@ namespace vorna
             const int group_bits = std::max( slot_bits - 8, 0 );
             const std::size_t nb_groups = std::size_t{ 1 } << group_bits;
             const auto hasher = map.hash_function();
+            // Runs of records, each with its own count of every group, then
+            // its first place in the order for each.
+            constexpr std::size_t RUN{ 1u << 16 };
+            const auto nb_runs = ( nb + RUN - 1 ) / RUN;
             std::vector< std::uint32_t > groups( nb );
-            std::vector< std::size_t > starts( nb_groups + 1, 0 );
-            for( std::size_t i = 0; i < nb; i++ )
-            {
-                groups[i] = static_cast< std::uint32_t >(
-                    ( hasher( key_of( records[i] ) ) >> 7 >>
-                      ( slot_bits - group_bits ) ) &
-                    ( nb_groups - 1 ) );
-                starts[groups[i] + 1]++;
-            }
+            std::vector< std::uint32_t > places( nb_runs * nb_groups, 0 );
+            for_each_run( 0,
+                          nb_runs,
+                          run_both,
+                          [&]( std::size_t run )
+                          {
+                              auto* counts = places.data() + run * nb_groups;
+                              const auto end =
+                                  std::min( nb, ( run + 1 ) * RUN );
+                              for( auto i = run * RUN; i < end; i++ )
+                              {
+                                  groups[i] = static_cast< std::uint32_t >(
+                                      ( hasher( key_of( records[i] ) ) >> 7 >>
+                                        ( slot_bits - group_bits ) ) &
+                                      ( nb_groups - 1 ) );
+                                  counts[groups[i]]++;
+                              }
+                          } );
+            std::uint32_t place{ 0 };
             for( std::size_t g = 0; g < nb_groups; g++ )
             {
-                starts[g + 1] += starts[g];
+                for( std::size_t run = 0; run < nb_runs; run++ )
+                {
+                    auto& count = places[run * nb_groups + g];
+                    const auto nb_in_run = count;
+                    count = place;
+                    place += nb_in_run;
+                }
             }
             std::vector< Record > sorted( nb );
-            for( std::size_t i = 0; i < nb; i++ )
-            {
-                sorted[starts[groups[i]]++] = records[i];
-            }
+            for_each_run( 0,
+                          nb_runs,
+                          run_both,
+                          [&]( std::size_t run )
+                          {
+                              auto* next = places.data() + run * nb_groups;
+                              const auto end =
+                                  std::min( nb, ( run + 1 ) * RUN );
+                              for( auto i = run * RUN; i < end; i++ )
+                              {
+                                  sorted[next[groups[i]]++] = records[i];
+                              }
+                          } );
             return sorted;
+        }
+
+        // body(run) for every run in [begin, end), halves split by run_both.
+        template < typename RunBoth, typename Body >
+        static void for_each_run( std::size_t begin,
+                                  std::size_t end,
+                                  const RunBoth& run_both,
+                                  const Body& body )
+        {
+            if( end - begin == 1 )
+            {
+                body( begin );
+                return;
+            }
+            const auto middle = begin + ( end - begin ) / 2;
+            run_both( [&] { for_each_run( begin, middle, run_both, body ); },
+                      [&] { for_each_run( middle, end, run_both, body ); } );
         }
 
         template < typename KeyMap, typename OtherMap, typename Key >
