@@ -639,3 +639,47 @@ namespace
         EXPECT_EQ( nb_misordered, 0u );
     }
 } // namespace
+
+namespace
+{
+    TEST_F( MainRoadRobustnessTest, large_surfaces_keep_the_input_order )
+    {
+        // 6 faces of 20000 triangles, shuffled: the polygons are grouped,
+        // and the groups tabled, in several pieces at once. Surfaces come
+        // in the order of their first input polygon, and each keeps its
+        // polygons in input order.
+        const auto mesh = shuffled_split_box( 100 );
+        const auto result = convert_surface_into_brep( *mesh );
+        ASSERT_TRUE( test::check_conversion( result, { *mesh } ) );
+        const auto& brep = std::get< 0 >( result );
+        ASSERT_EQ( brep.nb_surfaces(), 6u );
+        std::vector< index_t > firsts;
+        index_t nb_misordered{ 0 };
+        for( const auto& surface : brep.surfaces() )
+        {
+            const auto nb_polygons = surface.mesh().nb_polygons();
+            ASSERT_EQ( nb_polygons, 20000u );
+            index_t previous{ 0 };
+            for( index_t p = 0; p < nb_polygons; p++ )
+            {
+                const auto input =
+                    std::get< 2 >( result )
+                        .out2in( { ComponentID{ "Surface", surface.id() }, p } )
+                        .at( 0 )
+                        .element;
+                if( p == 0 )
+                {
+                    firsts.push_back( input );
+                }
+                else if( input <= previous )
+                {
+                    nb_misordered++;
+                }
+                previous = input;
+            }
+        }
+        EXPECT_EQ( nb_misordered, 0u );
+        EXPECT_TRUE( std::is_sorted( firsts.begin(), firsts.end() ) );
+        EXPECT_EQ( firsts.front(), 0u );
+    }
+} // namespace
