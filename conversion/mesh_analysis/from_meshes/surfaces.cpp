@@ -268,6 +268,20 @@ namespace vorna
                 add_corner_surface_relationships( *vertices );
             }
 
+            /// Made once for all the mapped elements of a surface.
+            template < typename Model, typename Builder, index_t D >
+            std::vector< ComponentID >
+            MeshesSurfaces< Model, Builder, D >::surface_components() const
+            {
+                std::vector< ComponentID > components;
+                components.reserve( surface_uuids_.size() );
+                for( const auto& id : surface_uuids_ )
+                {
+                    components.emplace_back( surface_type(), id );
+                }
+                return components;
+            }
+
             template < typename Model, typename Builder, index_t D >
             auto MeshesSurfaces< Model, Builder, D >::find_line_relationships(
                 const GroupTable& table ) const -> std::vector< GroupLines >
@@ -459,16 +473,15 @@ namespace vorna
                         } );
                 }
                 const auto nb_pairs = pairs.size();
+                const auto components = surface_components();
                 element_mapping.map_all(
                     std::move( pairs ),
                     [&]( const MappedElement& pair )
+                    { return inputs.locate( pair.input ); },
+                    [&]( const MappedElement& pair )
                     {
-                        return std::make_pair(
-                            inputs.locate( pair.input ),
-                            ComponentMeshElement{
-                                ComponentID{ surface_type(),
-                                             surface_uuids_[pair.surface] },
-                                pair.surface_element } );
+                        return ComponentMeshElement{ components[pair.surface],
+                                                     pair.surface_element };
                     },
                     nb_pairs,
                     merged_.nb_polygons(),
@@ -510,17 +523,18 @@ namespace vorna
                         }
                     }
                 }
+                const auto components = surface_components();
                 vertex_mapping.map_all(
                     std::move( pairs ),
                     [&]( const MappedElement& pair )
                     {
                         const auto input = inputs.locate( pair.input );
-                        return std::make_pair(
-                            MeshVertex{ input.mesh_id, input.element },
-                            ComponentMeshVertex{
-                                ComponentID{ surface_type(),
-                                             surface_uuids_[pair.surface] },
-                                pair.surface_element } );
+                        return MeshVertex{ input.mesh_id, input.element };
+                    },
+                    [&]( const MappedElement& pair )
+                    {
+                        return ComponentMeshVertex{ components[pair.surface],
+                                                    pair.surface_element };
                     },
                     nb_ins,
                     vertices.nb_surface_vertices(),

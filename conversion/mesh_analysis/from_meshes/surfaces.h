@@ -44,6 +44,7 @@ namespace vorna
                 std::vector< GroupLines >
                 find_line_relationships( const GroupTable& table ) const;
                 void add_surfaces( index_t nb_groups );
+                std::vector< ComponentID > surface_components() const;
                 void add_line_relationships(
                     const std::vector< GroupLines >& lines );
                 void build_surface_mesh( index_t group_id,

@@ -60,28 +60,30 @@ namespace vorna
             out2in_[out].push_back( in );
         }
 
-        /// Maps the pair make(record) of every record, as map() would one
-        /// record after the other. Records are small descriptions of pairs
-        /// (a few indices): each direction copies them into the order in
-        /// which it will write its table, then fills its table; the records
-        /// are released as soon as both directions have their order.
+        /// Maps the pair (in_of(record), out_of(record)) of every record,
+        /// as map() would one record after the other. Records are small
+        /// descriptions of pairs (a few indices): each direction copies them
+        /// into the order in which it will write its table, then fills its
+        /// table; the records are released as soon as both directions have
+        /// their order. Each direction makes only what it needs of a pair.
         /// nb_ins and nb_outs are the numbers of keys that the pairs add to
         /// each direction: both tables are reserved for them.
         /// run_both(left, right) runs two pieces of work, at the same time
         /// if it likes: the two directions, and halves of a direction's
         /// ordering, so it is called from several threads and within its
-        /// own pieces. make must then be safe to call from several threads.
-        template < typename Record, typename Make, typename RunBoth >
+        /// own pieces. in_of and out_of must then be safe to call from
+        /// several threads.
+        template < typename Record,
+                   typename InOf,
+                   typename OutOf,
+                   typename RunBoth >
         void map_all( std::vector< Record > records,
-                      const Make& make,
+                      const InOf& in_of,
+                      const OutOf& out_of,
                       std::size_t nb_ins,
                       std::size_t nb_outs,
                       const RunBoth& run_both )
         {
-            const auto in_of = [&make]( const Record& record )
-            { return make( record ).first; };
-            const auto out_of = [&make]( const Record& record )
-            { return make( record ).second; };
             // Whichever direction has its order last releases the records.
             std::atomic< int > nb_ordering{ 2 };
             const auto done_with_records = [&records, &nb_ordering]
@@ -100,9 +102,7 @@ namespace vorna
                     done_with_records();
                     for( const auto& record : order )
                     {
-                        auto added = make( record );
-                        in2out_[std::move( added.first )].push_back(
-                            std::move( added.second ) );
+                        in2out_[in_of( record )].push_back( out_of( record ) );
                     }
                 },
                 [&]
@@ -112,11 +112,28 @@ namespace vorna
                     done_with_records();
                     for( const auto& record : order )
                     {
-                        auto added = make( record );
-                        out2in_[std::move( added.second )].push_back(
-                            std::move( added.first ) );
+                        out2in_[out_of( record )].push_back( in_of( record ) );
                     }
                 } );
+        }
+
+        /// map_all() with the pair make(record) of every record.
+        template < typename Record, typename Make, typename RunBoth >
+        void map_all( std::vector< Record > records,
+                      const Make& make,
+                      std::size_t nb_ins,
+                      std::size_t nb_outs,
+                      const RunBoth& run_both )
+        {
+            map_all(
+                std::move( records ),
+                [&make]( const Record& record )
+                { return make( record ).first; },
+                [&make]( const Record& record )
+                { return make( record ).second; },
+                nb_ins,
+                nb_outs,
+                run_both );
         }
 
         /// Removes `in` and all its pairs; an absent key is ignored.
@@ -205,10 +222,11 @@ namespace vorna
             const int group_bits = std::max( slot_bits - 8, 0 );
             const std::size_t nb_groups = std::size_t{ 1 } << group_bits;
             const auto hasher = map.hash_function();
-            // Runs of records, each with its own count of every group, then
-            // its first place in the order for each.
-            constexpr std::size_t RUN{ 1u << 16 };
-            const auto nb_runs = ( nb + RUN - 1 ) / RUN;
+            // Up to 16 runs of records, each with its own count of every
+            // group, then its first place in the order for each.
+            const auto run_size = std::max< std::size_t >(
+                std::size_t{ 1 } << 16, ( nb + 15 ) / 16 );
+            const auto nb_runs = ( nb + run_size - 1 ) / run_size;
             std::vector< std::uint32_t > groups( nb );
             std::vector< std::uint32_t > places( nb_runs * nb_groups, 0 );
             for_each_run( 0,
@@ -218,8 +236,8 @@ namespace vorna
                           {
                               auto* counts = places.data() + run * nb_groups;
                               const auto end =
-                                  std::min( nb, ( run + 1 ) * RUN );
-                              for( auto i = run * RUN; i < end; i++ )
+                                  std::min( nb, ( run + 1 ) * run_size );
+                              for( auto i = run * run_size; i < end; i++ )
                               {
                                   groups[i] = static_cast< std::uint32_t >(
                                       ( hasher( key_of( records[i] ) ) >> 7 >>
@@ -247,8 +265,8 @@ namespace vorna
                           {
                               auto* next = places.data() + run * nb_groups;
                               const auto end =
-                                  std::min( nb, ( run + 1 ) * RUN );
-                              for( auto i = run * RUN; i < end; i++ )
+                                  std::min( nb, ( run + 1 ) * run_size );
+                              for( auto i = run * run_size; i < end; i++ )
                               {
                                   sorted[next[groups[i]]++] = records[i];
                               }
