@@ -59,19 +59,14 @@ for row in rows:
             row["call_system_s"] * 1e3, row["faults_per_triangle"] * 1e3,
             row["release_s"] * 1e3, row["bytes_per_triangle"]))
 
-print("\nSteps: ms")
-print("%-28s" % "size/shape/threads" + "".join("%9s" % s[:8] for s in steps))
-for row in rows:
-    if row["name"].startswith("BM_convert_surface_steps/"):
-        print("%-28s" % case(row, "BM_convert_surface_steps/") + "".join(
-            "%9.0f" % (row.get(s + "_s", 0) * 1e3) for s in steps))
-
-print("\nSteps: processor ms of all threads")
-print("%-28s" % "size/shape/threads" + "".join("%9s" % s[:8] for s in steps))
-for row in rows:
-    if row["name"].startswith("BM_convert_surface_steps/"):
-        print("%-28s" % case(row, "BM_convert_surface_steps/") + "".join(
-            "%9.0f" % (row.get(s + "_cpu_s", 0) * 1e3) for s in steps))
+for title, suffix in (("ms", "_s"), ("processor ms of all threads", "_cpu_s")):
+    print("\nSteps: " + title)
+    print("%-28s" % "size/shape/threads" +
+          "".join("%9s" % s[:8] for s in steps))
+    for row in rows:
+        if row["name"].startswith("BM_convert_surface_steps/"):
+            print("%-28s" % case(row, "BM_convert_surface_steps/") + "".join(
+                "%9.0f" % (row.get(s + suffix, 0) * 1e3) for s in steps))
 
 print("\nBook of k triangles on one edge: ms")
 for row in rows:

@@ -147,28 +147,30 @@ namespace
         {
             single.map( in( record.first ), line( record.second ) );
         }
-        const auto make =
-            [this]( const std::pair< vorna::index_t, vorna::index_t >& record )
-        { return std::make_pair( in( record.first ), line( record.second ) ); };
-        vorna::GenericMapping< MeshElement, ComponentMeshElement > pooled;
-        pooled.map_all( records,
-                        make,
-                        nb_ins,
-                        5000,
-                        []( auto&& left, auto&& right )
-                        { vorna::detail::fork( left, right ); } );
+        using Record = std::pair< vorna::index_t, vorna::index_t >;
+        const auto bulk = [&]( const auto& run_both )
+        {
+            vorna::GenericMapping< MeshElement, ComponentMeshElement > mapping;
+            mapping.map_all(
+                records,
+                [this]( const Record& record ) { return in( record.first ); },
+                [this]( const Record& record )
+                { return line( record.second ); },
+                nb_ins,
+                5000,
+                run_both );
+            return mapping;
+        };
+        const auto pooled = bulk( []( auto&& left, auto&& right )
+                                  { vorna::detail::fork( left, right ); } );
         EXPECT_EQ( pooled.in2out_map(), single.in2out_map() );
         EXPECT_EQ( pooled.out2in_map(), single.out2in_map() );
-        vorna::GenericMapping< MeshElement, ComponentMeshElement > serial;
-        serial.map_all( records,
-                        make,
-                        nb_ins,
-                        5000,
-                        []( auto&& left, auto&& right )
-                        {
-                            left();
-                            right();
-                        } );
+        const auto serial = bulk(
+            []( auto&& left, auto&& right )
+            {
+                left();
+                right();
+            } );
         EXPECT_EQ( serial.in2out_map(), single.in2out_map() );
         EXPECT_EQ( serial.out2in_map(), single.out2in_map() );
     }

@@ -229,23 +229,33 @@ namespace vorna
             const auto nb_runs = ( nb + run_size - 1 ) / run_size;
             std::vector< std::uint32_t > groups( nb );
             std::vector< std::uint32_t > places( nb_runs * nb_groups, 0 );
-            for_each_run( 0,
-                          nb_runs,
-                          run_both,
-                          [&]( std::size_t run )
-                          {
-                              auto* counts = places.data() + run * nb_groups;
-                              const auto end =
-                                  std::min( nb, ( run + 1 ) * run_size );
-                              for( auto i = run * run_size; i < end; i++ )
+            // body(places of the run, record) for every record, run by run.
+            const auto in_runs = [&]( const auto& body )
+            {
+                for_each_run( 0,
+                              nb_runs,
+                              run_both,
+                              [&]( std::size_t run )
                               {
-                                  groups[i] = static_cast< std::uint32_t >(
-                                      ( hasher( key_of( records[i] ) ) >> 7 >>
-                                        ( slot_bits - group_bits ) ) &
-                                      ( nb_groups - 1 ) );
-                                  counts[groups[i]]++;
-                              }
-                          } );
+                                  auto* run_places =
+                                      places.data() + run * nb_groups;
+                                  const auto end =
+                                      std::min( nb, ( run + 1 ) * run_size );
+                                  for( auto i = run * run_size; i < end; i++ )
+                                  {
+                                      body( run_places, i );
+                                  }
+                              } );
+            };
+            in_runs(
+                [&]( std::uint32_t* counts, std::size_t i )
+                {
+                    groups[i] = static_cast< std::uint32_t >(
+                        ( hasher( key_of( records[i] ) ) >> 7 >>
+                          ( slot_bits - group_bits ) ) &
+                        ( nb_groups - 1 ) );
+                    counts[groups[i]]++;
+                } );
             std::uint32_t place{ 0 };
             for( std::size_t g = 0; g < nb_groups; g++ )
             {
@@ -258,19 +268,8 @@ namespace vorna
                 }
             }
             std::vector< Record > sorted( nb );
-            for_each_run( 0,
-                          nb_runs,
-                          run_both,
-                          [&]( std::size_t run )
-                          {
-                              auto* next = places.data() + run * nb_groups;
-                              const auto end =
-                                  std::min( nb, ( run + 1 ) * run_size );
-                              for( auto i = run * run_size; i < end; i++ )
-                              {
-                                  sorted[next[groups[i]]++] = records[i];
-                              }
-                          } );
+            in_runs( [&]( std::uint32_t* next, std::size_t i )
+                     { sorted[next[groups[i]]++] = records[i]; } );
             return sorted;
         }
 
