@@ -112,8 +112,8 @@ namespace vorna
                               CHUNK_POLYGONS,
                               [&]( index_t p )
                               { labels_[p] = smallest( parents, p ); } );
-                // Groups numbered in the order of their smallest polygons,
-                // each smaller than any polygon of its group it numbers.
+                // Groups numbered in the order of their smallest polygons:
+                // a polygon's smallest comes before it, numbered already.
                 nb_groups_ = 0;
                 for( index_t p = 0; p < nb_polygons; p++ )
                 {
