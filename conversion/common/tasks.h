@@ -12,7 +12,6 @@
 
 #include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
-#include <oneapi/tbb/task_arena.h>
 #include <oneapi/tbb/task_group.h>
 
 #include <vorna/basic/common.h>
@@ -174,9 +173,12 @@ namespace vorna
             tbb::global_control control_;
         };
 
-        /// fork(), inside its isolation.
+        /// Runs `right` as a pool task while the calling thread runs `left`,
+        /// and returns once both have ended.
+        /// \throw whatever `left` threw (the task is still waited for, and
+        /// its own exception is dropped); otherwise whatever `right` threw.
         template < typename Left, typename Right >
-        void fork_isolated( Left& left, Right& right )
+        void fork( Left&& left, Right&& right )
         {
             std::exception_ptr right_error;
             tbb::task_group group;
@@ -210,21 +212,6 @@ namespace vorna
             }
         }
 
-        /// Runs `right` as a pool task while the calling thread runs `left`,
-        /// and returns once both have ended.
-        /// \throw whatever `left` threw (the task is still waited for, and
-        /// its own exception is dropped); otherwise whatever `right` threw.
-        ///
-        /// While waiting, the calling thread runs only tasks of this fork: a
-        /// task of other work taken up then would hold it, and whatever
-        /// waits for the fork, for that task's whole length.
-        template < typename Left, typename Right >
-        void fork( Left&& left, Right&& right )
-        {
-            tbb::this_task_arena::isolate( [&]
-                                           { fork_isolated( left, right ); } );
-        }
-
         /// Calls body(i) for every i in [begin, end), in chunks of at least
         /// `grain` indices spread over the pool (a grain of 0 counts as 1).
         /// Bodies must write only their own elements.
@@ -253,29 +240,23 @@ namespace vorna
                 }
                 return;
             }
-            // Isolated as fork() is.
-            tbb::this_task_arena::isolate(
-                [&]
-                {
-                    tbb::task_group group;
-                    for( index_t first = begin; first < end; )
+            tbb::task_group group;
+            for( index_t first = begin; first < end; )
+            {
+                const index_t last = first + std::min( chunk, end - first );
+                run_ordered(
+                    group,
+                    [&body, first, last]
                     {
-                        const index_t last =
-                            first + std::min( chunk, end - first );
-                        run_ordered(
-                            group,
-                            [&body, first, last]
-                            {
-                                for( auto i = first; i < last; ++i )
-                                {
-                                    body( i );
-                                }
-                            },
-                            &body );
-                        first = last;
-                    }
-                    wait_ordered( group, &body );
-                } );
+                        for( auto i = first; i < last; ++i )
+                        {
+                            body( i );
+                        }
+                    },
+                    &body );
+                first = last;
+            }
+            wait_ordered( group, &body );
         }
 
         /// Group whose results are applied on one thread: spawns
