@@ -160,4 +160,29 @@ namespace
             Point< 2 >{ { 2.5 * EPSILON * 7 + 0.9 * EPSILON, 1e3 * 39 } } );
         EXPECT_TRUE( has_points_within< 2 >( grid, EPSILON ) );
     }
+
+    TEST( ClosePoints, pair_deep_in_a_crowded_cell )
+    {
+        // A far point makes the cells much wider than a cluster of 17^3
+        // points twice the tolerance apart: the cluster fills one cell of
+        // more points than a piece of the parallel work takes.
+        std::vector< Point< 3 > > points{ Point< 3 >{ { 1, 1, 1 } } };
+        for( index_t i = 0; i < 17; i++ )
+        {
+            for( index_t j = 0; j < 17; j++ )
+            {
+                for( index_t k = 0; k < 17; k++ )
+                {
+                    points.push_back( Point< 3 >{ { 2 * EPSILON * i,
+                                                    2 * EPSILON * j,
+                                                    2 * EPSILON * k } } );
+                }
+            }
+        }
+        EXPECT_FALSE( has_points_within< 3 >( points, EPSILON ) );
+        // Close to the last point of the cluster, listed last.
+        points.push_back(
+            Point< 3 >{ { 32.5 * EPSILON, 32 * EPSILON, 32 * EPSILON } } );
+        EXPECT_TRUE( has_points_within< 3 >( points, EPSILON ) );
+    }
 } // namespace

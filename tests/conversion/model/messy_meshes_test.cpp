@@ -507,6 +507,12 @@ namespace
         EXPECT_EQ( counts_of( brep_of( convert_and_check(
                        "single-vertex curve alone", { *lonely }, {} ) ) ),
                    ( Counts{ 0, 0, 0, 0 } ) );
+        // The same curve listed twice converts as it alone: its vertices
+        // and edges map once each.
+        EXPECT_EQ(
+            counts_of( brep_of( convert_and_check(
+                "curve listed twice", { *crossing, *crossing }, { *box } ) ) ),
+            ( Counts{ 2, 1, 1, 1 } ) );
     }
 
     TEST_F( MessyMeshesTest, jittered_fine_box )
