@@ -739,11 +739,10 @@ namespace
         EXPECT_TRUE( check_brep_consistency( brep ) );
     }
 
-    TEST_F( BuildBlocksTest, equally_distant_hits_agree_on_the_enclosing_block )
+    // An octahedron centred at (2, 2, 2), outwards: the ray of its first
+    // face runs along (1, 1, 1) to the point (4, 4, 4).
+    std::unique_ptr< SurfaceMesh< 3 > > octahedron()
     {
-        // An octahedron in a box of six separate faces: the ray of its first
-        // face, along (1, 1, 1), meets the box's corner (4, 4, 4) where
-        // three faces meet, at one distance.
         const double c{ 2 };
         const double r{ 1.5 };
         const std::vector< Point3D > tips{ point( c + r, c, c ),
@@ -767,9 +766,16 @@ namespace
                 }
             }
         }
+        return test::triangulated_surface( tips, triangles, "tips" );
+    }
+
+    TEST_F( BuildBlocksTest, equally_distant_hits_agree_on_the_enclosing_block )
+    {
+        // An octahedron in a box of six separate faces: the ray of its first
+        // face, along (1, 1, 1), meets the box's corner (4, 4, 4) where
+        // three faces meet, at one distance.
         Meshes meshes = make_box_faces( point( 0, 0, 0 ), point( 4, 4, 4 ) );
-        meshes.insert( meshes.begin(),
-                       test::triangulated_surface( tips, triangles, "tips" ) );
+        meshes.insert( meshes.begin(), octahedron() );
         auto brep = model_without_blocks( meshes );
         build_blocks( brep );
         ASSERT_EQ( brep.nb_blocks(), 2 );
@@ -778,6 +784,53 @@ namespace
             brep.is_boundary( surface_named( brep, "tips" ), between ) );
         block_with_boundaries( brep, 1 );
         EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+
+    class BuildBlocksTieTest : public BuildBlocksTest
+    {
+      protected:
+        // The octahedron in a box that another box touches from outside at
+        // the corner the ray meets: three shells at one distance, the one in
+        // between the box's.
+        static void expect_tips_inside_the_box( bool touching_before_enclosing )
+        {
+            Meshes meshes;
+            meshes.push_back( octahedron() );
+            auto enclosing = make_box_mesh(
+                point( 0, 0, 0 ), point( 4, 4, 4 ), 1, false, "enclosing" );
+            auto touching = make_box_mesh(
+                point( 4, 4, 4 ), point( 8, 8, 8 ), 1, false, "touching" );
+            meshes.push_back(
+                std::move( touching_before_enclosing ? touching : enclosing ) );
+            meshes.push_back(
+                std::move( touching_before_enclosing ? enclosing : touching ) );
+            auto brep = model_without_blocks( meshes );
+            build_blocks( brep );
+            ASSERT_EQ( brep.nb_blocks(), 3 );
+            const auto& box = block_with_boundaries( brep, 2 );
+            EXPECT_TRUE(
+                brep.is_boundary( surface_named( brep, "enclosing" ), box ) );
+            EXPECT_TRUE(
+                brep.is_boundary( surface_named( brep, "tips" ), box ) );
+            EXPECT_TRUE( check_brep_consistency( brep ) );
+        }
+    };
+
+    TEST_F( BuildBlocksTieTest,
+            hit_on_a_shell_touching_from_outside_goes_to_the_later )
+    {
+        // Equal distances go to the surface created last: here the box
+        // that encloses the octahedron.
+        expect_tips_inside_the_box( true );
+    }
+
+    // Known fault, disabled until mended: created last, the touching box
+    // takes the tie, its outside faces the ray, and the octahedron is left
+    // outside every block (the box's block has 1 boundary surface).
+    TEST_F( BuildBlocksTieTest,
+            DISABLED_hit_on_a_shell_touching_from_outside_whatever_the_order )
+    {
+        expect_tips_inside_the_box( false );
     }
 
     TEST_F( BuildBlocksTest, closed_curve_inside_a_box_becomes_internal )
