@@ -280,6 +280,33 @@ namespace
         expect_sides_face_their_sectors( maker.model, sorted );
     }
 
+    TEST( SurfaceRadialSort, CopyRoundedJustBelowAFullTurnTiesWithTheFirst )
+    {
+        // A copy of the 5 degree wing reaching 2.7 times as far: in the same
+        // half-plane, but its direction rounds to an angle a hair below a
+        // full turn from the first wing's. It still ties with the first
+        // wing (stacked by rank, later higher along +y), not after the
+        // 95 degree wing.
+        BRepMaker maker;
+        const auto line = maker.add_line( z_axis );
+        const auto first = add_wing( maker, 5, true );
+        auto points = wing_points( 5, true );
+        for( const index_t far : { 2u, 3u } )
+        {
+            points[far] = Point3D{ { 2.7 * points[far].value( 0 ),
+                                     2.7 * points[far].value( 1 ),
+                                     points[far].value( 2 ) } };
+        }
+        const auto copy = maker.add_surface( points, { { 0, 1, 2, 3 } } );
+        const auto other = add_wing( maker, 95, true );
+        bound( maker, line, { first, copy, other } );
+        const auto sorted =
+            surface_radial_sort( maker.model, maker.model.line( line ) );
+        EXPECT_EQ( sorted_ids( sorted ),
+                   ( std::vector< uuid >{ first, copy, other } ) );
+        expect_sides_face_their_sectors( maker.model, sorted );
+    }
+
     TEST( SurfaceRadialSort, DegenerateLinesGiveAnEmptySort )
     {
         BRepMaker maker;
