@@ -462,6 +462,35 @@ namespace
         EXPECT_EQ( model.nb_incidences( off.component_id.id() ), 0u );
     }
 
+    TEST_F( FromMeshesTest, curve_leaving_a_sheet_of_mixed_orientation )
+    {
+        // The same path over a 2 x 2 sheet of quads whose upper left quad
+        // is reversed: both quads along the curve's edge inside the sheet
+        // run it from (1, 1, 0) to (0, 1, 0), against the curve.
+        std::vector< Point< 3 > > points;
+        for( index_t j = 0; j < 3; j++ )
+        {
+            for( index_t i = 0; i < 3; i++ )
+            {
+                points.push_back( point( i, j, 0 ) );
+            }
+        }
+        const auto sheet = test::surface_of< 3 >( points,
+                                                  { { 0, 1, 4, 3 },
+                                                    { 1, 2, 5, 4 },
+                                                    { 6, 7, 4, 3 },
+                                                    { 4, 5, 8, 7 } } );
+        const auto curve = test::polyline< 3 >(
+            { point( 0, 1, 0 ), point( 1, 1, 0 ), point( 1, 1, 1 ) }, false );
+        convert( { *curve }, { *sheet } );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        EXPECT_EQ( model.nb_corners(), 3u );
+        EXPECT_EQ( model.nb_lines(), 3u );
+        const auto& surface = *model.surfaces().begin();
+        EXPECT_EQ( model.nb_boundaries( surface.id() ), 1u );
+        EXPECT_EQ( model.nb_internals( surface.id() ), 2u );
+    }
+
     TEST_F( FromMeshesTest, fin_on_an_inner_edge_ends_its_lines_there )
     {
         // A fin stands on the inner edge (1, 0, 0)-(1, 1, 0) of the sheet,
