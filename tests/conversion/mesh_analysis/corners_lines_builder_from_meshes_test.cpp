@@ -491,6 +491,42 @@ namespace
         EXPECT_EQ( model.nb_internals( surface.id() ), 2u );
     }
 
+    TEST_F( FromMeshesTest, edge_both_inside_and_on_the_border_of_one_surface )
+    {
+        // A 2 x 2 sheet of quads with a tent of two triangles over its edge
+        // (0, 1, 0)-(1, 1, 0): the tent's triangle on that edge is left
+        // unjoined there, the two quads stay joined, and the tent joins the
+        // sheet through its other edges. One surface. The edge is a border
+        // of it and runs inside it, its neighbours at both ends only border
+        // it: corners at both ends.
+        std::vector< Point< 3 > > points;
+        for( index_t j = 0; j < 3; j++ )
+        {
+            for( index_t i = 0; i < 3; i++ )
+            {
+                points.push_back( point( i, j, 0 ) );
+            }
+        }
+        points.push_back( point( 0.5, 1.5, 1 ) );
+        auto sheet = test::surface_of< 3 >( points,
+                                            { { 0, 1, 4, 3 },
+                                              { 1, 2, 5, 4 },
+                                              { 3, 4, 7, 6 },
+                                              { 4, 5, 8, 7 },
+                                              { 3, 4, 9 },
+                                              { 3, 6, 9 } } );
+        {
+            auto builder = SurfaceMeshBuilder< 3 >::create( *sheet );
+            builder->set_polygon_adjacent( { 0, 2 }, 2 );
+            builder->set_polygon_adjacent( { 2, 0 }, 0 );
+            builder->unset_polygon_adjacent( { 4, 0 } );
+        }
+        convert( {}, { *sheet } );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        EXPECT_EQ( model.nb_corners(), 2u );
+        EXPECT_EQ( model.nb_lines(), 2u );
+    }
+
     TEST_F( FromMeshesTest, fin_on_an_inner_edge_ends_its_lines_there )
     {
         // A fin stands on the inner edge (1, 0, 0)-(1, 1, 0) of the sheet,
