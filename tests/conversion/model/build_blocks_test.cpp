@@ -824,11 +824,8 @@ namespace
         expect_tips_inside_the_box( true );
     }
 
-    // Known fault, disabled until mended: created last, the touching box
-    // takes the tie, its outside faces the ray, and the octahedron is left
-    // outside every block (the box's block has 1 boundary surface).
     TEST_F( BuildBlocksTieTest,
-            DISABLED_hit_on_a_shell_touching_from_outside_whatever_the_order )
+            hit_on_a_shell_touching_from_outside_whatever_the_order )
     {
         expect_tips_inside_the_box( false );
     }
