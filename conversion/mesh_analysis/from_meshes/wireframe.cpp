@@ -96,8 +96,18 @@ namespace vorna
                             {
                                 continue;
                             }
+                            // From the end with fewer polygons: on a book
+                            // of k pages each page edge would otherwise
+                            // scan the k polygons around the spine.
+                            const auto& around0 =
+                                merged.polygons_around_vertex( ends[0] );
+                            const auto& around1 =
+                                merged.polygons_around_vertex( ends[1] );
+                            const bool from_second =
+                                around1.size() < around0.size();
+                            const auto target = from_second ? ends[0] : ends[1];
                             for( const auto& use :
-                                 merged.polygons_around_vertex( ends[0] ) )
+                                 from_second ? around1 : around0 )
                             {
                                 const auto begin = offsets[use.polygon_id];
                                 const auto last =
@@ -111,7 +121,7 @@ namespace vorna
                                 {
                                     const auto other =
                                         from == slot ? next : previous;
-                                    if( vertices[other] == ends[1] &&
+                                    if( vertices[other] == target &&
                                         adjacents[from] != INVALID_INDEX )
                                     {
                                         found[chunk].emplace_back(
