@@ -86,6 +86,32 @@ namespace
                 model, vertices, elements, surfaces, curves ) );
         }
 
+        // A curve from the sheet's border at (0, 1, 0) along polygon edges
+        // to (1, 1, 0), then up off the sheet: corners at the three points,
+        // and lines for the sheet's rim, the part inside the sheet and the
+        // part off it.
+        void
+        expect_curve_splits_where_it_leaves( const SurfaceMesh< 3 >& sheet )
+        {
+            const auto curve = test::polyline< 3 >(
+                { point( 0, 1, 0 ), point( 1, 1, 0 ), point( 1, 1, 1 ) },
+                false );
+            convert( { *curve }, { sheet } );
+            ASSERT_EQ( model.nb_surfaces(), 1u );
+            EXPECT_EQ( model.nb_corners(), 3u );
+            EXPECT_EQ( model.nb_lines(), 3u );
+            const auto& surface = *model.surfaces().begin();
+            EXPECT_EQ( model.nb_boundaries( surface.id() ), 1u );
+            // The inner part of the curve, and the corner where it leaves.
+            EXPECT_EQ( model.nb_internals( surface.id() ), 2u );
+            const auto& inside = elements.in2out( { curve->id(), 0 } ).at( 0 );
+            const auto& off = elements.in2out( { curve->id(), 1 } ).at( 0 );
+            EXPECT_NE( inside.component_id, off.component_id );
+            EXPECT_TRUE(
+                model.is_internal( inside.component_id.id(), surface.id() ) );
+            EXPECT_EQ( model.nb_incidences( off.component_id.id() ), 0u );
+        }
+
         bool has_identifier( const SurfaceMesh< 3 >& mesh ) const
         {
             return mesh.polygon_attribute_manager().find_attribute_base(
@@ -441,25 +467,7 @@ namespace
         // From the sheet's border along an inner polygon edge, then up: at
         // (1, 1, 0) both edges come from the curve alone, but only the first
         // runs inside the sheet.
-        const auto sheet = test::grid_sheet( 2, 2 );
-        const auto curve = test::polyline< 3 >(
-            { point( 0, 1, 0 ), point( 1, 1, 0 ), point( 1, 1, 1 ) }, false );
-        convert( { *curve }, { *sheet } );
-        // Corners at (0, 1, 0), (1, 1, 0) and (1, 1, 1); lines: the sheet's
-        // rim, the part inside the sheet and the part off it.
-        ASSERT_EQ( model.nb_surfaces(), 1u );
-        EXPECT_EQ( model.nb_corners(), 3u );
-        EXPECT_EQ( model.nb_lines(), 3u );
-        const auto& surface = *model.surfaces().begin();
-        EXPECT_EQ( model.nb_boundaries( surface.id() ), 1u );
-        // The inner part of the curve, and the corner where it leaves.
-        EXPECT_EQ( model.nb_internals( surface.id() ), 2u );
-        const auto& inside = elements.in2out( { curve->id(), 0 } ).at( 0 );
-        const auto& off = elements.in2out( { curve->id(), 1 } ).at( 0 );
-        EXPECT_NE( inside.component_id, off.component_id );
-        EXPECT_TRUE(
-            model.is_internal( inside.component_id.id(), surface.id() ) );
-        EXPECT_EQ( model.nb_incidences( off.component_id.id() ), 0u );
+        expect_curve_splits_where_it_leaves( *test::grid_sheet( 2, 2 ) );
     }
 
     TEST_F( FromMeshesTest, curve_leaving_a_sheet_of_mixed_orientation )
@@ -480,15 +488,7 @@ namespace
                                                     { 1, 2, 5, 4 },
                                                     { 6, 7, 4, 3 },
                                                     { 4, 5, 8, 7 } } );
-        const auto curve = test::polyline< 3 >(
-            { point( 0, 1, 0 ), point( 1, 1, 0 ), point( 1, 1, 1 ) }, false );
-        convert( { *curve }, { *sheet } );
-        ASSERT_EQ( model.nb_surfaces(), 1u );
-        EXPECT_EQ( model.nb_corners(), 3u );
-        EXPECT_EQ( model.nb_lines(), 3u );
-        const auto& surface = *model.surfaces().begin();
-        EXPECT_EQ( model.nb_boundaries( surface.id() ), 1u );
-        EXPECT_EQ( model.nb_internals( surface.id() ), 2u );
+        expect_curve_splits_where_it_leaves( *sheet );
     }
 
     TEST_F( FromMeshesTest, edge_both_inside_and_on_the_border_of_one_surface )
