@@ -1,5 +1,8 @@
 #include <vorna/conversion/model/section_from_surface_builder.h>
 
+#include <absl/container/flat_hash_set.h>
+#include <absl/strings/string_view.h>
+
 #include <conversion/model/section_input.h>
 
 #include <vorna/basic/corvane_exception.h>
@@ -31,13 +34,24 @@ namespace vorna
                 return wireframe_builder_;
             }
 
+            void build()
+            {
+                refuse_unless( Step::none, "build" );
+                build_wireframe_step();
+                build_section_components_step();
+                cut_surfaces_by_lines_step();
+            }
+
             void build_wireframe_step()
             {
+                refuse_unless( Step::none, "build_wireframe_step" );
+                done_ = Step::wireframe;
                 wireframe_builder_.build_wireframe_step();
             }
 
             void add_wireframe_corner( index_t vertex )
             {
+                refuse_unless( Step::wireframe, "add_wireframe_corner" );
                 const auto nb_vertices =
                     wireframe_builder_.wireframe().nb_vertices();
                 if( vertex >= nb_vertices )
@@ -50,11 +64,22 @@ namespace vorna
                         nb_vertices,
                         ")" );
                 }
+                if( !forced_corners_.insert( vertex ).second )
+                {
+                    throw CorvaneException(
+                        "[SectionFromSurfaceBuilder::add_wireframe_corner] "
+                        "Wireframe vertex ",
+                        vertex,
+                        " has a corner already" );
+                }
                 wireframe_builder_.add_corner( vertex );
             }
 
             void build_section_components_step()
             {
+                refuse_unless( Step::wireframe,
+                               "build_section_components_step" );
+                done_ = Step::components;
                 wireframe_builder_.build_corners_step();
                 wireframe_builder_.build_lines_step();
                 wireframe_builder_.build_surfaces();
@@ -71,11 +96,48 @@ namespace vorna
 
             void cut_surfaces_by_lines_step()
             {
+                refuse_unless( Step::components, "cut_surfaces_by_lines_step" );
+                done_ = Step::cut;
                 CutAlongInternalLines< Section, SectionBuilder, 2 >{ section_ }
                     .cut_all_surfaces();
             }
 
           private:
+            /// The last step run: steps run once each, in this order.
+            enum struct Step
+            {
+                none,
+                wireframe,
+                components,
+                cut
+            };
+
+            /// Refuses the operation unless `last` is the last step run,
+            /// naming the step to run first or the one already run.
+            void refuse_unless( Step last, absl::string_view operation ) const
+            {
+                if( done_ == last )
+                {
+                    return;
+                }
+                static constexpr const char* built[] = {
+                    "",
+                    "The wireframe is already built",
+                    "The section components are already built",
+                    "The surfaces are already cut" };
+                static constexpr const char* first[] = {
+                    "",
+                    "Build the wireframe first",
+                    "Build the section components first",
+                    "" };
+                throw CorvaneException(
+                    "[SectionFromSurfaceBuilder::",
+                    operation,
+                    "] ",
+                    done_ > last ? built[static_cast< int >( done_ )]
+                                 : first[static_cast< int >( last )] );
+            }
+
             // Before the wireframe builder writes on the mesh and the model.
             static const SurfaceMesh< 2 >&
             checked( const SurfaceMesh< 2 >& mesh )
@@ -87,6 +149,8 @@ namespace vorna
             Section& section_;
             SectionBuilder builder_;
             WireframeBuilder wireframe_builder_;
+            Step done_{ Step::none };
+            absl::flat_hash_set< index_t > forced_corners_;
         };
 
         SectionFromSurfaceBuilder::SectionFromSurfaceBuilder(
@@ -119,9 +183,7 @@ namespace vorna
 
         void SectionFromSurfaceBuilder::build()
         {
-            build_wireframe_step();
-            build_section_components_step();
-            cut_surfaces_by_lines_step();
+            impl_->build();
         }
 
         const CornersLinesBuilderFromSurface< Section, SectionBuilder, 2 >&

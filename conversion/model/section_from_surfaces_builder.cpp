@@ -1,5 +1,6 @@
 #include <vorna/conversion/model/section_from_surfaces_builder.h>
 
+#include <algorithm>
 #include <vector>
 
 #include <conversion/common/unique_list.h>
@@ -87,6 +88,12 @@ namespace vorna
 
             void build()
             {
+                if( built_ )
+                {
+                    throw CorvaneException(
+                        "[SectionFromSurfacesBuilder::build] The section is "
+                        "already built" );
+                }
                 if( section_.nb_unique_vertices() != 0 )
                 {
                     throw CorvaneException(
@@ -95,6 +102,14 @@ namespace vorna
                         section_.nb_unique_vertices(),
                         ")" );
                 }
+                // A mesh without polygons would make a surface of nothing,
+                // and its points unique vertices of nothing.
+                meshes_.erase(
+                    std::remove_if( meshes_.begin(),
+                                    meshes_.end(),
+                                    []( const SurfaceMesh< 2 >& mesh )
+                                    { return mesh.nb_polygons() == 0; } ),
+                    meshes_.end() );
                 for( const auto& mesh : meshes_ )
                 {
                     // Each mesh is copied whole.
@@ -112,6 +127,7 @@ namespace vorna
                     }
                     check_section_polygons( meshes_[i], OPERATION, merged[i] );
                 }
+                built_ = true;
                 for( const auto& mesh : meshes_ )
                 {
                     surface_ids_.push_back( builder_.add_surface() );
@@ -177,6 +193,7 @@ namespace vorna
             std::vector< std::reference_wrapper< const SurfaceMesh< 2 > > >
                 meshes_;
             std::vector< uuid > surface_ids_;
+            bool built_{ false };
         };
 
         SectionFromSurfacesBuilder::SectionFromSurfacesBuilder(

@@ -1,6 +1,11 @@
 #include <conversion/model/section_input.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -15,6 +20,10 @@ namespace
 
     // Polygons a task of the parallel passes takes at least.
     constexpr index_t GRAIN = 4096;
+
+    // Without merging, two points nearer than this times the extent of the
+    // mesh lie at one point.
+    constexpr double ZERO_DISTANCE_RATIO = 1e-9;
 
     /// The polygons' vertices in two flat arrays, read once.
     struct FlatPolygons
@@ -68,6 +77,27 @@ namespace
         std::vector< index_t > vertices;
     };
 
+    /// Runs make(first, end) over the polygons [0, nb) in contiguous
+    /// chunks, as pool tasks, and apply(result) on the calling thread in
+    /// chunk order.
+    template < typename Make, typename Apply >
+    void over_polygon_chunks( index_t nb, const Make& make, const Apply& apply )
+    {
+        const auto nb_chunks = std::min< index_t >(
+            nb / GRAIN + 1, 4 * detail::hardware_concurrency() );
+        detail::run_group_and_apply(
+            nb_chunks,
+            [&make, nb, nb_chunks]( index_t chunk )
+            {
+                return make(
+                    static_cast< index_t >( std::uint64_t{ chunk } * nb /
+                                            nb_chunks ),
+                    static_cast< index_t >( std::uint64_t{ chunk + 1 } * nb /
+                                            nb_chunks ) );
+            },
+            [&apply]( index_t, const auto& result ) { apply( result ); } );
+    }
+
     /// Stored adjacencies, and those from a polygon to a later one that
     /// the later one stores back across the same two vertices.
     struct AdjacencyCounts
@@ -98,13 +128,29 @@ namespace
             {
                 used[v] = true;
             }
+            constexpr auto infinity = std::numeric_limits< double >::infinity();
+            std::array< double, 2 > min{ { infinity, infinity } };
+            std::array< double, 2 > max{ { -infinity, -infinity } };
             for( index_t v = 0; v < mesh_.nb_vertices(); v++ )
             {
                 if( used[v] )
                 {
                     detail::refuse_non_finite_point( mesh_, v, operation_ );
+                    const auto& point = mesh_.point( v );
+                    for( const index_t axis : { 0u, 1u } )
+                    {
+                        min[axis] = std::min( min[axis], point.value( axis ) );
+                        max[axis] = std::max( max[axis], point.value( axis ) );
+                    }
                 }
             }
+            // Merged vertices are apart already.
+            const auto reach = ZERO_DISTANCE_RATIO *
+                               std::hypot( max[0] - min[0], max[1] - min[1] );
+            const auto at_one_point =
+                merged_.empty() && polygons_.nb_polygons() > 0
+                    ? first_polygon_with_points_together( reach )
+                    : polygons_.nb_polygons();
             const auto nb_merged =
                 merged_.empty()
                     ? mesh_.nb_vertices()
@@ -117,7 +163,8 @@ namespace
                     const auto edge = polygons_.edge( p, k );
                     const auto a = merged( edge.first );
                     const auto b = merged( edge.second );
-                    if( a == b )
+                    if( a == b ||
+                        ( p == at_one_point && within( edge, reach ) ) )
                     {
                         refuse_edge_of_no_length( p, edge );
                     }
@@ -132,20 +179,13 @@ namespace
         void refuse_unanswered_adjacency() const
         {
             const auto nb = polygons_.nb_polygons();
-            const auto nb_chunks = std::min< index_t >(
-                nb / GRAIN + 1, 4 * detail::hardware_concurrency() );
             AdjacencyCounts total;
-            detail::run_group_and_apply(
-                nb_chunks,
-                [this, nb, nb_chunks]( index_t chunk )
+            over_polygon_chunks(
+                nb,
+                [this]( index_t first, index_t end )
                 {
                     AdjacencyCounts counts;
-                    const auto end = static_cast< index_t >(
-                        std::uint64_t{ chunk + 1 } * nb / nb_chunks );
-                    for( auto p = static_cast< index_t >(
-                             std::uint64_t{ chunk } * nb / nb_chunks );
-                         p < end;
-                         p++ )
+                    for( auto p = first; p < end; p++ )
                     {
                         for( local_index_t e = 0; e < polygons_.size( p ); e++ )
                         {
@@ -165,7 +205,7 @@ namespace
                     }
                     return counts;
                 },
-                [&total]( index_t, const AdjacencyCounts& counts )
+                [&total]( const AdjacencyCounts& counts )
                 {
                     total.nb_adjacent += counts.nb_adjacent;
                     total.nb_answered += counts.nb_answered;
@@ -182,6 +222,19 @@ namespace
                     if( !adjacent || is_answered( p, e, adjacent.value() ) )
                     {
                         continue;
+                    }
+                    if( adjacent.value() == p )
+                    {
+                        throw CorvaneException( "[",
+                                                operation_,
+                                                "] Edge ",
+                                                unsigned{ e },
+                                                " of polygon ",
+                                                p,
+                                                " of mesh '",
+                                                detail::input_label( mesh_ ),
+                                                "' is adjacent to its own "
+                                                "polygon" );
                     }
                     throw CorvaneException(
                         "[",
@@ -248,27 +301,87 @@ namespace
         }
 
         /// Whether polygon q stores p back across the vertices of edge e
-        /// of p.
+        /// of p, e being the first edge of p along them that is adjacent
+        /// to q: one answer never serves two edges, so that stored
+        /// adjacencies are twice those answered exactly when all are.
         bool is_answered( index_t p, local_index_t e, index_t q ) const
+        {
+            return answer( p, e, q ).has_value();
+        }
+
+        /// The edge of q that answers edge e of p, as is_answered says.
+        std::optional< local_index_t >
+        answer( index_t p, local_index_t e, index_t q ) const
         {
             if( q == p || q >= polygons_.nb_polygons() )
             {
-                return false;
+                return std::nullopt;
             }
             const auto edge = polygons_.edge( p, e );
-            for( local_index_t k = 0; k < polygons_.size( q ); k++ )
+            for( local_index_t k = 0; k < e; k++ )
             {
-                const auto other = polygons_.edge( q, k );
-                if( ( ( other.first == edge.second &&
-                        other.second == edge.first ) ||
-                      ( other.first == edge.first &&
-                        other.second == edge.second ) ) &&
-                    mesh_.polygon_adjacent( { q, k } ) == p )
+                if( same_ends( polygons_.edge( p, k ), edge ) &&
+                    mesh_.polygon_adjacent( { p, k } ) == q )
                 {
-                    return true;
+                    return std::nullopt;
                 }
             }
-            return false;
+            for( local_index_t k = 0; k < polygons_.size( q ); k++ )
+            {
+                if( same_ends( polygons_.edge( q, k ), edge ) &&
+                    mesh_.polygon_adjacent( { q, k } ) == p )
+                {
+                    return k;
+                }
+            }
+            return std::nullopt;
+        }
+
+        static bool same_ends( const std::pair< index_t, index_t >& edge,
+                               const std::pair< index_t, index_t >& other )
+        {
+            return ( other.first == edge.second &&
+                     other.second == edge.first ) ||
+                   ( other.first == edge.first && other.second == edge.second );
+        }
+
+        /// Whether the edge's ends are no farther apart than `reach`.
+        bool within( const std::pair< index_t, index_t >& edge,
+                     double reach ) const
+        {
+            const auto& a = mesh_.point( edge.first );
+            const auto& b = mesh_.point( edge.second );
+            const auto dx = b.value( 0 ) - a.value( 0 );
+            const auto dy = b.value( 1 ) - a.value( 1 );
+            return dx * dx + dy * dy <= reach * reach;
+        }
+
+        /// The first polygon with an edge between distinct vertices no
+        /// farther apart than `reach`; the number of polygons when none.
+        index_t first_polygon_with_points_together( double reach ) const
+        {
+            const auto nb = polygons_.nb_polygons();
+            index_t found{ nb };
+            over_polygon_chunks(
+                nb,
+                [this, reach, nb]( index_t first, index_t end )
+                {
+                    for( auto p = first; p < end; p++ )
+                    {
+                        for( local_index_t k = 0; k < polygons_.size( p ); k++ )
+                        {
+                            const auto edge = polygons_.edge( p, k );
+                            if( edge.first != edge.second &&
+                                within( edge, reach ) )
+                            {
+                                return p;
+                            }
+                        }
+                    }
+                    return nb;
+                },
+                [&found]( index_t p ) { found = std::min( found, p ); } );
+            return found;
         }
 
         /// The edge's two vertices as merged, smaller first.
@@ -298,9 +411,16 @@ namespace
                                     edge.first,
                                     " and ",
                                     edge.second,
-                                    " in a row, which merge into one" ) );
+                                    merged_.empty()
+                                        ? " in a row, which lie at one point"
+                                        : " in a row, which merge into one" ) );
         }
 
+        /// Refuses the first pair of vertices, in polygon order, that
+        /// more than two polygon edges run along. Its first use and the
+        /// use that answers its adjacency (else the second use) are
+        /// ordinary neighbours: the next use belongs to the polygon that
+        /// overlaps them.
         void refuse_first_crowded_polygon() const
         {
             for( index_t p = 0; p < polygons_.nb_polygons(); p++ )
@@ -314,19 +434,75 @@ namespace
                         pair.second );
                     if( uses.second - uses.first > 2 )
                     {
-                        throw CorvaneException(
-                            "[",
-                            operation_,
-                            "] Polygon ",
-                            p,
-                            " of mesh '",
-                            detail::input_label( mesh_ ),
-                            "' shares its edge ",
-                            unsigned{ k },
-                            " with more than one other polygon" );
+                        refuse_crowded_pair( pair );
                     }
                 }
             }
+        }
+
+        void
+        refuse_crowded_pair( const std::pair< index_t, index_t >& pair ) const
+        {
+            using Use = std::pair< index_t, local_index_t >;
+            std::vector< Use > uses;
+            for( index_t p = 0; p < polygons_.nb_polygons(); p++ )
+            {
+                for( local_index_t k = 0; k < polygons_.size( p ); k++ )
+                {
+                    if( merged_pair( p, k ) == pair )
+                    {
+                        uses.emplace_back( p, k );
+                    }
+                }
+            }
+            const auto first = uses.front();
+            auto neighbour = uses[1];
+            if( const auto adjacent =
+                    mesh_.polygon_adjacent( { first.first, first.second } ) )
+            {
+                if( const auto k =
+                        answer( first.first, first.second, adjacent.value() ) )
+                {
+                    neighbour = { adjacent.value(), k.value() };
+                }
+            }
+            const auto overlapping =
+                *std::find_if( uses.begin(),
+                               uses.end(),
+                               [&]( const Use& use )
+                               { return use != first && use != neighbour; } );
+            const auto again =
+                std::find_if( uses.begin(),
+                              uses.end(),
+                              [&overlapping]( const Use& use )
+                              {
+                                  return use.first == overlapping.first &&
+                                         use.second != overlapping.second;
+                              } );
+            if( again != uses.end() )
+            {
+                throw CorvaneException(
+                    "[",
+                    operation_,
+                    "] Polygon ",
+                    overlapping.first,
+                    " of mesh '",
+                    detail::input_label( mesh_ ),
+                    "' runs twice along one edge: its edges ",
+                    unsigned{ std::min( again->second, overlapping.second ) },
+                    " and ",
+                    unsigned{ std::max( again->second, overlapping.second ) },
+                    " join the same two vertices" );
+            }
+            throw CorvaneException( "[",
+                                    operation_,
+                                    "] Polygon ",
+                                    overlapping.first,
+                                    " of mesh '",
+                                    detail::input_label( mesh_ ),
+                                    "' shares its edge ",
+                                    unsigned{ overlapping.second },
+                                    " with more than one other polygon" );
         }
 
         const SurfaceMesh< 2 >& mesh_;

@@ -30,14 +30,20 @@ namespace vorna
         /// with a non-finite coordinate (as refuse_non_finite_points); the
         /// first polygon with an edge of no length ("Polygon <p> of mesh
         /// '<mesh>' repeats vertex <v> in a row", or "... joins vertices
-        /// <a> and <b> in a row, which merge into one"); the first polygon
-        /// with an edge that two other polygon edges lie along ("Polygon
-        /// <p> of mesh '<mesh>' shares its edge <e> with more than one
-        /// other polygon"), which in a plane means polygons that overlap;
-        /// the first polygon edge whose stored neighbour does not store it
-        /// back across the same two vertices ("Edge <e> of polygon <p> of
-        /// mesh '<mesh>' is adjacent to polygon <q>, which is not adjacent
-        /// back across it").
+        /// <a> and <b> in a row, which merge into one", or, when `merged`
+        /// is empty, "..., which lie at one point": no farther apart than
+        /// 1e-9 times the diagonal of the polygons' bounding box); the
+        /// first pair of vertices that three polygon edges run along, which
+        /// in a plane means polygons that overlap, naming the polygon that
+        /// overlaps the first two joined there ("Polygon <p> of mesh
+        /// '<mesh>' shares its edge <e> with more than one other polygon",
+        /// or "... runs twice along one edge: its edges <e> and <f> join
+        /// the same two vertices"); the first polygon edge stored as
+        /// adjacent to its own polygon ("Edge <e> of polygon <p> of mesh
+        /// '<mesh>' is adjacent to its own polygon") or whose stored
+        /// neighbour does not store it back across the same two vertices
+        /// ("... is adjacent to polygon <q>, which is not adjacent back
+        /// across it").
         void check_section_polygons( const SurfaceMesh< 2 >& mesh,
                                      absl::string_view operation,
                                      absl::Span< const index_t > merged );

@@ -254,6 +254,77 @@ namespace
         EXPECT_TRUE( test::check_section_consistency( section ) );
     }
 
+    TEST_F( SectionConversion, steps_out_of_order_or_twice_are_refused )
+    {
+        const auto mesh = test::two_triangles_2d( false );
+        Section section;
+        {
+            using Builder = detail::SectionFromSurfaceBuilder;
+            Builder builder{ section, *mesh };
+            const auto refused =
+                [&builder]( void ( *step )( Builder& ), const char* message )
+            {
+                test::expect_exact_error(
+                    [&] { step( builder ); },
+                    absl::StrCat( "[SectionFromSurfaceBuilder::", message ) );
+            };
+            const auto wireframe = []( Builder& b )
+            { b.build_wireframe_step(); };
+            // Wireframe vertex 1, input vertex 1, is a corner anyway.
+            const auto corner = []( Builder& b )
+            { b.add_wireframe_corner( 1 ); };
+            const auto components = []( Builder& b )
+            { b.build_section_components_step(); };
+            const auto cut = []( Builder& b )
+            { b.cut_surfaces_by_lines_step(); };
+            const auto build = []( Builder& b ) { b.build(); };
+            refused( corner,
+                     "add_wireframe_corner] Build the wireframe first" );
+            refused( components,
+                     "build_section_components_step] Build the wireframe "
+                     "first" );
+            refused( cut,
+                     "cut_surfaces_by_lines_step] Build the section "
+                     "components first" );
+            builder.build_wireframe_step();
+            refused( wireframe,
+                     "build_wireframe_step] The wireframe is already built" );
+            refused( build, "build] The wireframe is already built" );
+            refused( cut,
+                     "cut_surfaces_by_lines_step] Build the section "
+                     "components first" );
+            builder.add_wireframe_corner( 1 );
+            refused( corner,
+                     "add_wireframe_corner] Wireframe vertex 1 has a corner "
+                     "already" );
+            builder.build_section_components_step();
+            refused( corner,
+                     "add_wireframe_corner] The section components are "
+                     "already built" );
+            refused( components,
+                     "build_section_components_step] The section components "
+                     "are already built" );
+            builder.cut_surfaces_by_lines_step();
+            refused( cut,
+                     "cut_surfaces_by_lines_step] The surfaces are already "
+                     "cut" );
+        }
+        // As one build(): the refused steps added nothing.
+        EXPECT_EQ( signature( section ),
+                   signature( convert_surface_into_section( *mesh ) ) );
+        EXPECT_TRUE( test::check_section_consistency( section ) );
+
+        Section several;
+        detail::SectionFromSurfacesBuilder builder{ several, Meshes{ *mesh } };
+        builder.build();
+        test::expect_exact_error(
+            [&builder] { builder.build(); },
+            "[SectionFromSurfacesBuilder::build] The section is already "
+            "built" );
+        EXPECT_EQ( several.nb_surfaces(), 1u );
+        EXPECT_TRUE( test::check_section_consistency( several ) );
+    }
+
     TEST_F( SectionConversion, surface_meshes_carry_the_caller_attributes )
     {
         auto mesh = test::two_triangles_2d( false );
@@ -298,6 +369,13 @@ namespace
         EXPECT_TRUE( test::check_section_consistency( section ) );
         EXPECT_EQ( convert_surfaces_into_section( Meshes{} ).nb_surfaces(),
                    0u );
+        // Meshes without polygons add nothing, not even their points.
+        const auto empty = test::surface_of< 2 >( {}, {} );
+        const auto points_only = test::surface_of< 2 >(
+            { Point< 2 >{ { 5, 5 } }, Point< 2 >{ { 6, 5 } } }, {} );
+        const auto skipped = convert_surfaces_into_section(
+            Meshes{ *empty, *mesh, *points_only } );
+        EXPECT_EQ( signature( skipped ), signature( section ) );
     }
 
     TEST_F( SectionConversion, meshes_join_only_within_the_tolerance )
@@ -487,6 +565,32 @@ namespace
             [&] { convert_surface_into_section( *repeated ); },
             "[SectionFromSurfaceBuilder] Polygon 0 of mesh 'quad' repeats "
             "vertex 1 in a row" );
+        // Vertices 1 and 2 are distinct but at one point: on one mesh as
+        // on several.
+        const auto colocated =
+            test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                     Point< 2 >{ { 1, 0 } },
+                                     Point< 2 >{ { 1, 0 } },
+                                     Point< 2 >{ { 1, 1 } } },
+                                   { { 0, 1, 2, 3 } },
+                                   true,
+                                   "quad" );
+        const std::string joined =
+            "Polygon 0 of mesh 'quad' joins vertices 1 and 2 in a row, which ";
+        test::expect_exact_error(
+            [&] { convert_surface_into_section( *colocated ); },
+            "[SectionFromSurfaceBuilder] " + joined + "lie at one point" );
+        test::expect_exact_error(
+            [&] { convert_surfaces_into_section( Meshes{ *colocated } ); },
+            "[SectionFromSurfacesBuilder] " + joined + "merge into one" );
+        // Short is not of no length: a nanometre square stays whole.
+        const auto tiny = test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                                   Point< 2 >{ { 1e-9, 0 } },
+                                                   Point< 2 >{ { 1e-9, 1e-9 } },
+                                                   Point< 2 >{ { 0, 1e-9 } } },
+                                                 { { 0, 1, 2, 3 } } );
+        EXPECT_TRUE( test::check_section_consistency(
+            convert_surface_into_section( *tiny ) ) );
         // Vertices 1 and 4 merge: the edge between them has no length.
         const auto merging =
             square_with( { { 1, 4, 3 } }, Point< 2 >{ { 1, 1e-7 } } );
@@ -498,11 +602,11 @@ namespace
 
     TEST_F( SectionConversion, polygons_over_one_edge_are_refused )
     {
-        // A third triangle on the diagonal (1, 0)-(0, 1), edge 1 of
-        // polygon 0: two of them overlap.
+        // A third triangle on the diagonal (1, 0)-(0, 1), where polygons 0
+        // and 1 are joined: it overlaps them.
         const auto fin = square_with( { { 2, 1, 4 } }, Point< 2 >{ { 2, 2 } } );
         const std::string overlap =
-            "Polygon 0 of mesh 'square' shares its edge 1 with more than "
+            "Polygon 2 of mesh 'square' shares its edge 0 with more than "
             "one other polygon";
         test::expect_exact_error( [&] { convert_surface_into_section( *fin ); },
                                   "[SectionFromSurfaceBuilder] " + overlap );
@@ -517,6 +621,31 @@ namespace
         test::expect_exact_error(
             [&] { convert_surfaces_into_section( Meshes{ *merging } ); },
             "[SectionFromSurfacesBuilder] " + overlap );
+
+        // Polygon 0 runs twice along the diagonal, both times joined to
+        // polygon 1, which answers once; with one unanswered adjacency
+        // besides, as many adjacencies are stored as twice those answered.
+        auto doubled =
+            test::surface_of< 2 >( { Point< 2 >{ { 0, 0 } },
+                                     Point< 2 >{ { 1, 0 } },
+                                     Point< 2 >{ { 0, 1 } },
+                                     Point< 2 >{ { 1, 1 } },
+                                     Point< 2 >{ { 0.5, 0.25 } } },
+                                   { { 0, 1, 2, 4, 1, 2 }, { 1, 3, 2 } },
+                                   false,
+                                   "square" );
+        {
+            auto builder = SurfaceMeshBuilder< 2 >::create( *doubled );
+            builder->set_polygon_adjacent( { 0, 1 }, 1 );
+            builder->set_polygon_adjacent( { 0, 4 }, 1 );
+            builder->set_polygon_adjacent( { 1, 2 }, 0 );
+            builder->set_polygon_adjacent( { 1, 0 }, 0 );
+        }
+        test::expect_exact_error(
+            [&] { convert_surface_into_section( *doubled ); },
+            "[SectionFromSurfaceBuilder] Polygon 0 of mesh 'square' runs "
+            "twice along one edge: its edges 1 and 4 join the same two "
+            "vertices" );
     }
 
     TEST_F( SectionConversion, unanswered_adjacencies_are_refused )
@@ -549,6 +678,31 @@ namespace
                 "[SectionFromSurfacesBuilder]",
                 message( 0, 0 ).substr(
                     std::string{ "[SectionFromSurfaceBuilder]" }.size() ) ) );
+        auto own = square_with( {}, Point< 2 >{ { 2, 2 } } );
+        SurfaceMeshBuilder< 2 >::create( *own )->set_polygon_adjacent( { 1, 0 },
+                                                                       1 );
+        test::expect_exact_error(
+            [&] { convert_surface_into_section( *own ); },
+            "[SectionFromSurfaceBuilder] Edge 0 of polygon 1 of mesh "
+            "'square' is adjacent to its own polygon" );
+        // The last polygon of a mesh counted in more than one chunk, cut
+        // off but for one adjacency that is not stored back.
+        auto large = test::grid_sheet_2d( 46, 46 );
+        const auto last = large->nb_polygons() - 1;
+        ASSERT_GT( last, 4096u );
+        test::cut_adjacencies< 2 >(
+            *large, [last]( index_t p ) { return p == last ? 1 : 0; } );
+        SurfaceMeshBuilder< 2 >::create( *large )->set_polygon_adjacent(
+            { last, 0 }, last - 1 );
+        test::expect_exact_error(
+            [&] { convert_surface_into_section( *large ); },
+            absl::StrCat( "[SectionFromSurfaceBuilder] Edge 0 of polygon ",
+                          last,
+                          " of mesh '",
+                          large->id().string(),
+                          "' is adjacent to polygon ",
+                          last - 1,
+                          ", which is not adjacent back across it" ) );
     }
 
     // ---- regions by attribute -------------------------------------------

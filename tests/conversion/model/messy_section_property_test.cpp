@@ -5,7 +5,7 @@
 // non-finite points, region attributes of several value types), converted
 // as one mesh, as several or by attribute. Every conversion either refuses
 // with a CorvaneException or gives a consistent Section holding every
-// input polygon once.
+// input polygon once; by attribute, no surface holds two regions.
 //
 // Run longer by hand through the environment of support/property_seeds.h,
 // e.g. VORNA_PROPERTY_SEEDS=20000 VORNA_PROPERTY_THREADS=1
@@ -15,11 +15,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
 #include <absl/strings/str_cat.h>
 
 #include <vorna/conversion/common/attribute.h>
@@ -371,6 +373,70 @@ namespace
         }
     }
 
+    /// The region value of each polygon as the conversion compares them
+    /// (every value of the generator's numeric types is exact as a
+    /// double); null for text values, which no number reads.
+    std::function< double( index_t ) >
+    region_values( const SurfaceMesh< 2 >& mesh )
+    {
+        const auto base =
+            mesh.polygon_attribute_manager().find_attribute_base( "region" );
+        const auto reader = [&base]( auto type )
+        {
+            using T = decltype( type );
+            std::function< double( index_t ) > read;
+            if( const auto typed =
+                    std::dynamic_pointer_cast< ReadOnlyAttribute< T > >(
+                        base ) )
+            {
+                read = [typed]( index_t p )
+                { return static_cast< double >( typed->value( p ) ); };
+            }
+            return read;
+        };
+        for( auto read : { reader( int{} ),
+                           reader( 0u ),
+                           reader( double{} ),
+                           reader( float{} ) } )
+        {
+            if( read )
+            {
+                return read;
+            }
+        }
+        return {};
+    }
+
+    /// Empty when no surface holds polygons of two distinct region values
+    /// (a NaN differs from every value): the caller's mesh tells the
+    /// surface of each polygon.
+    std::string mixed_regions( const SurfaceMesh< 2 >& mesh )
+    {
+        const auto value = region_values( mesh );
+        if( !value )
+        {
+            return {};
+        }
+        const auto surface =
+            mesh.polygon_attribute_manager().find_attribute< uuid >(
+                "surface_uuid" );
+        absl::flat_hash_map< uuid, index_t > first_polygon;
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            const auto first =
+                first_polygon.emplace( surface->value( p ), p ).first->second;
+            if( first != p && !( value( first ) == value( p ) ) )
+            {
+                return absl::StrCat( "polygons ",
+                                     first,
+                                     " and ",
+                                     p,
+                                     " of distinct regions share a surface" );
+            }
+        }
+        return {};
+    }
+
     /// Empty when the conversion of the seed's meshes is sound.
     std::string check_seed( index_t seed )
     {
@@ -400,12 +466,17 @@ namespace
                 {
                     nb_held += surface.mesh().nb_polygons();
                 }
-                return nb_held == nb_input ? ""
-                                           : absl::StrCat( "the surfaces hold ",
-                                                           nb_held,
-                                                           " of ",
-                                                           nb_input,
-                                                           " polygons" );
+                if( nb_held != nb_input )
+                {
+                    return absl::StrCat( "the surfaces hold ",
+                                         nb_held,
+                                         " of ",
+                                         nb_input,
+                                         " polygons" );
+                }
+                return input.road == Road::by_attribute
+                           ? mixed_regions( *input.meshes.front() )
+                           : "";
             } );
         const char* roads[] = { "one mesh", "several meshes", "by attribute" };
         return problem.empty()

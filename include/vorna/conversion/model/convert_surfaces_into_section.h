@@ -26,8 +26,8 @@ namespace vorna
     Section convert_surface_into_section( const SurfaceMesh< 2 >& mesh );
 
     /// Converts several 2D surface meshes into a Section, one surface per
-    /// mesh, joined where their vertices lie within 1e-6. The meshes are
-    /// only read.
+    /// mesh with polygons (a mesh without any adds nothing), joined where
+    /// their vertices lie within 1e-6. The meshes are only read.
     /// \throw as detail::SectionFromSurfacesBuilder::build.
     Section convert_surfaces_into_section(
         absl::Span< const std::reference_wrapper< const SurfaceMesh< 2 > > >

@@ -24,7 +24,11 @@ namespace vorna
         ///
         /// Use: build(), or build_wireframe_step(), any number of
         /// add_wireframe_corner(), build_section_components_step(),
-        /// cut_surfaces_by_lines_step(), each once and in that order. The
+        /// cut_surfaces_by_lines_step(), each once and in that order: a
+        /// step run out of order or again throws CorvaneException
+        /// "[SectionFromSurfaceBuilder::<step>] Build the ... first" or
+        /// "... is already built" (or "... already cut"), changing
+        /// nothing. The
         /// mesh must outlive the builder; the Section should be empty. Leaves
         /// on the mesh the polygon attributes "surface_identifier" and
         /// "surface_uuid".
@@ -36,11 +40,13 @@ namespace vorna
             /// naming the mesh (by name, else uuid) and: a vertex of a
             /// polygon with a non-finite coordinate ("Vertex <v> of mesh
             /// '<mesh>' has a non-finite coordinate"), a polygon that
-            /// repeats a vertex in a row, a polygon edge along which two
-            /// other polygon edges lie (overlapping polygons), or a stored
-            /// adjacency that the neighbour does not store back across the
-            /// same two vertices; else as CornersLinesBuilderFromSurface's
-            /// constructor.
+            /// repeats a vertex in a row or joins two vertices at one point
+            /// (no farther apart than 1e-9 times the mesh's extent), a
+            /// polygon edge along which two other polygon edges lie
+            /// (overlapping polygons), an edge adjacent to its own polygon,
+            /// or a stored adjacency that the neighbour does not store back
+            /// across the same two vertices; else as
+            /// CornersLinesBuilderFromSurface's constructor.
             SectionFromSurfaceBuilder( Section& section,
                                        const SurfaceMesh< 2 >& mesh );
             ~SectionFromSurfaceBuilder();
@@ -54,7 +60,8 @@ namespace vorna
 
             /// Makes a corner at the wireframe vertex now, whatever the
             /// corner rule says; lines will end there.
-            /// \throw CorvaneException when the wireframe has no such vertex.
+            /// \throw CorvaneException when the wireframe has no such vertex
+            /// or this vertex was given already.
             void add_wireframe_corner( index_t vertex );
 
             /// Corners, lines, surfaces with their meshes and relationships,

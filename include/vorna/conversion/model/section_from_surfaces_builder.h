@@ -15,13 +15,14 @@ namespace vorna
 
     namespace detail
     {
-        /// Builds a Section from several 2D surface meshes, each becoming
-        /// exactly one surface whose mesh is a copy of it (same numbering,
-        /// same attributes). Vertices of the meshes closer than 1e-6 share a
-        /// unique vertex; corners and lines come from the surfaces' borders
-        /// (CornersLinesBuilderFromModel), and each line is related to the
-        /// surfaces it bounds (the surface on one side) or lies inside (on
-        /// both sides). No model boundary and no cut.
+        /// Builds a Section from several 2D surface meshes, each with
+        /// polygons becoming exactly one surface, in list order, whose mesh
+        /// is a copy of it (same numbering, same attributes); a mesh
+        /// without polygons adds nothing. Vertices of the meshes closer than
+        /// 1e-6 share a unique vertex; corners and lines come from the
+        /// surfaces' borders (CornersLinesBuilderFromModel), and each line is
+        /// related to the surfaces it bounds (the surface on one side) or lies
+        /// inside (on both sides). No model boundary and no cut.
         ///
         /// Use: construct, build() once. The meshes must outlive the
         /// builder; they are only read.
@@ -39,8 +40,10 @@ namespace vorna
             SectionFromSurfacesBuilder&
             operator=( const SectionFromSurfacesBuilder& ) = delete;
 
-            /// \throw CorvaneException when the Section already has unique
-            /// vertices (nothing is changed then);
+            /// \throw CorvaneException "[SectionFromSurfacesBuilder::build]
+            /// The section is already built" when called again; when the
+            /// Section already has unique vertices (nothing is changed
+            /// then);
             /// "[SectionFromSurfacesBuilder]
             /// ...", before anything is built, naming the mesh (by name,
             /// else uuid) and: a vertex with a non-finite coordinate (every
