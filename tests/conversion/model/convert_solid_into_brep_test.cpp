@@ -538,6 +538,21 @@ namespace vorna
                               "' enclose no volume" ) );
         }
 
+        TEST_F( ConvertSolidTest, boundary_merged_away_is_refused )
+        {
+            // Two hexahedra 2e-7 wide: every node of their boundary lies
+            // within the merging distance of the others.
+            const auto tiny = test::hexahedra_in_a_row( 2, 2e-7 );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *tiny ); },
+                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder::build_blocks_"
+                              "step] No surface bounds the polyhedra joined "
+                              "to polyhedron 0 of mesh '",
+                              tiny->id().string(),
+                              "': their border facets merge within the "
+                              "merging distance 1e-6" ) );
+        }
+
         TEST_F( ConvertSolidTest, unanswered_adjacencies_are_refused )
         {
             const auto message =

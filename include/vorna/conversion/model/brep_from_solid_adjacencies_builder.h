@@ -71,7 +71,13 @@ namespace vorna
             /// (a vertex on no border facet gets a new one) and adds the
             /// surface-block relationships.
             /// \throw CorvaneException before build_brep_without_block_step()
-            /// or when called twice; the first failure of the block filling,
+            /// or when called twice; before any block is made, when no
+            /// model surface would bound a group, its border facets having
+            /// merged within 1e-6 into polygons with the group on both
+            /// sides ("[BRepFromSolidAdjacenciesBuilder::build_blocks_step]
+            /// No surface bounds the polyhedra joined to polyhedron <p> of
+            /// mesh '...': their border facets merge within the merging
+            /// distance 1e-6"); the first failure of the block filling,
             /// once every task has ended, before any unique vertex or
             /// relationship is set.
             void build_blocks_step();
