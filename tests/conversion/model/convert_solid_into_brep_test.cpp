@@ -555,30 +555,100 @@ namespace vorna
 
         TEST_F( ConvertSolidTest, unanswered_adjacencies_are_refused )
         {
-            const auto message =
-                [&]( const SolidMesh< 3 >& solid, index_t facet )
+            const auto message = [&]( const SolidMesh< 3 >& solid,
+                                      index_t polyhedron,
+                                      index_t facet,
+                                      index_t neighbour )
             {
                 return absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] "
                                      "Facet ",
                                      facet,
-                                     " of polyhedron 0 of mesh '",
+                                     " of polyhedron ",
+                                     polyhedron,
+                                     " of mesh '",
                                      solid.id().string(),
-                                     "' is adjacent to polyhedron 1, which "
-                                     "is not adjacent back across it" );
+                                     "' is adjacent to polyhedron ",
+                                     neighbour,
+                                     ", which is not adjacent back across "
+                                     "it" );
             };
             auto one_sided = test::two_tetrahedra( true );
             SolidMeshBuilder< 3 >::create( *one_sided )
                 ->unset_polyhedron_adjacent( { 1, 0 } );
             test::expect_exact_error(
                 [&] { convert_solid_into_brep_from_adjacencies( *one_sided ); },
-                message( *one_sided, 0 ) );
+                message( *one_sided, 0, 0, 1 ) );
             // Answered back, but across another facet.
             auto stale = test::two_tetrahedra( true );
             SolidMeshBuilder< 3 >::create( *stale )->set_polyhedron_adjacent(
                 { 0, 2 }, 1 );
             test::expect_exact_error(
                 [&] { convert_solid_into_brep_from_adjacencies( *stale ); },
-                message( *stale, 2 ) );
+                message( *stale, 0, 2, 1 ) );
+            // On the last polyhedron of a solid of several counting chunks.
+            auto grid = test::tetrahedral_grid( 3 );
+            const index_t last = grid->nb_polyhedra() - 1;
+            local_index_t facet{ 0 };
+            while( !grid->polyhedron_adjacent( { last, facet } ) )
+            {
+                facet++;
+            }
+            const auto across =
+                grid->polyhedron_adjacent( { last, facet } ).value();
+            for( local_index_t f = 0; f < 4; f++ )
+            {
+                if( grid->polyhedron_adjacent( { across, f } ) == last )
+                {
+                    SolidMeshBuilder< 3 >::create( *grid )
+                        ->unset_polyhedron_adjacent( { across, f } );
+                }
+            }
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *grid ); },
+                message( *grid, last, facet, across ) );
+            // Stored as its own neighbour.
+            auto own = test::two_tetrahedra( false );
+            SolidMeshBuilder< 3 >::create( *own )->set_polyhedron_adjacent(
+                { 1, 2 }, 1 );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *own ); },
+                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] Facet 2 of "
+                              "polyhedron 1 of mesh '",
+                              own->id().string(),
+                              "' is adjacent to its own polyhedron" ) );
+            // A triangle listed twice, both copies joined to a neighbour that
+            // answers once; another facet of the neighbour, unanswered,
+            // balances the pairs a count would find.
+            auto twice = SolidMesh< 3 >::create();
+            {
+                const auto tetrahedra = test::two_tetrahedra( false );
+                auto builder = SolidMeshBuilder< 3 >::create( *twice );
+                for( index_t v = 0; v < tetrahedra->nb_vertices(); v++ )
+                {
+                    builder->create_point( tetrahedra->point( v ) );
+                }
+                builder->create_polyhedron( { 0, 1, 2, 3 },
+                                            { { 1, 2, 3 },
+                                              { 0, 3, 2 },
+                                              { 0, 1, 3 },
+                                              { 0, 2, 1 },
+                                              { 1, 2, 3 } } );
+                builder->create_polyhedron(
+                    { 4, 1, 3, 2 },
+                    { { 1, 2, 3 }, { 0, 3, 2 }, { 0, 1, 3 }, { 0, 2, 1 } } );
+                builder->set_polyhedron_adjacent( { 0, 0 }, 1 );
+                builder->set_polyhedron_adjacent( { 0, 4 }, 1 );
+                builder->set_polyhedron_adjacent( { 1, 0 }, 0 );
+                builder->set_polyhedron_adjacent( { 1, 1 }, 0 );
+            }
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *twice ); },
+                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] Facets 0 and "
+                              "4 of polyhedron 0 of mesh '",
+                              twice->id().string(),
+                              "' lie on the same vertices and are both "
+                              "adjacent to polyhedron 1, which is adjacent "
+                              "back across them once" ) );
         }
 
         TEST_F( ConvertSolidTest, bad_vertices_are_refused_before_any_step )
