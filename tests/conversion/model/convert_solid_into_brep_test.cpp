@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -261,6 +262,49 @@ namespace vorna
                 }
             }
             EXPECT_EQ( nb_inner, 1u );
+
+            // The grid twice over the same vertices, each copy joined to
+            // itself only: two blocks share every vertex, the inner one too.
+            auto twice = SolidMesh< 3 >::create(
+                TetrahedralSolid3D::impl_name_static() );
+            auto builder = SolidMeshBuilder< 3 >::create( *twice );
+            for( index_t v = 0; v < solid->nb_vertices(); v++ )
+            {
+                builder->create_point( solid->point( v ) );
+            }
+            for( index_t p = 0; p < 96; p++ )
+            {
+                std::array< index_t, 4 > vertices;
+                for( local_index_t i = 0; i < 4; i++ )
+                {
+                    vertices[i] = solid->polyhedron_vertex( { p % 48, i } );
+                }
+                builder->create_tetrahedron( vertices );
+            }
+            for( const index_t copy : { 0, 48 } )
+            {
+                for( index_t p = 0; p < 48; p++ )
+                {
+                    for( local_index_t f = 0; f < 4; f++ )
+                    {
+                        if( const auto q =
+                                solid->polyhedron_adjacent( { p, f } ) )
+                        {
+                            builder->set_polyhedron_adjacent(
+                                { copy + p, f }, copy + q.value() );
+                        }
+                    }
+                }
+            }
+            std::vector< index_t > second( 48 );
+            std::iota( second.begin(), second.end(), 48 );
+            const auto doubled =
+                convert_solid_into_brep_from_adjacencies( *twice );
+            expect_blocks(
+                doubled,
+                *twice,
+                { groups_of( std::vector< index_t >( 48, 0 ) )[0], second } );
+            EXPECT_EQ( doubled.nb_unique_vertices(), 27u );
         }
 
         TEST_F( ConvertSolidTest, duplicated_nodes_share_their_unique_vertex )
@@ -669,6 +713,16 @@ namespace vorna
                                       "Vertex 13 of mesh 'grid' has a "
                                       "non-finite coordinate" );
             EXPECT_EQ( brep.nb_unique_vertices(), 0u );
+            // The smallest bad vertex is named: polyhedron 0 uses vertex 13,
+            // and only the polyhedra of cube 1 use vertex 2.
+            builder->set_point(
+                2,
+                Point3D{
+                    { 2, 0, std::numeric_limits< double >::quiet_NaN() } } );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *grid ); },
+                "[BRepFromSolidAdjacenciesBuilder] Vertex 2 of mesh 'grid' "
+                "has a non-finite coordinate" );
             // A vertex that no polyhedron uses is left out anyway.
             auto tetrahedron = test::one_tetrahedron();
             SolidMeshBuilder< 3 >::create( *tetrahedron )
@@ -678,23 +732,37 @@ namespace vorna
                 convert_solid_into_brep_from_adjacencies( *tetrahedron ),
                 *tetrahedron,
                 { { 0 } } );
-            // A facet over one vertex twice.
-            auto pinched = SolidMesh< 3 >::create();
-            auto pinched_builder = SolidMeshBuilder< 3 >::create( *pinched );
-            for( index_t v = 0; v < 4; v++ )
+            // A facet over one vertex twice: its first and last, first and
+            // second, or last two.
+            const std::vector<
+                std::pair< std::vector< local_index_t >, index_t > >
+                pinched_facets{ { { 3, 2, 4, 3 }, 3 },
+                                { { 3, 3, 2, 4 }, 3 },
+                                { { 3, 2, 4, 4 }, 4 } };
+            for( const auto& pinch : pinched_facets )
             {
-                pinched_builder->create_point( test::cube_point( v ) );
+                const auto& facet = pinch.first;
+                auto pinched = SolidMesh< 3 >::create();
+                auto pinched_builder =
+                    SolidMeshBuilder< 3 >::create( *pinched );
+                for( index_t v = 0; v < 4; v++ )
+                {
+                    pinched_builder->create_point( test::cube_point( v ) );
+                }
+                pinched_builder->create_point( test::point( 0, 0, 1 ) );
+                pinched_builder->create_polyhedron(
+                    { 0, 1, 2, 3, 4 },
+                    { { 0, 2, 3, 1 }, { 0, 1, 4 }, { 1, 3, 4 }, facet } );
+                test::expect_exact_error(
+                    [&]
+                    { convert_solid_into_brep_from_adjacencies( *pinched ); },
+                    absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] Facet 3 "
+                                  "of polyhedron 0 of mesh '",
+                                  pinched->id().string(),
+                                  "' lists vertex ",
+                                  pinch.second,
+                                  " twice" ) );
             }
-            pinched_builder->create_point( test::point( 0, 0, 1 ) );
-            pinched_builder->create_polyhedron(
-                { 0, 1, 2, 3, 4 },
-                { { 0, 2, 3, 1 }, { 0, 1, 4 }, { 1, 3, 4 }, { 3, 2, 4, 3 } } );
-            test::expect_exact_error(
-                [&] { convert_solid_into_brep_from_adjacencies( *pinched ); },
-                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] Facet 3 of "
-                              "polyhedron 0 of mesh '",
-                              pinched->id().string(),
-                              "' lists vertex 3 twice" ) );
         }
 
         // The caller's attributes reach the blocks; the conversion leaves
@@ -767,6 +835,14 @@ namespace vorna
                                 "[BRepFromSolidAdjacenciesBuilder::build_"
                                 "surface_step] The boundary surface is "
                                 "already built" );
+            test::expect_exact_error(
+                [&builder] { builder.build_brep_without_block_step(); },
+                "[BRepFromSolidAdjacenciesBuilder::build_brep_without_block_"
+                "step] The model surfaces are already built" );
+            test::expect_exact_error(
+                [&builder] { builder.build_blocks_step(); },
+                "[BRepFromSolidAdjacenciesBuilder::build_blocks_step] The "
+                "blocks are already built" );
             const auto& polygons =
                 builder.solid_boundaries().polygon_attribute_manager();
             EXPECT_EQ( polygons.attribute_names(),
