@@ -8,6 +8,7 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
 
+#include <conversion/common/input_checks.h>
 #include <conversion/common/tasks.h>
 #include <conversion/model/solid_adjacencies_conversion.h>
 #include <conversion/model/solid_input.h>
@@ -162,6 +163,8 @@ namespace vorna
                 };
                 Logger::log_trace( "Building BRep Blocks" );
                 const auto& groups = groups_;
+                const auto sides = model_polygon_sides( groups );
+                refuse_unbounded_group( groups, sides );
                 std::vector< uuid > blocks;
                 blocks.reserve( groups.members.size() );
                 for( index_t k = 0; k < groups.members.size(); k++ )
@@ -178,7 +181,7 @@ namespace vorna
                     set_unique_vertices( blocks[k], block_vertices[k] );
                 }
                 part_ended( "unique_vertices" );
-                add_surface_block_relationships( groups, blocks );
+                add_surface_block_relationships( sides, blocks );
                 part_ended( "relationships" );
             }
 
@@ -352,13 +355,9 @@ namespace vorna
                 }
             }
 
-            /// A surface bounds the block on each side of its polygons; a
-            /// polygon with one block on two sides (a cut facet inside a
-            /// block, or facets whose nodes the model merged) makes the
-            /// surface internal to it.
-            void
-            add_surface_block_relationships( const PolyhedronGroups& groups,
-                                             const std::vector< uuid >& blocks )
+            /// Per model polygon, the groups of the facets on its sides.
+            std::vector< absl::InlinedVector< index_t, 2 > >
+            model_polygon_sides( const PolyhedronGroups& groups ) const
             {
                 const auto exported =
                     boundary_->polygon_attribute_manager()
@@ -366,7 +365,6 @@ namespace vorna
                             absl::InlinedVector< PolyhedronFacet, 2 > >(
                             SurfaceFromSolidAdjacencies::
                                 polyhedra_exported_attribute_name );
-                // Per model polygon, the groups of the facets on its sides.
                 std::vector< absl::InlinedVector< index_t, 2 > > sides(
                     model_surface_of_.size() );
                 for( index_t p = 0; p < boundary_->nb_polygons(); p++ )
@@ -377,6 +375,54 @@ namespace vorna
                             groups.group_of[facet.polyhedron_id] );
                     }
                 }
+                return sides;
+            }
+
+            /// A group bounded by no model polygon (one side of which it
+            /// lies on alone) would be a block that no surface bounds: the
+            /// model merged its border facets into polygons with the group
+            /// on both sides, or into nothing.
+            void refuse_unbounded_group(
+                const PolyhedronGroups& groups,
+                absl::Span< const absl::InlinedVector< index_t, 2 > > sides )
+                const
+            {
+                std::vector< char > bounded( groups.members.size(), 0 );
+                for( const auto& around : sides )
+                {
+                    for( const auto group : around )
+                    {
+                        if( std::count( around.begin(), around.end(), group ) ==
+                            1 )
+                        {
+                            bounded[group] = 1;
+                        }
+                    }
+                }
+                const auto unbounded =
+                    std::find( bounded.begin(), bounded.end(), 0 );
+                if( unbounded != bounded.end() )
+                {
+                    throw CorvaneException(
+                        "[BRepFromSolidAdjacenciesBuilder::build_blocks_step]"
+                        " No surface bounds the polyhedra joined to "
+                        "polyhedron ",
+                        groups.members[unbounded - bounded.begin()].front(),
+                        " of mesh '",
+                        input_label( solid_ ),
+                        "': their border facets merge within the merging "
+                        "distance 1e-6" );
+                }
+            }
+
+            /// A surface bounds the block on each side of its polygons; a
+            /// polygon with one block on two sides (a cut facet inside a
+            /// block, or facets whose nodes the model merged) makes the
+            /// surface internal to it.
+            void add_surface_block_relationships(
+                absl::Span< const absl::InlinedVector< index_t, 2 > > sides,
+                const std::vector< uuid >& blocks )
+            {
                 for( index_t m = 0; m < sides.size(); m++ )
                 {
                     const auto& surface = brep_.surface( model_surface_of_[m] );

@@ -5,8 +5,12 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include <absl/container/inlined_vector.h>
+#include <absl/strings/str_cat.h>
+#include <absl/types/optional.h>
+#include <absl/types/span.h>
 
 #include <conversion/common/input_checks.h>
 #include <conversion/common/tasks.h>
@@ -36,9 +40,10 @@ namespace
     {
         std::vector< Measure > polyhedra;
         /// Facets that store a neighbour, and those among them that store
-        /// a later polyhedron which stores them back.
-        index_t nb_adjacent{ 0 };
-        index_t nb_answered{ 0 };
+        /// a later polyhedron which stores them back, each paired with a
+        /// facet of its own.
+        std::uint64_t nb_adjacent{ 0 };
+        std::uint64_t nb_answered{ 0 };
     };
 
     FacetVertices facet_vertices( const SolidMesh< 3 >& solid,
@@ -59,29 +64,41 @@ namespace
                std::is_permutation( lhs.begin(), lhs.end(), rhs.begin() );
     }
 
-    /// Whether the neighbour that the facet stores stores it back across a
-    /// facet over the same vertices.
-    bool is_answered( const SolidMesh< 3 >& solid,
-                      const PolyhedronFacet& facet,
-                      const FacetVertices& vertices,
-                      index_t neighbour )
+    /// Whether the facet stores `neighbour` and lies on the given vertices.
+    bool stores_across( const SolidMesh< 3 >& solid,
+                        const PolyhedronFacet& facet,
+                        index_t neighbour,
+                        const FacetVertices& vertices )
+    {
+        return solid.polyhedron_adjacent( facet ) == neighbour &&
+               same_vertices( facet_vertices( solid, facet ), vertices );
+    }
+
+    /// The facet of `neighbour`, among those not `taken`, that stores the
+    /// facet's polyhedron back across the same vertices.
+    absl::optional< local_index_t >
+    answer( const SolidMesh< 3 >& solid,
+            const PolyhedronFacet& facet,
+            const FacetVertices& vertices,
+            index_t neighbour,
+            absl::Span< const PolyhedronFacet > taken )
     {
         if( neighbour == facet.polyhedron_id ||
             neighbour >= solid.nb_polyhedra() )
         {
-            return false;
+            return absl::nullopt;
         }
         const auto nb_facets = solid.nb_polyhedron_facets( neighbour );
         for( local_index_t f = 0; f < nb_facets; f++ )
         {
             const PolyhedronFacet back{ neighbour, f };
-            if( solid.polyhedron_adjacent( back ) == facet.polyhedron_id &&
-                same_vertices( facet_vertices( solid, back ), vertices ) )
+            if( stores_across( solid, back, facet.polyhedron_id, vertices ) &&
+                std::find( taken.begin(), taken.end(), back ) == taken.end() )
             {
-                return true;
+                return f;
             }
         }
-        return false;
+        return absl::nullopt;
     }
 
     class PolyhedronCheck
@@ -101,6 +118,9 @@ namespace
             const auto apex =
                 solid_.point( solid_.polyhedron_vertex( { polyhedron, 0 } ) );
             Measure measure;
+            // Facets of later polyhedra paired with this one's: a facet
+            // that the neighbour stores back once pairs with one of them.
+            absl::InlinedVector< PolyhedronFacet, 6 > paired;
             for( local_index_t f = 0; f < nb_facets; f++ )
             {
                 const PolyhedronFacet facet{ polyhedron, f };
@@ -110,11 +130,18 @@ namespace
                 {
                     chunk.nb_adjacent++;
                     // The other side counts the pair when it comes first.
-                    if( neighbour.value() > polyhedron &&
-                        is_answered(
-                            solid_, facet, vertices, neighbour.value() ) )
+                    if( neighbour.value() > polyhedron )
                     {
-                        chunk.nb_answered++;
+                        if( const auto back = answer( solid_,
+                                                      facet,
+                                                      vertices,
+                                                      neighbour.value(),
+                                                      paired ) )
+                        {
+                            chunk.nb_answered++;
+                            paired.push_back(
+                                { neighbour.value(), back.value() } );
+                        }
                     }
                 }
                 add_facet( vertices, apex, measure );
@@ -123,40 +150,109 @@ namespace
             chunk.polyhedra.push_back( measure );
         }
 
-        /// Refuses the first facet whose neighbour does not store it back.
-        void refuse_unanswered_adjacency() const
+        /// Refuses the first facet (in polyhedron order) whose adjacency is
+        /// not stored back: to its own polyhedron, to a neighbour that
+        /// stores it back across no facet on the same vertices, or to one
+        /// that does so across fewer facets than this polyhedron has
+        /// adjacent to it on those vertices.
+        void refuse_unpaired_adjacency() const
         {
             for( index_t p = 0; p < solid_.nb_polyhedra(); p++ )
             {
-                for( local_index_t f = 0; f < solid_.nb_polyhedron_facets( p );
-                     f++ )
+                const auto nb_facets = solid_.nb_polyhedron_facets( p );
+                for( local_index_t f = 0; f < nb_facets; f++ )
                 {
                     const PolyhedronFacet facet{ p, f };
                     const auto neighbour = solid_.polyhedron_adjacent( facet );
-                    if( neighbour &&
-                        !is_answered( solid_,
-                                      facet,
-                                      facet_vertices( solid_, facet ),
-                                      neighbour.value() ) )
+                    if( !neighbour )
                     {
-                        throw CorvaneException(
-                            "[",
-                            operation_,
-                            "] Facet ",
-                            unsigned{ f },
-                            " of polyhedron ",
-                            p,
-                            " of mesh '",
-                            detail::input_label( solid_ ),
-                            "' is adjacent to polyhedron ",
-                            neighbour.value(),
-                            ", which is not adjacent back across it" );
+                        continue;
                     }
+                    if( neighbour.value() == p )
+                    {
+                        throw CorvaneException( "[",
+                                                operation_,
+                                                "] Facet ",
+                                                unsigned{ f },
+                                                " of polyhedron ",
+                                                p,
+                                                " of mesh '",
+                                                detail::input_label( solid_ ),
+                                                "' is adjacent to its own "
+                                                "polyhedron" );
+                    }
+                    refuse_unpaired( facet, neighbour.value() );
                 }
             }
         }
 
       private:
+        /// The k-th facet of a polyhedron adjacent to `neighbour` on some
+        /// vertices pairs with the k-th facet of `neighbour` adjacent back
+        /// on them.
+        void refuse_unpaired( const PolyhedronFacet& facet,
+                              index_t neighbour ) const
+        {
+            const auto p = facet.polyhedron_id;
+            const auto vertices = facet_vertices( solid_, facet );
+            local_index_t first{ facet.facet_id };
+            index_t rank{ 0 };
+            for( local_index_t f = 0; f < facet.facet_id; f++ )
+            {
+                if( stores_across( solid_, { p, f }, neighbour, vertices ) )
+                {
+                    first = std::min( first, f );
+                    rank++;
+                }
+            }
+            index_t nb_back{ 0 };
+            if( neighbour < solid_.nb_polyhedra() )
+            {
+                const auto nb_facets = solid_.nb_polyhedron_facets( neighbour );
+                for( local_index_t f = 0; f < nb_facets; f++ )
+                {
+                    nb_back +=
+                        stores_across( solid_, { neighbour, f }, p, vertices );
+                }
+            }
+            if( rank < nb_back )
+            {
+                return;
+            }
+            if( nb_back == 0 )
+            {
+                throw CorvaneException( "[",
+                                        operation_,
+                                        "] Facet ",
+                                        unsigned{ facet.facet_id },
+                                        " of polyhedron ",
+                                        p,
+                                        " of mesh '",
+                                        detail::input_label( solid_ ),
+                                        "' is adjacent to polyhedron ",
+                                        neighbour,
+                                        ", which is not adjacent back "
+                                        "across it" );
+            }
+            throw CorvaneException(
+                "[",
+                operation_,
+                "] Facets ",
+                unsigned{ first },
+                " and ",
+                unsigned{ facet.facet_id },
+                " of polyhedron ",
+                p,
+                " of mesh '",
+                detail::input_label( solid_ ),
+                "' lie on the same vertices and are both adjacent to "
+                "polyhedron ",
+                neighbour,
+                ", which is adjacent back across them ",
+                nb_back == 1 ? std::string{ "once" }
+                             : absl::StrCat( nb_back, " times" ) );
+        }
+
         void refuse_repeated_vertex( const PolyhedronFacet& facet,
                                      const FacetVertices& vertices ) const
         {
@@ -337,8 +433,8 @@ namespace vorna
             };
             std::vector< Measure > measures;
             measures.reserve( nb_polyhedra );
-            index_t nb_adjacent{ 0 };
-            index_t nb_answered{ 0 };
+            std::uint64_t nb_adjacent{ 0 };
+            std::uint64_t nb_answered{ 0 };
             const PolyhedronCheck check{ solid, operation };
             run_group_and_apply(
                 nb_chunks,
@@ -361,11 +457,13 @@ namespace vorna
                     nb_adjacent += measured.nb_adjacent;
                     nb_answered += measured.nb_answered;
                 } );
-            // Each answered pair was counted once, from its first
-            // polyhedron: any other stored adjacency is unanswered.
+            // Each pair was counted once, from its first polyhedron, and no
+            // facet of the later one serves two facets of the first: every
+            // stored adjacency lies in a pair exactly when the pairs account
+            // for all of them.
             if( nb_adjacent != 2 * nb_answered )
             {
-                check.refuse_unanswered_adjacency();
+                check.refuse_unpaired_adjacency();
             }
             auto groups = group_polyhedra( solid );
             std::vector< Measure > sums( groups.members.size() );

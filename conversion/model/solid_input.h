@@ -35,9 +35,12 @@ namespace vorna
         /// \throw CorvaneException "[<operation>] ..." naming, in this
         /// order of checks, the smallest vertex of a polyhedron with a
         /// non-finite coordinate; the first facet (in polyhedron order)
-        /// that lists a vertex twice; the first facet whose stored
-        /// neighbour does not store it back across the same vertices; the
-        /// smallest polyhedron of the first group that encloses no volume.
+        /// that lists a vertex twice; the first facet stored as adjacent
+        /// to its own polyhedron, or whose stored neighbour does not store
+        /// it back across a facet of its own on the same vertices (two
+        /// facets on the same vertices adjacent to one neighbour need two
+        /// facets adjacent back); the smallest polyhedron of the first
+        /// group that encloses no volume.
         /// Several threads may check one solid at once.
         PolyhedronGroups
         checked_polyhedron_groups( const SolidMesh< 3 >& solid,

@@ -109,6 +109,43 @@ namespace vorna
             return solid;
         }
 
+        std::unique_ptr< SolidMesh< 3 > > hexahedra_in_a_row( index_t n,
+                                                              double size )
+        {
+            auto solid =
+                SolidMesh< 3 >::create( PolyhedralSolid3D::impl_name_static() );
+            auto builder = SolidMeshBuilder< 3 >::create( *solid );
+            for( index_t k = 0; k < 2; k++ )
+            {
+                for( index_t j = 0; j < 2; j++ )
+                {
+                    for( index_t i = 0; i <= n; i++ )
+                    {
+                        builder->create_point(
+                            Point3D{ { size * i, size * j, size * k } } );
+                    }
+                }
+            }
+            std::vector< std::vector< local_index_t > > facets;
+            for( const auto& quad : CUBE_QUADS )
+            {
+                facets.emplace_back( quad.begin(), quad.end() );
+            }
+            for( index_t c = 0; c < n; c++ )
+            {
+                std::vector< index_t > vertices;
+                for( index_t i = 0; i < 8; i++ )
+                {
+                    vertices.push_back(
+                        c + ( i & 1 ) +
+                        ( n + 1 ) * ( ( ( i >> 1 ) & 1 ) + 2 * ( i >> 2 ) ) );
+                }
+                builder->create_polyhedron( vertices, facets );
+            }
+            builder->compute_polyhedron_adjacencies();
+            return solid;
+        }
+
         std::unique_ptr< SolidMesh< 3 > > tetrahedral_grid( index_t n )
         {
             auto solid = empty_tetrahedral_solid();

@@ -41,6 +41,15 @@ namespace vorna
         /// stored.
         std::unique_ptr< SolidMesh< 3 > > one_hexahedron();
 
+        /// n cubes of side `size` along x on a polyhedral solid, adjacencies
+        /// computed: the point size * (i, j, k) (i <= n, j, k <= 1) is
+        /// vertex i + (n + 1) * (j + 2 * k); polyhedron c fills
+        /// [c, c + 1] x [0, 1]^2 times `size`, its local vertex i at its
+        /// cube_point(i), its facets the CUBE_QUADS in order, so the face
+        /// it shares with polyhedron c + 1 is its facet 5 and their facet 4.
+        std::unique_ptr< SolidMesh< 3 > > hexahedra_in_a_row( index_t n,
+                                                              double size );
+
         /// n x n x n unit cubes of 6 tetrahedra each (the grid of
         /// mesh/solid_grid.h) on a tetrahedral solid, adjacencies computed.
         /// Polyhedra 6c to 6c+5 fill cube c = x + n * (y + n * z), whose

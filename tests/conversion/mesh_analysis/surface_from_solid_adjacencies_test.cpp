@@ -69,6 +69,10 @@ namespace vorna
             {
                 SurfaceFromSolidAdjacencies builder{ *solid };
                 surface = builder.build();
+                test::expect_exact_error( [&builder] { builder.build(); },
+                                          "[SurfaceFromSolidAdjacencies::"
+                                          "build] The boundary surface is "
+                                          "already built" );
             }
             // Cycles (0,1,2), (0,1,3), (0,2,3), (1,2,3) are facets 3, 2, 1, 0.
             EXPECT_EQ( exported_facets( *surface ),
@@ -280,6 +284,18 @@ namespace vorna
                        first->polygon_vertices( 5 ) );
             EXPECT_EQ( solid_vertices( *solid ),
                        ( std::vector< index_t >{ 0, 1, 2, 3, 4 } ) );
+
+            // Vertex 13, at the centre of the grid, lies on no border facet.
+            const auto grid = test::tetrahedral_grid( 2 );
+            auto grid_stale =
+                grid->vertex_attribute_manager()
+                    .find_or_create_attribute< VariableAttribute, index_t >(
+                        SurfaceFromSolidAdjacencies::
+                            solid_vertex_attribute_name,
+                        INVALID_INDEX );
+            grid_stale->set_value( 13, 0 );
+            SurfaceFromSolidAdjacencies{ *grid }.build();
+            EXPECT_EQ( solid_vertices( *grid )[13], INVALID_INDEX );
         }
 
         TEST_F( SurfaceFromSolidAdjacenciesTest,

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -261,6 +262,49 @@ namespace vorna
                 }
             }
             EXPECT_EQ( nb_inner, 1u );
+
+            // The grid twice over the same vertices, each copy joined to
+            // itself only: two blocks share every vertex, the inner one too.
+            auto twice = SolidMesh< 3 >::create(
+                TetrahedralSolid3D::impl_name_static() );
+            auto builder = SolidMeshBuilder< 3 >::create( *twice );
+            for( index_t v = 0; v < solid->nb_vertices(); v++ )
+            {
+                builder->create_point( solid->point( v ) );
+            }
+            for( index_t p = 0; p < 96; p++ )
+            {
+                std::array< index_t, 4 > vertices;
+                for( local_index_t i = 0; i < 4; i++ )
+                {
+                    vertices[i] = solid->polyhedron_vertex( { p % 48, i } );
+                }
+                builder->create_tetrahedron( vertices );
+            }
+            for( const index_t copy : { 0, 48 } )
+            {
+                for( index_t p = 0; p < 48; p++ )
+                {
+                    for( local_index_t f = 0; f < 4; f++ )
+                    {
+                        if( const auto q =
+                                solid->polyhedron_adjacent( { p, f } ) )
+                        {
+                            builder->set_polyhedron_adjacent(
+                                { copy + p, f }, copy + q.value() );
+                        }
+                    }
+                }
+            }
+            std::vector< index_t > second( 48 );
+            std::iota( second.begin(), second.end(), 48 );
+            const auto doubled =
+                convert_solid_into_brep_from_adjacencies( *twice );
+            expect_blocks(
+                doubled,
+                *twice,
+                { groups_of( std::vector< index_t >( 48, 0 ) )[0], second } );
+            EXPECT_EQ( doubled.nb_unique_vertices(), 27u );
         }
 
         TEST_F( ConvertSolidTest, duplicated_nodes_share_their_unique_vertex )
@@ -538,32 +582,117 @@ namespace vorna
                               "' enclose no volume" ) );
         }
 
+        TEST_F( ConvertSolidTest, boundary_merged_away_is_refused )
+        {
+            // Two hexahedra 2e-7 wide: every node of their boundary lies
+            // within the merging distance of the others.
+            const auto tiny = test::hexahedra_in_a_row( 2, 2e-7 );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *tiny ); },
+                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder::build_blocks_"
+                              "step] No surface bounds the polyhedra joined "
+                              "to polyhedron 0 of mesh '",
+                              tiny->id().string(),
+                              "': their border facets merge within the "
+                              "merging distance 1e-6" ) );
+        }
+
         TEST_F( ConvertSolidTest, unanswered_adjacencies_are_refused )
         {
-            const auto message =
-                [&]( const SolidMesh< 3 >& solid, index_t facet )
+            const auto message = [&]( const SolidMesh< 3 >& solid,
+                                      index_t polyhedron,
+                                      index_t facet,
+                                      index_t neighbour )
             {
                 return absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] "
                                      "Facet ",
                                      facet,
-                                     " of polyhedron 0 of mesh '",
+                                     " of polyhedron ",
+                                     polyhedron,
+                                     " of mesh '",
                                      solid.id().string(),
-                                     "' is adjacent to polyhedron 1, which "
-                                     "is not adjacent back across it" );
+                                     "' is adjacent to polyhedron ",
+                                     neighbour,
+                                     ", which is not adjacent back across "
+                                     "it" );
             };
             auto one_sided = test::two_tetrahedra( true );
             SolidMeshBuilder< 3 >::create( *one_sided )
                 ->unset_polyhedron_adjacent( { 1, 0 } );
             test::expect_exact_error(
                 [&] { convert_solid_into_brep_from_adjacencies( *one_sided ); },
-                message( *one_sided, 0 ) );
+                message( *one_sided, 0, 0, 1 ) );
             // Answered back, but across another facet.
             auto stale = test::two_tetrahedra( true );
             SolidMeshBuilder< 3 >::create( *stale )->set_polyhedron_adjacent(
                 { 0, 2 }, 1 );
             test::expect_exact_error(
                 [&] { convert_solid_into_brep_from_adjacencies( *stale ); },
-                message( *stale, 2 ) );
+                message( *stale, 0, 2, 1 ) );
+            // On the last polyhedron of a solid of several counting chunks.
+            auto grid = test::tetrahedral_grid( 3 );
+            const index_t last = grid->nb_polyhedra() - 1;
+            local_index_t facet{ 0 };
+            while( !grid->polyhedron_adjacent( { last, facet } ) )
+            {
+                facet++;
+            }
+            const auto across =
+                grid->polyhedron_adjacent( { last, facet } ).value();
+            for( local_index_t f = 0; f < 4; f++ )
+            {
+                if( grid->polyhedron_adjacent( { across, f } ) == last )
+                {
+                    SolidMeshBuilder< 3 >::create( *grid )
+                        ->unset_polyhedron_adjacent( { across, f } );
+                }
+            }
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *grid ); },
+                message( *grid, last, facet, across ) );
+            // Stored as its own neighbour.
+            auto own = test::two_tetrahedra( false );
+            SolidMeshBuilder< 3 >::create( *own )->set_polyhedron_adjacent(
+                { 1, 2 }, 1 );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *own ); },
+                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] Facet 2 of "
+                              "polyhedron 1 of mesh '",
+                              own->id().string(),
+                              "' is adjacent to its own polyhedron" ) );
+            // A triangle listed twice, both copies joined to a neighbour that
+            // answers once; another facet of the neighbour, unanswered,
+            // balances the pairs a count would find.
+            auto twice = SolidMesh< 3 >::create();
+            {
+                const auto tetrahedra = test::two_tetrahedra( false );
+                auto builder = SolidMeshBuilder< 3 >::create( *twice );
+                for( index_t v = 0; v < tetrahedra->nb_vertices(); v++ )
+                {
+                    builder->create_point( tetrahedra->point( v ) );
+                }
+                builder->create_polyhedron( { 0, 1, 2, 3 },
+                                            { { 1, 2, 3 },
+                                              { 0, 3, 2 },
+                                              { 0, 1, 3 },
+                                              { 0, 2, 1 },
+                                              { 1, 2, 3 } } );
+                builder->create_polyhedron(
+                    { 4, 1, 3, 2 },
+                    { { 1, 2, 3 }, { 0, 3, 2 }, { 0, 1, 3 }, { 0, 2, 1 } } );
+                builder->set_polyhedron_adjacent( { 0, 0 }, 1 );
+                builder->set_polyhedron_adjacent( { 0, 4 }, 1 );
+                builder->set_polyhedron_adjacent( { 1, 0 }, 0 );
+                builder->set_polyhedron_adjacent( { 1, 1 }, 0 );
+            }
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *twice ); },
+                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] Facets 0 and "
+                              "4 of polyhedron 0 of mesh '",
+                              twice->id().string(),
+                              "' lie on the same vertices and are both "
+                              "adjacent to polyhedron 1, which is adjacent "
+                              "back across them once" ) );
         }
 
         TEST_F( ConvertSolidTest, bad_vertices_are_refused_before_any_step )
@@ -584,6 +713,16 @@ namespace vorna
                                       "Vertex 13 of mesh 'grid' has a "
                                       "non-finite coordinate" );
             EXPECT_EQ( brep.nb_unique_vertices(), 0u );
+            // The smallest bad vertex is named: polyhedron 0 uses vertex 13,
+            // and only the polyhedra of cube 1 use vertex 2.
+            builder->set_point(
+                2,
+                Point3D{
+                    { 2, 0, std::numeric_limits< double >::quiet_NaN() } } );
+            test::expect_exact_error(
+                [&] { convert_solid_into_brep_from_adjacencies( *grid ); },
+                "[BRepFromSolidAdjacenciesBuilder] Vertex 2 of mesh 'grid' "
+                "has a non-finite coordinate" );
             // A vertex that no polyhedron uses is left out anyway.
             auto tetrahedron = test::one_tetrahedron();
             SolidMeshBuilder< 3 >::create( *tetrahedron )
@@ -593,23 +732,37 @@ namespace vorna
                 convert_solid_into_brep_from_adjacencies( *tetrahedron ),
                 *tetrahedron,
                 { { 0 } } );
-            // A facet over one vertex twice.
-            auto pinched = SolidMesh< 3 >::create();
-            auto pinched_builder = SolidMeshBuilder< 3 >::create( *pinched );
-            for( index_t v = 0; v < 4; v++ )
+            // A facet over one vertex twice: its first and last, first and
+            // second, or last two.
+            const std::vector<
+                std::pair< std::vector< local_index_t >, index_t > >
+                pinched_facets{ { { 3, 2, 4, 3 }, 3 },
+                                { { 3, 3, 2, 4 }, 3 },
+                                { { 3, 2, 4, 4 }, 4 } };
+            for( const auto& pinch : pinched_facets )
             {
-                pinched_builder->create_point( test::cube_point( v ) );
+                const auto& facet = pinch.first;
+                auto pinched = SolidMesh< 3 >::create();
+                auto pinched_builder =
+                    SolidMeshBuilder< 3 >::create( *pinched );
+                for( index_t v = 0; v < 4; v++ )
+                {
+                    pinched_builder->create_point( test::cube_point( v ) );
+                }
+                pinched_builder->create_point( test::point( 0, 0, 1 ) );
+                pinched_builder->create_polyhedron(
+                    { 0, 1, 2, 3, 4 },
+                    { { 0, 2, 3, 1 }, { 0, 1, 4 }, { 1, 3, 4 }, facet } );
+                test::expect_exact_error(
+                    [&]
+                    { convert_solid_into_brep_from_adjacencies( *pinched ); },
+                    absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] Facet 3 "
+                                  "of polyhedron 0 of mesh '",
+                                  pinched->id().string(),
+                                  "' lists vertex ",
+                                  pinch.second,
+                                  " twice" ) );
             }
-            pinched_builder->create_point( test::point( 0, 0, 1 ) );
-            pinched_builder->create_polyhedron(
-                { 0, 1, 2, 3, 4 },
-                { { 0, 2, 3, 1 }, { 0, 1, 4 }, { 1, 3, 4 }, { 3, 2, 4, 3 } } );
-            test::expect_exact_error(
-                [&] { convert_solid_into_brep_from_adjacencies( *pinched ); },
-                absl::StrCat( "[BRepFromSolidAdjacenciesBuilder] Facet 3 of "
-                              "polyhedron 0 of mesh '",
-                              pinched->id().string(),
-                              "' lists vertex 3 twice" ) );
         }
 
         // The caller's attributes reach the blocks; the conversion leaves
@@ -682,6 +835,14 @@ namespace vorna
                                 "[BRepFromSolidAdjacenciesBuilder::build_"
                                 "surface_step] The boundary surface is "
                                 "already built" );
+            test::expect_exact_error(
+                [&builder] { builder.build_brep_without_block_step(); },
+                "[BRepFromSolidAdjacenciesBuilder::build_brep_without_block_"
+                "step] The model surfaces are already built" );
+            test::expect_exact_error(
+                [&builder] { builder.build_blocks_step(); },
+                "[BRepFromSolidAdjacenciesBuilder::build_blocks_step] The "
+                "blocks are already built" );
             const auto& polygons =
                 builder.solid_boundaries().polygon_attribute_manager();
             EXPECT_EQ( polygons.attribute_names(),

@@ -5,7 +5,8 @@
 // isolated vertices, missing, one-sided and stale adjacency, non-finite
 // points, region attributes of several value types). Every conversion
 // either refuses with a CorvaneException or gives a consistent model whose
-// blocks hold exactly the input's polyhedra, each once.
+// blocks hold exactly the input's polyhedra, each once, and never two
+// polyhedra of distinct regions.
 //
 // Run longer by hand through the environment of support/property_seeds.h,
 // e.g. VORNA_PROPERTY_SEEDS=20000 VORNA_PROPERTY_THREADS=1
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -485,6 +487,59 @@ namespace
         return ::testing::AssertionSuccess();
     }
 
+    /// Whether two polyhedra of the solid are of one region: their
+    /// "region" values equal as stored (a NaN equal to nothing); values no
+    /// number reads are all one region.
+    std::function< bool( index_t, index_t ) >
+    same_region( const SolidMesh< 3 >& solid )
+    {
+        const auto regions =
+            solid.polyhedron_attribute_manager().find_attribute_base(
+                "region" );
+        std::function< bool( index_t, index_t ) > same = []( index_t, index_t )
+        { return true; };
+        const auto read_as = [&regions, &same]( auto type )
+        {
+            using Value = decltype( type );
+            if( const auto typed =
+                    std::dynamic_pointer_cast< ReadOnlyAttribute< Value > >(
+                        regions ) )
+            {
+                same = [typed]( index_t p, index_t q )
+                { return typed->value( p ) == typed->value( q ); };
+            }
+        };
+        read_as( int{} );
+        read_as( unsigned{} );
+        read_as( double{} );
+        read_as( float{} );
+        return same;
+    }
+
+    /// No block holds polyhedra of two regions.
+    ::testing::AssertionResult regions_apart( const BRep& brep,
+                                              const SolidMesh< 3 >& solid )
+    {
+        const auto same = same_region( solid );
+        for( const auto& block : brep.blocks() )
+        {
+            const auto ids = block.mesh()
+                                 .polyhedron_attribute_manager()
+                                 .find_attribute< index_t >( INPUT_POLYHEDRON );
+            for( index_t p = 1; p < block.mesh().nb_polyhedra(); p++ )
+            {
+                if( !same( ids->value( 0 ), ids->value( p ) ) )
+                {
+                    return ::testing::AssertionFailure()
+                           << "polyhedra " << ids->value( 0 ) << " and "
+                           << ids->value( p )
+                           << " of distinct regions share a block";
+                }
+            }
+        }
+        return ::testing::AssertionSuccess();
+    }
+
     std::vector< std::string > attribute_names( const SolidMesh< 3 >& solid )
     {
         auto names = solid.vertex_attribute_manager().attribute_names();
@@ -521,7 +576,14 @@ namespace
                     return consistent.message();
                 }
                 const auto held = each_polyhedron_once( brep, *input.solid );
-                return held ? "" : held.message();
+                if( !held )
+                {
+                    return held.message();
+                }
+                const auto apart = input.by_attribute
+                                       ? regions_apart( brep, *input.solid )
+                                       : ::testing::AssertionSuccess();
+                return apart ? "" : apart.message();
             } );
         if( problem.empty() && attribute_names( *input.solid ) != names )
         {

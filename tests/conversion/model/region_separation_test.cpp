@@ -154,6 +154,28 @@ namespace vorna
                                kept ? q : INVALID_INDEX );
                 }
             }
+
+            // Float values, across the sixth facet of the first hexahedron
+            // and the fifth of the second; the last two are one region.
+            const auto row = test::hexahedra_in_a_row( 3, 1 );
+            const auto floats =
+                test::set_values( row->polyhedron_attribute_manager(),
+                                  "region",
+                                  std::vector< float >{ 0.25f, 0.5f, 0.5f } );
+            detail::unset_polyhedron_adjacencies_by_attribute(
+                *row, *SolidMeshBuilder< 3 >::create( *row ), *floats );
+            std::vector< index_t > across;
+            for( const PolyhedronFacet facet : { PolyhedronFacet{ 0, 5 },
+                                                 PolyhedronFacet{ 1, 4 },
+                                                 PolyhedronFacet{ 1, 5 },
+                                                 PolyhedronFacet{ 2, 4 } } )
+            {
+                across.push_back( row->polyhedron_adjacent( facet ).value_or(
+                    INVALID_INDEX ) );
+            }
+            EXPECT_EQ( across,
+                       ( std::vector< index_t >{
+                           INVALID_INDEX, INVALID_INDEX, 2, 1 } ) );
         }
     } // namespace
 } // namespace vorna

@@ -49,11 +49,17 @@ namespace vorna
             /// a non-finite coordinate ("Vertex <v> of mesh '<name or
             /// uuid>' has a non-finite coordinate"), a facet listing a
             /// vertex twice ("Facet <f> of polyhedron <p> of mesh '...'
-            /// lists vertex <v> twice"), a stored adjacency that the
+            /// lists vertex <v> twice"), an adjacency stored to its own
+            /// polyhedron ("Facet <f> of polyhedron <p> of mesh '...' is
+            /// adjacent to its own polyhedron"), a stored adjacency that the
             /// neighbour does not store back across the same vertices
             /// ("Facet <f> of polyhedron <p> of mesh '...' is adjacent to
-            /// polyhedron <q>, which is not adjacent back across it") or a
-            /// group of polyhedra of no volume ("The polyhedra joined to
+            /// polyhedron <q>, which is not adjacent back across it"), or
+            /// does across fewer facets than the polyhedron has adjacent to
+            /// it on them ("Facets <f0> and <f> of polyhedron <p> of mesh
+            /// '...' lie on the same vertices and are both adjacent to
+            /// polyhedron <q>, which is adjacent back across them once"), or
+            /// a group of polyhedra of no volume ("The polyhedra joined to
             /// polyhedron <p> of mesh '...' enclose no volume"); the first
             /// failure of the parallel collection, once every task has
             /// ended; CorvaneException when called twice.
@@ -71,7 +77,13 @@ namespace vorna
             /// (a vertex on no border facet gets a new one) and adds the
             /// surface-block relationships.
             /// \throw CorvaneException before build_brep_without_block_step()
-            /// or when called twice; the first failure of the block filling,
+            /// or when called twice; before any block is made, when no
+            /// model surface would bound a group, its border facets having
+            /// merged within 1e-6 into polygons with the group on both
+            /// sides ("[BRepFromSolidAdjacenciesBuilder::build_blocks_step]
+            /// No surface bounds the polyhedra joined to polyhedron <p> of
+            /// mesh '...': their border facets merge within the merging
+            /// distance 1e-6"); the first failure of the block filling,
             /// once every task has ended, before any unique vertex or
             /// relationship is set.
             void build_blocks_step();
