@@ -132,8 +132,11 @@ namespace vorna
                 whole_surface_built_ = true;
                 create_whole_polygons();
                 whole_builder_->compute_polygon_adjacencies();
-                repair_polygon_orientations< 3 >( *whole_ );
                 cut_whole_surface_along_wireframe( owner );
+                // Each piece on its own: a way round through a line edge
+                // could leave a piece that can be oriented alike with two
+                // neighbours that disagree.
+                repair_polygon_orientations< 3 >( *whole_ );
             }
 
             Regions build_surfaces( const BRepFromSolidElementsBuilder& owner )

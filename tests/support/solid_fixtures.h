@@ -41,6 +41,14 @@ namespace vorna
         /// stored.
         std::unique_ptr< SolidMesh< 3 > > one_hexahedron();
 
+        /// nx x ny x nz unit hexahedra on a polyhedral solid, adjacencies
+        /// computed: vertex (i, j, k) is i + (nx + 1) * (j + (ny + 1) * k),
+        /// and each hexahedron has the facets of one_hexahedron() over its
+        /// corners. Hexahedron x + nx * (y + ny * z) has its corner nearest
+        /// the origin at (x, y, z).
+        std::unique_ptr< SolidMesh< 3 > >
+        hexahedral_grid( index_t nx, index_t ny, index_t nz );
+
         /// n x n x n unit cubes of 6 tetrahedra each (the grid of
         /// mesh/solid_grid.h) on a tetrahedral solid, adjacencies computed.
         /// Polyhedra 6c to 6c+5 fill cube c = x + n * (y + n * z), whose
@@ -103,5 +111,11 @@ namespace vorna
         std::vector< index_t >
         border_edges( const SolidMesh< 3 >& solid,
                       absl::Span< const index_t > facets );
+
+        /// The edges that the facets use other than exactly twice (alone,
+        /// or where three or more meet), ascending.
+        std::vector< index_t >
+        unpaired_edges( const SolidMesh< 3 >& solid,
+                        absl::Span< const index_t > facets );
     } // namespace test
 } // namespace vorna

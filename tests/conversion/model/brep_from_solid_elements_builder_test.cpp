@@ -11,6 +11,7 @@
 #include <support/expect_error.h>
 #include <support/mesh_queries.h>
 #include <support/model_checks.h>
+#include <support/property_seeds.h>
 #include <support/solid_fixtures.h>
 
 #include <vorna/conversion/model/brep_from_solid_elements_builder.h>
@@ -51,6 +52,69 @@ namespace
     const uuid& only_surface( const BRep& model )
     {
         return model.surfaces().begin()->id();
+    }
+
+    /// Empty when every surface whose polygons can be oriented alike is:
+    /// two polygons joined along an edge run it in opposite directions.
+    /// Otherwise the first surface that is not, with its number of edges run
+    /// the same way on both sides.
+    std::string unoriented_surface( const BRep& model )
+    {
+        for( const auto& surface : model.surfaces() )
+        {
+            const auto& mesh = surface.mesh();
+            // Per polygon, whether it must flip to agree with the first
+            // polygon of its part; -1 while unvisited.
+            std::vector< int > flip( mesh.nb_polygons(), -1 );
+            bool orientable{ true };
+            index_t nb_same_way{ 0 };
+            for( index_t seed = 0; seed < mesh.nb_polygons(); seed++ )
+            {
+                if( flip[seed] >= 0 )
+                {
+                    continue;
+                }
+                flip[seed] = 0;
+                std::vector< index_t > to_visit{ seed };
+                while( !to_visit.empty() )
+                {
+                    const auto p = to_visit.back();
+                    to_visit.pop_back();
+                    for( local_index_t e = 0; e < mesh.nb_polygon_edges( p );
+                         e++ )
+                    {
+                        const auto across =
+                            mesh.polygon_adjacent_edge( { p, e } );
+                        if( !across )
+                        {
+                            continue;
+                        }
+                        const bool same_way =
+                            mesh.polygon_edge_vertices( { p, e } )[0] ==
+                            mesh.polygon_edge_vertices( *across )[0];
+                        nb_same_way += same_way ? 1 : 0;
+                        const int wanted = flip[p] ^ ( same_way ? 1 : 0 );
+                        auto& other = flip[across->polygon_id];
+                        if( other < 0 )
+                        {
+                            other = wanted;
+                            to_visit.push_back( across->polygon_id );
+                        }
+                        orientable = orientable && other == wanted;
+                    }
+                }
+            }
+            if( orientable && nb_same_way != 0 )
+            {
+                return absl::StrCat( "a surface of ",
+                                     mesh.nb_polygons(),
+                                     " polygons has ",
+                                     nb_same_way,
+                                     " polygon edges run the same way as "
+                                     "their neighbour's" );
+            }
+        }
+        return {};
     }
 
     class BRepFromSolidElementsBuilderTest : public test::ModelTest
@@ -362,6 +426,92 @@ namespace
         {
             EXPECT_EQ( layout(), first );
         }
+    }
+
+    // 2 x 3 x 1 unit hexahedra; vertex (i, j, k) is i + 3 (j + 4k).
+    class HexahedralGridTest : public BRepFromSolidElementsBuilderTest
+    {
+      protected:
+        index_t facet( std::vector< index_t > vertices ) const
+        {
+            return solid->facets().facet_from_vertices( vertices ).value();
+        }
+
+        std::unique_ptr< SolidMesh< 3 > > solid{
+            test::hexahedral_grid( 2, 3, 1 ) };
+    };
+
+    TEST_F( HexahedralGridTest, surface_orientable_once_cut_is_oriented_alike )
+    {
+        // Outer facets and three of the four facets around the edge 4-16;
+        // the extra line 1-13 cuts a way round through which the polygons
+        // of the surface along 4-1 could not be oriented alike.
+        std::vector< index_t > facets;
+        for( const auto& quad :
+             std::vector< std::vector< index_t > >{ { 0, 1, 13, 12 },
+                                                    { 3, 15, 16, 4 },
+                                                    { 0, 12, 15, 3 },
+                                                    { 1, 4, 16, 13 },
+                                                    { 1, 4, 5, 2 },
+                                                    { 15, 16, 19, 18 },
+                                                    { 4, 7, 19, 16 },
+                                                    { 4, 7, 8, 5 },
+                                                    { 6, 18, 21, 9 },
+                                                    { 19, 20, 23, 22 } } )
+        {
+            facets.push_back( facet( quad ) );
+        }
+        auto lines = test::unpaired_edges( *solid, facets );
+        lines.push_back( test::edge( *solid, 1, 13 ) );
+        build_all( model, *solid, lines, facets );
+
+        EXPECT_EQ( unoriented_surface( model ), "" );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( HexahedralGridTest, random_facet_choices_are_oriented_alike )
+    {
+        // Each facet chosen by a coin, its unpaired edges and two edges
+        // inside the choice as lines.
+        test::expect_sound_environment_seeds(
+            500,
+            [this]( index_t seed )
+            {
+                test::Randomness random{ seed };
+                std::vector< index_t > facets;
+                for( index_t f = 0; f < solid->facets().nb_facets(); f++ )
+                {
+                    if( random.chance( 0.5 ) )
+                    {
+                        facets.push_back( f );
+                    }
+                }
+                auto lines = test::unpaired_edges( *solid, facets );
+                std::vector< index_t > inside;
+                for( index_t e = 0; e < solid->edges().nb_edges(); e++ )
+                {
+                    if( !std::binary_search( lines.begin(), lines.end(), e ) )
+                    {
+                        inside.push_back( e );
+                    }
+                }
+                for( index_t k = 0; k < 2; k++ )
+                {
+                    lines.push_back( inside[random.pick( inside.size() )] );
+                }
+                return test::refused_or_sound(
+                    false,
+                    [&]
+                    {
+                        BRep brep;
+                        build_all( brep, *solid, lines, facets );
+                        const auto consistency =
+                            test::check_brep_consistency( brep );
+                        return consistency
+                                   ? unoriented_surface( brep )
+                                   : std::string{ consistency.message() };
+                    } );
+            } );
     }
 
     TEST_F( BRepFromSolidElementsBuilderTest, polyhedral_solid_gives_polygons )

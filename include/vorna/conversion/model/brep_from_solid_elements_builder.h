@@ -54,7 +54,8 @@ namespace vorna
             bool is_corner( index_t vertex ) const override;
 
             /// Makes the whole surface, polygon k from the facet at position k,
-            /// orients its polygons alike and cuts it along the line edges.
+            /// cuts it along the line edges and orients the polygons of each
+            /// piece alike.
             /// \throw CorvaneException when the wireframe step has not run or
             /// when the whole surface is built already.
             void build_whole_surface_step();
