@@ -5,6 +5,7 @@
 
 #include <absl/container/flat_hash_map.h>
 
+#include <conversion/common/index_checks.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/common/unset_uuid.h>
 #include <vorna/mesh/edged_curve.h>
@@ -344,6 +345,10 @@ namespace vorna
         void
         CornersLinesBuilder< Model, Builder, D >::add_corner( index_t vertex )
         {
+            check_index( "CornersLinesBuilder::add_corner",
+                         "Wireframe vertex",
+                         vertex,
+                         wireframe().nb_vertices() );
             impl_->add_corner( vertex );
         }
 
@@ -358,6 +363,10 @@ namespace vorna
         index_t CornersLinesBuilder< Model, Builder, D >::vertex_id(
             index_t vertex ) const
         {
+            check_index( "CornersLinesBuilder::vertex_id",
+                         "Wireframe vertex",
+                         vertex,
+                         wireframe().nb_vertices() );
             return impl_->vertex_id( vertex );
         }
 
@@ -373,6 +382,10 @@ namespace vorna
         const uuid& CornersLinesBuilder< Model, Builder, D >::line_uuid(
             index_t edge ) const
         {
+            check_index( "CornersLinesBuilder::line_uuid",
+                         "Wireframe edge",
+                         edge,
+                         wireframe().nb_edges() );
             return impl_->line_uuid( edge );
         }
 
@@ -380,6 +393,10 @@ namespace vorna
         index_t CornersLinesBuilder< Model, Builder, D >::line_edge_id(
             index_t edge ) const
         {
+            check_index( "CornersLinesBuilder::line_edge_id",
+                         "Wireframe edge",
+                         edge,
+                         wireframe().nb_edges() );
             return impl_->line_edge_id( edge );
         }
 
@@ -387,6 +404,10 @@ namespace vorna
         index_t CornersLinesBuilder< Model, Builder, D >::line_vertex_id(
             index_t vertex, const uuid& line ) const
         {
+            check_index( "CornersLinesBuilder::line_vertex_id",
+                         "Wireframe vertex",
+                         vertex,
+                         wireframe().nb_vertices() );
             return impl_->line_vertex_id( vertex, line );
         }
 

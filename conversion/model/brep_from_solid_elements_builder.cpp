@@ -6,6 +6,7 @@
 #include <absl/container/fixed_array.h>
 #include <absl/container/flat_hash_set.h>
 
+#include <conversion/common/index_checks.h>
 #include <conversion/mesh_analysis/solid_edge_checks.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/mesh_builder_lookup.h>
@@ -625,6 +626,10 @@ namespace vorna
 
         bool BRepFromSolidElementsBuilder::is_corner( index_t vertex ) const
         {
+            check_index( "BRepFromSolidElementsBuilder::is_corner",
+                         "Wireframe vertex",
+                         vertex,
+                         wireframe().nb_vertices() );
             return impl_->is_corner( *this, vertex );
         }
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <string>
 
@@ -228,6 +229,49 @@ namespace
             EXPECT_EQ( surface.mesh().nb_polygons(), 1u );
         }
         EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( UnitCubeFaceTest, queries_refuse_indices_out_of_range )
+    {
+        // A wireframe of 4 vertices and 5 edges.
+        const std::vector< index_t > lines{ edge( 0, 1 ),
+                                            edge( 1, 3 ),
+                                            edge( 0, 3 ),
+                                            edge( 0, 2 ),
+                                            edge( 2, 3 ) };
+        Builder builder{ model, *solid, lines, { first, second } };
+        builder.build();
+        const auto& line = model.lines().begin()->id();
+        const std::vector< std::pair< std::function< void() >, std::string > >
+            queries{
+                { [&] { builder.vertex_id( 4 ); },
+                  "[CornersLinesBuilder::vertex_id] Wireframe vertex 4 is out "
+                  "of range [0, 4)" },
+                { [&] { builder.line_uuid( 5 ); },
+                  "[CornersLinesBuilder::line_uuid] Wireframe edge 5 is out of "
+                  "range [0, 5)" },
+                { [&] { builder.line_edge_id( 7 ); },
+                  "[CornersLinesBuilder::line_edge_id] Wireframe edge 7 is out "
+                  "of range [0, 5)" },
+                { [&] { builder.line_vertex_id( 4, line ); },
+                  "[CornersLinesBuilder::line_vertex_id] Wireframe vertex 4 is "
+                  "out of range [0, 4)" },
+                { [&] { builder.add_corner( 9 ); },
+                  "[CornersLinesBuilder::add_corner] Wireframe vertex 9 is out "
+                  "of range [0, 4)" },
+                { [&] { builder.is_corner( 4 ); },
+                  "[BRepFromSolidElementsBuilder::is_corner] Wireframe vertex "
+                  "4 "
+                  "is out of range [0, 4)" },
+                { [&] { builder.CornersLinesBuilderFromSolid::is_corner( 4 ); },
+                  "[CornersLinesBuilderFromSolid::is_corner] Wireframe vertex "
+                  "4 "
+                  "is out of range [0, 4)" },
+            };
+        for( const auto& query : queries )
+        {
+            test::expect_exact_error( query.first, query.second );
+        }
     }
 
     TEST_F( UnitCubeFaceTest, facet_named_twice_counts_twice )

@@ -54,13 +54,13 @@ namespace vorna
 
             /// Makes a Corner at the wireframe vertex now, whatever
             /// is_corner says and even when the vertex has one already.
-            /// \pre vertex < number of wireframe vertices (not tested).
+            /// \throw CorvaneException when there is no such wireframe vertex.
             void add_corner( index_t vertex );
 
             const EdgedCurve< D >& wireframe() const;
 
             /// The unique vertex that the wireframe vertex stands for.
-            /// \pre vertex < number of wireframe vertices (not tested).
+            /// \throw CorvaneException when there is no such wireframe vertex.
             index_t vertex_id( index_t vertex ) const;
 
             /// The wireframe edge joining two unique vertices, given in
@@ -70,17 +70,17 @@ namespace vorna
 
             /// The Line of a wireframe edge (UNSET_UUID before the lines
             /// step).
-            /// \pre edge < number of wireframe edges (not tested).
+            /// \throw CorvaneException when there is no such wireframe edge.
             const uuid& line_uuid( index_t edge ) const;
 
             /// The edge's index in its Line's mesh (INVALID_INDEX before
             /// the lines step).
-            /// \pre edge < number of wireframe edges (not tested).
+            /// \throw CorvaneException when there is no such wireframe edge.
             index_t line_edge_id( index_t edge ) const;
 
             /// The index of the wireframe vertex in the mesh of the Line.
-            /// \throw std::out_of_range when the Line does not pass through
-            /// the vertex.
+            /// \throw CorvaneException when there is no such wireframe vertex;
+            /// std::out_of_range when the Line does not pass through it.
             index_t line_vertex_id( index_t vertex, const uuid& line ) const;
 
           protected:

@@ -41,7 +41,8 @@ namespace vorna
             void build_wireframe_step() override;
 
             /// True when the wireframe vertex does not have exactly two
-            /// wireframe edges. \pre the wireframe step ran.
+            /// wireframe edges.
+            /// \throw CorvaneException when there is no such wireframe vertex.
             bool is_corner( index_t vertex ) const override;
 
           private:

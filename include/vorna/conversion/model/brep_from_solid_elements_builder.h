@@ -50,7 +50,8 @@ namespace vorna
 
             /// A corner where the wireframe vertex does not have exactly two
             /// edges, or where its two edges are bordered by different numbers
-            /// of chosen facets. \pre the wireframe step ran.
+            /// of chosen facets.
+            /// \throw CorvaneException when there is no such wireframe vertex.
             bool is_corner( index_t vertex ) const override;
 
             /// Makes the whole surface, polygon k from the facet at position k,
