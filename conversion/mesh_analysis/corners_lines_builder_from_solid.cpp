@@ -65,7 +65,8 @@ namespace vorna
         void
         CornersLinesBuilderFromSolid< Model, Builder >::build_wireframe_step()
         {
-            impl_->build_wireframe( *this );
+            this->run_wireframe_step( [this]
+                                      { impl_->build_wireframe( *this ); } );
         }
 
         template < typename Model, typename Builder >

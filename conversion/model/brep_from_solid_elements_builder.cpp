@@ -10,7 +10,6 @@
 #include <conversion/mesh_analysis/solid_edge_checks.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/mesh_builder_lookup.h>
-#include <vorna/conversion/common/unset_uuid.h>
 #include <vorna/conversion/mesh_analysis/surface_identifier.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/mesh_factory.h>
@@ -124,7 +123,7 @@ namespace vorna
                         "[BRepFromSolidElementsBuilder::build_whole_surface_"
                         "step] The whole surface is built already" );
                 }
-                if( owner.wireframe().nb_edges() != facet_counts_.size() )
+                if( !owner.wireframe_built() )
                 {
                     throw CorvaneException(
                         "[BRepFromSolidElementsBuilder::build_whole_surface_"
@@ -367,9 +366,7 @@ namespace vorna
                         "[BRepFromSolidElementsBuilder::build_surfaces] The "
                         "surfaces are built already" );
                 }
-                if( owner.wireframe().nb_edges() != facet_counts_.size() ||
-                    ( !facet_counts_.empty() &&
-                      owner.line_uuid( 0 ) == UNSET_UUID ) )
+                if( !owner.lines_built() )
                 {
                     throw CorvaneException(
                         "[BRepFromSolidElementsBuilder::build_surfaces] The "

@@ -55,7 +55,6 @@ namespace
             edge( 0, 1 ), edge( 1, 3 ), edge( 3, 0 ), edge( 1, 0 ) };
         FromSolid builder{ model, *solid, edges };
         builder.build();
-        builder.build_wireframe_step();
         EXPECT_EQ( builder.wireframe().nb_edges(), 3u );
         EXPECT_EQ( model.nb_corners(), 0u );
         ASSERT_EQ( model.nb_lines(), 1u );

@@ -676,7 +676,19 @@ namespace
                             "[BRepFromSolidElementsBuilder::build_whole_"
                             "surface_step] The wireframe is not built: run "
                             "build() first" );
+        test::expect_error( [&] { builder.build_corners_step(); },
+                            "[CornersLinesBuilder::build_corners_step] The "
+                            "wireframe is not built: run "
+                            "build_wireframe_step() first" );
         builder.build_wireframe_step();
+        test::expect_error( [&] { builder.build_wireframe_step(); },
+                            "[CornersLinesBuilder::build_wireframe_step] The "
+                            "wireframe is built already" );
+        test::expect_error( [&] { builder.build_lines_step(); },
+                            "[CornersLinesBuilder::build_lines_step] The "
+                            "corners are not built: run build_corners_step() "
+                            "first" );
+        EXPECT_EQ( model.nb_lines(), 0u );
         builder.build_whole_surface_step();
         test::expect_error( [&] { builder.build_surfaces(); },
                             "[BRepFromSolidElementsBuilder::build_surfaces] "
@@ -686,12 +698,30 @@ namespace
                             "surface_step] The whole surface is built "
                             "already" );
         builder.build_corners_step();
+        test::expect_error( [&] { builder.build_corners_step(); },
+                            "[CornersLinesBuilder::build_corners_step] The "
+                            "corners are built already" );
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[BRepFromSolidElementsBuilder::build_surfaces] "
+                            "The lines are not built: run build() first" );
         builder.build_lines_step();
+        test::expect_error( [&] { builder.build_lines_step(); },
+                            "[CornersLinesBuilder::build_lines_step] The "
+                            "lines are built already" );
+        test::expect_error( [&] { builder.add_corner( 0 ); },
+                            "[CornersLinesBuilder::add_corner] The lines are "
+                            "built already" );
+        test::expect_error( [&] { builder.build(); },
+                            "[CornersLinesBuilder::build_wireframe_step] The "
+                            "wireframe is built already" );
         builder.build_surfaces();
         test::expect_error( [&] { builder.build_surfaces(); },
                             "[BRepFromSolidElementsBuilder::build_surfaces] "
                             "The surfaces are built already" );
-        EXPECT_EQ( model.nb_surfaces(), 1u );
+        // Nothing but the steps in order reached the model.
+        EXPECT_EQ( test::counts_of( model ),
+                   ( test::ModelCounts{ 0, 1, 1, 0 } ) );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
 
         BRep other;
         Builder early{ other, *solid, lines, facets };

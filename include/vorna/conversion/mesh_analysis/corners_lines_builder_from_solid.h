@@ -37,7 +37,8 @@ namespace vorna
             ~CornersLinesBuilderFromSolid() override;
 
             /// One wireframe edge per distinct chosen solid edge, in the order
-            /// of first use. Running it again adds nothing.
+            /// of first use.
+            /// \throw CorvaneException when the wireframe is built already.
             void build_wireframe_step() override;
 
             /// True when the wireframe vertex does not have exactly two

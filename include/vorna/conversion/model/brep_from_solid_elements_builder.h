@@ -28,7 +28,8 @@ namespace vorna
         /// the solid.
         ///
         /// Use: construct, build() (or its three steps),
-        /// build_whole_surface_step(), build_surfaces(), each once. The solid
+        /// build_whole_surface_step(), build_surfaces(), each once and in
+        /// that order: any other order throws CorvaneException. The solid
         /// must outlive the builder; both index lists are copied.
         class BRepFromSolidElementsBuilder
             : public CornersLinesBuilderFromSolid< BRep, BRepBuilder >
