@@ -98,6 +98,7 @@ namespace vorna
             {
                 check_solid_edges_input( OPERATION, model, solid, line_edges );
                 read_facets( facets );
+                refuse_non_finite_vertices( OPERATION, solid, facet_vertices_ );
                 count_facets_along_line_edges( line_edges );
             }
 
@@ -178,6 +179,8 @@ namespace vorna
                 facet_offsets_.reserve( facets.size() + 1 );
                 facet_offsets_.push_back( 0 );
                 facet_vertices_.reserve( 3 * facets.size() );
+                absl::flat_hash_map< index_t, std::size_t > first_position;
+                first_position.reserve( facets.size() );
                 for( std::size_t position = 0; position < facets.size();
                      position++ )
                 {
@@ -194,8 +197,24 @@ namespace vorna
                                                 nb_facets,
                                                 " facets)" );
                     }
+                    const auto chosen =
+                        first_position.emplace( facets[position], position );
+                    if( !chosen.second )
+                    {
+                        throw CorvaneException( "[",
+                                                OPERATION,
+                                                "] Facet ",
+                                                facets[position],
+                                                " is chosen twice, at "
+                                                "positions ",
+                                                chosen.first->second,
+                                                " and ",
+                                                position );
+                    }
                     const auto vertices =
                         solid_facets.facet_vertices( facets[position] );
+                    refuse_repeated_vertex(
+                        facets[position], position, vertices );
                     facet_vertices_.insert( facet_vertices_.end(),
                                             vertices.begin(),
                                             vertices.end() );
@@ -203,6 +222,29 @@ namespace vorna
                         static_cast< index_t >( facet_vertices_.size() ) );
                 }
                 facets_ = { facets.begin(), facets.end() };
+            }
+
+            /// A vertex twice in a polygon would make it its own neighbour.
+            static void
+            refuse_repeated_vertex( index_t facet,
+                                    std::size_t position,
+                                    const std::vector< index_t >& vertices )
+            {
+                for( auto k = vertices.begin(); k != vertices.end(); ++k )
+                {
+                    if( std::find( vertices.begin(), k, *k ) != k )
+                    {
+                        throw CorvaneException( "[",
+                                                OPERATION,
+                                                "] Facet ",
+                                                facet,
+                                                " at position ",
+                                                position,
+                                                " lists vertex ",
+                                                *k,
+                                                " twice" );
+                    }
+                }
             }
 
             index_t nb_facets() const

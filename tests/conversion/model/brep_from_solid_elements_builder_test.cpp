@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <numeric>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include <absl/strings/str_cat.h>
 
 #include <support/conversion_test.h>
+#include <support/cube_tables.h>
 #include <support/expect_error.h>
 #include <support/mesh_queries.h>
 #include <support/model_checks.h>
@@ -20,6 +22,7 @@
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/point_set.h>
 #include <vorna/mesh/solid_mesh.h>
+#include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
@@ -274,34 +277,21 @@ namespace
         }
     }
 
-    TEST_F( UnitCubeFaceTest, facet_named_twice_counts_twice )
+    TEST_F( UnitCubeFaceTest, facet_chosen_twice_is_refused )
     {
-        // Edge 0-3 is used by the first triangle and twice by the second:
-        // along the border loop 0-1-3 the count goes 1, 1, 3, so 0 and 3
-        // are corners and 1 is not. The two copies stay joined across 0-2
-        // and 2-3 and have line 0-3 on both sides.
+        // Each of the two copies would border edge 0-3 along with the other
+        // triangle: the repeat, not the edge, is the fault.
         const std::vector< index_t > lines{
             edge( 0, 1 ), edge( 1, 3 ), edge( 3, 0 ) };
-        const auto positions =
-            build_all( model, *solid, lines, { second, first, second } );
-
-        EXPECT_EQ( model.nb_corners(), 2u );
-        ASSERT_EQ( model.nb_lines(), 2u );
-        ASSERT_EQ( model.nb_surfaces(), 2u );
-        const auto& pillow = *model.surfaces().begin();
-        EXPECT_EQ( positions.at( pillow.id() ),
-                   ( std::vector< index_t >{ 0, 2 } ) );
-        ASSERT_EQ( pillow.mesh().nb_polygons(), 2u );
-        // The copies, oriented alike in the solid, face away from each other
-        // once their orientations are repaired.
-        EXPECT_LT( pillow.mesh().polygon_normal( 0 ).dot(
-                       pillow.mesh().polygon_normal( 1 ) ),
-                   0.0 );
-        EXPECT_EQ( model.nb_boundaries( pillow.id() ), 0u );
-        ASSERT_EQ( model.nb_internals( pillow.id() ), 1u );
-        const auto& seam = model.internals( pillow.id() ).front().id();
-        EXPECT_EQ( model.line( seam ).mesh().nb_edges(), 1u );
-        EXPECT_TRUE( test::check_brep_consistency( model ) );
+        test::expect_exact_error(
+            [&] {
+                Builder builder{
+                    model, *solid, lines, { second, first, second } };
+            },
+            absl::StrCat( "[BRepFromSolidElementsBuilder] Facet ",
+                          second,
+                          " is chosen twice, at positions 0 and 2" ) );
+        EXPECT_EQ( model.nb_unique_vertices(), 0u );
     }
 
     // Grid of 2 x 2 x 2 cubes; vertex (x, y, z) is x + 3y + 9z.
@@ -558,6 +548,38 @@ namespace
             } );
     }
 
+    TEST_F( BRepFromSolidElementsBuilderTest,
+            facet_listing_a_vertex_twice_is_refused )
+    {
+        // A hexahedron whose corners 6 and 7 are one vertex: its facets +z
+        // (4, 5, 6, 6) and +y (2, 6, 6, 3) list vertex 6 twice.
+        auto solid =
+            SolidMesh< 3 >::create( PolyhedralSolid3D::impl_name_static() );
+        auto builder = SolidMeshBuilder< 3 >::create( *solid );
+        for( index_t v = 0; v < 7; v++ )
+        {
+            builder->create_point( test::cube_point( v ) );
+        }
+        std::vector< std::vector< local_index_t > > quads;
+        for( const auto& quad : test::CUBE_QUADS )
+        {
+            quads.emplace_back( quad.begin(), quad.end() );
+        }
+        builder->create_polyhedron( { 0, 1, 2, 3, 4, 5, 6, 6 }, quads );
+        const std::vector< index_t > facets{ 0, 1, 2, 3, 4, 5 };
+        test::expect_exact_error(
+            [&]
+            {
+                Builder elements{ model,
+                                  *solid,
+                                  test::unpaired_edges( *solid, facets ),
+                                  facets };
+            },
+            "[BRepFromSolidElementsBuilder] Facet 1 at position 1 lists "
+            "vertex 6 twice" );
+        EXPECT_EQ( model.nb_unique_vertices(), 0u );
+    }
+
     TEST_F( BRepFromSolidElementsBuilderTest, polyhedral_solid_gives_polygons )
     {
         // One hexahedron; its top face cut off by the four edges around it.
@@ -655,6 +677,30 @@ namespace
                     model, *solid, border_edges( *solid, with_fin ), with_fin };
             },
             unnamed( edge( vertex( 1, 0, 0 ), vertex( 1, 1, 0 ) ) ) );
+        // Points with a NaN: at (0, 1, 0) on the border lines, and at the
+        // centre (1, 1, 0), which only the facets use.
+        const auto poisoned = [this]( index_t vertex, const Point< 3 >& point )
+        {
+            auto copy = solid->clone();
+            SolidMeshBuilder< 3 >::create( *copy )->set_point( vertex, point );
+            return copy;
+        };
+        const auto nan = std::numeric_limits< double >::quiet_NaN();
+        const auto non_finite = [&]( index_t bad, const Point< 3 >& point )
+        {
+            const auto copy = poisoned( bad, point );
+            test::expect_exact_error(
+                [&] {
+                    Builder builder{ model, *copy, lines, facets };
+                },
+                absl::StrCat( "[BRepFromSolidElementsBuilder] Vertex ",
+                              bad,
+                              " of mesh '",
+                              copy->id().string(),
+                              "' has a non-finite coordinate" ) );
+        };
+        non_finite( vertex( 0, 1, 0 ), Point< 3 >{ { nan, 1, 0 } } );
+        non_finite( vertex( 1, 1, 0 ), Point< 3 >{ { 1, 1, nan } } );
         EXPECT_EQ( model.nb_unique_vertices(), 0u );
 
         BRepBuilder{ model }.create_unique_vertices( 1 );

@@ -28,9 +28,11 @@ namespace vorna
         {
           public:
             /// Creates one unique vertex per solid vertex.
-            /// \throw CorvaneException, leaving the model unchanged, when an
-            /// edge index is not below the solid's edge count, or when the
-            /// model already has unique vertices (it should be empty).
+            /// \throw CorvaneException, leaving the model unchanged, when the
+            /// model already has unique vertices (it should be empty), when
+            /// an edge index is not below the solid's edge count, or when an
+            /// edge end has a non-finite coordinate (the smallest such
+            /// vertex).
             CornersLinesBuilderFromSolid( Model& model,
                                           const SolidMesh< 3 >& solid,
                                           absl::Span< const index_t > edges );

@@ -36,12 +36,14 @@ namespace vorna
         {
           public:
             /// Creates one unique vertex per solid vertex.
-            /// \throw CorvaneException, leaving the model unchanged, when a
-            /// line edge or facet index is not in the solid, when the model
-            /// already has unique vertices, or when a side on the border of
-            /// the chosen facets (a vertex pair they use other than exactly
-            /// twice) is not among the line edges: every such edge must be
-            /// named.
+            /// \throw CorvaneException, leaving the model unchanged, when the
+            /// model already has unique vertices; when a line edge or facet
+            /// index is not in the solid; when a facet is chosen twice or
+            /// lists a vertex twice; when a vertex of a line edge or chosen
+            /// facet has a non-finite coordinate (the smallest such vertex,
+            /// line edges first); or when a side on the border of the chosen
+            /// facets (a vertex pair they use other than exactly twice) is not
+            /// among the line edges: every such edge must be named.
             BRepFromSolidElementsBuilder(
                 BRep& model,
                 const SolidMesh< 3 >& solid,
