@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
 #include <absl/strings/str_cat.h>
 
 #include <support/conversion_test.h>
@@ -367,6 +368,34 @@ namespace
         EXPECT_TRUE( test::check_brep_consistency( model ) );
     }
 
+    TEST_F( TwoCubeGridTest, corner_on_one_region_border_is_inside_the_next )
+    {
+        // A lone triangle first, then the z = 1 plane; they meet only at
+        // its centre, a corner (three line edges) on the triangle's border
+        // and strictly inside the plane.
+        const auto centre = vertex( 1, 1, 1 );
+        std::vector< index_t > facets{
+            solid->facets()
+                .facet_from_vertices(
+                    { centre, vertex( 1, 1, 2 ), vertex( 2, 2, 2 ) } )
+                .value() };
+        for( const auto f : facets_where( *solid, plane( 2, 1 ) ) )
+        {
+            facets.push_back( f );
+        }
+        auto lines = border_edges( *solid, facets );
+        lines.push_back( edge( centre, vertex( 0, 0, 0 ) ) );
+        build_all( model, *solid, lines, facets );
+
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        const auto& plane_surface = std::next( model.surfaces().begin() )->id();
+        ASSERT_EQ( model.nb_internals( plane_surface ), 1u );
+        EXPECT_EQ( model.unique_vertex(
+                       { model.internals( plane_surface ).front(), 0 } ),
+                   centre );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
     // The z = 0 face cut into four quadrants by its two middle lines.
     class QuadrantsTest : public TwoCubeGridTest
     {
@@ -426,6 +455,65 @@ namespace
         std::vector< index_t > every( facets.size() );
         std::iota( every.begin(), every.end(), 0u );
         EXPECT_EQ( all, every );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( QuadrantsTest, boundary_lines_in_order_of_first_wireframe_edge )
+    {
+        // Line edges backwards, so that wireframe order is neither the
+        // solid's edge order nor the order of the polygons.
+        std::reverse( lines.begin(), lines.end() );
+        Builder builder{ model, *solid, lines, facets };
+        builder.build();
+        builder.build_whole_surface_step();
+        builder.build_surfaces();
+        const auto& wireframe = builder.wireframe();
+        for( const auto& surface : model.surfaces() )
+        {
+            // Unique vertex pairs of the surface's border edges.
+            const auto& mesh = surface.mesh();
+            absl::flat_hash_set< std::array< index_t, 2 > > border;
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                {
+                    if( mesh.is_edge_on_border( { p, e } ) )
+                    {
+                        std::array< index_t, 2 > pair;
+                        for( const local_index_t end : { 0, 1 } )
+                        {
+                            pair[end] = model.unique_vertex(
+                                { surface.component_id(),
+                                  mesh.polygon_edge_vertices(
+                                      { p, e } )[end] } );
+                        }
+                        std::sort( pair.begin(), pair.end() );
+                        border.insert( pair );
+                    }
+                }
+            }
+            std::vector< uuid > expected;
+            for( index_t w = 0; w < wireframe.nb_edges(); w++ )
+            {
+                std::array< index_t, 2 > pair{
+                    builder.vertex_id( wireframe.edge_vertex( { w, 0 } ) ),
+                    builder.vertex_id( wireframe.edge_vertex( { w, 1 } ) ) };
+                std::sort( pair.begin(), pair.end() );
+                const auto& line = builder.line_uuid( w );
+                if( border.contains( pair ) &&
+                    std::find( expected.begin(), expected.end(), line ) ==
+                        expected.end() )
+                {
+                    expected.push_back( line );
+                }
+            }
+            std::vector< uuid > listed;
+            for( const auto& line : model.boundaries( surface ) )
+            {
+                listed.push_back( line.id() );
+            }
+            EXPECT_EQ( listed, expected );
+        }
         EXPECT_TRUE( test::check_brep_consistency( model ) );
     }
 
