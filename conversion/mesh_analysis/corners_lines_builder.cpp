@@ -5,6 +5,8 @@
 
 #include <absl/container/flat_hash_map.h>
 
+#include <conversion/common/index_checks.h>
+#include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/common/unset_uuid.h>
 #include <vorna/mesh/edged_curve.h>
@@ -149,6 +151,76 @@ namespace vorna
                     ComponentMeshVertex{ ComponentID{ "Corner", corner_id },
                                          0 },
                     unique_vertex_->value( vertex ) );
+            }
+
+            bool wireframe_built() const
+            {
+                return wireframe_built_;
+            }
+
+            bool lines_built() const
+            {
+                return lines_built_;
+            }
+
+            void refuse_second_wireframe_step() const
+            {
+                if( wireframe_built_ )
+                {
+                    throw CorvaneException(
+                        "[CornersLinesBuilder::build_wireframe_step] The "
+                        "wireframe is built already" );
+                }
+            }
+
+            void set_wireframe_built()
+            {
+                wireframe_built_ = true;
+            }
+
+            void start_corners_step()
+            {
+                if( !wireframe_built_ )
+                {
+                    throw CorvaneException(
+                        "[CornersLinesBuilder::build_corners_step] The "
+                        "wireframe is not built: run build_wireframe_step() "
+                        "first" );
+                }
+                if( corners_built_ )
+                {
+                    throw CorvaneException(
+                        "[CornersLinesBuilder::build_corners_step] The "
+                        "corners are built already" );
+                }
+                corners_built_ = true;
+            }
+
+            void start_lines_step()
+            {
+                if( !corners_built_ )
+                {
+                    throw CorvaneException(
+                        "[CornersLinesBuilder::build_lines_step] The corners "
+                        "are not built: run build_corners_step() first" );
+                }
+                if( lines_built_ )
+                {
+                    throw CorvaneException(
+                        "[CornersLinesBuilder::build_lines_step] The lines "
+                        "are built already" );
+                }
+                lines_built_ = true;
+            }
+
+            void refuse_late_corner() const
+            {
+                // The traced lines would run through it without ending there.
+                if( lines_built_ )
+                {
+                    throw CorvaneException( "[CornersLinesBuilder::add_corner] "
+                                            "The lines are built already" );
+                }
             }
 
             void build_lines()
@@ -300,6 +372,9 @@ namespace vorna
             std::shared_ptr< VariableAttribute< index_t > > line_edge_;
             absl::flat_hash_map< index_t, index_t > vertices_;
             absl::flat_hash_map< std::array< index_t, 2 >, index_t > edges_;
+            bool wireframe_built_{ false };
+            bool corners_built_{ false };
+            bool lines_built_{ false };
         };
 
         template < typename Model, typename Builder, index_t D >
@@ -317,13 +392,38 @@ namespace vorna
         void CornersLinesBuilder< Model, Builder, D >::build()
         {
             build_wireframe_step();
+            // An override that does not go through run_wireframe_step has
+            // run all the same.
+            impl_->set_wireframe_built();
             build_corners_step();
             build_lines_step();
         }
 
         template < typename Model, typename Builder, index_t D >
+        void CornersLinesBuilder< Model, Builder, D >::run_wireframe_step(
+            absl::FunctionRef< void() > fill )
+        {
+            impl_->refuse_second_wireframe_step();
+            fill();
+            impl_->set_wireframe_built();
+        }
+
+        template < typename Model, typename Builder, index_t D >
+        bool CornersLinesBuilder< Model, Builder, D >::wireframe_built() const
+        {
+            return impl_->wireframe_built();
+        }
+
+        template < typename Model, typename Builder, index_t D >
+        bool CornersLinesBuilder< Model, Builder, D >::lines_built() const
+        {
+            return impl_->lines_built();
+        }
+
+        template < typename Model, typename Builder, index_t D >
         void CornersLinesBuilder< Model, Builder, D >::build_corners_step()
         {
+            impl_->start_corners_step();
             const auto nb_vertices = impl_->wireframe().nb_vertices();
             for( index_t v = 0; v < nb_vertices; v++ )
             {
@@ -337,6 +437,7 @@ namespace vorna
         template < typename Model, typename Builder, index_t D >
         void CornersLinesBuilder< Model, Builder, D >::build_lines_step()
         {
+            impl_->start_lines_step();
             impl_->build_lines();
         }
 
@@ -344,6 +445,11 @@ namespace vorna
         void
         CornersLinesBuilder< Model, Builder, D >::add_corner( index_t vertex )
         {
+            check_index( "CornersLinesBuilder::add_corner",
+                         "Wireframe vertex",
+                         vertex,
+                         wireframe().nb_vertices() );
+            impl_->refuse_late_corner();
             impl_->add_corner( vertex );
         }
 
@@ -358,6 +464,10 @@ namespace vorna
         index_t CornersLinesBuilder< Model, Builder, D >::vertex_id(
             index_t vertex ) const
         {
+            check_index( "CornersLinesBuilder::vertex_id",
+                         "Wireframe vertex",
+                         vertex,
+                         wireframe().nb_vertices() );
             return impl_->vertex_id( vertex );
         }
 
@@ -373,6 +483,10 @@ namespace vorna
         const uuid& CornersLinesBuilder< Model, Builder, D >::line_uuid(
             index_t edge ) const
         {
+            check_index( "CornersLinesBuilder::line_uuid",
+                         "Wireframe edge",
+                         edge,
+                         wireframe().nb_edges() );
             return impl_->line_uuid( edge );
         }
 
@@ -380,6 +494,10 @@ namespace vorna
         index_t CornersLinesBuilder< Model, Builder, D >::line_edge_id(
             index_t edge ) const
         {
+            check_index( "CornersLinesBuilder::line_edge_id",
+                         "Wireframe edge",
+                         edge,
+                         wireframe().nb_edges() );
             return impl_->line_edge_id( edge );
         }
 
@@ -387,6 +505,10 @@ namespace vorna
         index_t CornersLinesBuilder< Model, Builder, D >::line_vertex_id(
             index_t vertex, const uuid& line ) const
         {
+            check_index( "CornersLinesBuilder::line_vertex_id",
+                         "Wireframe vertex",
+                         vertex,
+                         wireframe().nb_vertices() );
             return impl_->line_vertex_id( vertex, line );
         }
 

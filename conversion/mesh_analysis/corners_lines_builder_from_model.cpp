@@ -162,7 +162,8 @@ namespace vorna
         void CornersLinesBuilderFromModel< Model, Builder, D >::
             build_wireframe_step()
         {
-            impl_->build_wireframe_step();
+            this->run_wireframe_step( [this]
+                                      { impl_->build_wireframe_step(); } );
         }
 
         template < typename Model, typename Builder, index_t D >

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include <conversion/common/index_checks.h>
 #include <conversion/mesh_analysis/solid_edge_checks.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/solid_mesh.h>
@@ -64,13 +65,18 @@ namespace vorna
         void
         CornersLinesBuilderFromSolid< Model, Builder >::build_wireframe_step()
         {
-            impl_->build_wireframe( *this );
+            this->run_wireframe_step( [this]
+                                      { impl_->build_wireframe( *this ); } );
         }
 
         template < typename Model, typename Builder >
         bool CornersLinesBuilderFromSolid< Model, Builder >::is_corner(
             index_t vertex ) const
         {
+            check_index( "CornersLinesBuilderFromSolid::is_corner",
+                         "Wireframe vertex",
+                         vertex,
+                         this->wireframe().nb_vertices() );
             return this->wireframe().edges_around_vertex( vertex ).size() != 2;
         }
 

@@ -340,7 +340,8 @@ namespace vorna
         void CornersLinesBuilderFromSurface< Model, Builder, D >::
             build_wireframe_step()
         {
-            impl_->build_wireframe_step();
+            this->run_wireframe_step( [this]
+                                      { impl_->build_wireframe_step(); } );
         }
 
         template < typename Model, typename Builder, index_t D >

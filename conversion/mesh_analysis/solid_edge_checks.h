@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cmath>
+#include <vector>
+
 #include <absl/types/span.h>
 
+#include <conversion/common/input_checks.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/mesh/solid_mesh.h>
 
@@ -9,9 +13,37 @@ namespace vorna
 {
     namespace detail
     {
+        /// Refuses the smallest of the solid vertices with a non-finite
+        /// coordinate, as refuse_non_finite_point words it.
+        inline void
+        refuse_non_finite_vertices( const char* operation,
+                                    const SolidMesh< 3 >& solid,
+                                    absl::Span< const index_t > vertices )
+        {
+            auto first = INVALID_INDEX;
+            for( const auto vertex : vertices )
+            {
+                if( vertex < first )
+                {
+                    for( const auto value : solid.point( vertex ).values() )
+                    {
+                        if( !std::isfinite( value ) )
+                        {
+                            first = vertex;
+                        }
+                    }
+                }
+            }
+            if( first != INVALID_INDEX )
+            {
+                refuse_non_finite_point( solid, first, operation );
+            }
+        }
+
         /// Refuses a model that numbers unique vertices already (unique
-        /// vertex i must become solid vertex i) and an edge index that the
-        /// solid does not have. `operation` opens the message.
+        /// vertex i must become solid vertex i), an edge index that the
+        /// solid does not have, and an edge end with a non-finite
+        /// coordinate. `operation` opens the message.
         template < typename Model >
         void check_solid_edges_input( const char* operation,
                                       const Model& model,
@@ -44,6 +76,14 @@ namespace vorna
                                             " edges)" );
                 }
             }
+            std::vector< index_t > ends;
+            ends.reserve( 2 * edges.size() );
+            for( const auto edge : edges )
+            {
+                const auto& vertices = solid.edges().edge_vertices( edge );
+                ends.insert( ends.end(), vertices.begin(), vertices.end() );
+            }
+            refuse_non_finite_vertices( operation, solid, ends );
         }
     } // namespace detail
 } // namespace vorna

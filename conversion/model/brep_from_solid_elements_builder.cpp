@@ -6,10 +6,10 @@
 #include <absl/container/fixed_array.h>
 #include <absl/container/flat_hash_set.h>
 
+#include <conversion/common/index_checks.h>
 #include <conversion/mesh_analysis/solid_edge_checks.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/mesh_builder_lookup.h>
-#include <vorna/conversion/common/unset_uuid.h>
 #include <vorna/conversion/mesh_analysis/surface_identifier.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/mesh_factory.h>
@@ -98,6 +98,7 @@ namespace vorna
             {
                 check_solid_edges_input( OPERATION, model, solid, line_edges );
                 read_facets( facets );
+                refuse_non_finite_vertices( OPERATION, solid, facet_vertices_ );
                 count_facets_along_line_edges( line_edges );
             }
 
@@ -123,7 +124,7 @@ namespace vorna
                         "[BRepFromSolidElementsBuilder::build_whole_surface_"
                         "step] The whole surface is built already" );
                 }
-                if( owner.wireframe().nb_edges() != facet_counts_.size() )
+                if( !owner.wireframe_built() )
                 {
                     throw CorvaneException(
                         "[BRepFromSolidElementsBuilder::build_whole_surface_"
@@ -132,8 +133,11 @@ namespace vorna
                 whole_surface_built_ = true;
                 create_whole_polygons();
                 whole_builder_->compute_polygon_adjacencies();
-                repair_polygon_orientations< 3 >( *whole_ );
                 cut_whole_surface_along_wireframe( owner );
+                // Each piece on its own: a way round through a line edge
+                // could leave a piece that can be oriented alike with two
+                // neighbours that disagree.
+                repair_polygon_orientations< 3 >( *whole_ );
             }
 
             Regions build_surfaces( const BRepFromSolidElementsBuilder& owner )
@@ -175,6 +179,8 @@ namespace vorna
                 facet_offsets_.reserve( facets.size() + 1 );
                 facet_offsets_.push_back( 0 );
                 facet_vertices_.reserve( 3 * facets.size() );
+                absl::flat_hash_map< index_t, std::size_t > first_position;
+                first_position.reserve( facets.size() );
                 for( std::size_t position = 0; position < facets.size();
                      position++ )
                 {
@@ -191,8 +197,24 @@ namespace vorna
                                                 nb_facets,
                                                 " facets)" );
                     }
+                    const auto chosen =
+                        first_position.emplace( facets[position], position );
+                    if( !chosen.second )
+                    {
+                        throw CorvaneException( "[",
+                                                OPERATION,
+                                                "] Facet ",
+                                                facets[position],
+                                                " is chosen twice, at "
+                                                "positions ",
+                                                chosen.first->second,
+                                                " and ",
+                                                position );
+                    }
                     const auto vertices =
                         solid_facets.facet_vertices( facets[position] );
+                    refuse_repeated_vertex(
+                        facets[position], position, vertices );
                     facet_vertices_.insert( facet_vertices_.end(),
                                             vertices.begin(),
                                             vertices.end() );
@@ -200,6 +222,29 @@ namespace vorna
                         static_cast< index_t >( facet_vertices_.size() ) );
                 }
                 facets_ = { facets.begin(), facets.end() };
+            }
+
+            /// A vertex twice in a polygon would make it its own neighbour.
+            static void
+            refuse_repeated_vertex( index_t facet,
+                                    std::size_t position,
+                                    const std::vector< index_t >& vertices )
+            {
+                for( auto k = vertices.begin(); k != vertices.end(); ++k )
+                {
+                    if( std::find( vertices.begin(), k, *k ) != k )
+                    {
+                        throw CorvaneException( "[",
+                                                OPERATION,
+                                                "] Facet ",
+                                                facet,
+                                                " at position ",
+                                                position,
+                                                " lists vertex ",
+                                                *k,
+                                                " twice" );
+                    }
+                }
             }
 
             index_t nb_facets() const
@@ -363,9 +408,7 @@ namespace vorna
                         "[BRepFromSolidElementsBuilder::build_surfaces] The "
                         "surfaces are built already" );
                 }
-                if( owner.wireframe().nb_edges() != facet_counts_.size() ||
-                    ( !facet_counts_.empty() &&
-                      owner.line_uuid( 0 ) == UNSET_UUID ) )
+                if( !owner.lines_built() )
                 {
                     throw CorvaneException(
                         "[BRepFromSolidElementsBuilder::build_surfaces] The "
@@ -622,6 +665,10 @@ namespace vorna
 
         bool BRepFromSolidElementsBuilder::is_corner( index_t vertex ) const
         {
+            check_index( "BRepFromSolidElementsBuilder::is_corner",
+                         "Wireframe vertex",
+                         vertex,
+                         wireframe().nb_vertices() );
             return impl_->is_corner( *this, vertex );
         }
 

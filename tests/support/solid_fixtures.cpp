@@ -48,6 +48,36 @@ namespace
             builder.create_tetrahedron( vertices );
         }
     }
+
+    // The edges of the facets whose number of uses `keep` accepts,
+    // ascending.
+    template < typename Keep >
+    std::vector< index_t > edges_used( const SolidMesh< 3 >& solid,
+                                       absl::Span< const index_t > facets,
+                                       const Keep& keep )
+    {
+        absl::flat_hash_map< index_t, index_t > uses;
+        for( const auto f : facets )
+        {
+            const auto vertices = solid.facets().facet_vertices( f );
+            for( std::size_t k = 0; k < vertices.size(); k++ )
+            {
+                uses[test::edge( solid,
+                                 vertices[k],
+                                 vertices[( k + 1 ) % vertices.size()] )]++;
+            }
+        }
+        std::vector< index_t > edges;
+        for( const auto& use : uses )
+        {
+            if( keep( use.second ) )
+            {
+                edges.push_back( use.first );
+            }
+        }
+        std::sort( edges.begin(), edges.end() );
+        return edges;
+    }
 } // namespace
 
 namespace vorna
@@ -109,20 +139,20 @@ namespace vorna
             return solid;
         }
 
-        std::unique_ptr< SolidMesh< 3 > > hexahedra_in_a_row( index_t n,
-                                                              double size )
+        std::unique_ptr< SolidMesh< 3 > > hexahedral_grid(
+            index_t nx, index_t ny, index_t nz, double size )
         {
             auto solid =
                 SolidMesh< 3 >::create( PolyhedralSolid3D::impl_name_static() );
             auto builder = SolidMeshBuilder< 3 >::create( *solid );
-            for( index_t k = 0; k < 2; k++ )
+            for( index_t k = 0; k <= nz; k++ )
             {
-                for( index_t j = 0; j < 2; j++ )
+                for( index_t j = 0; j <= ny; j++ )
                 {
-                    for( index_t i = 0; i <= n; i++ )
+                    for( index_t i = 0; i <= nx; i++ )
                     {
-                        builder->create_point(
-                            Point3D{ { size * i, size * j, size * k } } );
+                        builder->create_point( Point3D{
+                            { size * i, size * j, size * k } } );
                     }
                 }
             }
@@ -131,16 +161,24 @@ namespace vorna
             {
                 facets.emplace_back( quad.begin(), quad.end() );
             }
-            for( index_t c = 0; c < n; c++ )
+            for( index_t z = 0; z < nz; z++ )
             {
-                std::vector< index_t > vertices;
-                for( index_t i = 0; i < 8; i++ )
+                for( index_t y = 0; y < ny; y++ )
                 {
-                    vertices.push_back(
-                        c + ( i & 1 ) +
-                        ( n + 1 ) * ( ( ( i >> 1 ) & 1 ) + 2 * ( i >> 2 ) ) );
+                    for( index_t x = 0; x < nx; x++ )
+                    {
+                        std::vector< index_t > corners;
+                        for( index_t c = 0; c < 8; c++ )
+                        {
+                            corners.push_back(
+                                x + ( c & 1 ) +
+                                ( nx + 1 ) *
+                                    ( y + ( ( c >> 1 ) & 1 ) +
+                                      ( ny + 1 ) * ( z + ( c >> 2 ) ) ) );
+                        }
+                        builder->create_polyhedron( corners, facets );
+                    }
                 }
-                builder->create_polyhedron( vertices, facets );
             }
             builder->compute_polyhedron_adjacencies();
             return solid;
@@ -297,27 +335,16 @@ namespace vorna
         border_edges( const SolidMesh< 3 >& solid,
                       absl::Span< const index_t > facets )
         {
-            absl::flat_hash_map< index_t, index_t > uses;
-            for( const auto f : facets )
-            {
-                const auto vertices = solid.facets().facet_vertices( f );
-                for( std::size_t k = 0; k < vertices.size(); k++ )
-                {
-                    uses[edge( solid,
-                               vertices[k],
-                               vertices[( k + 1 ) % vertices.size()] )]++;
-                }
-            }
-            std::vector< index_t > edges;
-            for( const auto& use : uses )
-            {
-                if( use.second == 1 )
-                {
-                    edges.push_back( use.first );
-                }
-            }
-            std::sort( edges.begin(), edges.end() );
-            return edges;
+            return edges_used(
+                solid, facets, []( index_t nb_uses ) { return nb_uses == 1; } );
+        }
+
+        std::vector< index_t >
+        unpaired_edges( const SolidMesh< 3 >& solid,
+                        absl::Span< const index_t > facets )
+        {
+            return edges_used(
+                solid, facets, []( index_t nb_uses ) { return nb_uses != 2; } );
         }
     } // namespace test
 } // namespace vorna

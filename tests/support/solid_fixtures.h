@@ -41,14 +41,15 @@ namespace vorna
         /// stored.
         std::unique_ptr< SolidMesh< 3 > > one_hexahedron();
 
-        /// n cubes of side `size` along x on a polyhedral solid, adjacencies
-        /// computed: the point size * (i, j, k) (i <= n, j, k <= 1) is
-        /// vertex i + (n + 1) * (j + 2 * k); polyhedron c fills
-        /// [c, c + 1] x [0, 1]^2 times `size`, its local vertex i at its
-        /// cube_point(i), its facets the CUBE_QUADS in order, so the face
-        /// it shares with polyhedron c + 1 is its facet 5 and their facet 4.
-        std::unique_ptr< SolidMesh< 3 > > hexahedra_in_a_row( index_t n,
-                                                              double size );
+        /// nx x ny x nz cubes of side `size` on a polyhedral solid,
+        /// adjacencies computed: the point size * (i, j, k) is vertex
+        /// i + (nx + 1) * (j + (ny + 1) * k), and each hexahedron has the
+        /// facets of one_hexahedron() (the CUBE_QUADS) over its corners.
+        /// Hexahedron x + nx * (y + ny * z) has its corner nearest the origin
+        /// at size * (x, y, z); along x, the face it shares with the next is
+        /// its facet 5 and the next one's facet 4.
+        std::unique_ptr< SolidMesh< 3 > > hexahedral_grid(
+            index_t nx, index_t ny, index_t nz, double size = 1 );
 
         /// n x n x n unit cubes of 6 tetrahedra each (the grid of
         /// mesh/solid_grid.h) on a tetrahedral solid, adjacencies computed.
@@ -112,5 +113,11 @@ namespace vorna
         std::vector< index_t >
         border_edges( const SolidMesh< 3 >& solid,
                       absl::Span< const index_t > facets );
+
+        /// The edges that the facets use other than exactly twice (alone,
+        /// or where three or more meet), ascending.
+        std::vector< index_t >
+        unpaired_edges( const SolidMesh< 3 >& solid,
+                        absl::Span< const index_t > facets );
     } // namespace test
 } // namespace vorna

@@ -1,3 +1,5 @@
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include <support/conversion_test.h>
@@ -8,6 +10,7 @@
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_solid.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/solid_mesh.h>
+#include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
 #include <vorna/model/line.h>
@@ -55,7 +58,6 @@ namespace
             edge( 0, 1 ), edge( 1, 3 ), edge( 3, 0 ), edge( 1, 0 ) };
         FromSolid builder{ model, *solid, edges };
         builder.build();
-        builder.build_wireframe_step();
         EXPECT_EQ( builder.wireframe().nb_edges(), 3u );
         EXPECT_EQ( model.nb_corners(), 0u );
         ASSERT_EQ( model.nb_lines(), 1u );
@@ -98,6 +100,17 @@ namespace
             },
             "[CornersLinesBuilderFromSolid] Line edge 999 at position 1 is "
             "not an edge of the solid (it has 19 edges)" );
+        // A corner at (nan, 1, 1).
+        SolidMeshBuilder< 3 >::create( *solid )->set_point(
+            7,
+            Point< 3 >{
+                { std::numeric_limits< double >::quiet_NaN(), 1, 1 } } );
+        test::expect_exact_error(
+            [&] {
+                FromSolid builder{ model, *solid, { edge( 3, 7 ) } };
+            },
+            "[CornersLinesBuilderFromSolid] Vertex 7 of mesh '" +
+                solid->id().string() + "' has a non-finite coordinate" );
         EXPECT_EQ( model.nb_unique_vertices(), 0u );
 
         BRepBuilder{ model }.create_unique_vertices( 2 );

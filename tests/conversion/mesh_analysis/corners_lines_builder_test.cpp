@@ -38,10 +38,14 @@ namespace
 
         void build_wireframe_step() override
         {
-            for( const auto& pair : pairs_ )
-            {
-                edge( pair );
-            }
+            run_wireframe_step(
+                [this]
+                {
+                    for( const auto& pair : pairs_ )
+                    {
+                        edge( pair );
+                    }
+                } );
         }
 
         index_t edge( const std::array< index_t, 2 >& pair )
@@ -134,7 +138,7 @@ namespace
 
     TEST_F( CornersLinesBuilderTest, edges_and_forced_corners )
     {
-        // The pair only sizes the unique vertices; no wireframe step runs.
+        // The edge is made before the wireframe step, which finds it.
         PairsBuilder builder{ model, { { 5, 2 } } };
         const auto edge = builder.edge( { 5, 2 } );
         EXPECT_EQ( builder.edge( { 2, 5 } ), edge );
@@ -148,6 +152,8 @@ namespace
         EXPECT_EQ( builder.line_uuid( edge ), UNSET_UUID );
         EXPECT_EQ( builder.line_edge_id( edge ), INVALID_INDEX );
 
+        builder.build_wireframe_step();
+        EXPECT_EQ( builder.wireframe().nb_edges(), 1u );
         builder.add_corner( 0 );
         builder.add_corner( 0 );
         builder.build_corners_step();

@@ -1,16 +1,21 @@
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <numeric>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
 #include <absl/strings/str_cat.h>
 
 #include <support/conversion_test.h>
+#include <support/cube_tables.h>
 #include <support/expect_error.h>
 #include <support/mesh_queries.h>
 #include <support/model_checks.h>
+#include <support/property_seeds.h>
 #include <support/solid_fixtures.h>
 
 #include <vorna/conversion/model/brep_from_solid_elements_builder.h>
@@ -18,6 +23,7 @@
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/point_set.h>
 #include <vorna/mesh/solid_mesh.h>
+#include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
@@ -51,6 +57,69 @@ namespace
     const uuid& only_surface( const BRep& model )
     {
         return model.surfaces().begin()->id();
+    }
+
+    /// Empty when every surface whose polygons can be oriented alike is:
+    /// two polygons joined along an edge run it in opposite directions.
+    /// Otherwise the first surface that is not, with its number of edges run
+    /// the same way on both sides.
+    std::string unoriented_surface( const BRep& model )
+    {
+        for( const auto& surface : model.surfaces() )
+        {
+            const auto& mesh = surface.mesh();
+            // Per polygon, whether it must flip to agree with the first
+            // polygon of its part; -1 while unvisited.
+            std::vector< int > flip( mesh.nb_polygons(), -1 );
+            bool orientable{ true };
+            index_t nb_same_way{ 0 };
+            for( index_t seed = 0; seed < mesh.nb_polygons(); seed++ )
+            {
+                if( flip[seed] >= 0 )
+                {
+                    continue;
+                }
+                flip[seed] = 0;
+                std::vector< index_t > to_visit{ seed };
+                while( !to_visit.empty() )
+                {
+                    const auto p = to_visit.back();
+                    to_visit.pop_back();
+                    for( local_index_t e = 0; e < mesh.nb_polygon_edges( p );
+                         e++ )
+                    {
+                        const auto across =
+                            mesh.polygon_adjacent_edge( { p, e } );
+                        if( !across )
+                        {
+                            continue;
+                        }
+                        const bool same_way =
+                            mesh.polygon_edge_vertices( { p, e } )[0] ==
+                            mesh.polygon_edge_vertices( *across )[0];
+                        nb_same_way += same_way ? 1 : 0;
+                        const int wanted = flip[p] ^ ( same_way ? 1 : 0 );
+                        auto& other = flip[across->polygon_id];
+                        if( other < 0 )
+                        {
+                            other = wanted;
+                            to_visit.push_back( across->polygon_id );
+                        }
+                        orientable = orientable && other == wanted;
+                    }
+                }
+            }
+            if( orientable && nb_same_way != 0 )
+            {
+                return absl::StrCat( "a surface of ",
+                                     mesh.nb_polygons(),
+                                     " polygons has ",
+                                     nb_same_way,
+                                     " polygon edges run the same way as "
+                                     "their neighbour's" );
+            }
+        }
+        return {};
     }
 
     class BRepFromSolidElementsBuilderTest : public test::ModelTest
@@ -166,34 +235,64 @@ namespace
         EXPECT_TRUE( test::check_brep_consistency( model ) );
     }
 
-    TEST_F( UnitCubeFaceTest, facet_named_twice_counts_twice )
+    TEST_F( UnitCubeFaceTest, queries_refuse_indices_out_of_range )
     {
-        // Edge 0-3 is used by the first triangle and twice by the second:
-        // along the border loop 0-1-3 the count goes 1, 1, 3, so 0 and 3
-        // are corners and 1 is not. The two copies stay joined across 0-2
-        // and 2-3 and have line 0-3 on both sides.
+        // A wireframe of 4 vertices and 5 edges.
+        const std::vector< index_t > lines{ edge( 0, 1 ),
+                                            edge( 1, 3 ),
+                                            edge( 0, 3 ),
+                                            edge( 0, 2 ),
+                                            edge( 2, 3 ) };
+        Builder builder{ model, *solid, lines, { first, second } };
+        builder.build();
+        const auto& line = model.lines().begin()->id();
+        const std::vector< std::pair< std::function< void() >, std::string > >
+            queries{
+                { [&] { builder.vertex_id( 4 ); },
+                  "[CornersLinesBuilder::vertex_id] Wireframe vertex 4 is out "
+                  "of range [0, 4)" },
+                { [&] { builder.line_uuid( 5 ); },
+                  "[CornersLinesBuilder::line_uuid] Wireframe edge 5 is out of "
+                  "range [0, 5)" },
+                { [&] { builder.line_edge_id( 7 ); },
+                  "[CornersLinesBuilder::line_edge_id] Wireframe edge 7 is out "
+                  "of range [0, 5)" },
+                { [&] { builder.line_vertex_id( 4, line ); },
+                  "[CornersLinesBuilder::line_vertex_id] Wireframe vertex 4 is "
+                  "out of range [0, 4)" },
+                { [&] { builder.add_corner( 9 ); },
+                  "[CornersLinesBuilder::add_corner] Wireframe vertex 9 is out "
+                  "of range [0, 4)" },
+                { [&] { builder.is_corner( 4 ); },
+                  "[BRepFromSolidElementsBuilder::is_corner] Wireframe vertex "
+                  "4 "
+                  "is out of range [0, 4)" },
+                { [&] { builder.CornersLinesBuilderFromSolid::is_corner( 4 ); },
+                  "[CornersLinesBuilderFromSolid::is_corner] Wireframe vertex "
+                  "4 "
+                  "is out of range [0, 4)" },
+            };
+        for( const auto& query : queries )
+        {
+            test::expect_exact_error( query.first, query.second );
+        }
+    }
+
+    TEST_F( UnitCubeFaceTest, facet_chosen_twice_is_refused )
+    {
+        // Each of the two copies would border edge 0-3 along with the other
+        // triangle: the repeat, not the edge, is the fault.
         const std::vector< index_t > lines{
             edge( 0, 1 ), edge( 1, 3 ), edge( 3, 0 ) };
-        const auto positions =
-            build_all( model, *solid, lines, { second, first, second } );
-
-        EXPECT_EQ( model.nb_corners(), 2u );
-        ASSERT_EQ( model.nb_lines(), 2u );
-        ASSERT_EQ( model.nb_surfaces(), 2u );
-        const auto& pillow = *model.surfaces().begin();
-        EXPECT_EQ( positions.at( pillow.id() ),
-                   ( std::vector< index_t >{ 0, 2 } ) );
-        ASSERT_EQ( pillow.mesh().nb_polygons(), 2u );
-        // The copies, oriented alike in the solid, face away from each other
-        // once their orientations are repaired.
-        EXPECT_LT( pillow.mesh().polygon_normal( 0 ).dot(
-                       pillow.mesh().polygon_normal( 1 ) ),
-                   0.0 );
-        EXPECT_EQ( model.nb_boundaries( pillow.id() ), 0u );
-        ASSERT_EQ( model.nb_internals( pillow.id() ), 1u );
-        const auto& seam = model.internals( pillow.id() ).front().id();
-        EXPECT_EQ( model.line( seam ).mesh().nb_edges(), 1u );
-        EXPECT_TRUE( test::check_brep_consistency( model ) );
+        test::expect_exact_error(
+            [&] {
+                Builder builder{
+                    model, *solid, lines, { second, first, second } };
+            },
+            absl::StrCat( "[BRepFromSolidElementsBuilder] Facet ",
+                          second,
+                          " is chosen twice, at positions 0 and 2" ) );
+        EXPECT_EQ( model.nb_unique_vertices(), 0u );
     }
 
     // Grid of 2 x 2 x 2 cubes; vertex (x, y, z) is x + 3y + 9z.
@@ -269,6 +368,34 @@ namespace
         EXPECT_TRUE( test::check_brep_consistency( model ) );
     }
 
+    TEST_F( TwoCubeGridTest, corner_on_one_region_border_is_inside_the_next )
+    {
+        // A lone triangle first, then the z = 1 plane; they meet only at
+        // its centre, a corner (three line edges) on the triangle's border
+        // and strictly inside the plane.
+        const auto centre = vertex( 1, 1, 1 );
+        std::vector< index_t > facets{
+            solid->facets()
+                .facet_from_vertices(
+                    { centre, vertex( 1, 1, 2 ), vertex( 2, 2, 2 ) } )
+                .value() };
+        for( const auto f : facets_where( *solid, plane( 2, 1 ) ) )
+        {
+            facets.push_back( f );
+        }
+        auto lines = border_edges( *solid, facets );
+        lines.push_back( edge( centre, vertex( 0, 0, 0 ) ) );
+        build_all( model, *solid, lines, facets );
+
+        ASSERT_EQ( model.nb_surfaces(), 2u );
+        const auto& plane_surface = std::next( model.surfaces().begin() )->id();
+        ASSERT_EQ( model.nb_internals( plane_surface ), 1u );
+        EXPECT_EQ( model.unique_vertex(
+                       { model.internals( plane_surface ).front(), 0 } ),
+                   centre );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
     // The z = 0 face cut into four quadrants by its two middle lines.
     class QuadrantsTest : public TwoCubeGridTest
     {
@@ -331,6 +458,65 @@ namespace
         EXPECT_TRUE( test::check_brep_consistency( model ) );
     }
 
+    TEST_F( QuadrantsTest, boundary_lines_in_order_of_first_wireframe_edge )
+    {
+        // Line edges backwards, so that wireframe order is neither the
+        // solid's edge order nor the order of the polygons.
+        std::reverse( lines.begin(), lines.end() );
+        Builder builder{ model, *solid, lines, facets };
+        builder.build();
+        builder.build_whole_surface_step();
+        builder.build_surfaces();
+        const auto& wireframe = builder.wireframe();
+        for( const auto& surface : model.surfaces() )
+        {
+            // Unique vertex pairs of the surface's border edges.
+            const auto& mesh = surface.mesh();
+            absl::flat_hash_set< std::array< index_t, 2 > > border;
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                {
+                    if( mesh.is_edge_on_border( { p, e } ) )
+                    {
+                        std::array< index_t, 2 > pair;
+                        for( const local_index_t end : { 0, 1 } )
+                        {
+                            pair[end] = model.unique_vertex(
+                                { surface.component_id(),
+                                  mesh.polygon_edge_vertices(
+                                      { p, e } )[end] } );
+                        }
+                        std::sort( pair.begin(), pair.end() );
+                        border.insert( pair );
+                    }
+                }
+            }
+            std::vector< uuid > expected;
+            for( index_t w = 0; w < wireframe.nb_edges(); w++ )
+            {
+                std::array< index_t, 2 > pair{
+                    builder.vertex_id( wireframe.edge_vertex( { w, 0 } ) ),
+                    builder.vertex_id( wireframe.edge_vertex( { w, 1 } ) ) };
+                std::sort( pair.begin(), pair.end() );
+                const auto& line = builder.line_uuid( w );
+                if( border.contains( pair ) &&
+                    std::find( expected.begin(), expected.end(), line ) ==
+                        expected.end() )
+                {
+                    expected.push_back( line );
+                }
+            }
+            std::vector< uuid > listed;
+            for( const auto& line : model.boundaries( surface ) )
+            {
+                listed.push_back( line.id() );
+            }
+            EXPECT_EQ( listed, expected );
+        }
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
     TEST_F( QuadrantsTest, same_input_gives_same_relationships )
     {
         // For each surface, its boundary lines and their corners by rank in
@@ -362,6 +548,124 @@ namespace
         {
             EXPECT_EQ( layout(), first );
         }
+    }
+
+    // 2 x 3 x 1 unit hexahedra; vertex (i, j, k) is i + 3 (j + 4k).
+    class HexahedralGridTest : public BRepFromSolidElementsBuilderTest
+    {
+      protected:
+        index_t facet( std::vector< index_t > vertices ) const
+        {
+            return solid->facets().facet_from_vertices( vertices ).value();
+        }
+
+        std::unique_ptr< SolidMesh< 3 > > solid{
+            test::hexahedral_grid( 2, 3, 1 ) };
+    };
+
+    TEST_F( HexahedralGridTest, surface_orientable_once_cut_is_oriented_alike )
+    {
+        // Outer facets and three of the four facets around the edge 4-16;
+        // the extra line 1-13 cuts a way round through which the polygons
+        // of the surface along 4-1 could not be oriented alike.
+        std::vector< index_t > facets;
+        for( const auto& quad :
+             std::vector< std::vector< index_t > >{ { 0, 1, 13, 12 },
+                                                    { 3, 15, 16, 4 },
+                                                    { 0, 12, 15, 3 },
+                                                    { 1, 4, 16, 13 },
+                                                    { 1, 4, 5, 2 },
+                                                    { 15, 16, 19, 18 },
+                                                    { 4, 7, 19, 16 },
+                                                    { 4, 7, 8, 5 },
+                                                    { 6, 18, 21, 9 },
+                                                    { 19, 20, 23, 22 } } )
+        {
+            facets.push_back( facet( quad ) );
+        }
+        auto lines = test::unpaired_edges( *solid, facets );
+        lines.push_back( test::edge( *solid, 1, 13 ) );
+        build_all( model, *solid, lines, facets );
+
+        EXPECT_EQ( unoriented_surface( model ), "" );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( HexahedralGridTest, random_facet_choices_are_oriented_alike )
+    {
+        // Each facet chosen by a coin, its unpaired edges and two edges
+        // inside the choice as lines.
+        test::expect_sound_environment_seeds(
+            500,
+            [this]( index_t seed )
+            {
+                test::Randomness random{ seed };
+                std::vector< index_t > facets;
+                for( index_t f = 0; f < solid->facets().nb_facets(); f++ )
+                {
+                    if( random.chance( 0.5 ) )
+                    {
+                        facets.push_back( f );
+                    }
+                }
+                auto lines = test::unpaired_edges( *solid, facets );
+                std::vector< index_t > inside;
+                for( index_t e = 0; e < solid->edges().nb_edges(); e++ )
+                {
+                    if( !std::binary_search( lines.begin(), lines.end(), e ) )
+                    {
+                        inside.push_back( e );
+                    }
+                }
+                for( index_t k = 0; k < 2; k++ )
+                {
+                    lines.push_back( inside[random.pick( inside.size() )] );
+                }
+                return test::refused_or_sound(
+                    false,
+                    [&]
+                    {
+                        BRep brep;
+                        build_all( brep, *solid, lines, facets );
+                        const auto consistency =
+                            test::check_brep_consistency( brep );
+                        return consistency
+                                   ? unoriented_surface( brep )
+                                   : std::string{ consistency.message() };
+                    } );
+            } );
+    }
+
+    TEST_F( BRepFromSolidElementsBuilderTest,
+            facet_listing_a_vertex_twice_is_refused )
+    {
+        // A hexahedron whose corners 6 and 7 are one vertex: its facets +z
+        // (4, 5, 6, 6) and +y (2, 6, 6, 3) list vertex 6 twice.
+        auto solid =
+            SolidMesh< 3 >::create( PolyhedralSolid3D::impl_name_static() );
+        auto builder = SolidMeshBuilder< 3 >::create( *solid );
+        for( index_t v = 0; v < 7; v++ )
+        {
+            builder->create_point( test::cube_point( v ) );
+        }
+        std::vector< std::vector< local_index_t > > quads;
+        for( const auto& quad : test::CUBE_QUADS )
+        {
+            quads.emplace_back( quad.begin(), quad.end() );
+        }
+        builder->create_polyhedron( { 0, 1, 2, 3, 4, 5, 6, 6 }, quads );
+        const std::vector< index_t > facets{ 0, 1, 2, 3, 4, 5 };
+        test::expect_exact_error(
+            [&]
+            {
+                Builder elements{ model,
+                                  *solid,
+                                  test::unpaired_edges( *solid, facets ),
+                                  facets };
+            },
+            "[BRepFromSolidElementsBuilder] Facet 1 at position 1 lists "
+            "vertex 6 twice" );
+        EXPECT_EQ( model.nb_unique_vertices(), 0u );
     }
 
     TEST_F( BRepFromSolidElementsBuilderTest, polyhedral_solid_gives_polygons )
@@ -461,6 +765,30 @@ namespace
                     model, *solid, border_edges( *solid, with_fin ), with_fin };
             },
             unnamed( edge( vertex( 1, 0, 0 ), vertex( 1, 1, 0 ) ) ) );
+        // Points with a NaN: at (0, 1, 0) on the border lines, and at the
+        // centre (1, 1, 0), which only the facets use.
+        const auto poisoned = [this]( index_t vertex, const Point< 3 >& point )
+        {
+            auto copy = solid->clone();
+            SolidMeshBuilder< 3 >::create( *copy )->set_point( vertex, point );
+            return copy;
+        };
+        const auto nan = std::numeric_limits< double >::quiet_NaN();
+        const auto non_finite = [&]( index_t bad, const Point< 3 >& point )
+        {
+            const auto copy = poisoned( bad, point );
+            test::expect_exact_error(
+                [&] {
+                    Builder builder{ model, *copy, lines, facets };
+                },
+                absl::StrCat( "[BRepFromSolidElementsBuilder] Vertex ",
+                              bad,
+                              " of mesh '",
+                              copy->id().string(),
+                              "' has a non-finite coordinate" ) );
+        };
+        non_finite( vertex( 0, 1, 0 ), Point< 3 >{ { nan, 1, 0 } } );
+        non_finite( vertex( 1, 1, 0 ), Point< 3 >{ { 1, 1, nan } } );
         EXPECT_EQ( model.nb_unique_vertices(), 0u );
 
         BRepBuilder{ model }.create_unique_vertices( 1 );
@@ -482,7 +810,19 @@ namespace
                             "[BRepFromSolidElementsBuilder::build_whole_"
                             "surface_step] The wireframe is not built: run "
                             "build() first" );
+        test::expect_error( [&] { builder.build_corners_step(); },
+                            "[CornersLinesBuilder::build_corners_step] The "
+                            "wireframe is not built: run "
+                            "build_wireframe_step() first" );
         builder.build_wireframe_step();
+        test::expect_error( [&] { builder.build_wireframe_step(); },
+                            "[CornersLinesBuilder::build_wireframe_step] The "
+                            "wireframe is built already" );
+        test::expect_error( [&] { builder.build_lines_step(); },
+                            "[CornersLinesBuilder::build_lines_step] The "
+                            "corners are not built: run build_corners_step() "
+                            "first" );
+        EXPECT_EQ( model.nb_lines(), 0u );
         builder.build_whole_surface_step();
         test::expect_error( [&] { builder.build_surfaces(); },
                             "[BRepFromSolidElementsBuilder::build_surfaces] "
@@ -492,12 +832,30 @@ namespace
                             "surface_step] The whole surface is built "
                             "already" );
         builder.build_corners_step();
+        test::expect_error( [&] { builder.build_corners_step(); },
+                            "[CornersLinesBuilder::build_corners_step] The "
+                            "corners are built already" );
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[BRepFromSolidElementsBuilder::build_surfaces] "
+                            "The lines are not built: run build() first" );
         builder.build_lines_step();
+        test::expect_error( [&] { builder.build_lines_step(); },
+                            "[CornersLinesBuilder::build_lines_step] The "
+                            "lines are built already" );
+        test::expect_error( [&] { builder.add_corner( 0 ); },
+                            "[CornersLinesBuilder::add_corner] The lines are "
+                            "built already" );
+        test::expect_error( [&] { builder.build(); },
+                            "[CornersLinesBuilder::build_wireframe_step] The "
+                            "wireframe is built already" );
         builder.build_surfaces();
         test::expect_error( [&] { builder.build_surfaces(); },
                             "[BRepFromSolidElementsBuilder::build_surfaces] "
                             "The surfaces are built already" );
-        EXPECT_EQ( model.nb_surfaces(), 1u );
+        // Nothing but the steps in order reached the model.
+        EXPECT_EQ( test::counts_of( model ),
+                   ( test::ModelCounts{ 0, 1, 1, 0 } ) );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
 
         BRep other;
         Builder early{ other, *solid, lines, facets };

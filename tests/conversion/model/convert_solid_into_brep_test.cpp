@@ -586,7 +586,7 @@ namespace vorna
         {
             // Two hexahedra 2e-7 wide: every node of their boundary lies
             // within the merging distance of the others.
-            const auto tiny = test::hexahedra_in_a_row( 2, 2e-7 );
+            const auto tiny = test::hexahedral_grid( 2, 1, 1, 2e-7 );
             test::expect_exact_error(
                 [&] { convert_solid_into_brep_from_adjacencies( *tiny ); },
                 absl::StrCat( "[BRepFromSolidAdjacenciesBuilder::build_blocks_"

@@ -157,7 +157,7 @@ namespace vorna
 
             // Float values, across the sixth facet of the first hexahedron
             // and the fifth of the second; the last two are one region.
-            const auto row = test::hexahedra_in_a_row( 3, 1 );
+            const auto row = test::hexahedral_grid( 3, 1, 1 );
             const auto floats =
                 test::set_values( row->polyhedron_attribute_manager(),
                                   "region",

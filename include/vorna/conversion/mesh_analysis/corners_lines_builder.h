@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include <absl/functional/function_ref.h>
 #include <absl/types/optional.h>
 
 #include <vorna/basic/common.h>
@@ -23,6 +24,9 @@ namespace vorna
         /// corners (is_corner); this class then makes a Corner at each of
         /// them and a Line along every chain of edges between corners and
         /// along every closed loop without one.
+        /// Each step runs once, in the order wireframe, corners, lines; a
+        /// step out of order or run again throws CorvaneException naming
+        /// the step to run first, or saying that it ran already.
         /// Instantiated for <BRep,BRepBuilder,3> and
         /// <Section,SectionBuilder,2>. Not thread-safe: one thread at a time
         /// may run a step or find_or_create_edge.
@@ -35,7 +39,7 @@ namespace vorna
             CornersLinesBuilder&
             operator=( const CornersLinesBuilder& ) = delete;
 
-            /// Fills the wireframe.
+            /// Fills the wireframe. Overrides go through run_wireframe_step.
             virtual void build_wireframe_step() = 0;
 
             /// Wireframe step, corners step, lines step.
@@ -54,13 +58,14 @@ namespace vorna
 
             /// Makes a Corner at the wireframe vertex now, whatever
             /// is_corner says and even when the vertex has one already.
-            /// \pre vertex < number of wireframe vertices (not tested).
+            /// \throw CorvaneException when there is no such wireframe vertex
+            /// or when the lines are built already.
             void add_corner( index_t vertex );
 
             const EdgedCurve< D >& wireframe() const;
 
             /// The unique vertex that the wireframe vertex stands for.
-            /// \pre vertex < number of wireframe vertices (not tested).
+            /// \throw CorvaneException when there is no such wireframe vertex.
             index_t vertex_id( index_t vertex ) const;
 
             /// The wireframe edge joining two unique vertices, given in
@@ -70,17 +75,17 @@ namespace vorna
 
             /// The Line of a wireframe edge (UNSET_UUID before the lines
             /// step).
-            /// \pre edge < number of wireframe edges (not tested).
+            /// \throw CorvaneException when there is no such wireframe edge.
             const uuid& line_uuid( index_t edge ) const;
 
             /// The edge's index in its Line's mesh (INVALID_INDEX before
             /// the lines step).
-            /// \pre edge < number of wireframe edges (not tested).
+            /// \throw CorvaneException when there is no such wireframe edge.
             index_t line_edge_id( index_t edge ) const;
 
             /// The index of the wireframe vertex in the mesh of the Line.
-            /// \throw std::out_of_range when the Line does not pass through
-            /// the vertex.
+            /// \throw CorvaneException when there is no such wireframe vertex;
+            /// std::out_of_range when the Line does not pass through it.
             index_t line_vertex_id( index_t vertex, const uuid& line ) const;
 
           protected:
@@ -94,6 +99,15 @@ namespace vorna
             index_t find_or_create_edge(
                 const std::array< index_t, 2 >& unique_vertices,
                 const std::array< Point< D >, 2 >& points );
+
+            /// Runs `fill` as the wireframe step, so that the later steps
+            /// know that it ran.
+            /// \throw CorvaneException when the wireframe is built already.
+            void run_wireframe_step( absl::FunctionRef< void() > fill );
+
+            bool wireframe_built() const;
+
+            bool lines_built() const;
 
           private:
             /// True when the wireframe vertex must carry a corner; must be

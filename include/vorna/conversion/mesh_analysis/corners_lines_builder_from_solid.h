@@ -28,20 +28,24 @@ namespace vorna
         {
           public:
             /// Creates one unique vertex per solid vertex.
-            /// \throw CorvaneException, leaving the model unchanged, when an
-            /// edge index is not below the solid's edge count, or when the
-            /// model already has unique vertices (it should be empty).
+            /// \throw CorvaneException, leaving the model unchanged, when the
+            /// model already has unique vertices (it should be empty), when
+            /// an edge index is not below the solid's edge count, or when an
+            /// edge end has a non-finite coordinate (the smallest such
+            /// vertex).
             CornersLinesBuilderFromSolid( Model& model,
                                           const SolidMesh< 3 >& solid,
                                           absl::Span< const index_t > edges );
             ~CornersLinesBuilderFromSolid() override;
 
             /// One wireframe edge per distinct chosen solid edge, in the order
-            /// of first use. Running it again adds nothing.
+            /// of first use.
+            /// \throw CorvaneException when the wireframe is built already.
             void build_wireframe_step() override;
 
             /// True when the wireframe vertex does not have exactly two
-            /// wireframe edges. \pre the wireframe step ran.
+            /// wireframe edges.
+            /// \throw CorvaneException when there is no such wireframe vertex.
             bool is_corner( index_t vertex ) const override;
 
           private:

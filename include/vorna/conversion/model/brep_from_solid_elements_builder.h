@@ -28,19 +28,22 @@ namespace vorna
         /// the solid.
         ///
         /// Use: construct, build() (or its three steps),
-        /// build_whole_surface_step(), build_surfaces(), each once. The solid
+        /// build_whole_surface_step(), build_surfaces(), each once and in
+        /// that order: any other order throws CorvaneException. The solid
         /// must outlive the builder; both index lists are copied.
         class BRepFromSolidElementsBuilder
             : public CornersLinesBuilderFromSolid< BRep, BRepBuilder >
         {
           public:
             /// Creates one unique vertex per solid vertex.
-            /// \throw CorvaneException, leaving the model unchanged, when a
-            /// line edge or facet index is not in the solid, when the model
-            /// already has unique vertices, or when a side on the border of
-            /// the chosen facets (a vertex pair they use other than exactly
-            /// twice) is not among the line edges: every such edge must be
-            /// named.
+            /// \throw CorvaneException, leaving the model unchanged, when the
+            /// model already has unique vertices; when a line edge or facet
+            /// index is not in the solid; when a facet is chosen twice or
+            /// lists a vertex twice; when a vertex of a line edge or chosen
+            /// facet has a non-finite coordinate (the smallest such vertex,
+            /// line edges first); or when a side on the border of the chosen
+            /// facets (a vertex pair they use other than exactly twice) is not
+            /// among the line edges: every such edge must be named.
             BRepFromSolidElementsBuilder(
                 BRep& model,
                 const SolidMesh< 3 >& solid,
@@ -50,11 +53,13 @@ namespace vorna
 
             /// A corner where the wireframe vertex does not have exactly two
             /// edges, or where its two edges are bordered by different numbers
-            /// of chosen facets. \pre the wireframe step ran.
+            /// of chosen facets.
+            /// \throw CorvaneException when there is no such wireframe vertex.
             bool is_corner( index_t vertex ) const override;
 
             /// Makes the whole surface, polygon k from the facet at position k,
-            /// orients its polygons alike and cuts it along the line edges.
+            /// cuts it along the line edges and orients the polygons of each
+            /// piece alike.
             /// \throw CorvaneException when the wireframe step has not run or
             /// when the whole surface is built already.
             void build_whole_surface_step();
