@@ -365,6 +365,21 @@ namespace vorna
                     convert_solid_into_brep_from_attribute( *solid, "region" );
                 expect_blocks( brep, *solid, groups_of( block_of ) );
             }
+            {
+                // Flags: two regions.
+                auto solid = test::tetrahedral_grid( n );
+                std::vector< bool > flags;
+                std::vector< index_t > block_of;
+                for( index_t p = 0; p < solid->nb_polyhedra(); p++ )
+                {
+                    flags.push_back( x_of( p ) == 1 );
+                    block_of.push_back( x_of( p ) );
+                }
+                set_regions( *solid, flags );
+                const auto brep =
+                    convert_solid_into_brep_from_attribute( *solid, "region" );
+                expect_blocks( brep, *solid, groups_of( block_of ) );
+            }
         }
 
         TEST_F( ConvertSolidTest, equal_values_convert_as_the_adjacencies_do )
@@ -623,14 +638,19 @@ namespace vorna
                 solid->vertex_attribute_manager()
                     .find_or_create_attribute< VariableAttribute, double >(
                         "height", 0. );
+            auto high =
+                solid->vertex_attribute_manager()
+                    .find_or_create_attribute< VariableAttribute, bool >(
+                        "high", false );
             for( index_t v = 0; v < solid->nb_vertices(); v++ )
             {
                 height->set_value( v, solid->point( v ).value( 2 ) );
+                high->set_value( v, solid->point( v ).value( 2 ) > 1 );
             }
             const auto brep =
                 convert_solid_into_brep_from_attribute( *solid, "region" );
             EXPECT_EQ( solid->vertex_attribute_manager().attribute_names(),
-                       ( std::vector< std::string >{ "height" } ) );
+                       ( std::vector< std::string >{ "height", "high" } ) );
             EXPECT_EQ( solid->polyhedron_attribute_manager().attribute_names(),
                        ( std::vector< std::string >{ "region" } ) );
             ASSERT_EQ( brep.nb_blocks(), 8u );
@@ -639,17 +659,22 @@ namespace vorna
             {
                 const auto& mesh = block.mesh();
                 EXPECT_EQ( mesh.vertex_attribute_manager().attribute_names(),
-                           ( std::vector< std::string >{ "height" } ) );
+                           ( std::vector< std::string >{ "height", "high" } ) );
                 EXPECT_EQ(
                     mesh.polyhedron_attribute_manager().attribute_names(),
                     ( std::vector< std::string >{ "region" } ) );
                 const auto block_height =
                     mesh.vertex_attribute_manager().find_attribute< double >(
                         "height" );
+                const auto block_high =
+                    mesh.vertex_attribute_manager().find_attribute< bool >(
+                        "high" );
                 for( index_t v = 0; v < mesh.nb_vertices(); v++ )
                 {
                     EXPECT_EQ( block_height->value( v ),
                                mesh.point( v ).value( 2 ) );
+                    EXPECT_EQ( block_high->value( v ),
+                               mesh.point( v ).value( 2 ) > 1 );
                 }
                 const auto block_region =
                     mesh.polyhedron_attribute_manager()

@@ -258,20 +258,29 @@ namespace
     {
         auto mesh = test::two_triangles_2d( false );
         set_regions< index_t >( *mesh, { 7, 9 } );
+        test::set_values( mesh->polygon_attribute_manager(),
+                          "flag",
+                          std::vector< bool >{ false, true } );
         const auto section = convert_surface_into_section( *mesh );
         std::vector< index_t > values;
+        std::vector< bool > flags;
         for( const auto& surface : section.surfaces() )
         {
-            values.push_back( surface.mesh()
-                                  .polygon_attribute_manager()
-                                  .find_attribute< index_t >( "region" )
-                                  ->value( 0 ) );
+            const auto& polygons = surface.mesh().polygon_attribute_manager();
+            values.push_back(
+                polygons.find_attribute< index_t >( "region" )->value( 0 ) );
+            flags.push_back(
+                polygons.find_attribute< bool >( "flag" )->value( 0 ) );
         }
         EXPECT_EQ( values, ( std::vector< index_t >{ 7, 9 } ) );
+        EXPECT_EQ( flags, ( std::vector< bool >{ false, true } ) );
         // The conversion's own attributes stay on the caller's mesh.
         EXPECT_EQ( mesh->polygon_attribute_manager().attribute_names(),
                    ( std::vector< std::string >{
-                       "region", "surface_identifier", "surface_uuid" } ) );
+                       "flag",
+                       "region",
+                       "surface_identifier",
+                       "surface_uuid" } ) );
     }
 
     TEST_F( SectionConversion, converting_again_gives_the_same_section )
@@ -583,6 +592,13 @@ namespace
             convert_surface_into_section_from_attribute( *zeros, "region" )
                 .nb_surfaces(),
             1u );
+
+        auto flags = test::two_triangles_2d( true );
+        set_regions< bool >( *flags, { true, false } );
+        EXPECT_EQ(
+            convert_surface_into_section_from_attribute( *flags, "region" )
+                .nb_surfaces(),
+            2u );
     }
 
     TEST_F( SectionConversion, nan_region_value_stands_alone )
