@@ -439,6 +439,36 @@ namespace vorna
                 solid->vertex_attribute_manager().attribute_names().empty() );
         }
 
+        // The conversion writes no attribute on the solid, so the names of
+        // its working attributes stay free for the caller's own.
+        TEST_F( ConvertSolidTest, working_attribute_names_stay_the_callers )
+        {
+            auto solid = test::two_tetrahedra( true );
+            set_regions< int >( *solid, { 1, 2 } );
+            auto& polyhedra = solid->polyhedron_attribute_manager();
+            for( const auto* name : { "block_identifier",
+                                      "polyhedra_exported",
+                                      "surface_identifier",
+                                      "surface_uuid" } )
+            {
+                test::set_values(
+                    polyhedra, name, std::vector< double >{ 0.5, 1.5 } );
+            }
+            test::set_values( solid->vertex_attribute_manager(),
+                              "solid_vertex",
+                              std::vector< double >( 5, 2.5 ) );
+            const auto brep =
+                convert_solid_into_brep_from_attribute( *solid, "region" );
+            expect_blocks( brep, *solid, { { 0 }, { 1 } } );
+            EXPECT_EQ( polyhedra.find_attribute< double >( "block_identifier" )
+                           ->value( 1 ),
+                       1.5 );
+            EXPECT_EQ( solid->vertex_attribute_manager()
+                           .find_attribute< double >( "solid_vertex" )
+                           ->value( 4 ),
+                       2.5 );
+        }
+
         TEST_F( ConvertSolidTest, trace_lines_come_in_order )
         {
             auto solid = test::two_tetrahedra( true );

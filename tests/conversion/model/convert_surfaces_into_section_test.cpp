@@ -576,6 +576,59 @@ namespace
             mesh->polygon_attribute_manager().attribute_names().empty() );
     }
 
+    // The conversion writes "surface_identifier" (unsigned int) and
+    // "surface_uuid" (uuid) on the polygons: a caller's attribute of another
+    // type under either name is refused before any adjacency is removed.
+    TEST_F( SectionConversion, attribute_names_of_the_conversion_are_checked )
+    {
+        const auto refused = [&]( const std::function< void(
+                                      AttributeManager& ) >& add,
+                                  const std::string& name )
+        {
+            auto mesh = test::two_triangles_2d( true );
+            set_regions< int >( *mesh, { 1, 2 } );
+            add( mesh->polygon_attribute_manager() );
+            const auto before = test::polygon_adjacencies( *mesh );
+            test::expect_exact_error(
+                [&] {
+                    convert_surface_into_section_from_attribute( *mesh,
+                                                                 "region" );
+                },
+                absl::StrCat( "[convert_surface_into_section_from_attribute] "
+                              "Polygon attribute \"",
+                              name,
+                              "\" of the mesh has another type than the one "
+                              "the conversion writes under that name" ) );
+            EXPECT_EQ( test::polygon_adjacencies( *mesh ), before ) << name;
+            EXPECT_EQ(
+                mesh->polygon_attribute_manager().attribute_names(),
+                ( std::vector< std::string >{ "region", name } ) );
+        };
+        refused(
+            []( AttributeManager& polygons ) {
+                polygons.find_or_create_attribute< VariableAttribute, double >(
+                    "surface_identifier", 0. );
+            },
+            "surface_identifier" );
+        refused(
+            []( AttributeManager& polygons ) {
+                polygons.find_or_create_attribute< SparseAttribute, uuid >(
+                    "surface_uuid", uuid{} );
+            },
+            "surface_uuid" );
+
+        // The same type is the conversion's own: taken over.
+        auto mesh = test::two_triangles_2d( true );
+        set_regions< int >( *mesh, { 1, 2 } );
+        mesh->polygon_attribute_manager()
+            .find_or_create_attribute< VariableAttribute, index_t >(
+                "surface_identifier", 0 );
+        EXPECT_EQ(
+            convert_surface_into_section_from_attribute( *mesh, "region" )
+                .nb_surfaces(),
+            2u );
+    }
+
     TEST_F( SectionConversion, region_values_are_compared_exactly )
     {
         // One float, two integers.
