@@ -54,6 +54,7 @@ namespace
                       int,
                       double,
                       float,
+                      long double,
                       unsigned long,
                       long,
                       unsigned long long,
