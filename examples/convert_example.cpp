@@ -13,6 +13,7 @@
 #include <absl/strings/string_view.h>
 
 #include <vorna/basic/logger.h>
+#include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/conversion_model.h>
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
 #include <vorna/geometry/point.h>
@@ -88,6 +89,35 @@ namespace
         return mesh;
     }
 
+    // The README's mesh from arrays: keep the two alike.
+    std::unique_ptr< vorna::SurfaceMesh3D > make_square()
+    {
+        const std::vector< vorna::Point3D > points{
+            vorna::Point3D{ { 0, 0, 0 } }, vorna::Point3D{ { 1, 0, 0 } },
+            vorna::Point3D{ { 1, 1, 0 } }, vorna::Point3D{ { 0, 1, 0 } }
+        };
+        const std::vector< std::vector< vorna::index_t > > polygons{
+            { 0, 1, 2 }, { 0, 2, 3 }
+        };
+        auto mesh = vorna::SurfaceMesh3D::create();
+        auto builder = vorna::SurfaceMeshBuilder3D::create( *mesh );
+        for( const auto& point : points )
+        {
+            builder->create_point( point );
+        }
+        for( const auto& polygon : polygons )
+        {
+            builder->create_polygon( polygon );
+        }
+        builder->compute_polygon_adjacencies(); // else one surface per polygon
+        auto selected =
+            mesh->polygon_attribute_manager()
+                .find_or_create_attribute< vorna::VariableAttribute, bool >(
+                    "selected", false );
+        selected->set_value( 1, true );
+        return mesh;
+    }
+
     Point3D point( double x, double y, double z )
     {
         return Point3D{ { x, y, z } };
@@ -133,6 +163,10 @@ int main()
         vorna::Logger::set_sink(
             []( vorna::Logger::Level, absl::string_view text )
             { std::cout << "   log: " << text << std::endl; } );
+
+        std::vector< std::unique_ptr< SurfaceMesh< 3 > > > square;
+        square.push_back( make_square() );
+        convert_and_report( "square of two triangles", square );
 
         std::vector< std::unique_ptr< SurfaceMesh< 3 > > > closed_box;
         closed_box.push_back(

@@ -38,6 +38,8 @@ namespace vorna
             throw CorvaneException( "[convert_surface_into_section_from_"
                                     "attribute] Attribute not found." );
         }
+        detail::check_section_attribute_names(
+            mesh, "convert_surface_into_section_from_attribute" );
         const auto builder = SurfaceMeshBuilder< 2 >::create( mesh );
         detail::unset_polygon_adjacencies_by_attribute(
             mesh, *builder, *attribute );

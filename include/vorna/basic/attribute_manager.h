@@ -83,6 +83,10 @@ namespace vorna
 
         void clear();
 
+        // The two typed look-ups below are defined with the attribute
+        // classes, in <vorna/conversion/common/attribute.h>: include that
+        // header to call them.
+
         /// Typed read access to an existing attribute.
         /// \throw CorvaneException when absent or of another value type.
         template < typename T >

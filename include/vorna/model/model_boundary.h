@@ -1,5 +1,6 @@
 #pragma once
 
+#include <vorna/basic/common.h>
 #include <vorna/basic/identifier.h>
 #include <vorna/basic/named_type.h>
 #include <vorna/model/component_id.h>

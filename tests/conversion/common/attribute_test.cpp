@@ -207,6 +207,55 @@ namespace
         EXPECT_EQ( sparse.nb_entries(), 1u );
     }
 
+    // Flags are stored as bools, not as bits behind proxies: every operation
+    // keeps each element's own value.
+    TEST( Attributes, BoolValuesKeepTheirElements )
+    {
+        using Flags = std::vector< bool >;
+        VariableAttribute< bool > dense{ false };
+        dense.resize( 4 );
+        dense.set_value( 1, true );
+        dense.set_value( 3, true );
+        const auto values_of = []( const vorna::ReadOnlyAttribute< bool >& a,
+                                   index_t nb )
+        {
+            Flags values;
+            for( index_t i = 0; i < nb; i++ )
+            {
+                values.push_back( a.value( i ) );
+            }
+            return values;
+        };
+        EXPECT_EQ( values_of( dense, 4 ),
+                   ( Flags{ false, true, false, true } ) );
+        dense.permute_elements( Indices{ 1, 2, 3, 0 } );
+        dense.delete_elements( { false, false, true, false } );
+        EXPECT_EQ( values_of( dense, 3 ), ( Flags{ true, false, false } ) );
+        dense.copy_value( 0, 2 );
+        EXPECT_EQ( values_of( *extracted( dense, { 2, INVALID_INDEX, 0 }, 3 ),
+                              3 ),
+                   ( Flags{ true, false, true } ) );
+        const auto gathered =
+            std::dynamic_pointer_cast< VariableAttribute< bool > >(
+                dense.gather( Indices{ 2, 1 }, 2 ) );
+        EXPECT_EQ( values_of( *gathered, 2 ), ( Flags{ true, false } ) );
+        dense.modify_value( 1, []( bool& value ) { value = !value; } );
+        EXPECT_EQ( values_of( dense, 3 ), ( Flags{ true, true, true } ) );
+
+        SparseAttribute< bool > sparse{ false };
+        sparse.set_value( 5, true );
+        sparse.copy_value( 5, 7 );
+        EXPECT_EQ( values_of( sparse, 8 ),
+                   ( Flags{ false, false, false, false, false, true, false,
+                            true } ) );
+        VariableAttribute< bool > copied{ true };
+        copied.resize( 8 );
+        EXPECT_TRUE( copied.copy_values_from( sparse, Indices{ 6, 7 } ) );
+        EXPECT_EQ( values_of( copied, 8 ),
+                   ( Flags{ true, true, true, true, true, true, false,
+                            true } ) );
+    }
+
     constexpr char find_message[] =
         "[AttributeManager::find_attribute] You have to create an attribute "
         "before using it. See find_or_create_attribute method and derived "

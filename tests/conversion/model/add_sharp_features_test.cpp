@@ -555,6 +555,35 @@ namespace
         }
     }
 
+    TEST_F( AddSharpFeaturesTest, BoolAttributeReachesTheNewSurfaces )
+    {
+        const auto cube = model_of(
+            *test::make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ) ) );
+        const auto& input = cube.surfaces().begin()->mesh();
+        std::vector< bool > odd;
+        for( index_t p = 0; p < input.nb_polygons(); p++ )
+        {
+            odd.push_back( p % 2 == 1 );
+        }
+        test::set_values( input.polygon_attribute_manager(), "odd", odd );
+        const auto result = add_sharp_features( cube, 100 );
+        const auto& model = std::get< 0 >( result );
+        index_t nb_wrong{ 0 };
+        for( index_t p = 0; p < input.nb_polygons(); p++ )
+        {
+            const auto& mapped =
+                std::get< 2 >( result )
+                    .in2out( { cube.surfaces().begin()->id(), p } )
+                    .front();
+            nb_wrong += model.surface( mapped.component_id.id() )
+                            .mesh()
+                            .polygon_attribute_manager()
+                            .find_attribute< bool >( "odd" )
+                            ->value( mapped.element ) != odd[p];
+        }
+        EXPECT_EQ( nb_wrong, 0u );
+    }
+
     TEST_F( AddSharpFeaturesTest, EmptyModelGivesEmptyModel )
     {
         const auto result = add_sharp_features( BRep{}, 120 );

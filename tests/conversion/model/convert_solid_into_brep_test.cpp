@@ -409,6 +409,21 @@ namespace vorna
                     convert_solid_into_brep_from_attribute( *solid, "region" );
                 expect_blocks( brep, *solid, groups_of( block_of ) );
             }
+            {
+                // Flags: two regions.
+                auto solid = test::tetrahedral_grid( n );
+                std::vector< bool > flags;
+                std::vector< index_t > block_of;
+                for( index_t p = 0; p < solid->nb_polyhedra(); p++ )
+                {
+                    flags.push_back( x_of( p ) == 1 );
+                    block_of.push_back( x_of( p ) );
+                }
+                set_regions( *solid, flags );
+                const auto brep =
+                    convert_solid_into_brep_from_attribute( *solid, "region" );
+                expect_blocks( brep, *solid, groups_of( block_of ) );
+            }
         }
 
         TEST_F( ConvertSolidTest, equal_values_convert_as_the_adjacencies_do )
@@ -466,6 +481,36 @@ namespace vorna
                              .empty() );
             EXPECT_TRUE(
                 solid->vertex_attribute_manager().attribute_names().empty() );
+        }
+
+        // The conversion writes no attribute on the solid, so the names of
+        // its working attributes stay free for the caller's own.
+        TEST_F( ConvertSolidTest, working_attribute_names_stay_the_callers )
+        {
+            auto solid = test::two_tetrahedra( true );
+            set_regions< int >( *solid, { 1, 2 } );
+            auto& polyhedra = solid->polyhedron_attribute_manager();
+            for( const auto* name : { "block_identifier",
+                                      "polyhedra_exported",
+                                      "surface_identifier",
+                                      "surface_uuid" } )
+            {
+                test::set_values(
+                    polyhedra, name, std::vector< double >{ 0.5, 1.5 } );
+            }
+            test::set_values( solid->vertex_attribute_manager(),
+                              "solid_vertex",
+                              std::vector< double >( 5, 2.5 ) );
+            const auto brep =
+                convert_solid_into_brep_from_attribute( *solid, "region" );
+            expect_blocks( brep, *solid, { { 0 }, { 1 } } );
+            EXPECT_EQ( polyhedra.find_attribute< double >( "block_identifier" )
+                           ->value( 1 ),
+                       1.5 );
+            EXPECT_EQ( solid->vertex_attribute_manager()
+                           .find_attribute< double >( "solid_vertex" )
+                           ->value( 4 ),
+                       2.5 );
         }
 
         TEST_F( ConvertSolidTest, trace_lines_come_in_order )
@@ -776,14 +821,19 @@ namespace vorna
                 solid->vertex_attribute_manager()
                     .find_or_create_attribute< VariableAttribute, double >(
                         "height", 0. );
+            auto high =
+                solid->vertex_attribute_manager()
+                    .find_or_create_attribute< VariableAttribute, bool >(
+                        "high", false );
             for( index_t v = 0; v < solid->nb_vertices(); v++ )
             {
                 height->set_value( v, solid->point( v ).value( 2 ) );
+                high->set_value( v, solid->point( v ).value( 2 ) > 1 );
             }
             const auto brep =
                 convert_solid_into_brep_from_attribute( *solid, "region" );
             EXPECT_EQ( solid->vertex_attribute_manager().attribute_names(),
-                       ( std::vector< std::string >{ "height" } ) );
+                       ( std::vector< std::string >{ "height", "high" } ) );
             EXPECT_EQ( solid->polyhedron_attribute_manager().attribute_names(),
                        ( std::vector< std::string >{ "region" } ) );
             ASSERT_EQ( brep.nb_blocks(), 8u );
@@ -792,17 +842,22 @@ namespace vorna
             {
                 const auto& mesh = block.mesh();
                 EXPECT_EQ( mesh.vertex_attribute_manager().attribute_names(),
-                           ( std::vector< std::string >{ "height" } ) );
+                           ( std::vector< std::string >{ "height", "high" } ) );
                 EXPECT_EQ(
                     mesh.polyhedron_attribute_manager().attribute_names(),
                     ( std::vector< std::string >{ "region" } ) );
                 const auto block_height =
                     mesh.vertex_attribute_manager().find_attribute< double >(
                         "height" );
+                const auto block_high =
+                    mesh.vertex_attribute_manager().find_attribute< bool >(
+                        "high" );
                 for( index_t v = 0; v < mesh.nb_vertices(); v++ )
                 {
                     EXPECT_EQ( block_height->value( v ),
                                mesh.point( v ).value( 2 ) );
+                    EXPECT_EQ( block_high->value( v ),
+                               mesh.point( v ).value( 2 ) > 1 );
                 }
                 const auto block_region =
                     mesh.polyhedron_attribute_manager()

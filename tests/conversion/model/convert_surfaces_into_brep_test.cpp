@@ -354,6 +354,48 @@ namespace
         EXPECT_TRUE( check_conversion( result, surfaces, curves ) );
     }
 
+    TEST_F( ConvertSurfacesIntoBRepTest, bool_attributes_reach_the_surfaces )
+    {
+        const auto cube = test::closed_cube();
+        std::vector< bool > top, odd;
+        for( index_t v = 0; v < cube->nb_vertices(); v++ )
+        {
+            top.push_back( cube->point( v ).value( 2 ) > 0.5 );
+        }
+        for( index_t p = 0; p < cube->nb_polygons(); p++ )
+        {
+            odd.push_back( p % 2 == 1 );
+        }
+        test::set_values( cube->vertex_attribute_manager(), "top", top );
+        test::set_values( cube->polygon_attribute_manager(), "odd", odd );
+        const auto result = convert_surface_into_brep( *cube );
+        const auto& brep = std::get< 0 >( result );
+        index_t nb_wrong{ 0 };
+        for( index_t p = 0; p < cube->nb_polygons(); p++ )
+        {
+            const auto& out =
+                std::get< 2 >( result ).in2out( { cube->id(), p } ).front();
+            nb_wrong += brep.surface( out.component_id.id() )
+                            .mesh()
+                            .polygon_attribute_manager()
+                            .find_attribute< bool >( "odd" )
+                            ->value( out.element ) != odd[p];
+        }
+        for( index_t v = 0; v < cube->nb_vertices(); v++ )
+        {
+            for( const auto& out :
+                 std::get< 1 >( result ).in2out( { cube->id(), v } ) )
+            {
+                nb_wrong += brep.surface( out.component_id.id() )
+                                .mesh()
+                                .vertex_attribute_manager()
+                                .find_attribute< bool >( "top" )
+                                ->value( out.vertex ) != top[v];
+            }
+        }
+        EXPECT_EQ( nb_wrong, 0u );
+    }
+
     TEST_F( ConvertSurfacesIntoBRepTest, leaves_no_attribute_on_the_inputs )
     {
         const auto box = make_box_mesh(

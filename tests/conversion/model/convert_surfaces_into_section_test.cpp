@@ -329,20 +329,29 @@ namespace
     {
         auto mesh = test::two_triangles_2d( false );
         set_regions< index_t >( *mesh, { 7, 9 } );
+        test::set_values( mesh->polygon_attribute_manager(),
+                          "flag",
+                          std::vector< bool >{ false, true } );
         const auto section = convert_surface_into_section( *mesh );
         std::vector< index_t > values;
+        std::vector< bool > flags;
         for( const auto& surface : section.surfaces() )
         {
-            values.push_back( surface.mesh()
-                                  .polygon_attribute_manager()
-                                  .find_attribute< index_t >( "region" )
-                                  ->value( 0 ) );
+            const auto& polygons = surface.mesh().polygon_attribute_manager();
+            values.push_back(
+                polygons.find_attribute< index_t >( "region" )->value( 0 ) );
+            flags.push_back(
+                polygons.find_attribute< bool >( "flag" )->value( 0 ) );
         }
         EXPECT_EQ( values, ( std::vector< index_t >{ 7, 9 } ) );
+        EXPECT_EQ( flags, ( std::vector< bool >{ false, true } ) );
         // The conversion's own attributes stay on the caller's mesh.
         EXPECT_EQ( mesh->polygon_attribute_manager().attribute_names(),
                    ( std::vector< std::string >{
-                       "region", "surface_identifier", "surface_uuid" } ) );
+                       "flag",
+                       "region",
+                       "surface_identifier",
+                       "surface_uuid" } ) );
     }
 
     TEST_F( SectionConversion, converting_again_gives_the_same_section )
@@ -721,6 +730,59 @@ namespace
             mesh->polygon_attribute_manager().attribute_names().empty() );
     }
 
+    // The conversion writes "surface_identifier" (unsigned int) and
+    // "surface_uuid" (uuid) on the polygons: a caller's attribute of another
+    // type under either name is refused before any adjacency is removed.
+    TEST_F( SectionConversion, attribute_names_of_the_conversion_are_checked )
+    {
+        const auto refused = [&]( const std::function< void(
+                                      AttributeManager& ) >& add,
+                                  const std::string& name )
+        {
+            auto mesh = test::two_triangles_2d( true );
+            set_regions< int >( *mesh, { 1, 2 } );
+            add( mesh->polygon_attribute_manager() );
+            const auto before = test::polygon_adjacencies( *mesh );
+            test::expect_exact_error(
+                [&] {
+                    convert_surface_into_section_from_attribute( *mesh,
+                                                                 "region" );
+                },
+                absl::StrCat( "[convert_surface_into_section_from_attribute] "
+                              "Polygon attribute \"",
+                              name,
+                              "\" of the mesh has another type than the one "
+                              "the conversion writes under that name" ) );
+            EXPECT_EQ( test::polygon_adjacencies( *mesh ), before ) << name;
+            EXPECT_EQ(
+                mesh->polygon_attribute_manager().attribute_names(),
+                ( std::vector< std::string >{ "region", name } ) );
+        };
+        refused(
+            []( AttributeManager& polygons ) {
+                polygons.find_or_create_attribute< VariableAttribute, double >(
+                    "surface_identifier", 0. );
+            },
+            "surface_identifier" );
+        refused(
+            []( AttributeManager& polygons ) {
+                polygons.find_or_create_attribute< SparseAttribute, uuid >(
+                    "surface_uuid", uuid{} );
+            },
+            "surface_uuid" );
+
+        // The same type is the conversion's own: taken over.
+        auto mesh = test::two_triangles_2d( true );
+        set_regions< int >( *mesh, { 1, 2 } );
+        mesh->polygon_attribute_manager()
+            .find_or_create_attribute< VariableAttribute, index_t >(
+                "surface_identifier", 0 );
+        EXPECT_EQ(
+            convert_surface_into_section_from_attribute( *mesh, "region" )
+                .nb_surfaces(),
+            2u );
+    }
+
     TEST_F( SectionConversion, region_values_are_compared_exactly )
     {
         // One float, two integers.
@@ -737,6 +799,13 @@ namespace
             convert_surface_into_section_from_attribute( *zeros, "region" )
                 .nb_surfaces(),
             1u );
+
+        auto flags = test::two_triangles_2d( true );
+        set_regions< bool >( *flags, { true, false } );
+        EXPECT_EQ(
+            convert_surface_into_section_from_attribute( *flags, "region" )
+                .nb_surfaces(),
+            2u );
     }
 
     TEST_F( SectionConversion, nan_region_value_stands_alone )

@@ -19,6 +19,15 @@ namespace vorna
 {
     namespace detail
     {
+        /// One stored value of a dense attribute. The wrapper keeps
+        /// std::vector from packing bools into bits, which no reference can
+        /// reach: every value type is stored as itself.
+        template < typename T >
+        struct AttributeSlot
+        {
+            T value;
+        };
+
         /// Removes the flagged values in one pass, keeping the order of the
         /// others; returns how many were removed.
         /// \pre one flag per value.
@@ -110,13 +119,13 @@ namespace vorna
         /// \pre element < number of elements (not tested).
         const T& value( index_t element ) const override
         {
-            return values_[element];
+            return values_[element].value;
         }
 
         /// \pre element < number of elements (not tested).
         void set_value( index_t element, T value )
         {
-            values_[element] = std::move( value );
+            values_[element].value = std::move( value );
         }
 
         /// Hands the stored value to `modifier`, which changes it in place.
@@ -124,7 +133,7 @@ namespace vorna
         template < typename Modifier >
         void modify_value( index_t element, Modifier&& modifier )
         {
-            modifier( values_[element] );
+            modifier( values_[element].value );
         }
 
         const T& default_value() const
@@ -202,7 +211,7 @@ namespace vorna
             values_.resize( nb_elements );
             for( index_t i = 0; i < nb_elements; i++ )
             {
-                values_[i] = other.value( i );
+                values_[i].value = other.value( i );
             }
         }
 
@@ -232,7 +241,7 @@ namespace vorna
                                             "that go beyond the given number "
                                             "of elements." );
                 }
-                result->values_[target] = value( i );
+                result->values_[target].value = value( i );
             }
             return result;
         }
@@ -258,7 +267,7 @@ namespace vorna
             result->values_.reserve( nb_elements );
             for( const auto element : elements )
             {
-                result->values_.push_back( value( element ) );
+                result->values_.push_back( Slot{ value( element ) } );
             }
             result->values_.resize( nb_elements );
             return result;
@@ -279,7 +288,7 @@ namespace vorna
                     values_.reserve( wanted );
                 }
             }
-            values_.resize( nb_elements, default_value_ );
+            values_.resize( nb_elements, Slot{ default_value_ } );
         }
 
         void reserve( index_t capacity ) override
@@ -307,12 +316,12 @@ namespace vorna
         void assign_default_value( index_t /*source*/,
                                    index_t element ) override
         {
-            values_[element] = default_value_;
+            values_[element].value = default_value_;
         }
 
         void copy_value( index_t from, index_t to ) override
         {
-            values_[to] = value( from );
+            values_[to].value = value( from );
         }
 
         /// \pre every element < number of elements (not tested).
@@ -327,13 +336,15 @@ namespace vorna
             }
             for( const auto element : elements )
             {
-                values_[element] = typed->value( element );
+                values_[element].value = typed->value( element );
             }
             return true;
         }
 
       private:
+        using Slot = detail::AttributeSlot< T >;
+
         T default_value_;
-        std::vector< T > values_;
+        std::vector< Slot > values_;
     };
 } // namespace vorna

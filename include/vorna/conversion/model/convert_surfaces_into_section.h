@@ -39,8 +39,12 @@ namespace vorna
     /// exactly; a NaN differs from everything, +0.0 equals -0.0), then runs
     /// convert_surface_into_section on it.
     /// \throw CorvaneException "[convert_surface_into_section_from_attribute]
-    /// Attribute not found." when the mesh has no such polygon attribute
-    /// (the mesh is then unchanged); as convert_surface_into_section.
+    /// Attribute not found." when the mesh has no such polygon attribute;
+    /// "[convert_surface_into_section_from_attribute] Polygon attribute
+    /// \"<name>\" of the mesh has another type than the one the conversion
+    /// writes under that name" when "surface_identifier" or "surface_uuid"
+    /// holds another type (the mesh is unchanged in both cases); as
+    /// convert_surface_into_section.
     Section convert_surface_into_section_from_attribute(
         SurfaceMesh< 2 >& mesh, absl::string_view attribute_name );
 } // namespace vorna
