@@ -707,6 +707,47 @@ namespace
         }
     }
 
+    TEST_F( MessyMeshesTest, soup_box_with_a_split_copy_of_a_face )
+    {
+        // The quad box unwelded (one surface per polygon) with the face
+        // z = 0 given once more: its two copies are split into triangles
+        // along no diagonal, one or both, so they meet the same four lines
+        // but not each other's diagonal. Whatever the polygon order, the
+        // inside is one block.
+        const std::vector< std::pair< std::string,
+                                      std::vector< std::vector< index_t > > > >
+            cases{ { "quad and its copy split",
+                     { { 0, 2, 3, 1 }, { 0, 2, 3 }, { 0, 3, 1 } } },
+                   { "quad and its copy split, reversed",
+                     { { 0, 2, 3, 1 }, { 0, 3, 2 }, { 0, 1, 3 } } },
+                   { "face and copy split along other diagonals",
+                     { { 0, 2, 3 }, { 0, 3, 1 }, { 0, 2, 1 }, { 2, 3, 1 } } } };
+        for( const auto& c : cases )
+        {
+            auto base = cube_quads();
+            base.erase( base.begin() );
+            base.insert( base.end(), c.second.begin(), c.second.end() );
+            index_t nb_wrong{ 0 };
+            for( unsigned seed = 0; seed < 300; seed++ )
+            {
+                auto polygons = base;
+                std::mt19937 random{ seed };
+                std::shuffle( polygons.begin(), polygons.end(), random );
+                const auto soup = mesh_of(
+                    cube_points( point( 0, 0, 0 ), 1 ), polygons, false );
+                const LogCapture quiet;
+                const auto result =
+                    convert_and_check( absl::StrCat( c.first, ", order ", seed ),
+                                       { *soup } );
+                if( brep_of( result ).nb_blocks() != 1 )
+                {
+                    nb_wrong++;
+                }
+            }
+            EXPECT_EQ( nb_wrong, 0u ) << c.first;
+        }
+    }
+
     TEST_F( MessyMeshesTest, non_finite_coordinates_are_refused )
     {
         for( const double bad : { std::numeric_limits< double >::quiet_NaN(),
