@@ -51,10 +51,12 @@ namespace vorna
 
             /// \throw CorvaneException when a polygon uses a vertex, or a
             /// curve edge a point, with a non-finite coordinate, when a
-            /// polygon repeats a vertex in a row, when a curve edge joins a
-            /// vertex to itself (messages naming the element and the mesh or
-            /// curve, by name or else by uuid), or when the model already has
-            /// unique vertices (it should be empty).
+            /// polygon repeats a vertex in a row, when a curve edge has an
+            /// unset end or joins a vertex to itself (messages naming the
+            /// element and the mesh or curve, by name or else by uuid), when
+            /// the points used span more than the largest double along an
+            /// axis, or when the model already has unique vertices (it
+            /// should be empty).
             CornersLinesBuilderFromMeshes(
                 Model& model,
                 absl::Span<
