@@ -55,6 +55,10 @@ namespace
     constexpr absl::string_view ZERO_VOLUME_WARNING =
         "[BRepBlocksBuilder::build_blocks] Removed a block of zero volume";
 
+    constexpr absl::string_view MERGE_WARNING =
+        "[CornersLinesBuilderFromMeshes] Points closer than 1e-6 were merged: "
+        "polygon edges between them collapsed to a point";
+
     using Triangle = std::array< index_t, 3 >;
     using test::CurveRefs;
     using test::SurfaceRefs;
@@ -564,6 +568,21 @@ namespace
         EXPECT_EQ(
             counts_of( brep_of( convert_and_check( "box at 1e9", { *far } ) ) ),
             ( Counts{ 0, 0, 1, 1 } ) );
+        // Areas of such boxes overflow; their volumes fit a double.
+        for( const double size : { 1e78, 1e102 } )
+        {
+            const auto box = closed_cube( point( 0, 0, 0 ), size, "box" );
+            const auto what = absl::StrCat( size, " box" );
+            EXPECT_EQ( counts_of( brep_of( convert_and_check( what, { *box } ) ) ),
+                       ( Counts{ 0, 0, 1, 1 } ) )
+                << what;
+        }
+        // Two of them: the outside of each is told apart by a ray.
+        const auto left = closed_cube( point( 0, 0, 0 ), 1e78, "left" );
+        const auto right = closed_cube( point( 2e78, 0, 0 ), 1e78, "right" );
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
+                       "two 1e78 boxes", { *left, *right } ) ) ),
+                   ( Counts{ 0, 0, 2, 2 } ) );
     }
 
     TEST_F( MessyMeshesTest, triangle_on_a_single_vertex_is_refused )
@@ -595,6 +614,18 @@ namespace
             absl::StrAppend( &twelve, "tiny" );
         }
         EXPECT_EQ( brep_of( result ).surfaces().begin()->name(), twelve );
+    }
+
+    TEST_F( MessyMeshesTest, box_below_the_merge_distance_says_why_it_is_gone )
+    {
+        // Each corner within 1e-6 of the others: one unique vertex, no
+        // block, and a warning that tells the merge is the cause.
+        const auto small = closed_cube( point( 0, 0, 0 ), 1e-7, "small" );
+        LogCapture log;
+        const auto result = convert_and_check( "1e-7 box", { *small } );
+        EXPECT_EQ( brep_of( result ).nb_unique_vertices(), 1u );
+        EXPECT_EQ( brep_of( result ).nb_blocks(), 0u );
+        EXPECT_EQ( log.count( Logger::Level::warn, MERGE_WARNING ), 1 );
     }
 
     // Two polygons sharing an edge inside a surface run it in opposite
@@ -791,6 +822,29 @@ namespace
                     curve->id().string(),
                     "' has a non-finite coordinate" ) );
         }
+    }
+
+    TEST_F( MessyMeshesTest, coordinates_spanning_past_the_largest_double )
+    {
+        // Finite, but no length between them is.
+        auto points = cube_points( point( 0, 0, 0 ), 1 );
+        points[0] = point( -9e307, 0, 0 );
+        points[7] = point( 9e307, 1, 1 );
+        const auto mesh = mesh_of( points, as_polygons( cube_triangles() ) );
+        expect_refused( "extent past the largest double",
+                        {},
+                        { *mesh },
+                        "[CornersLinesBuilderFromMeshes] The points of the "
+                        "inputs span more than the largest double along axis "
+                        "0 (from -9e+307 to 9e+307)" );
+        // Unused, such points are ignored.
+        auto unused = cube_points( point( 0, 0, 0 ), 1 );
+        unused.push_back( point( -9e307, 0, 0 ) );
+        unused.push_back( point( 9e307, 0, 0 ) );
+        const auto box = mesh_of( unused, as_polygons( cube_triangles() ) );
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
+                       "unused points past the largest double", { *box } ) ) ),
+                   ( Counts{ 0, 0, 1, 1 } ) );
     }
 
     // Polygon 0 lists no neighbour; its neighbours still list it.
