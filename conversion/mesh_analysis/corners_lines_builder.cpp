@@ -5,6 +5,7 @@
 
 #include <absl/container/flat_hash_map.h>
 
+#include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/common/unset_uuid.h>
 #include <vorna/mesh/edged_curve.h>
@@ -300,6 +301,10 @@ namespace vorna
             std::shared_ptr< VariableAttribute< index_t > > line_edge_;
             absl::flat_hash_map< index_t, index_t > vertices_;
             absl::flat_hash_map< std::array< index_t, 2 >, index_t > edges_;
+
+          public:
+            bool corners_built{ false };
+            bool lines_built{ false };
         };
 
         template < typename Model, typename Builder, index_t D >
@@ -324,6 +329,12 @@ namespace vorna
         template < typename Model, typename Builder, index_t D >
         void CornersLinesBuilder< Model, Builder, D >::build_corners_step()
         {
+            if( impl_->corners_built )
+            {
+                throw CorvaneException( "[CornersLinesBuilder::build_corners_"
+                                        "step] The corners are already built" );
+            }
+            impl_->corners_built = true;
             const auto nb_vertices = impl_->wireframe().nb_vertices();
             for( index_t v = 0; v < nb_vertices; v++ )
             {
@@ -337,7 +348,30 @@ namespace vorna
         template < typename Model, typename Builder, index_t D >
         void CornersLinesBuilder< Model, Builder, D >::build_lines_step()
         {
+            if( !impl_->corners_built )
+            {
+                throw CorvaneException( "[CornersLinesBuilder::build_lines_"
+                                        "step] Build the corners first" );
+            }
+            if( impl_->lines_built )
+            {
+                throw CorvaneException( "[CornersLinesBuilder::build_lines_"
+                                        "step] The lines are already built" );
+            }
+            impl_->lines_built = true;
             impl_->build_lines();
+        }
+
+        template < typename Model, typename Builder, index_t D >
+        bool CornersLinesBuilder< Model, Builder, D >::corners_built() const
+        {
+            return impl_->corners_built;
+        }
+
+        template < typename Model, typename Builder, index_t D >
+        bool CornersLinesBuilder< Model, Builder, D >::lines_built() const
+        {
+            return impl_->lines_built;
         }
 
         template < typename Model, typename Builder, index_t D >

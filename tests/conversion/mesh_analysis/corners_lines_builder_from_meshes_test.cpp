@@ -659,6 +659,59 @@ namespace
             "non-finite coordinate" );
     }
 
+    TEST_F( FromMeshesTest, refuses_steps_out_of_order_or_twice )
+    {
+        const auto cube = test::closed_cube();
+        const Surfaces surfaces{ *cube };
+        FromMeshes builder{ model, {}, surfaces };
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[CornersLinesBuilderFromMeshes::build_surfaces] "
+                            "Build the lines first" );
+        test::expect_error( [&] { builder.mappings(); },
+                            "[CornersLinesBuilderFromMeshes::mappings] Build "
+                            "the surfaces first" );
+        test::expect_error( [&] { builder.build_lines_step(); },
+                            "[CornersLinesBuilder::build_lines_step] Build "
+                            "the corners first" );
+        builder.build_wireframe_step();
+        test::expect_error( [&] { builder.build_wireframe_step(); },
+                            "[CornersLinesBuilderFromMeshes::build_wireframe_"
+                            "step] The wireframe is already built" );
+        builder.build_corners_step();
+        test::expect_error( [&] { builder.build_corners_step(); },
+                            "[CornersLinesBuilder::build_corners_step] The "
+                            "corners are already built" );
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[CornersLinesBuilderFromMeshes::build_surfaces] "
+                            "Build the lines first" );
+        builder.build_lines_step();
+        test::expect_error( [&] { builder.build_lines_step(); },
+                            "[CornersLinesBuilder::build_lines_step] The "
+                            "lines are already built" );
+        builder.build_surfaces();
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[CornersLinesBuilderFromMeshes::build_surfaces] "
+                            "The surfaces are already built" );
+        const auto mappings = builder.mappings();
+        test::expect_error( [&] { builder.mappings(); },
+                            "[CornersLinesBuilderFromMeshes::mappings] The "
+                            "mappings are already taken" );
+        // Refused steps changed nothing: one surface, mapped once.
+        EXPECT_EQ( model.nb_surfaces(), 1u );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+        EXPECT_TRUE( test::check_mappings(
+            model, mappings.first, mappings.second, surfaces ) );
+
+        // Corners before the wireframe would have found none.
+        BRep other;
+        FromMeshes early{ other, {}, surfaces };
+        early.build_corners_step();
+        test::expect_error( [&] { early.build_wireframe_step(); },
+                            "[CornersLinesBuilderFromMeshes::build_wireframe_"
+                            "step] The corners step ran on an empty "
+                            "wireframe: build the wireframe first" );
+    }
+
     TEST_F( FromMeshesTest, refuses_a_model_with_unique_vertices )
     {
         // Unique vertex k must stand for distinct point k of the inputs.
