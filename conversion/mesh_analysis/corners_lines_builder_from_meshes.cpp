@@ -1,6 +1,7 @@
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
 
 #include <conversion/common/tasks.h>
+#include <vorna/basic/corvane_exception.h>
 #include <conversion/mesh_analysis/from_meshes/corner_rule.h>
 #include <conversion/mesh_analysis/from_meshes/groups.h>
 #include <conversion/mesh_analysis/from_meshes/inputs.h>
@@ -67,11 +68,37 @@ namespace vorna
 
             void build_surfaces()
             {
+                if( !owner_.lines_built() )
+                {
+                    throw CorvaneException(
+                        "[CornersLinesBuilderFromMeshes::build_surfaces] Build "
+                        "the lines first" );
+                }
+                if( surfaces_built_ )
+                {
+                    throw CorvaneException(
+                        "[CornersLinesBuilderFromMeshes::build_surfaces] The "
+                        "surfaces are already built" );
+                }
+                surfaces_built_ = true;
                 surfaces_.build( vertex_mapping_, element_mapping_ );
             }
 
             std::pair< VertexMapping, ElementMapping > mappings()
             {
+                if( !surfaces_built_ )
+                {
+                    throw CorvaneException(
+                        "[CornersLinesBuilderFromMeshes::mappings] Build the "
+                        "surfaces first" );
+                }
+                if( mappings_taken_ )
+                {
+                    throw CorvaneException(
+                        "[CornersLinesBuilderFromMeshes::mappings] The mappings "
+                        "are already taken" );
+                }
+                mappings_taken_ = true;
                 from_meshes::map_curves( owner_,
                                          model_,
                                          input_,
@@ -92,6 +119,8 @@ namespace vorna
             from_meshes::MeshesSurfaces< Model, Builder, D > surfaces_;
             VertexMapping vertex_mapping_;
             ElementMapping element_mapping_;
+            bool surfaces_built_{ false };
+            bool mappings_taken_{ false };
         };
 
         template < typename Model, typename Builder, index_t D >

@@ -3,6 +3,9 @@
 #include <string>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/strings/string_view.h>
+
+#include <vorna/basic/corvane_exception.h>
 
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
 #include <vorna/conversion/model/build_blocks.h>
@@ -31,6 +34,19 @@ namespace vorna
                 : brep_( brep ), builder_( brep ),
                   corners_lines_( brep, curves, surfaces )
             {
+            }
+
+            // The two builds are one step, run once: a second would add
+            // every component again.
+            void start_build( absl::string_view step )
+            {
+                if( built_ )
+                {
+                    throw CorvaneException( "[BRepFromMeshesBuilder::",
+                                            step,
+                                            "] The model is already built" );
+                }
+                built_ = true;
             }
 
             Mappings build()
@@ -93,6 +109,7 @@ namespace vorna
             BRepBuilder builder_;
             CornersLinesBuilderFromMeshes< BRep, BRepBuilder, 3 >
                 corners_lines_;
+            bool built_{ false };
         };
 
         BRepFromMeshesBuilder::BRepFromMeshesBuilder(
@@ -110,6 +127,7 @@ namespace vorna
         BRepFromMeshesBuilder::Mappings
         BRepFromMeshesBuilder::build_brep_with_blocks()
         {
+            impl_->start_build( "build_brep_with_blocks" );
             auto mappings = impl_->build();
             impl_->build_blocks();
             impl_->add_model_boundaries();
@@ -119,6 +137,7 @@ namespace vorna
         BRepFromMeshesBuilder::Mappings
         BRepFromMeshesBuilder::build_brep_without_blocks()
         {
+            impl_->start_build( "build_brep_without_blocks" );
             return impl_->build();
         }
     } // namespace detail

@@ -26,6 +26,7 @@
 #include <vorna/geometry/position.h>
 #include <vorna/geometry/ray.h>
 #include <vorna/geometry/tetrahedron.h>
+#include <vorna/geometry/tolerance.h>
 #include <vorna/geometry/vector.h>
 #include <vorna/mesh/aabb_surface_helpers.h>
 #include <vorna/mesh/edged_curve.h>
@@ -43,6 +44,7 @@
 #include <vorna/model/surface_radial_sort.h>
 
 #include <conversion/common/aabb_ray_traversal.h>
+#include <conversion/common/input_checks.h>
 #include <conversion/common/tasks.h>
 
 namespace
@@ -84,6 +86,84 @@ namespace
     index_t side_index( bool side )
     {
         return side ? 1 : 0;
+    }
+
+    // The power of two that brings the largest coordinate of the model
+    // into [0.5, 1): lengths, areas and volumes measured on points scaled
+    // by it neither overflow nor underflow for any finite model, and the
+    // scaling is exact, so every ratio of them is what it is unscaled.
+    // Refuses a point with a non-finite coordinate, which no scale and no
+    // ray can handle.
+    double checked_model_scale( const BRep& brep )
+    {
+        double largest{ 0 };
+        const auto measure = [&largest]( const auto& mesh )
+        {
+            const auto nb_vertices = mesh.nb_vertices();
+            for( index_t v = 0; v < nb_vertices; v++ )
+            {
+                const auto& point = mesh.point( v );
+                for( const index_t axis : { 0u, 1u, 2u } )
+                {
+                    const auto value = std::fabs( point.value( axis ) );
+                    if( !( value <= std::numeric_limits< double >::max() ) )
+                    {
+                        detail::refuse_non_finite_point(
+                            mesh, v, "build_blocks" );
+                    }
+                    largest = std::max( largest, value );
+                }
+            }
+        };
+        for( const auto& surface : brep.surfaces() )
+        {
+            measure( surface.mesh() );
+        }
+        for( const auto& line : brep.lines() )
+        {
+            measure( line.mesh() );
+        }
+        for( const auto& corner : brep.corners() )
+        {
+            measure( corner.mesh() );
+        }
+        if( largest == 0 )
+        {
+            return 1;
+        }
+        int exponent{ 0 };
+        std::frexp( largest, &exponent );
+        return std::ldexp( 1., -exponent );
+    }
+
+    Point< 3 > scaled( const Point< 3 >& point, double scale )
+    {
+        return Point< 3 >{ { point.value( 0 ) * scale,
+                             point.value( 1 ) * scale,
+                             point.value( 2 ) * scale } };
+    }
+
+    // Twice the area vector of the polygon's fan from its first vertex, on
+    // scaled points.
+    Vector3D scaled_area_vector( const SurfaceMesh< 3 >& mesh,
+                                 index_t polygon,
+                                 double scale )
+    {
+        const auto offsets = mesh.polygon_offsets();
+        const auto vertices = mesh.polygon_slot_vertices();
+        const auto points = mesh.points();
+        const auto begin = offsets[polygon];
+        const auto end = offsets[polygon + 1];
+        const auto origin = scaled( points[vertices[begin]], scale );
+        Vector3D sum;
+        for( auto slot = begin + 1; slot + 1 < end; slot++ )
+        {
+            const Vector3D a{ origin, scaled( points[vertices[slot]], scale ) };
+            const Vector3D b{ origin,
+                              scaled( points[vertices[slot + 1]], scale ) };
+            sum += a.cross( b );
+        }
+        return sum;
     }
 
     // The radial sort around a line, with its positions sorted by sided
@@ -145,10 +225,10 @@ namespace
     };
 
     // What the size of a block needs of one surface: its bounding box and
-    // the area of each polygon, measured once in parallel.
+    // the area of each polygon, on scaled points, measured once in parallel.
     struct SurfaceMeasures
     {
-        explicit SurfaceMeasures( const SurfaceMesh< 3 >& mesh )
+        SurfaceMeasures( const SurfaceMesh< 3 >& mesh, double scale )
             : areas( mesh.nb_polygons() )
         {
             min.fill( std::numeric_limits< double >::infinity() );
@@ -157,17 +237,20 @@ namespace
             {
                 for( const index_t axis : { 0u, 1u, 2u } )
                 {
-                    min[axis] = std::min( min[axis], point.value( axis ) );
-                    max[axis] = std::max( max[axis], point.value( axis ) );
+                    const auto value = point.value( axis ) * scale;
+                    min[axis] = std::min( min[axis], value );
+                    max[axis] = std::max( max[axis], value );
                 }
             }
-            detail::parallel_for( 0,
-                                  mesh.nb_polygons(),
-                                  CHUNK_POLYGONS,
-                                  [&]( index_t polygon ) {
-                                      areas[polygon] =
-                                          mesh.polygon_area( polygon );
-                                  } );
+            detail::parallel_for(
+                0,
+                mesh.nb_polygons(),
+                CHUNK_POLYGONS,
+                [&]( index_t polygon ) {
+                    areas[polygon] =
+                        scaled_area_vector( mesh, polygon, scale ).length() /
+                        2.;
+                } );
         }
 
         std::array< double, 3 > min;
@@ -218,11 +301,14 @@ namespace
     };
 
     // Signed volume of the fan tetrahedra of a surface mesh's polygons
-    // against a reference point, summed one tetrahedron after the other:
-    // the tetrahedra are measured in parallel, then summed in order.
+    // against a reference point, on scaled points, summed one tetrahedron
+    // after the other: the tetrahedra are measured in parallel, then summed
+    // in order.
     double surface_volume( const SurfaceMesh< 3 >& mesh,
-                           const Point< 3 >& reference )
+                           const Point< 3 >& reference,
+                           double scale )
     {
+        const auto scaled_reference = scaled( reference, scale );
         const auto offsets = mesh.polygon_offsets();
         const auto vertices = mesh.polygon_slot_vertices();
         const auto points = mesh.points();
@@ -237,15 +323,15 @@ namespace
             {
                 const auto begin = offsets[polygon];
                 const auto nb_vertices = offsets[polygon + 1] - begin;
-                const auto& apex = points[vertices[begin]];
+                const auto apex = scaled( points[vertices[begin]], scale );
                 auto* fan = volumes.data() + begin - 2 * polygon;
                 for( index_t k = 1; k + 1 < nb_vertices; k++ )
                 {
-                    fan[k - 1] = tetrahedron_signed_volume(
-                        Tetrahedron{ apex,
-                                     points[vertices[begin + k]],
-                                     points[vertices[begin + k + 1]],
-                                     reference } );
+                    fan[k - 1] = tetrahedron_signed_volume( Tetrahedron{
+                        apex,
+                        scaled( points[vertices[begin + k]], scale ),
+                        scaled( points[vertices[begin + k + 1]], scale ),
+                        scaled_reference } );
                 }
             } );
         double volume{ 0.0 };
@@ -263,8 +349,11 @@ namespace
     class BRepBlocksBuilder
     {
       public:
+        // \throw CorvaneException when a point of the model has a
+        // non-finite coordinate, before anything changes.
         explicit BRepBlocksBuilder( BRep& brep )
-            : brep_( brep ), builder_( brep )
+            : brep_( brep ), builder_( brep ),
+              scale_( checked_model_scale( brep ) )
         {
         }
 
@@ -389,7 +478,7 @@ namespace
                 if( volume.second )
                 {
                     volume.first->second = surface_volume(
-                        brep_.surface( sided.id ).mesh(), reference );
+                        brep_.surface( sided.id ).mesh(), reference, scale_ );
                 }
                 total +=
                     sided.side ? -volume.first->second : volume.first->second;
@@ -519,7 +608,7 @@ namespace
                         return ray_from( sided, polygon );
                     }
                     if( area > largest_area &&
-                        mesh.new_polygon_normal( polygon ) )
+                        normal_of( mesh, polygon ) )
                     {
                         largest = sided;
                         largest_polygon = polygon;
@@ -535,12 +624,31 @@ namespace
                                     "find a non degenerated ray" );
         }
 
+        // The polygon's unit normal, also where the length of its area
+        // vector overflows (taken then on scaled points); none for a
+        // degenerate polygon.
+        absl::optional< Vector3D > normal_of( const SurfaceMesh< 3 >& mesh,
+                                              index_t polygon ) const
+        {
+            if( auto normal = mesh.new_polygon_normal( polygon ) )
+            {
+                return normal;
+            }
+            const auto sum = scaled_area_vector( mesh, polygon, scale_ );
+            const auto length = sum.length();
+            if( length / scale_ / scale_ >= GLOBAL_EPSILON * GLOBAL_EPSILON )
+            {
+                return sum / length;
+            }
+            return absl::nullopt;
+        }
+
         // From the polygon's barycenter into the region the side faces.
         Ray< 3 > ray_from( const SidedSurface& sided, index_t polygon ) const
         {
             const auto& mesh = brep_.surface( sided.id ).mesh();
             const auto origin = mesh.polygon_barycenter( polygon );
-            auto direction = mesh.polygon_normal( polygon );
+            auto direction = normal_of( mesh, polygon ).value();
             if( sided.side )
             {
                 for( const index_t axis : { 0u, 1u, 2u } )
@@ -661,7 +769,7 @@ namespace
                     // Small polygons count (millimetre shells): only one
                     // without a normal tells no side.
                     const auto normal =
-                        mesh.new_polygon_normal( crossing.polygon );
+                        normal_of( mesh, crossing.polygon );
                     if( !normal )
                     {
                         continue;
@@ -828,7 +936,8 @@ namespace
                 found = surface_measures_
                             .emplace( surface,
                                       SurfaceMeasures{
-                                          brep_.surface( surface ).mesh() } )
+                                          brep_.surface( surface ).mesh(),
+                                          scale_ } )
                             .first;
             }
             return found->second;
@@ -899,6 +1008,9 @@ namespace
         absl::flat_hash_map< std::pair< uuid, Point< 3 > >, double >
             surface_volumes_;
         absl::flat_hash_map< uuid, SurfaceMeasures > surface_measures_;
+        // Volumes, sizes and overflowing normals are measured on points
+        // scaled by this.
+        double scale_;
     };
 } // namespace
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -157,10 +159,12 @@ namespace
 
     // Wings at one angle (coincident polygons) go as if each were pushed
     // off the plane along its canonical normal by an amount growing with its
-    // key (surface rank in the model, then polygon): every line of the plane
-    // then sees the same stacking, so the region between two copies is a
-    // closed thin region, whatever the input order.
-    // `ranks` gives the surface ranks, made when first needed.
+    // key (its sheet, then its surface rank in the model, then polygon):
+    // every line of the plane then sees the same stacking, so the region
+    // between two copies is a closed thin region, whatever the input order.
+    // A sheet moves as a whole: the pieces of one copy that continue one
+    // another across a line stay on the same side of the other copy.
+    // `ranks` gives the surface keys, made when first needed.
     template < typename Ranks >
     void order_tied_wings( const Ranks& ranks,
                            const vorna::Vector3D& axis,
@@ -183,10 +187,16 @@ namespace
                            wings.begin() + end,
                            [&]( const Wing& a, const Wing& b )
                            {
-                               const auto key_a = std::make_pair(
-                                   rank.at( a.surface ), a.edge.polygon_id );
-                               const auto key_b = std::make_pair(
-                                   rank.at( b.surface ), b.edge.polygon_id );
+                               const auto& rank_a = rank.at( a.surface );
+                               const auto& rank_b = rank.at( b.surface );
+                               const auto key_a =
+                                   std::make_tuple( rank_a.sheet,
+                                                    rank_a.surface,
+                                                    a.edge.polygon_id );
+                               const auto key_b =
+                                   std::make_tuple( rank_b.sheet,
+                                                    rank_b.surface,
+                                                    b.edge.polygon_id );
                                return ascending ? key_a < key_b : key_b < key_a;
                            } );
             }
@@ -231,19 +241,18 @@ namespace vorna
 
     namespace
     {
-        // ranks() gives the surface ranks, made when first needed.
-        template < typename Ranks >
-        SortedSurfaces sort_around( const BRep& brep,
-                                    const Line< 3 >& line,
-                                    const Ranks& ranks )
+        // The wings around a line, by angle about its first edge's
+        // direction `axis` from the first wing (coincident ones in no
+        // particular order yet).
+        struct LineWings
         {
-            if( !brep.has_line( line.id() ) )
-            {
-                throw CorvaneException( "[surface_radial_sort] Line ",
-                                        line.id().string(),
-                                        " is not in the model" );
-            }
-            SortedSurfaces result;
+            Vector3D axis;
+            std::vector< Wing > wings;
+        };
+
+        LineWings line_wings( const BRep& brep, const Line< 3 >& line )
+        {
+            LineWings result;
             const auto& curve = line.mesh();
             if( curve.nb_edges() == 0 )
             {
@@ -263,6 +272,7 @@ namespace vorna
                 return result;
             }
             const auto axis = edge / edge_length;
+            result.axis = axis;
             const auto u0 =
                 brep.unique_vertex( { line.component_id(), ends[0] } );
             const auto u1 =
@@ -273,7 +283,7 @@ namespace vorna
             }
 
             const auto line_end = lighter_end( brep, u0, u1 );
-            std::vector< Wing > wings;
+            auto& wings = result.wings;
             absl::flat_hash_set< uuid > visited;
             const auto add_surface_wings = [&]( const Surface< 3 >& surface )
             {
@@ -332,7 +342,125 @@ namespace vorna
                               wings.end(),
                               []( const Wing& a, const Wing& b )
                               { return a.angle < b.angle; } );
-            order_tied_wings( ranks, axis, wings );
+            return result;
+        }
+
+        // Union-find over surface ranks whose root is the smallest rank of
+        // its set.
+        class RankSets
+        {
+          public:
+            explicit RankSets( index_t size ) : parent_( size )
+            {
+                std::iota( parent_.begin(), parent_.end(), 0u );
+            }
+
+            index_t root( index_t rank )
+            {
+                while( parent_[rank] != rank )
+                {
+                    parent_[rank] = parent_[parent_[rank]];
+                    rank = parent_[rank];
+                }
+                return rank;
+            }
+
+            void join( index_t a, index_t b )
+            {
+                a = root( a );
+                b = root( b );
+                if( a < b )
+                {
+                    parent_[b] = a;
+                }
+                else if( b < a )
+                {
+                    parent_[a] = b;
+                }
+            }
+
+          private:
+            std::vector< index_t > parent_;
+        };
+
+        // Joins the surfaces of wings half a turn apart: they continue one
+        // another in one plane across the line.
+        void join_flat_continuations( const std::vector< Wing >& wings,
+                                      const SurfaceRanks& ranks,
+                                      RankSets& sheets )
+        {
+            const auto join_near = [&]( const Wing& wing, double target )
+            {
+                auto other = std::lower_bound(
+                    wings.begin(),
+                    wings.end(),
+                    target - TIED_ANGLE,
+                    []( const Wing& w, double angle )
+                    { return w.angle < angle; } );
+                for( ; other != wings.end() &&
+                       other->angle <= target + TIED_ANGLE;
+                     other++ )
+                {
+                    sheets.join( ranks.at( wing.surface ).surface,
+                                 ranks.at( other->surface ).surface );
+                }
+            };
+            for( const auto& wing : wings )
+            {
+                const auto target = wing.angle + TWO_PI / 2;
+                join_near( wing, target );
+                if( target + TIED_ANGLE >= TWO_PI )
+                {
+                    join_near( wing, target - TWO_PI );
+                }
+            }
+        }
+
+        // Each surface's rank in the model, and its sheet: the smallest
+        // rank among the surfaces joined to it by flat continuations.
+        SurfaceRanks surface_ranks( const BRep& brep )
+        {
+            SurfaceRanks ranks;
+            ranks.reserve( brep.nb_surfaces() );
+            index_t rank{ 0 };
+            for( const auto& surface : brep.surfaces() )
+            {
+                ranks.emplace( surface.id(), SurfaceRank{ rank, rank } );
+                rank++;
+            }
+            RankSets sheets{ rank };
+            for( const auto& line : brep.lines() )
+            {
+                join_flat_continuations(
+                    line_wings( brep, line ).wings, ranks, sheets );
+            }
+            for( auto& surface : ranks )
+            {
+                surface.second.sheet = sheets.root( surface.second.surface );
+            }
+            return ranks;
+        }
+
+        // ranks() gives the surface keys, made when first needed.
+        template < typename Ranks >
+        SortedSurfaces sort_around( const BRep& brep,
+                                    const Line< 3 >& line,
+                                    const Ranks& ranks )
+        {
+            if( !brep.has_line( line.id() ) )
+            {
+                throw CorvaneException( "[surface_radial_sort] Line ",
+                                        line.id().string(),
+                                        " is not in the model" );
+            }
+            SortedSurfaces result;
+            auto line_result = line_wings( brep, line );
+            auto& wings = line_result.wings;
+            if( wings.empty() )
+            {
+                return result;
+            }
+            order_tied_wings( ranks, line_result.axis, wings );
 
             result.surfaces.reserve( 2 * wings.size() );
             for( const auto& wing : wings )
@@ -366,13 +494,7 @@ namespace vorna
                             {
                                 if( !ranks )
                                 {
-                                    ranks.emplace();
-                                    ranks->reserve( brep.nb_surfaces() );
-                                    index_t rank{ 0 };
-                                    for( const auto& surface : brep.surfaces() )
-                                    {
-                                        ranks->emplace( surface.id(), rank++ );
-                                    }
+                                    ranks.emplace( surface_ranks( brep ) );
                                 }
                                 return *ranks;
                             } );

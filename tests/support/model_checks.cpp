@@ -663,7 +663,7 @@ namespace
                         largest = p;
                     }
                 }
-                const auto normal = mesh.polygon_normal( largest );
+                const auto normal = unit_normal( mesh, largest, extent );
                 const auto probe = mesh.polygon_barycenter( largest ) +
                                    Point3D{ { normal.value( 0 ) * offset,
                                               normal.value( 1 ) * offset,
@@ -688,6 +688,27 @@ namespace
                       " encloses no positive volume: ",
                       total );
             }
+        }
+
+        // The polygon's normal, measured on points divided by the block's
+        // extent: the area vector of a huge block's polygon would overflow.
+        static Vector3D unit_normal( const SurfaceMesh< 3 >& mesh,
+                                     index_t polygon,
+                                     double extent )
+        {
+            const auto vertices = mesh.polygon_vertices( polygon );
+            const auto& first = mesh.point( vertices.front() );
+            const auto shrunk = [&]( index_t vertex )
+            {
+                const Vector3D along{ first, mesh.point( vertex ) };
+                return along / extent;
+            };
+            Vector3D sum;
+            for( index_t k = 1; k + 1 < vertices.size(); k++ )
+            {
+                sum += shrunk( vertices[k] ).cross( shrunk( vertices[k + 1] ) );
+            }
+            return sum.normalize();
         }
 
         // Parity of the crossings of a ray from the point with the

@@ -58,6 +58,13 @@ namespace
             for( index_t axis = 0; axis < D; axis++ )
             {
                 extent[axis] = max[axis] - min_[axis];
+                if( !std::isfinite( extent[axis] ) )
+                {
+                    // No cell size fits: the caller takes the points for
+                    // close ones.
+                    unbounded_ = true;
+                    return;
+                }
                 largest = std::max( largest, extent[axis] );
             }
             double area = D == 3 ? 2 * ( extent[0] * extent[1] +
@@ -83,6 +90,13 @@ namespace
         index_t nb_finite() const
         {
             return nb_finite_;
+        }
+
+        /// Whether the points span more than the largest double along an
+        /// axis: no cell is then made.
+        bool unbounded() const
+        {
+            return unbounded_;
         }
 
         std::uint64_t nb_cells() const
@@ -140,6 +154,7 @@ namespace
 
         double reach_;
         index_t nb_finite_{ 0 };
+        bool unbounded_{ false };
         std::array< double, D > min_;
         double cell_{ 1 };
         std::array< std::uint64_t, D > dims_;
@@ -369,6 +384,12 @@ namespace vorna
                 if( grid.nb_finite() < 2 )
                 {
                     return false;
+                }
+                if( grid.unbounded() )
+                {
+                    // Merging, which finds close points without a grid, is
+                    // never wrong.
+                    return true;
                 }
                 if( grid.nb_cells() <=
                     std::numeric_limits< std::uint32_t >::max() )

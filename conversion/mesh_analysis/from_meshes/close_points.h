@@ -16,7 +16,8 @@ namespace vorna
             /// non-finite coordinate left aside. Linear in the number of
             /// points on meshes of even density: the points are bucketed on
             /// a grid sized to them, and only points sharing a cell are
-            /// compared.
+            /// compared. True when the points span more than the largest
+            /// double along an axis.
             template < index_t D >
             bool has_points_within( absl::Span< const Point< D > > points,
                                     double epsilon );

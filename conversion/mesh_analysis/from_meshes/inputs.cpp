@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include <algorithm>
+#include <array>
+#include <limits>
 #include <vector>
 
 #include <conversion/common/tasks.h>
@@ -32,6 +34,62 @@ namespace
         index_t polygon{ INVALID_INDEX };
         index_t vertex{ INVALID_INDEX };
     };
+
+    /// The box of the used points, to refuse inputs whose extent no double
+    /// holds: every length, area and volume measured on them would overflow.
+    template < index_t D >
+    struct Extent
+    {
+        Extent()
+        {
+            min.fill( std::numeric_limits< double >::infinity() );
+            max.fill( -std::numeric_limits< double >::infinity() );
+        }
+
+        void add( const Point< D >& point )
+        {
+            for( index_t axis = 0; axis < D; axis++ )
+            {
+                min[axis] = std::min( min[axis], point.value( axis ) );
+                max[axis] = std::max( max[axis], point.value( axis ) );
+            }
+        }
+
+        void add( const Extent& other )
+        {
+            for( index_t axis = 0; axis < D; axis++ )
+            {
+                min[axis] = std::min( min[axis], other.min[axis] );
+                max[axis] = std::max( max[axis], other.max[axis] );
+            }
+        }
+
+        std::array< double, D > min;
+        std::array< double, D > max;
+    };
+
+    /// \throw CorvaneException when the used points of finite coordinates
+    /// span more than the largest double along an axis.
+    template < index_t D >
+    void refuse_overflowing_extent( const Extent< D >& extent )
+    {
+        for( index_t axis = 0; axis < D; axis++ )
+        {
+            if( extent.max[axis] >= extent.min[axis] &&
+                !std::isfinite( extent.max[axis] - extent.min[axis] ) )
+            {
+                throw CorvaneException(
+                    "[CornersLinesBuilderFromMeshes] The points of the "
+                    "inputs span more than the largest double along axis ",
+                    axis,
+                    " (from ",
+                    extent.min[axis],
+                    " to ",
+                    extent.max[axis],
+                    ")" );
+            }
+        }
+    }
 
     /// Whether the adjacency stored across the slot's edge, if any, joins a
     /// distinct polygon over the same two vertices and is answered back.
@@ -84,7 +142,9 @@ namespace
     /// whether every stored adjacency joins two distinct polygons over that
     /// edge's two vertices and is answered back; otherwise true.
     template < index_t D >
-    bool check_polygons( const SurfaceMesh< D >& mesh, bool check_adjacency )
+    bool check_polygons( const SurfaceMesh< D >& mesh,
+                         bool check_adjacency,
+                         Extent< D >& extent )
     {
         const auto offsets = mesh.polygon_offsets();
         const auto vertices = mesh.polygon_slot_vertices();
@@ -95,6 +155,7 @@ namespace
             ( nb_polygons + CHUNK_POLYGONS - 1 ) / CHUNK_POLYGONS;
         std::vector< PolygonFault > faults( nb_chunks );
         std::vector< char > sound( nb_chunks, 1 );
+        std::vector< Extent< D > > extents( nb_chunks );
         detail::parallel_for(
             0,
             nb_chunks,
@@ -113,6 +174,7 @@ namespace
                             faults[chunk] = { slot, false, p, v };
                             return;
                         }
+                        extents[chunk].add( points[v] );
                         const auto next =
                             slot + 1 == offsets[p + 1] ? offsets[p] : slot + 1;
                         if( vertices[next] == v )
@@ -150,16 +212,28 @@ namespace
                                     mesh_label( mesh ),
                                     "' has a non-finite coordinate" );
         }
+        for( const auto& chunk_extent : extents )
+        {
+            extent.add( chunk_extent );
+        }
         return !check_adjacency ||
                std::find( sound.begin(), sound.end(), 0 ) == sound.end();
     }
 
     template < index_t D >
-    void check_curve( const EdgedCurve< D >& curve )
+    void check_curve( const EdgedCurve< D >& curve, Extent< D >& extent )
     {
         for( index_t e = 0; e < curve.nb_edges(); e++ )
         {
             const auto& vertices = curve.edge_vertices( e );
+            if( vertices[0] == INVALID_INDEX || vertices[1] == INVALID_INDEX )
+            {
+                throw CorvaneException( "[CornersLinesBuilderFromMeshes] Edge ",
+                                        e,
+                                        " of curve '",
+                                        mesh_label( curve ),
+                                        "' has an unset end" );
+            }
             if( vertices[0] == vertices[1] )
             {
                 throw CorvaneException( "[CornersLinesBuilderFromMeshes] Edge ",
@@ -181,6 +255,7 @@ namespace
                                             mesh_label( curve ),
                                             "' has a non-finite coordinate" );
                 }
+                extent.add( curve.point( v ) );
             }
         }
     }
@@ -198,15 +273,17 @@ namespace
         detail::fork(
             [&]
             {
+                Extent< D > extent;
                 for( const auto& surface : surfaces )
                 {
-                    symmetric =
-                        check_polygons( surface.get(), single ) && symmetric;
+                    symmetric = check_polygons( surface.get(), single, extent ) &&
+                                symmetric;
                 }
                 for( const auto& curve : curves )
                 {
-                    check_curve( curve.get() );
+                    check_curve( curve.get(), extent );
                 }
+                refuse_overflowing_extent( extent );
             },
             [&]
             {

@@ -36,6 +36,8 @@ namespace vorna
               public:
                 /// Checks the inputs and merges them.
                 /// \throw CorvaneException when a used point is not finite,
+                /// the used points span more than the largest double along
+                /// an axis,
                 /// a polygon repeats a vertex in a row or a curve edge joins
                 /// a vertex to itself.
                 MeshesInput( CurveSpan< D > curves, SurfaceSpan< D > surfaces );

@@ -4,8 +4,10 @@
 #include <numeric>
 
 #include <absl/container/flat_hash_set.h>
+#include <absl/types/span.h>
 
 #include <conversion/common/tasks.h>
+#include <vorna/basic/logger.h>
 #include <vorna/geometry/nn_search.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/surface_mesh.h>
@@ -14,6 +16,23 @@ namespace
 {
     // Polygons or vertices per parallel piece of work.
     constexpr vorna::index_t CHUNK{ 4096 };
+} // namespace
+
+namespace
+{
+    // The inputs refuse a polygon that repeats a vertex in a row: a repeat
+    // in the merged mesh comes from points merged within the tolerance, and
+    // whatever the polygon enclosed is gone.
+    void warn_of_collapsed_edges( absl::Span< const char > collapsed )
+    {
+        if( std::find( collapsed.begin(), collapsed.end(), 1 ) !=
+            collapsed.end() )
+        {
+            vorna::Logger::log_warn(
+                "[CornersLinesBuilderFromMeshes] Points closer than 1e-6 were "
+                "merged: polygon edges between them collapsed to a point" );
+        }
+    }
 } // namespace
 
 namespace vorna
@@ -270,6 +289,8 @@ namespace vorna
                 const auto nb_polygons = merged.nb_polygons();
                 const auto nb_chunks = ( nb_polygons + CHUNK - 1 ) / CHUNK;
                 std::vector< std::vector< PolygonEdge > > borders( nb_chunks );
+                // Polygon edges whose two vertices merged into one.
+                std::vector< char > collapsed( nb_chunks, 0 );
                 parallel_for(
                     0,
                     nb_chunks,
@@ -290,9 +311,17 @@ namespace vorna
                                         static_cast< local_index_t >(
                                             slot - offsets[p] ) );
                                 }
+                                const auto next = slot + 1 == offsets[p + 1]
+                                                      ? offsets[p]
+                                                      : slot + 1;
+                                if( vertices[slot] == vertices[next] )
+                                {
+                                    collapsed[chunk] = 1;
+                                }
                             }
                         }
                     } );
+                warn_of_collapsed_edges( collapsed );
                 for( const auto& chunk_borders : borders )
                 {
                     for( const auto& edge : chunk_borders )

@@ -41,12 +41,20 @@ namespace vorna
     SortedSurfaces surface_radial_sort( const BRep& brep,
                                         const Line< 3 >& line );
 
-    /// Each surface's rank in the model's order.
-    using SurfaceRanks = absl::flat_hash_map< uuid, index_t >;
+    /// Where coincident wings of a surface stack: first by `sheet`, the
+    /// smallest rank among the surfaces that continue one another in one
+    /// plane across lines, then by `surface`, its own rank in the model's
+    /// order.
+    struct SurfaceRank
+    {
+        index_t sheet;
+        index_t surface;
+    };
+    using SurfaceRanks = absl::flat_hash_map< uuid, SurfaceRank >;
 
     /// The same sort for one of many lines of an unchanging model: `ranks`,
-    /// which order coincident wings, are made at the first line that has
-    /// some and kept for the next lines.
+    /// which order coincident wings, are made (from every line of the
+    /// model) at the first line that has some and kept for the next lines.
     SortedSurfaces surface_radial_sort( const BRep& brep,
                                         const Line< 3 >& line,
                                         absl::optional< SurfaceRanks >& ranks );

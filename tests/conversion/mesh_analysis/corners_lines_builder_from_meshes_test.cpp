@@ -659,6 +659,60 @@ namespace
             "non-finite coordinate" );
     }
 
+    TEST_F( FromMeshesTest, refuses_steps_out_of_order_or_twice )
+    {
+        const auto cube = test::closed_cube();
+        const Surfaces surfaces{ *cube };
+        FromMeshes builder{ model, {}, surfaces };
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[CornersLinesBuilderFromMeshes::build_surfaces] "
+                            "Build the lines first" );
+        test::expect_error( [&] { builder.mappings(); },
+                            "[CornersLinesBuilderFromMeshes::mappings] Build "
+                            "the surfaces first" );
+        test::expect_error( [&] { builder.build_lines_step(); },
+                            "[CornersLinesBuilder::build_lines_step] The "
+                            "corners are not built: run build_corners_step() "
+                            "first" );
+        builder.build_wireframe_step();
+        test::expect_error( [&] { builder.build_wireframe_step(); },
+                            "[CornersLinesBuilder::build_wireframe_step] The "
+                            "wireframe is built already" );
+        builder.build_corners_step();
+        test::expect_error( [&] { builder.build_corners_step(); },
+                            "[CornersLinesBuilder::build_corners_step] The "
+                            "corners are built already" );
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[CornersLinesBuilderFromMeshes::build_surfaces] "
+                            "Build the lines first" );
+        builder.build_lines_step();
+        test::expect_error( [&] { builder.build_lines_step(); },
+                            "[CornersLinesBuilder::build_lines_step] The "
+                            "lines are built already" );
+        builder.build_surfaces();
+        test::expect_error( [&] { builder.build_surfaces(); },
+                            "[CornersLinesBuilderFromMeshes::build_surfaces] "
+                            "The surfaces are already built" );
+        const auto mappings = builder.mappings();
+        test::expect_error( [&] { builder.mappings(); },
+                            "[CornersLinesBuilderFromMeshes::mappings] The "
+                            "mappings are already taken" );
+        // Refused steps changed nothing: one surface, mapped once.
+        EXPECT_EQ( model.nb_surfaces(), 1u );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+        EXPECT_TRUE( test::check_mappings(
+            model, mappings.first, mappings.second, surfaces ) );
+
+        // Corners before the wireframe would have found none.
+        BRep other;
+        FromMeshes early{ other, {}, surfaces };
+        test::expect_error( [&] { early.build_corners_step(); },
+                            "[CornersLinesBuilder::build_corners_step] The "
+                            "wireframe is not built: run build_wireframe_step() "
+                            "first" );
+        EXPECT_EQ( other.nb_corners(), 0u );
+    }
+
     TEST_F( FromMeshesTest, refuses_a_model_with_unique_vertices )
     {
         // Unique vertex k must stand for distinct point k of the inputs.

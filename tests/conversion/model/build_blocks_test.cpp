@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -508,6 +509,29 @@ namespace
         EXPECT_EQ( brep.nb_embeddings( start ), 0 );
         EXPECT_EQ( brep.nb_embeddings( end ), 0 );
         EXPECT_TRUE( check_brep_consistency( brep ) );
+    }
+
+    TEST_F( BuildBlocksTest, non_finite_points_are_refused )
+    {
+        const auto nan = std::numeric_limits< double >::quiet_NaN();
+        auto brep = model_without_blocks(
+            single( make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ) ) ) );
+        const auto corner = add_free_corner( brep, point( nan, 1, 1 ) );
+        test::expect_error( [&] { build_blocks( brep ); },
+                            "[build_blocks] Vertex 0 of mesh '" +
+                                brep.corner( corner ).mesh().id().string() +
+                                "' has a non-finite coordinate" );
+        EXPECT_EQ( brep.nb_blocks(), 0 );
+
+        auto box = model_without_blocks(
+            single( make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ) ) ) );
+        const auto& surface = *box.surfaces().begin();
+        BRepBuilder{ box }.surface_mesh_builder( surface.id() )->set_point(
+            3, point( 1, nan, 1 ) );
+        test::expect_error( [&] { build_blocks( box ); },
+                            "[build_blocks] Vertex 3 of mesh '" +
+                                surface.mesh().id().string() +
+                                "' has a non-finite coordinate" );
     }
 
     TEST_F( BuildBlocksTest,

@@ -23,6 +23,7 @@
 
 #include <support/block_fixtures.h>
 #include <support/conversion_test.h>
+#include <support/expect_error.h>
 #include <support/fixtures.h>
 #include <support/model_checks.h>
 
@@ -212,6 +213,14 @@ namespace
         {
             detail::BRepFromMeshesBuilder builder{ without, {}, surfaces };
             without_mappings = builder.build_brep_without_blocks();
+            // One build per builder: a second would add every component
+            // again.
+            test::expect_error( [&] { builder.build_brep_with_blocks(); },
+                                "[BRepFromMeshesBuilder::build_brep_with_"
+                                "blocks] The model is already built" );
+            test::expect_error( [&] { builder.build_brep_without_blocks(); },
+                                "[BRepFromMeshesBuilder::build_brep_without_"
+                                "blocks] The model is already built" );
         }
         EXPECT_EQ( without.nb_blocks(), 0 );
         EXPECT_EQ( without.nb_model_boundaries(), 0 );

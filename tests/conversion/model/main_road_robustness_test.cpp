@@ -23,6 +23,7 @@
 #include <vorna/conversion/mesh_analysis/surface_identifier.h>
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
 #include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/edged_curve_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/block.h>
@@ -519,6 +520,29 @@ namespace
             absl::StrCat( "[CornersLinesBuilderFromMeshes] Edge 1 of curve '",
                           curve->id().string(),
                           "' joins vertex 1 to itself" ) );
+
+        // Edges whose ends, or one of them, were never set.
+        for( const bool one_end : { false, true } )
+        {
+            const auto unset = test::curve_of(
+                { point( 0, 0, 2 ), point( 1, 0, 2 ) }, { { 0, 1 } } );
+            auto builder = EdgedCurveBuilder< 3 >::create( *unset );
+            const auto edge = builder->create_edge();
+            if( one_end )
+            {
+                builder->set_edge_vertex( { edge, 0 }, 1 );
+            }
+            expect_error(
+                [&]
+                {
+                    convert_curves_and_surfaces_into_brep(
+                        CurveRefs{ *unset }, SurfaceRefs{ *box } );
+                },
+                absl::StrCat(
+                    "[CornersLinesBuilderFromMeshes] Edge 1 of curve '",
+                    unset->id().string(),
+                    "' has an unset end" ) );
+        }
     }
 
     TEST_F( MainRoadRobustnessTest, first_fault_of_a_large_mesh_is_told )

@@ -55,6 +55,10 @@ namespace
     constexpr absl::string_view ZERO_VOLUME_WARNING =
         "[BRepBlocksBuilder::build_blocks] Removed a block of zero volume";
 
+    constexpr absl::string_view MERGE_WARNING =
+        "[CornersLinesBuilderFromMeshes] Points closer than 1e-6 were merged: "
+        "polygon edges between them collapsed to a point";
+
     using Triangle = std::array< index_t, 3 >;
     using test::CurveRefs;
     using test::SurfaceRefs;
@@ -564,6 +568,21 @@ namespace
         EXPECT_EQ(
             counts_of( brep_of( convert_and_check( "box at 1e9", { *far } ) ) ),
             ( Counts{ 0, 0, 1, 1 } ) );
+        // Areas of such boxes overflow; their volumes fit a double.
+        for( const double size : { 1e78, 1e102 } )
+        {
+            const auto box = closed_cube( point( 0, 0, 0 ), size, "box" );
+            const auto what = absl::StrCat( size, " box" );
+            EXPECT_EQ( counts_of( brep_of( convert_and_check( what, { *box } ) ) ),
+                       ( Counts{ 0, 0, 1, 1 } ) )
+                << what;
+        }
+        // Two of them: the outside of each is told apart by a ray.
+        const auto left = closed_cube( point( 0, 0, 0 ), 1e78, "left" );
+        const auto right = closed_cube( point( 2e78, 0, 0 ), 1e78, "right" );
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
+                       "two 1e78 boxes", { *left, *right } ) ) ),
+                   ( Counts{ 0, 0, 2, 2 } ) );
     }
 
     TEST_F( MessyMeshesTest, triangle_on_a_single_vertex_is_refused )
@@ -595,6 +614,18 @@ namespace
             absl::StrAppend( &twelve, "tiny" );
         }
         EXPECT_EQ( brep_of( result ).surfaces().begin()->name(), twelve );
+    }
+
+    TEST_F( MessyMeshesTest, box_below_the_merge_distance_says_why_it_is_gone )
+    {
+        // Each corner within 1e-6 of the others: one unique vertex, no
+        // block, and a warning that tells the merge is the cause.
+        const auto small = closed_cube( point( 0, 0, 0 ), 1e-7, "small" );
+        LogCapture log;
+        const auto result = convert_and_check( "1e-7 box", { *small } );
+        EXPECT_EQ( brep_of( result ).nb_unique_vertices(), 1u );
+        EXPECT_EQ( brep_of( result ).nb_blocks(), 0u );
+        EXPECT_EQ( log.count( Logger::Level::warn, MERGE_WARNING ), 1 );
     }
 
     // Two polygons sharing an edge inside a surface run it in opposite
@@ -707,6 +738,47 @@ namespace
         }
     }
 
+    TEST_F( MessyMeshesTest, soup_box_with_a_split_copy_of_a_face )
+    {
+        // The quad box unwelded (one surface per polygon) with the face
+        // z = 0 given once more: its two copies are split into triangles
+        // along no diagonal, one or both, so they meet the same four lines
+        // but not each other's diagonal. Whatever the polygon order, the
+        // inside is one block.
+        const std::vector< std::pair< std::string,
+                                      std::vector< std::vector< index_t > > > >
+            cases{ { "quad and its copy split",
+                     { { 0, 2, 3, 1 }, { 0, 2, 3 }, { 0, 3, 1 } } },
+                   { "quad and its copy split, reversed",
+                     { { 0, 2, 3, 1 }, { 0, 3, 2 }, { 0, 1, 3 } } },
+                   { "face and copy split along other diagonals",
+                     { { 0, 2, 3 }, { 0, 3, 1 }, { 0, 2, 1 }, { 2, 3, 1 } } } };
+        for( const auto& c : cases )
+        {
+            auto base = cube_quads();
+            base.erase( base.begin() );
+            base.insert( base.end(), c.second.begin(), c.second.end() );
+            index_t nb_wrong{ 0 };
+            for( unsigned seed = 0; seed < 300; seed++ )
+            {
+                auto polygons = base;
+                std::mt19937 random{ seed };
+                std::shuffle( polygons.begin(), polygons.end(), random );
+                const auto soup = mesh_of(
+                    cube_points( point( 0, 0, 0 ), 1 ), polygons, false );
+                const LogCapture quiet;
+                const auto result =
+                    convert_and_check( absl::StrCat( c.first, ", order ", seed ),
+                                       { *soup } );
+                if( brep_of( result ).nb_blocks() != 1 )
+                {
+                    nb_wrong++;
+                }
+            }
+            EXPECT_EQ( nb_wrong, 0u ) << c.first;
+        }
+    }
+
     TEST_F( MessyMeshesTest, non_finite_coordinates_are_refused )
     {
         for( const double bad : { std::numeric_limits< double >::quiet_NaN(),
@@ -750,6 +822,29 @@ namespace
                     curve->id().string(),
                     "' has a non-finite coordinate" ) );
         }
+    }
+
+    TEST_F( MessyMeshesTest, coordinates_spanning_past_the_largest_double )
+    {
+        // Finite, but no length between them is.
+        auto points = cube_points( point( 0, 0, 0 ), 1 );
+        points[0] = point( -9e307, 0, 0 );
+        points[7] = point( 9e307, 1, 1 );
+        const auto mesh = mesh_of( points, as_polygons( cube_triangles() ) );
+        expect_refused( "extent past the largest double",
+                        {},
+                        { *mesh },
+                        "[CornersLinesBuilderFromMeshes] The points of the "
+                        "inputs span more than the largest double along axis "
+                        "0 (from -9e+307 to 9e+307)" );
+        // Unused, such points are ignored.
+        auto unused = cube_points( point( 0, 0, 0 ), 1 );
+        unused.push_back( point( -9e307, 0, 0 ) );
+        unused.push_back( point( 9e307, 0, 0 ) );
+        const auto box = mesh_of( unused, as_polygons( cube_triangles() ) );
+        EXPECT_EQ( counts_of( brep_of( convert_and_check(
+                       "unused points past the largest double", { *box } ) ) ),
+                   ( Counts{ 0, 0, 1, 1 } ) );
     }
 
     // Polygon 0 lists no neighbour; its neighbours still list it.

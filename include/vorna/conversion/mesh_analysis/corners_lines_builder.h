@@ -47,13 +47,16 @@ namespace vorna
 
             /// Adds a Corner at every wireframe vertex that has none and
             /// that is_corner accepts, in vertex order.
+            /// \throw CorvaneException when the wireframe step has not run or
+            /// the corners step ran already.
             void build_corners_step();
 
             /// Traces the Lines: first from every corner, in vertex order and
             /// in the order of the edges around it, then the closed loops
             /// without a corner, by ascending smallest edge.
-            /// \pre the corners step ran, so every vertex without a corner
-            /// has exactly two edges.
+            /// \throw CorvaneException when the corners step has not run
+            /// (every vertex without a corner must have exactly two edges),
+            /// or when the lines step ran already.
             void build_lines_step();
 
             /// Makes a Corner at the wireframe vertex now, whatever

@@ -51,10 +51,12 @@ namespace vorna
 
             /// \throw CorvaneException when a polygon uses a vertex, or a
             /// curve edge a point, with a non-finite coordinate, when a
-            /// polygon repeats a vertex in a row, when a curve edge joins a
-            /// vertex to itself (messages naming the element and the mesh or
-            /// curve, by name or else by uuid), or when the model already has
-            /// unique vertices (it should be empty).
+            /// polygon repeats a vertex in a row, when a curve edge has an
+            /// unset end or joins a vertex to itself (messages naming the
+            /// element and the mesh or curve, by name or else by uuid), when
+            /// the points used span more than the largest double along an
+            /// axis, or when the model already has unique vertices (it
+            /// should be empty).
             CornersLinesBuilderFromMeshes(
                 Model& model,
                 absl::Span<
@@ -68,8 +70,10 @@ namespace vorna
             /// Creates one unique vertex per distinct point of the merged
             /// mesh and the curves, and the wireframe of merged border edges
             /// and curve edges, on a pool task while the calling thread
-            /// groups the polygons. Runs once per builder.
-            /// \throw the grouping's exception, else the wireframe task's.
+            /// groups the polygons.
+            /// \throw CorvaneException when the wireframe step or the corners
+            /// step ran already; the grouping's exception, else the
+            /// wireframe task's.
             void build_wireframe_step() override;
 
             /// Adds one Surface per polygon group with its mesh, unique
@@ -80,7 +84,8 @@ namespace vorna
             /// The surface meshes and the surface entries of the mappings are
             /// made on the pool, with the same result on any number of
             /// threads.
-            /// \pre build() ran; call once.
+            /// \throw CorvaneException when the lines are not built (build()
+            /// or its steps) or the surfaces are built already.
             void build_surfaces();
 
             /// Final mappings (vertex mapping first): input surface vertices
@@ -88,7 +93,8 @@ namespace vorna
             /// polygons, curve edges to line edges, curve vertices to line
             /// vertices at their point. Leaves the builder's mappings
             /// empty.
-            /// \pre build_surfaces() ran; call once.
+            /// \throw CorvaneException when the surfaces are not built or the
+            /// mappings were taken already.
             std::pair< VertexMapping, ElementMapping > mappings();
 
           private:

@@ -18,8 +18,10 @@ namespace vorna
     /// A model without surface, or that already has a block, is left
     /// unchanged and a warning is logged; a model whose surfaces enclose no
     /// volume gets no block and an info line is logged.
-    /// \throw CorvaneException when a nested shell offers no polygon of area
-    /// 1e-6 or more to cast its ray from; the model then keeps what was
-    /// done so far.
+    /// \throw CorvaneException when a point of a surface, line or corner
+    /// has a non-finite coordinate ("[build_blocks] Vertex <v> of mesh
+    /// '<mesh name or uuid>' has a non-finite coordinate"), the model left
+    /// unchanged; when a nested shell offers no polygon of area 1e-6 or more
+    /// to cast its ray from, the model then keeping what was done so far.
     void build_blocks( BRep& brep );
 } // namespace vorna
