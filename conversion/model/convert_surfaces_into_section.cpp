@@ -1,6 +1,7 @@
 #include <vorna/conversion/model/convert_surfaces_into_section.h>
 
 #include <conversion/model/region_separation.h>
+#include <conversion/model/section_input.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/basic/logger.h>
 #include <vorna/conversion/model/section_from_surface_builder.h>

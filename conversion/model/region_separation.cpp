@@ -4,13 +4,9 @@
 
 #include <conversion/common/tasks.h>
 #include <vorna/basic/attribute_base.h>
-#include <vorna/basic/attribute_manager.h>
 #include <vorna/basic/corvane_exception.h>
-#include <vorna/basic/uuid.h>
 #include <vorna/conversion/common/read_only_attribute.h>
 #include <vorna/conversion/common/variable_attribute.h>
-#include <vorna/conversion/mesh_analysis/corners_lines_builder_from_surface.h>
-#include <vorna/conversion/mesh_analysis/surface_identifier.h>
 #include <vorna/mesh/solid_mesh.h>
 #include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/mesh/surface_mesh.h>
@@ -65,27 +61,6 @@ namespace
                       signed char,
                       char,
                       bool >( attribute, std::forward< Visitor >( visitor ) );
-    }
-
-    /// Throws unless `name` is free in the manager or holds what
-    /// find_or_create_attribute< VariableAttribute, T > takes over.
-    template < typename T >
-    void check_name_takes( const AttributeManager& manager,
-                           absl::string_view name,
-                           absl::string_view operation )
-    {
-        const auto existing = manager.find_attribute_base( name );
-        if( existing &&
-            !dynamic_cast< const VariableAttribute< T >* >( existing.get() ) )
-        {
-            throw CorvaneException( "[",
-                                    operation,
-                                    "] Polygon attribute \"",
-                                    name,
-                                    "\" of the mesh has another type than "
-                                    "the one the conversion writes under "
-                                    "that name" );
-        }
     }
 
     /// Each element unsets only its own sides; the neighbour unsets its
@@ -150,18 +125,6 @@ namespace vorna
                 [&builder]( index_t polygon, local_index_t edge ) {
                     builder.unset_polygon_adjacent( { polygon, edge } );
                 } );
-        }
-
-        void check_section_attribute_names( const SurfaceMesh< 2 >& mesh,
-                                            absl::string_view operation )
-        {
-            const auto& polygons = mesh.polygon_attribute_manager();
-            check_name_takes< index_t >(
-                polygons,
-                SurfaceIdentifier< 2 >::surface_id_attribute_name,
-                operation );
-            check_name_takes< uuid >(
-                polygons, surface_uuid_attribute_text, operation );
         }
 
         void unset_polyhedron_adjacencies_by_attribute(

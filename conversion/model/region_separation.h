@@ -36,18 +36,6 @@ namespace vorna
             SurfaceMeshBuilder< 2 >& builder,
             const AttributeBase& attribute );
 
-        /// Refuses, before anything changes, a mesh on which
-        /// convert_surface_into_section could not write its own polygon
-        /// attributes, "surface_identifier" (unsigned int) and
-        /// "surface_uuid" (uuid): one of those names taken by an attribute
-        /// of another type or storage. The separation must not run first,
-        /// as it would leave the mesh cut for nothing.
-        /// \throw CorvaneException "[<operation>] Polygon attribute
-        /// \"<name>\" of the mesh has another type than the one the
-        /// conversion writes under that name".
-        void check_section_attribute_names( const SurfaceMesh< 2 >& mesh,
-                                            absl::string_view operation );
-
         /// The same for the polyhedra of a solid and their facets.
         void unset_polyhedron_adjacencies_by_attribute(
             const SolidMesh< 3 >& solid,

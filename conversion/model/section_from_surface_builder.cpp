@@ -143,6 +143,8 @@ namespace vorna
             checked( const SurfaceMesh< 2 >& mesh )
             {
                 check_section_polygons( mesh, "SectionFromSurfaceBuilder", {} );
+                check_section_attribute_names( mesh,
+                                               "SectionFromSurfaceBuilder" );
                 return mesh;
             }
 

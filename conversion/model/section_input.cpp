@@ -11,7 +11,12 @@
 
 #include <conversion/common/input_checks.h>
 #include <conversion/common/tasks.h>
+#include <vorna/basic/attribute_manager.h>
 #include <vorna/basic/corvane_exception.h>
+#include <vorna/basic/uuid.h>
+#include <vorna/conversion/common/variable_attribute.h>
+#include <vorna/conversion/mesh_analysis/corners_lines_builder_from_surface.h>
+#include <vorna/conversion/mesh_analysis/surface_identifier.h>
 #include <vorna/mesh/surface_mesh.h>
 
 namespace
@@ -514,6 +519,27 @@ namespace
         std::vector< index_t > starts_;
         std::vector< index_t > highs_;
     };
+    /// Throws unless `name` is free in the manager or holds what
+    /// find_or_create_attribute< VariableAttribute, T > takes over.
+    template < typename T >
+    void check_name_takes( const AttributeManager& manager,
+                           absl::string_view name,
+                           absl::string_view operation )
+    {
+        const auto existing = manager.find_attribute_base( name );
+        if( existing &&
+            !dynamic_cast< const VariableAttribute< T >* >( existing.get() ) )
+        {
+            throw CorvaneException( "[",
+                                    operation,
+                                    "] Polygon attribute \"",
+                                    name,
+                                    "\" of the mesh has another type than "
+                                    "the one the conversion writes under "
+                                    "that name" );
+        }
+    }
+
 } // namespace
 
 namespace vorna
@@ -537,6 +563,18 @@ namespace vorna
             check.refuse_bad_points_and_edges();
             check.refuse_crowded_edges();
             check.refuse_unanswered_adjacency();
+        }
+
+        void check_section_attribute_names( const SurfaceMesh< 2 >& mesh,
+                                            absl::string_view operation )
+        {
+            const auto& polygons = mesh.polygon_attribute_manager();
+            check_name_takes< index_t >(
+                polygons,
+                SurfaceIdentifier< 2 >::surface_id_attribute_name,
+                operation );
+            check_name_takes< uuid >(
+                polygons, surface_uuid_attribute_text, operation );
         }
     } // namespace detail
 } // namespace vorna

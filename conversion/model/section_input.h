@@ -47,5 +47,18 @@ namespace vorna
         void check_section_polygons( const SurfaceMesh< 2 >& mesh,
                                      absl::string_view operation,
                                      absl::Span< const index_t > merged );
+
+        /// Refuses, before anything changes, a mesh on which the Section
+        /// conversions of one mesh could not write their own polygon
+        /// attributes, "surface_identifier" (unsigned int) and
+        /// "surface_uuid" (uuid): one of those names taken by an attribute
+        /// of another type or storage. The conversion by attribute must
+        /// check it before it cuts the mesh, which would stay cut for
+        /// nothing.
+        /// \throw CorvaneException "[<operation>] Polygon attribute
+        /// \"<name>\" of the mesh has another type than the one the
+        /// conversion writes under that name".
+        void check_section_attribute_names( const SurfaceMesh< 2 >& mesh,
+                                            absl::string_view operation );
     } // namespace detail
 } // namespace vorna

@@ -754,6 +754,14 @@ namespace
                               "\" of the mesh has another type than the one "
                               "the conversion writes under that name" ) );
             EXPECT_EQ( test::polygon_adjacencies( *mesh ), before ) << name;
+            // The plain conversion refuses before it writes either name.
+            test::expect_exact_error(
+                [&] { convert_surface_into_section( *mesh ); },
+                absl::StrCat( "[SectionFromSurfaceBuilder] Polygon attribute "
+                              "\"",
+                              name,
+                              "\" of the mesh has another type than the one "
+                              "the conversion writes under that name" ) );
             EXPECT_EQ(
                 mesh->polygon_attribute_manager().attribute_names(),
                 ( std::vector< std::string >{ "region", name } ) );
