@@ -150,9 +150,9 @@ namespace vorna
                         throw CorvaneException(
                             "[CornersLinesBuilderFromMeshes] Vertex ",
                             vertex.vertex,
-                            " of mesh ",
+                            " of mesh '",
                             vertex.mesh_id.string(),
-                            " is no input vertex to put a corner at" );
+                            "' is no input vertex to put a corner at" );
                     }
                     const auto unique =
                         found->second.first->at( vertex.vertex );

@@ -565,9 +565,9 @@ namespace
         EXPECT_TRUE( mappings_follow_the_model( loop, result ) );
     }
 
-    // A corner put by hand at an inner vertex of a sheet lies on no line:
-    // it stays all the same.
-    TEST_F( AddSharpFeaturesTest, CornerInsideASurfaceStaysACorner )
+    // Two corners put by hand at an inner vertex of a sheet lie on no line:
+    // they stay, as one corner.
+    TEST_F( AddSharpFeaturesTest, CornersInsideASurfaceStayOneCorner )
     {
         auto sheet = model_of( *test::grid_sheet( 2, 2 ) );
         const auto& surface = *sheet.surfaces().begin();
@@ -577,13 +577,17 @@ namespace
             middle++;
         }
         BRepBuilder builder{ sheet };
-        const auto& corner = builder.add_corner();
-        builder.corner_mesh_builder( corner )->create_point( point( 1, 1, 0 ) );
-        builder.set_unique_vertex(
-            { sheet.corner( corner ).component_id(), 0 },
-            sheet.unique_vertex( { surface.component_id(), middle } ) );
-        builder.add_corner_surface_internal_relationship(
-            sheet.corner( corner ), surface );
+        for( index_t twice = 0; twice < 2; twice++ )
+        {
+            const auto& corner = builder.add_corner();
+            builder.corner_mesh_builder( corner )->create_point(
+                point( 1, 1, 0 ) );
+            builder.set_unique_vertex(
+                { sheet.corner( corner ).component_id(), 0 },
+                sheet.unique_vertex( { surface.component_id(), middle } ) );
+            builder.add_corner_surface_internal_relationship(
+                sheet.corner( corner ), surface );
+        }
         const auto result = add_sharp_features( sheet, 90 );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                    ( Counts{ 1, 1, 1, 0 } ) );
