@@ -245,7 +245,7 @@ namespace
     // Every input line and surface vertex maps to new vertices of the same
     // kind at its point, every input polygon and line edge to exactly one
     // new element on the same points, every input corner to one corner at
-    // its point.
+    // its point; and the new model is consistent.
     ::testing::AssertionResult
     mappings_follow_the_model( const BRep& input,
                                const BRepConversionResult& result )
@@ -335,6 +335,11 @@ namespace
                                  corner.id().string(),
                                  " maps to several vertices" );
             }
+        }
+        const auto consistent = check_brep_consistency( model );
+        if( !consistent )
+        {
+            absl::StrAppend( &failures, " ", consistent.message() );
         }
         if( failures.empty() )
         {
@@ -469,6 +474,7 @@ namespace
         const auto one = add_sharp_features( holed, 140 );
         EXPECT_EQ( layout( std::get< 0 >( one ) ),
                    layout( std::get< 0 >( all ) ) );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( one ) ) );
     }
 
     // A model with several surfaces, lines and corners: every input vertex,
@@ -528,6 +534,7 @@ namespace
             std::get< 1 >( result ).has_mapping_input( { lonely, 0 } ) );
         EXPECT_FALSE(
             std::get< 1 >( result ).has_mapping_input( { untied, 0 } ) );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                    ( Counts{ 8, 12, 6, 1 } ) );
     }
@@ -561,7 +568,6 @@ namespace
         const auto result = add_sharp_features( loop, 120 );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                    ( Counts{ 1, 1, 0, 0 } ) );
-        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
         EXPECT_TRUE( mappings_follow_the_model( loop, result ) );
     }
 
@@ -591,7 +597,6 @@ namespace
         const auto result = add_sharp_features( sheet, 90 );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                    ( Counts{ 1, 1, 1, 0 } ) );
-        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
         EXPECT_TRUE( mappings_follow_the_model( sheet, result ) );
     }
 
@@ -608,7 +613,6 @@ namespace
         const auto result = add_sharp_features( model, 90 );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                    ( Counts{ 9, 13, 6, 1 } ) );
-        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
         EXPECT_TRUE( mappings_follow_the_model( model, result ) );
     }
 
@@ -629,7 +633,6 @@ namespace
         const auto result = add_sharp_features( model, 90 );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                    ( Counts{ 8, 13, 7, 1 } ) );
-        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
         EXPECT_TRUE( mappings_follow_the_model( model, result ) );
         // The mapping names no vertex beyond those of the collapsed
         // polygon's surface.
@@ -676,7 +679,6 @@ namespace
             EXPECT_EQ( model.nb_internals( model.surfaces().begin()->id() ),
                        1u )
                 << "at angle " << angle;
-            EXPECT_TRUE( check_brep_consistency( model ) );
             EXPECT_TRUE( mappings_follow_the_model( split, result ) );
         }
         for( const double angle : { 0., 45., 89. } )
@@ -685,7 +687,6 @@ namespace
             EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                        counts_of( twice ) )
                 << "at angle " << angle;
-            EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
             EXPECT_TRUE( mappings_follow_the_model( twice, result ) );
         }
     }
@@ -727,6 +728,7 @@ namespace
             EXPECT_TRUE( before.text() == ModelText{ *input }.text() );
             EXPECT_FALSE( has_normals_attribute( *input ) );
             EXPECT_FALSE( has_normals_attribute( std::get< 0 >( result ) ) );
+            EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
         }
     }
 
@@ -748,6 +750,7 @@ namespace
         const auto result = add_sharp_features( cube, 100 );
         const auto& model = std::get< 0 >( result );
         ASSERT_EQ( model.nb_surfaces(), 6u );
+        EXPECT_TRUE( check_brep_consistency( model ) );
         for( index_t p = 0; p < mesh->nb_polygons(); p++ )
         {
             const auto& mapped =
@@ -765,6 +768,7 @@ namespace
         const auto result = add_sharp_features( BRep{}, 120 );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                    ( Counts{ 0, 0, 0, 0 } ) );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
     }
 
     // A failing detection task must not leave sharp edges silently joined:
