@@ -472,11 +472,12 @@ namespace
                    : absl::StrCat( "(", input.recipe, "): ", problem );
     }
 
-    /// What is wrong with add_sharp_features on `brep` at `angle`: an edge
-    /// inside a surface whose dihedral angle is at most `angle` lies on no
-    /// line of the result, a corner on a line or a surface does not map to
-    /// one corner, or, where no edge is sharp, the result has other
-    /// corners, lines or surfaces.
+    /// What is wrong with add_sharp_features on `brep` at `angle`: the
+    /// result is inconsistent, an edge where two polygons of one surface
+    /// meet (joined, or cut apart along a line inside it) at a dihedral
+    /// angle of at most `angle` lies on no line of the result, a corner on
+    /// a line or a surface does not map to one corner, or, where no edge is
+    /// sharp, the result has other corners, lines or surfaces.
     std::string check_sharp_features( const BRep& brep, double angle )
     {
         const auto result = add_sharp_features( brep, angle );
