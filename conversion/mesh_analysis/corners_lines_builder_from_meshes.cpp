@@ -1,14 +1,21 @@
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
 
+#include <algorithm>
+#include <utility>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
+
 #include <conversion/common/tasks.h>
-#include <vorna/basic/corvane_exception.h>
 #include <conversion/mesh_analysis/from_meshes/corner_rule.h>
 #include <conversion/mesh_analysis/from_meshes/groups.h>
 #include <conversion/mesh_analysis/from_meshes/inputs.h>
 #include <conversion/mesh_analysis/from_meshes/mappings.h>
 #include <conversion/mesh_analysis/from_meshes/surfaces.h>
 #include <conversion/mesh_analysis/from_meshes/wireframe.h>
+#include <vorna/basic/corvane_exception.h>
 #include <vorna/mesh/edged_curve.h>
+#include <vorna/mesh/point_set_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/model/brep.h>
 #include <vorna/model/brep_builder.h>
@@ -31,9 +38,11 @@ namespace vorna
             Impl( Owner& owner,
                   Model& model,
                   from_meshes::CurveSpan< D > curves,
-                  from_meshes::SurfaceSpan< D > surfaces )
+                  from_meshes::SurfaceSpan< D > surfaces,
+                  MeshesConversionOptions options )
                 : owner_( owner ), model_( model ), builder_( model ),
-                  input_( curves, surfaces ),
+                  corner_vertices_( std::move( options.corner_vertices ) ),
+                  input_( curves, surfaces, options.merge_identical_polygons ),
                   wireframe_( input_, owner.wireframe() ),
                   groups_( input_.merged() ),
                   surfaces_(
@@ -58,12 +67,18 @@ namespace vorna
                                                                      points );
                               } );
                       } );
+                find_asked_corners();
             }
 
             bool is_corner( index_t vertex ) const
             {
-                return from_meshes::is_corner_vertex(
-                    owner_.wireframe(), wireframe_, groups_, vertex );
+                return ( !asked_corners_.empty() &&
+                         std::binary_search( asked_corners_.begin(),
+                                             asked_corners_.end(),
+                                             owner_.vertex_id( vertex ),
+                                             AskedCornerOrder{} ) ) ||
+                       from_meshes::is_corner_vertex(
+                           owner_.wireframe(), wireframe_, groups_, vertex );
             }
 
             void build_surfaces()
@@ -81,6 +96,7 @@ namespace vorna
                         "surfaces are already built" );
                 }
                 surfaces_built_ = true;
+                add_asked_corners_off_the_wireframe();
                 surfaces_.build( vertex_mapping_, element_mapping_ );
             }
 
@@ -110,9 +126,116 @@ namespace vorna
             }
 
           private:
+            /// A unique vertex asked to carry a corner, and its point.
+            using AskedCorner = std::pair< index_t, Point< D > >;
+
+            struct AskedCornerOrder
+            {
+                bool operator()( const AskedCorner& left, index_t right ) const
+                {
+                    return left.first < right;
+                }
+                bool operator()( index_t left, const AskedCorner& right ) const
+                {
+                    return left < right.first;
+                }
+            };
+
+            /// The unique vertex of each input vertex asked to carry a
+            /// corner, once each, in ascending order.
+            void find_asked_corners()
+            {
+                if( corner_vertices_.empty() )
+                {
+                    return;
+                }
+                // Per input mesh: the unique vertex of each vertex, and the
+                // curve, whose points may lie off the merged mesh.
+                using Input = std::pair< const std::vector< index_t >*,
+                                         const EdgedCurve< D >* >;
+                absl::flat_hash_map< uuid, Input > inputs;
+                for( const auto& source : wireframe_.sources() )
+                {
+                    inputs.emplace( source.mesh.id(),
+                                    Input{ &source.vertex_unique, nullptr } );
+                }
+                const auto& curves = input_.curves();
+                for( index_t c = 0; c < curves.size(); c++ )
+                {
+                    inputs.emplace( curves[c].get().id(),
+                                    Input{ &wireframe_.curve_vertices( c ),
+                                           &curves[c].get() } );
+                }
+                const auto& merged = input_.merged();
+                for( const auto& vertex : corner_vertices_ )
+                {
+                    const auto found = inputs.find( vertex.mesh_id );
+                    if( found == inputs.end() ||
+                        vertex.vertex >= found->second.first->size() )
+                    {
+                        throw CorvaneException(
+                            "[CornersLinesBuilderFromMeshes] Vertex ",
+                            vertex.vertex,
+                            " of mesh '",
+                            vertex.mesh_id.string(),
+                            "' is no input vertex to put a corner at" );
+                    }
+                    const auto unique =
+                        found->second.first->at( vertex.vertex );
+                    asked_corners_.emplace_back(
+                        unique,
+                        unique < merged.nb_vertices()
+                            ? merged.point( unique )
+                            : found->second.second->point( vertex.vertex ) );
+                }
+                const auto by_vertex =
+                    []( const AskedCorner& left, const AskedCorner& right )
+                { return left.first < right.first; };
+                std::stable_sort(
+                    asked_corners_.begin(), asked_corners_.end(), by_vertex );
+                asked_corners_.erase(
+                    std::unique(
+                        asked_corners_.begin(),
+                        asked_corners_.end(),
+                        [&]( const AskedCorner& left, const AskedCorner& right )
+                        { return !by_vertex( left, right ); } ),
+                    asked_corners_.end() );
+            }
+
+            /// The corners step made the asked corners on the wireframe;
+            /// the others lie off every line.
+            void add_asked_corners_off_the_wireframe()
+            {
+                if( asked_corners_.empty() )
+                {
+                    return;
+                }
+                absl::flat_hash_set< index_t > with_corner;
+                for( const auto& corner : model_.corners() )
+                {
+                    with_corner.insert(
+                        model_.unique_vertex( { corner.component_id(), 0 } ) );
+                }
+                for( const auto& asked : asked_corners_ )
+                {
+                    if( with_corner.contains( asked.first ) )
+                    {
+                        continue;
+                    }
+                    const auto& corner = builder_.add_corner();
+                    builder_.corner_mesh_builder( corner )->create_point(
+                        asked.second );
+                    builder_.set_unique_vertex(
+                        { { from_meshes::corner_type(), corner }, 0 },
+                        asked.first );
+                }
+            }
+
             Owner& owner_;
             Model& model_;
             Builder builder_;
+            std::vector< MeshVertex > corner_vertices_;
+            std::vector< AskedCorner > asked_corners_;
             from_meshes::MeshesInput< D > input_;
             from_meshes::MeshesWireframe< D > wireframe_;
             from_meshes::PolygonGroups< D > groups_;
@@ -132,11 +255,13 @@ namespace vorna
                     curves,
                 absl::Span<
                     const std::reference_wrapper< const SurfaceMesh< D > > >
-                    surfaces )
+                    surfaces,
+                MeshesConversionOptions options )
             : CornersLinesBuilder< Model, Builder, D >( model ),
               impl_( (
                   from_meshes::check_model_has_no_unique_vertex( model ),
-                  std::make_unique< Impl >( *this, model, curves, surfaces ) ) )
+                  std::make_unique< Impl >(
+                      *this, model, curves, surfaces, std::move( options ) ) ) )
         {
         }
 

@@ -1,11 +1,16 @@
 #include <vorna/conversion/model/add_sharp_features.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
+#include <absl/container/inlined_vector.h>
 #include <absl/types/optional.h>
 
 #include <conversion/common/tasks.h>
@@ -14,6 +19,7 @@
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/common/mesh_builder_lookup.h>
+#include <vorna/conversion/model/brep_from_meshes_builder.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/edged_curve_builder.h>
 #include <vorna/mesh/surface_mesh.h>
@@ -75,6 +81,18 @@ namespace
         return normals;
     }
 
+    /// The rule for an edge between polygons of these normals; a NaN dot
+    /// is never sharp.
+    bool is_sharp( const Vector< 3 >& normal,
+                   const Vector< 3 >& other,
+                   double threshold )
+    {
+        const auto dot = other.value( 0 ) * normal.value( 0 ) +
+                         other.value( 1 ) * normal.value( 1 ) +
+                         other.value( 2 ) * normal.value( 2 );
+        return dot <= threshold;
+    }
+
     /// Both sides of every sharp edge whose lower polygon lies in [begin,
     /// end): first the lower polygon's side, then its neighbour's.
     std::vector< PolygonEdge >
@@ -108,11 +126,7 @@ namespace
                 {
                     continue;
                 }
-                const auto dot = other->value( 0 ) * normal->value( 0 ) +
-                                 other->value( 1 ) * normal->value( 1 ) +
-                                 other->value( 2 ) * normal->value( 2 );
-                // A NaN dot is never sharp.
-                if( !( dot <= threshold ) )
+                if( !is_sharp( *normal, *other, threshold ) )
                 {
                     continue;
                 }
@@ -198,18 +212,164 @@ namespace
         }
     }
 
-    void cut_surfaces_along_sharp_edges(
-        BRep& copy, double angle, const detail::SharpFeaturesProbe& probe )
+    std::array< index_t, 2 > sorted_pair( index_t first, index_t second )
+    {
+        return first <= second ? std::array< index_t, 2 >{ first, second }
+                               : std::array< index_t, 2 >{ second, first };
+    }
+
+    /// The model's own cut along its lines inside a surface is mended where
+    /// no sharp edge runs, so that such a line stays inside its surface:
+    /// the two border edges of the surface along each edge of the line are
+    /// joined again, when they run opposite ways (joining keeps every
+    /// polygon's orientation).
+    void join_across_internal_lines( const BRep& input,
+                                     const Surface< 3 >& surface,
+                                     SurfaceMesh< 3 >& mesh,
+                                     double threshold )
+    {
+        absl::flat_hash_set< std::array< index_t, 2 > > line_edges;
+        for( const auto& line : input.internal_lines( surface ) )
+        {
+            const auto& line_mesh = line.mesh();
+            for( index_t e = 0; e < line_mesh.nb_edges(); e++ )
+            {
+                const auto& ends = line_mesh.edge_vertices( e );
+                const auto first =
+                    input.unique_vertex( { line.component_id(), ends[0] } );
+                const auto second =
+                    input.unique_vertex( { line.component_id(), ends[1] } );
+                if( first != INVALID_INDEX && second != INVALID_INDEX )
+                {
+                    line_edges.insert( sorted_pair( first, second ) );
+                }
+            }
+        }
+        if( line_edges.empty() )
+        {
+            return;
+        }
+        // The border edges along each line edge, each with the unique
+        // vertex it starts from.
+        using Side = std::pair< PolygonEdge, index_t >;
+        absl::flat_hash_map< std::array< index_t, 2 >,
+                             absl::InlinedVector< Side, 2 > >
+            sides;
+        const auto unique_vertex = [&]( index_t vertex ) {
+            return input.unique_vertex( { surface.component_id(), vertex } );
+        };
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+            {
+                if( mesh.polygon_adjacent( { p, e } ) )
+                {
+                    continue;
+                }
+                const auto ends = mesh.polygon_edge_vertices( { p, e } );
+                const auto from = unique_vertex( ends[0] );
+                const auto key = sorted_pair( from, unique_vertex( ends[1] ) );
+                if( line_edges.contains( key ) )
+                {
+                    sides[key].emplace_back( PolygonEdge{ p, e }, from );
+                }
+            }
+        }
+        const auto builder = create_surface_mesh_builder( mesh );
+        for( const auto& along : sides )
+        {
+            const auto& pair = along.second;
+            if( pair.size() != 2 ||
+                pair[0].first.polygon_id == pair[1].first.polygon_id ||
+                pair[0].second == pair[1].second )
+            {
+                continue;
+            }
+            const auto p = pair[0].first.polygon_id;
+            const auto q = pair[1].first.polygon_id;
+            const auto normal = mesh.new_polygon_normal( p );
+            const auto other = mesh.new_polygon_normal( q );
+            if( normal && other && is_sharp( *normal, *other, threshold ) )
+            {
+                continue;
+            }
+            builder->set_polygon_adjacent( pair[0].first, q );
+            builder->set_polygon_adjacent( pair[1].first, p );
+        }
+    }
+
+    /// The model's surfaces may repeat a vertex in a row where the
+    /// conversion that made them merged close points; the rebuild refuses
+    /// such polygons. Each repeat takes a new vertex at the same point and
+    /// with the same attribute values, which the rebuild merges back.
+    /// Returns the new vertices.
+    std::vector< index_t > part_repeated_vertices( SurfaceMesh< 3 >& mesh )
+    {
+        std::vector< index_t > added;
+        const auto offsets = mesh.polygon_offsets();
+        const auto slots = mesh.polygon_slot_vertices();
+        std::unique_ptr< SurfaceMeshBuilder< 3 > > builder;
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            const auto begin = offsets[p];
+            const auto end = offsets[p + 1];
+            for( auto slot = begin; slot < end; slot++ )
+            {
+                const auto next = slot + 1 == end ? begin : slot + 1;
+                const auto vertex = slots[slot];
+                if( slots[next] != vertex )
+                {
+                    continue;
+                }
+                if( !builder )
+                {
+                    builder = create_surface_mesh_builder( mesh );
+                }
+                // Copied first: creating a point may move the others.
+                const auto point = mesh.point( vertex );
+                const auto copy = builder->create_point( point );
+                mesh.vertex_attribute_manager().copy_attribute_value( vertex,
+                                                                      copy );
+                builder->set_polygon_vertex(
+                    { p, static_cast< local_index_t >( next - begin ) }, copy );
+                added.push_back( copy );
+            }
+        }
+        return added;
+    }
+
+    /// Vertices added to the copy of each input surface, by its id.
+    using AddedVertices =
+        std::vector< std::pair< uuid, std::vector< index_t > > >;
+
+    /// Cuts every surface of the copy along its sharp edges, joins it again
+    /// across its internal lines where they are not sharp, and parts its
+    /// repeated vertices.
+    AddedVertices prepare_surfaces( const BRep& input,
+                                    BRep& copy,
+                                    const ModelMapping& copy_mapping,
+                                    double angle,
+                                    const detail::SharpFeaturesProbe& probe )
     {
         const auto threshold =
             std::cos( ( 180.0 - angle ) * 3.141592653589793 / 180.0 );
-        for( const auto& surface : copy.surfaces() )
+        const auto& surface_ids =
+            copy_mapping.at( Surface< 3 >::component_type_static() );
+        AddedVertices added;
+        for( const auto& surface : input.surfaces() )
         {
-            cut_surface_along_sharp_edges(
-                copy.modifiable_surface( surface.id() ).get_modifiable_mesh(),
-                threshold,
-                probe );
+            auto& mesh =
+                copy.modifiable_surface( surface_ids.in2out( surface.id() ) )
+                    .get_modifiable_mesh();
+            cut_surface_along_sharp_edges( mesh, threshold, probe );
+            join_across_internal_lines( input, surface, mesh, threshold );
+            auto parted = part_repeated_vertices( mesh );
+            if( !parted.empty() )
+            {
+                added.emplace_back( surface.id(), std::move( parted ) );
+            }
         }
+        return added;
     }
 
     // Each copied mesh takes the uuid of the input component it was copied
@@ -250,6 +410,47 @@ namespace
         return meshes;
     }
 
+    /// The first line or surface vertex at the corner's unique vertex, if
+    /// any: through it the corner is found in the rebuild.
+    absl::optional< ComponentMeshVertex >
+    line_or_surface_vertex_at( const BRep& brep, const Corner< 3 >& corner )
+    {
+        const auto unique_vertex =
+            brep.unique_vertex( { corner.component_id(), 0 } );
+        if( unique_vertex == INVALID_INDEX )
+        {
+            return absl::nullopt;
+        }
+        const auto corner_type = Corner< 3 >::component_type_static();
+        const auto block_type = Block< 3 >::component_type_static();
+        for( const auto& vertex :
+             brep.component_mesh_vertices( unique_vertex ) )
+        {
+            const auto& type = vertex.component_id.type();
+            if( type != corner_type && type != block_type )
+            {
+                return vertex;
+            }
+        }
+        return absl::nullopt;
+    }
+
+    /// The input vertices at which the rebuild must keep a corner: one per
+    /// corner of the input on a line or a surface.
+    std::vector< MeshVertex > corner_vertices( const BRep& input )
+    {
+        std::vector< MeshVertex > vertices;
+        for( const auto& corner : input.corners() )
+        {
+            if( const auto vertex = line_or_surface_vertex_at( input, corner ) )
+            {
+                vertices.emplace_back( vertex->component_id.id(),
+                                       vertex->vertex );
+            }
+        }
+        return vertices;
+    }
+
     /// Maps each input corner to the result corner at the unique vertex of
     /// the first line or surface vertex sharing the corner's.
     void add_corner_mappings(
@@ -258,25 +459,10 @@ namespace
         GenericMapping< MeshVertex, ComponentMeshVertex >& vertex_mapping )
     {
         const auto corner_type = Corner< 3 >::component_type_static();
-        const auto block_type = Block< 3 >::component_type_static();
         for( const auto& corner : input.corners() )
         {
-            const auto unique_vertex =
-                input.unique_vertex( { corner.component_id(), 0 } );
-            if( unique_vertex == INVALID_INDEX )
-            {
-                continue;
-            }
-            const auto& shared = input.component_mesh_vertices( unique_vertex );
-            const auto mesh_vertex = std::find_if(
-                shared.begin(),
-                shared.end(),
-                [&]( const ComponentMeshVertex& vertex )
-                {
-                    const auto& type = vertex.component_id.type();
-                    return type != corner_type && type != block_type;
-                } );
-            if( mesh_vertex == shared.end() )
+            const auto mesh_vertex = line_or_surface_vertex_at( input, corner );
+            if( !mesh_vertex )
             {
                 continue;
             }
@@ -299,6 +485,16 @@ namespace
             vertex_mapping.map( { corner.id(), 0 }, corners.front() );
         }
     }
+
+    void check_angle( double angle )
+    {
+        if( !( angle >= 0 && angle <= 180 ) )
+        {
+            throw CorvaneException( "[add_sharp_features] The angle must be "
+                                    "a number of degrees from 0 to 180, got ",
+                                    angle );
+        }
+    }
 } // namespace
 
 namespace vorna
@@ -308,22 +504,42 @@ namespace vorna
         BRepConversionResult add_sharp_features(
             const BRep& brep, double angle, const SharpFeaturesProbe& probe )
         {
+            check_angle( angle );
             BRep copy;
             BRepBuilder builder{ copy };
             const auto copy_mapping = builder.copy( brep );
             end_stage( probe, "copy" );
-            cut_surfaces_along_sharp_edges( copy, angle, probe );
+            const auto parted =
+                prepare_surfaces( brep, copy, copy_mapping, angle, probe );
             const auto surfaces = collect_surface_meshes( copy, copy_mapping );
             const auto lines =
                 collect_line_meshes( copy, builder, copy_mapping );
             end_stage( probe, "collect" );
-            auto result =
-                convert_curves_and_surfaces_into_brep( lines, surfaces );
+            // The model's corners stay, and its surfaces stay apart even
+            // where two of them hold the same polygon.
+            MeshesConversionOptions options;
+            options.corner_vertices = corner_vertices( brep );
+            options.merge_identical_polygons = false;
+            BRep model;
+            auto mappings =
+                BRepFromMeshesBuilder{
+                    model, lines, surfaces, std::move( options ) }
+                    .build_brep_with_blocks();
             end_stage( probe, "conversion" );
-            add_corner_mappings(
-                brep, std::get< 0 >( result ), std::get< 1 >( result ) );
+            // The rebuild mapped the parted vertices too, which the input
+            // does not have.
+            for( const auto& surface : parted )
+            {
+                for( const auto vertex : surface.second )
+                {
+                    mappings.first.erase_in( { surface.first, vertex } );
+                }
+            }
+            add_corner_mappings( brep, model, mappings.first );
             end_stage( probe, "corner_mappings" );
-            return result;
+            return BRepConversionResult{ std::move( model ),
+                                         std::move( mappings.first ),
+                                         std::move( mappings.second ) };
         }
     } // namespace detail
 

@@ -1,6 +1,7 @@
 #include <vorna/conversion/model/brep_from_meshes_builder.h>
 
 #include <string>
+#include <utility>
 
 #include <absl/container/flat_hash_map.h>
 #include <absl/strings/string_view.h>
@@ -30,9 +31,10 @@ namespace vorna
                       curves,
                   absl::Span<
                       const std::reference_wrapper< const SurfaceMesh< 3 > > >
-                      surfaces )
+                      surfaces,
+                  MeshesConversionOptions options )
                 : brep_( brep ), builder_( brep ),
-                  corners_lines_( brep, curves, surfaces )
+                  corners_lines_( brep, curves, surfaces, std::move( options ) )
             {
             }
 
@@ -117,8 +119,10 @@ namespace vorna
             absl::Span< const std::reference_wrapper< const EdgedCurve< 3 > > >
                 curves,
             absl::Span< const std::reference_wrapper< const SurfaceMesh< 3 > > >
-                surfaces )
-            : impl_{ std::make_unique< Impl >( brep, curves, surfaces ) }
+                surfaces,
+            MeshesConversionOptions options )
+            : impl_{ std::make_unique< Impl >(
+                  brep, curves, surfaces, std::move( options ) ) }
         {
         }
 

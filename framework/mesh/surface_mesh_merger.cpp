@@ -74,9 +74,11 @@ namespace vorna
           public:
             Impl( absl::Span< const std::reference_wrapper<
                       const SurfaceMesh< D > > > surfaces,
-                  double epsilon )
+                  double epsilon,
+                  bool merge_identical_polygons )
                 : surfaces_( surfaces.begin(), surfaces.end() ),
-                  epsilon_( epsilon )
+                  epsilon_( epsilon ),
+                  merge_identical_polygons_( merge_identical_polygons )
             {
                 if( !( epsilon >= 0 ) )
                 {
@@ -224,6 +226,12 @@ namespace vorna
                             cycle.push_back(
                                 vertex_map_[vertex_offsets_[s] + v] );
                         }
+                        if( !merge_identical_polygons_ )
+                        {
+                            polygon_map_.push_back(
+                                builder.create_polygon( cycle ) );
+                            continue;
+                        }
                         const auto inserted = cycles.emplace(
                             canonical_cycle( cycle ), merged_->nb_polygons() );
                         if( inserted.second )
@@ -304,6 +312,7 @@ namespace vorna
             std::vector< std::reference_wrapper< const SurfaceMesh< D > > >
                 surfaces_;
             double epsilon_;
+            bool merge_identical_polygons_;
             std::unique_ptr< SurfaceMesh< D > > merged_;
             std::vector< index_t > vertex_offsets_;
             std::vector< index_t > polygon_offsets_;
@@ -316,8 +325,10 @@ namespace vorna
         SurfaceMeshMerger< D >::SurfaceMeshMerger(
             absl::Span< const std::reference_wrapper< const SurfaceMesh< D > > >
                 surfaces,
-            double epsilon )
-            : impl_( std::make_unique< Impl >( surfaces, epsilon ) )
+            double epsilon,
+            bool merge_identical_polygons )
+            : impl_( std::make_unique< Impl >(
+                  surfaces, epsilon, merge_identical_polygons ) )
         {
         }
 

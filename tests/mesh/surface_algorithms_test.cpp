@@ -289,6 +289,11 @@ namespace vorna
         EXPECT_EQ( merged.polygon_adjacent( { 0, 1 } ), 1u );
         EXPECT_EQ( merged.polygon_adjacent( { 1, 1 } ), 2u );
         expect_consistent( merged );
+
+        // Kept apart, B's copy of the triangle is a polygon of its own.
+        detail::SurfaceMeshMerger< 3 > apart{ inputs, 1e-6, false };
+        apart.create_surface_step();
+        EXPECT_EQ( apart.polygon_in_merged( 1, 0 ), 2u );
     }
 
     TEST( SurfaceMeshMerger, OverusedPairAndCollapsedPolygon )

@@ -303,10 +303,12 @@ namespace vorna
         {
             template < index_t D >
             MeshesInput< D >::MeshesInput( CurveSpan< D > curves,
-                                           SurfaceSpan< D > surfaces )
+                                           SurfaceSpan< D > surfaces,
+                                           bool merge_identical_polygons )
                 : curves_( curves.begin(), curves.end() ),
                   surfaces_( surfaces.begin(), surfaces.end() ),
-                  merger_( surfaces_, COLOCATION_EPSILON ),
+                  merger_(
+                      surfaces_, COLOCATION_EPSILON, merge_identical_polygons ),
                   use_input_( check_inputs( curves, surfaces ) ),
                   merged_( use_input_ ? surfaces.front().get()
                                       : merger_.merged() )

@@ -34,13 +34,16 @@ namespace vorna
             class MeshesInput
             {
               public:
-                /// Checks the inputs and merges them.
+                /// Checks the inputs and merges them; polygons of the same
+                /// vertex cycle become one only if `merge_identical_polygons`.
                 /// \throw CorvaneException when a used point is not finite,
                 /// the used points span more than the largest double along
                 /// an axis,
                 /// a polygon repeats a vertex in a row or a curve edge joins
                 /// a vertex to itself.
-                MeshesInput( CurveSpan< D > curves, SurfaceSpan< D > surfaces );
+                MeshesInput( CurveSpan< D > curves,
+                             SurfaceSpan< D > surfaces,
+                             bool merge_identical_polygons = true );
 
                 const SurfaceMesh< D >& merged() const
                 {

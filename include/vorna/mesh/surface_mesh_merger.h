@@ -12,10 +12,10 @@ namespace vorna
     namespace detail
     {
         /// Merges surface meshes into one: colocated vertices (within
-        /// epsilon) become one, identical polygon cycles become one polygon,
-        /// and adjacency is kept only where an input stored it and the
-        /// merged edge pair is used by exactly those two polygon edges.
-        /// Not thread-safe.
+        /// epsilon) become one, identical polygon cycles become one polygon
+        /// (unless told to keep them apart), and adjacency is kept only
+        /// where an input stored it and the merged edge pair is used by
+        /// exactly those two polygon edges. Not thread-safe.
         template < index_t D >
         class SurfaceMeshMerger
         {
@@ -23,10 +23,13 @@ namespace vorna
             /// Keeps views of the meshes, which must outlive the merger, and
             /// creates the empty merged mesh at once (a fresh uuid, empty
             /// name, the inputs' common type or PolygonalSurface{D}D).
+            /// With `merge_identical_polygons` false, every input polygon
+            /// gets a merged polygon of its own.
             /// \throw CorvaneException when epsilon is negative or NaN.
             SurfaceMeshMerger( absl::Span< const std::reference_wrapper<
                                    const SurfaceMesh< D > > > surfaces,
-                               double epsilon );
+                               double epsilon,
+                               bool merge_identical_polygons = true );
             ~SurfaceMeshMerger();
 
             /// The merged mesh; attributes registered on it before

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/strings/str_cat.h>
 
 #include <support/expect_error.h>
 #include <support/fixtures.h>
@@ -728,6 +729,20 @@ namespace
         EXPECT_EQ( brep.nb_surfaces(), 0 );
         EXPECT_FALSE( cube->polygon_attribute_manager().attribute_exists(
             "surface_identifier" ) );
+    }
+
+    TEST_F( FromMeshesTest, refuses_a_corner_asked_at_no_input_vertex )
+    {
+        auto cube = test::closed_cube();
+        detail::MeshesConversionOptions options;
+        options.corner_vertices.emplace_back( cube->id(), 8 );
+        BRep brep;
+        FromMeshes builder{ brep, {}, { *cube }, options };
+        test::expect_exact_error(
+            [&] { builder.build(); },
+            absl::StrCat( "[CornersLinesBuilderFromMeshes] Vertex 8 of mesh '",
+                          cube->id().string(),
+                          "' is no input vertex to put a corner at" ) );
     }
 
     TEST_F( FromMeshesTest, one_sided_adjacency_is_rebuilt_by_merging )

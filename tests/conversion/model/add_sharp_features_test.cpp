@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <iterator>
+#include <limits>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -32,6 +34,7 @@
 
 #include <support/block_fixtures.h>
 #include <support/conversion_test.h>
+#include <support/cube_tables.h>
 #include <support/expect_error.h>
 #include <support/fixtures.h>
 #include <support/model_checks.h>
@@ -52,6 +55,27 @@ namespace
     BRep model_of( const SurfaceMesh< 3 >& mesh )
     {
         return std::move( std::get< 0 >( convert_surface_into_brep( mesh ) ) );
+    }
+
+    BRep model_of( const EdgedCurve< 3 >& curve, const SurfaceMesh< 3 >& mesh )
+    {
+        const test::CurveRefs curves{ curve };
+        const test::SurfaceRefs surfaces{ mesh };
+        return std::move( std::get< 0 >(
+            convert_curves_and_surfaces_into_brep( curves, surfaces ) ) );
+    }
+
+    // The closed cube of 12 triangles, and more triangles over more points.
+    std::unique_ptr< SurfaceMesh< 3 > >
+    cube_and( const std::vector< Point3D >& points,
+              const std::vector< std::array< index_t, 3 > >& triangles )
+    {
+        auto all_points = test::cube_points( point( 0, 0, 0 ), 1 );
+        all_points.insert( all_points.end(), points.begin(), points.end() );
+        const auto cube = test::cube_triangles();
+        std::vector< std::array< index_t, 3 > > all( cube.begin(), cube.end() );
+        all.insert( all.end(), triangles.begin(), triangles.end() );
+        return test::triangulated_surface( all_points, all );
     }
 
     Counts sharp_counts( const BRep& brep, double angle )
@@ -221,7 +245,7 @@ namespace
     // Every input line and surface vertex maps to new vertices of the same
     // kind at its point, every input polygon and line edge to exactly one
     // new element on the same points, every input corner to one corner at
-    // its point.
+    // its point; and the new model is consistent.
     ::testing::AssertionResult
     mappings_follow_the_model( const BRep& input,
                                const BRepConversionResult& result )
@@ -311,6 +335,11 @@ namespace
                                  corner.id().string(),
                                  " maps to several vertices" );
             }
+        }
+        const auto consistent = check_brep_consistency( model );
+        if( !consistent )
+        {
+            absl::StrAppend( &failures, " ", consistent.message() );
         }
         if( failures.empty() )
         {
@@ -445,6 +474,7 @@ namespace
         const auto one = add_sharp_features( holed, 140 );
         EXPECT_EQ( layout( std::get< 0 >( one ) ),
                    layout( std::get< 0 >( all ) ) );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( one ) ) );
     }
 
     // A model with several surfaces, lines and corners: every input vertex,
@@ -459,6 +489,32 @@ namespace
         const auto again = add_sharp_features( split, 140 );
         EXPECT_EQ( counts_of( std::get< 0 >( again ) ), counts_of( split ) );
         EXPECT_TRUE( mappings_follow_the_model( split, again ) );
+
+        // A corner whose unique vertex lists a block vertex first is still
+        // followed through its line and surface vertices.
+        auto tied =
+            std::move( std::get< 0 >( add_sharp_features( holed, 140 ) ) );
+        const auto& corner = *tied.corners().begin();
+        const auto shared = tied.unique_vertex( { corner.component_id(), 0 } );
+        BRepBuilder builder{ tied };
+        const auto& block = builder.add_block();
+        builder.block_mesh_builder( block )->create_point(
+            corner.mesh().point( 0 ) );
+        const auto others = tied.component_mesh_vertices( shared );
+        builder.set_unique_vertex( { tied.block( block ).component_id(), 0 },
+                                   shared );
+        const auto spare = builder.create_unique_vertex();
+        for( const auto& other : others )
+        {
+            // Linked again, it goes after the block vertex.
+            builder.set_unique_vertex( other, spare );
+            builder.set_unique_vertex( other, shared );
+        }
+        ASSERT_EQ(
+            tied.component_mesh_vertices( shared ).front().component_id.id(),
+            block );
+        EXPECT_TRUE( mappings_follow_the_model(
+            tied, add_sharp_features( tied, 140 ) ) );
     }
 
     TEST_F( AddSharpFeaturesTest, CornerWithoutLineOrSurfaceGetsNoMapping )
@@ -470,16 +526,22 @@ namespace
         builder.corner_mesh_builder( lonely )->create_point( point( 5, 5, 5 ) );
         builder.set_unique_vertex( { cube.corner( lonely ).component_id(), 0 },
                                    builder.create_unique_vertex() );
+        // Nor does a corner tied to no unique vertex.
+        const auto untied = builder.add_corner();
+        builder.corner_mesh_builder( untied )->create_point( point( 0, 0, 0 ) );
         const auto result = add_sharp_features( cube, 100 );
         EXPECT_FALSE(
             std::get< 1 >( result ).has_mapping_input( { lonely, 0 } ) );
+        EXPECT_FALSE(
+            std::get< 1 >( result ).has_mapping_input( { untied, 0 } ) );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                    ( Counts{ 8, 12, 6, 1 } ) );
     }
 
-    // A closed line with a corner on it: the conversion makes it a closed
-    // line without corner, so the corner has nowhere to go.
-    TEST_F( AddSharpFeaturesTest, CornerLostByTheConversionIsAnError )
+    // A closed line with a corner on it, as models read from elsewhere
+    // have: the corner stays, and the line runs from it round to it.
+    TEST_F( AddSharpFeaturesTest, CornerOnAClosedLineStaysACorner )
     {
         BRep loop;
         BRepBuilder builder{ loop };
@@ -503,11 +565,155 @@ namespace
                                    0 );
         builder.add_corner_line_boundary_relationship( loop.corner( corner ),
                                                        loop.line( line ) );
-        test::expect_error(
-            [&loop] { add_sharp_features( loop, 120 ); },
-            absl::StrCat( "[add_corner_mappings] Did not find exactly one "
-                          "corner for initial corner with uuid ",
-                          corner.string() ) );
+        const auto result = add_sharp_features( loop, 120 );
+        EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
+                   ( Counts{ 1, 1, 0, 0 } ) );
+        EXPECT_TRUE( mappings_follow_the_model( loop, result ) );
+    }
+
+    // Two corners put by hand at an inner vertex of a sheet lie on no line:
+    // they stay, as one corner.
+    TEST_F( AddSharpFeaturesTest, CornersInsideASurfaceStayOneCorner )
+    {
+        auto sheet = model_of( *test::grid_sheet( 2, 2 ) );
+        const auto& surface = *sheet.surfaces().begin();
+        index_t middle{ 0 };
+        while( surface.mesh().point( middle ) != point( 1, 1, 0 ) )
+        {
+            middle++;
+        }
+        BRepBuilder builder{ sheet };
+        for( index_t twice = 0; twice < 2; twice++ )
+        {
+            const auto& corner = builder.add_corner();
+            builder.corner_mesh_builder( corner )->create_point(
+                point( 1, 1, 0 ) );
+            builder.set_unique_vertex(
+                { sheet.corner( corner ).component_id(), 0 },
+                sheet.unique_vertex( { surface.component_id(), middle } ) );
+            builder.add_corner_surface_internal_relationship(
+                sheet.corner( corner ), surface );
+        }
+        const auto result = add_sharp_features( sheet, 90 );
+        EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
+                   ( Counts{ 1, 1, 1, 0 } ) );
+        EXPECT_TRUE( mappings_follow_the_model( sheet, result ) );
+    }
+
+    // A curve along the first third of a cube edge ends inside that edge:
+    // once the edge is sharp, its inner end still parts two lines.
+    TEST_F( AddSharpFeaturesTest, CurveEndOnASharpEdgeStaysACorner )
+    {
+        const auto cube =
+            test::make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ), 3 );
+        const auto curve = test::polyline< 3 >(
+            { point( 0, 0, 0 ), point( 1. / 3, 0, 0 ) }, false );
+        const auto model = model_of( *curve, *cube );
+        ASSERT_EQ( counts_of( model ), ( Counts{ 2, 1, 1, 1 } ) );
+        const auto result = add_sharp_features( model, 90 );
+        EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
+                   ( Counts{ 9, 13, 6, 1 } ) );
+        EXPECT_TRUE( mappings_follow_the_model( model, result ) );
+    }
+
+    // A stray triangle whose corners lie 5e-7 apart merges into one point:
+    // its polygon repeats a vertex in the first model, which the second
+    // pass takes as the first made it.
+    TEST_F( AddSharpFeaturesTest, PolygonCollapsedByMergingIsAccepted )
+    {
+        const auto mesh = cube_and( { point( 5, 5, 5 ),
+                                      point( 5 + 5e-7, 5, 5 ),
+                                      point( 5, 5 + 5e-7, 5 ) },
+                                    { { 8, 9, 10 } } );
+        test::set_values( mesh->vertex_attribute_manager(),
+                          "weight",
+                          std::vector< double >( 11, 2. ) );
+        const auto model = model_of( *mesh );
+        ASSERT_EQ( counts_of( model ), ( Counts{ 0, 1, 2, 1 } ) );
+        const auto result = add_sharp_features( model, 90 );
+        EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
+                   ( Counts{ 8, 13, 7, 1 } ) );
+        EXPECT_TRUE( mappings_follow_the_model( model, result ) );
+        // The mapping names no vertex beyond those of the collapsed
+        // polygon's surface.
+        const auto& collapsed = *std::next( model.surfaces().begin() );
+        ASSERT_EQ( collapsed.mesh().nb_vertices(), 1u );
+        EXPECT_FALSE( std::get< 1 >( result ).has_mapping_input(
+            { collapsed.id(), 1 } ) );
+        // Its vertex keeps its attribute value.
+        const auto& vertex =
+            std::get< 1 >( result ).in2out( { collapsed.id(), 0 } ).front();
+        EXPECT_EQ( std::get< 0 >( result )
+                       .surface( vertex.component_id.id() )
+                       .mesh()
+                       .vertex_attribute_manager()
+                       .find_attribute< double >( "weight" )
+                       ->value( vertex.vertex ),
+                   2. );
+    }
+
+    // Where no edge is sharp the model comes back as it was: a line inside
+    // a surface stays inside it, and a triangle listed twice keeps its own
+    // surface.
+    TEST_F( AddSharpFeaturesTest, ModelWithoutSharpEdgeKeepsItsComponents )
+    {
+        const auto square =
+            test::triangulated_surface( { point( 0, 0, 0 ),
+                                          point( 1, 0, 0 ),
+                                          point( 1, 1, 0 ),
+                                          point( 0, 1, 0 ) },
+                                        { { 0, 1, 2 }, { 0, 2, 3 } } );
+        const auto diagonal = test::polyline< 3 >(
+            { point( 0, 0, 0 ), point( 1, 1, 0 ) }, false );
+        const auto split = model_of( *diagonal, *square );
+        ASSERT_EQ( counts_of( split ), ( Counts{ 2, 3, 1, 0 } ) );
+        const auto cube = test::cube_triangles();
+        const auto twice = model_of( *cube_and( {}, { cube[0] } ) );
+        ASSERT_EQ( counts_of( twice ), ( Counts{ 0, 1, 3, 1 } ) );
+        for( const double angle : { 0., 45., 89., 179. } )
+        {
+            const auto result = add_sharp_features( split, angle );
+            const auto& model = std::get< 0 >( result );
+            EXPECT_EQ( counts_of( model ), counts_of( split ) )
+                << "at angle " << angle;
+            EXPECT_EQ( model.nb_internals( model.surfaces().begin()->id() ),
+                       1u )
+                << "at angle " << angle;
+            EXPECT_TRUE( mappings_follow_the_model( split, result ) );
+        }
+        for( const double angle : { 0., 45., 89. } )
+        {
+            const auto result = add_sharp_features( twice, angle );
+            EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
+                       counts_of( twice ) )
+                << "at angle " << angle;
+            EXPECT_TRUE( mappings_follow_the_model( twice, result ) );
+        }
+    }
+
+    // The rule reads the angle as degrees from 0 to 180; anything else
+    // would silently stand for some other angle or for none.
+    TEST_F( AddSharpFeaturesTest, AngleOutsideZeroTo180IsRefused )
+    {
+        const auto cube = model_of(
+            *test::make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ) ) );
+        const auto infinity = std::numeric_limits< double >::infinity();
+        for( const double angle :
+             { -1., -1e-300, 180.5, 181., 360., infinity, -infinity } )
+        {
+            test::expect_exact_error(
+                [&] { add_sharp_features( cube, angle ); },
+                absl::StrCat( "[add_sharp_features] The angle must be a "
+                              "number of degrees from 0 to 180, got ",
+                              angle ) );
+        }
+        test::expect_exact_error(
+            [&] {
+                add_sharp_features(
+                    cube, std::numeric_limits< double >::quiet_NaN() );
+            },
+            "[add_sharp_features] The angle must be a number of degrees "
+            "from 0 to 180, got nan" );
     }
 
     TEST_F( AddSharpFeaturesTest, InputModelIsNotChanged )
@@ -522,6 +728,7 @@ namespace
             EXPECT_TRUE( before.text() == ModelText{ *input }.text() );
             EXPECT_FALSE( has_normals_attribute( *input ) );
             EXPECT_FALSE( has_normals_attribute( std::get< 0 >( result ) ) );
+            EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
         }
     }
 
@@ -543,6 +750,7 @@ namespace
         const auto result = add_sharp_features( cube, 100 );
         const auto& model = std::get< 0 >( result );
         ASSERT_EQ( model.nb_surfaces(), 6u );
+        EXPECT_TRUE( check_brep_consistency( model ) );
         for( index_t p = 0; p < mesh->nb_polygons(); p++ )
         {
             const auto& mapped =
@@ -589,6 +797,7 @@ namespace
         const auto result = add_sharp_features( BRep{}, 120 );
         EXPECT_EQ( counts_of( std::get< 0 >( result ) ),
                    ( Counts{ 0, 0, 0, 0 } ) );
+        EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) );
     }
 
     // A failing detection task must not leave sharp edges silently joined:

@@ -10,21 +10,29 @@
 //   VORNA_PROPERTY_SEEDS=20000 VORNA_PROPERTY_FIRST_SEED=1000
 //   ./vorna-messy-mesh-property-test
 // A failing case is reported with its seed.
+//
+// The same inputs, with curves along polygon edges too, feed
+// add_sharp_features at an angle drawn per seed (CI: 300 seeds); the
+// environment picks the seeds likewise.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
 #include <absl/strings/str_cat.h>
 
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/conversion_model.h>
+#include <vorna/conversion/model/add_sharp_features.h>
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/edged_curve_builder.h>
@@ -56,7 +64,12 @@ namespace
     class Generator
     {
       public:
-        explicit Generator( index_t seed ) : random_( seed ) {}
+        /// With `edge_curves`, some inputs also get curves along polygon
+        /// edges (drawn last, so that the other inputs stay as they were).
+        explicit Generator( index_t seed, bool edge_curves = false )
+            : random_( seed ), edge_curves_( edge_curves )
+        {
+        }
 
         Case make()
         {
@@ -73,6 +86,10 @@ namespace
             if( chance( 0.3 ) )
             {
                 curves( input );
+            }
+            if( edge_curves_ && chance( 0.5 ) )
+            {
+                curves_on_edges( input );
             }
             return input;
         }
@@ -361,7 +378,38 @@ namespace
             input.recipe += absl::StrCat( " ", nb_curves, " curves" );
         }
 
+        /// Runs of one to four edges around one polygon: part of a face's
+        /// edge, a whole edge, or the polygon's whole border.
+        void curves_on_edges( Case& input )
+        {
+            const auto nb_curves = 1 + pick( 2 );
+            for( index_t c = 0; c < nb_curves; c++ )
+            {
+                const auto& mesh =
+                    *input.surfaces[pick( input.surfaces.size() )];
+                if( mesh.nb_polygons() == 0 )
+                {
+                    continue;
+                }
+                const auto polygon =
+                    mesh.polygon_vertices( pick( mesh.nb_polygons() ) );
+                const auto size = static_cast< index_t >( polygon.size() );
+                const auto start = pick( size );
+                const auto nb_edges = std::min( 1 + pick( 4 ), size );
+                std::vector< Point3D > points;
+                for( index_t k = 0; k <= nb_edges && k < size; k++ )
+                {
+                    points.push_back(
+                        mesh.point( polygon[( start + k ) % size] ) );
+                }
+                input.curves.push_back(
+                    test::polyline( points, nb_edges == size ) );
+            }
+            input.recipe += absl::StrCat( " ", nb_curves, " edge curves" );
+        }
+
         std::mt19937 random_;
+        bool edge_curves_;
     };
 
     /// Empty when the conversion is sound, else what went wrong.
@@ -424,6 +472,190 @@ namespace
                    : absl::StrCat( "(", input.recipe, "): ", problem );
     }
 
+    /// What is wrong with add_sharp_features on `brep` at `angle`: the
+    /// result is inconsistent, an edge where two polygons of one surface
+    /// meet (joined, or cut apart along a line inside it) at a dihedral
+    /// angle of at most `angle` lies on no line of the result, a corner on
+    /// a line or a surface does not map to one corner, or, where no edge is
+    /// sharp, the result has other corners, lines or surfaces.
+    std::string check_sharp_features( const BRep& brep, double angle )
+    {
+        const auto result = add_sharp_features( brep, angle );
+        const auto& model = std::get< 0 >( result );
+        const auto& vertices = std::get< 1 >( result );
+        const auto consistent = test::check_brep_consistency( model );
+        if( !consistent )
+        {
+            return consistent.message();
+        }
+        absl::flat_hash_set< std::array< index_t, 2 > > line_edges;
+        for( const auto& line : model.lines() )
+        {
+            for( index_t e = 0; e < line.mesh().nb_edges(); e++ )
+            {
+                const auto& ends = line.mesh().edge_vertices( e );
+                std::array< index_t, 2 > edge{
+                    model.unique_vertex( { line.component_id(), ends[0] } ),
+                    model.unique_vertex( { line.component_id(), ends[1] } ) };
+                std::sort( edge.begin(), edge.end() );
+                line_edges.insert( edge );
+            }
+        }
+        const auto threshold =
+            std::cos( ( 180.0 - angle ) * 3.141592653589793 / 180.0 );
+        index_t nb_sharp{ 0 };
+        for( const auto& surface : brep.surfaces() )
+        {
+            // Polygons of the surface meet along an edge, joined there or
+            // (along a line inside the surface) cut apart.
+            const auto& mesh = surface.mesh();
+            const auto unique = [&]( index_t v ) {
+                return brep.unique_vertex( { surface.component_id(), v } );
+            };
+            absl::flat_hash_map< std::array< index_t, 2 >,
+                                 std::vector< PolygonEdge > >
+                meeting;
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < mesh.nb_polygon_edges( p ); e++ )
+                {
+                    const auto ends = mesh.polygon_edge_vertices( { p, e } );
+                    std::array< index_t, 2 > edge{ unique( ends[0] ),
+                                                   unique( ends[1] ) };
+                    std::sort( edge.begin(), edge.end() );
+                    meeting[edge].push_back( { p, e } );
+                }
+            }
+            for( const auto& edge : meeting )
+            {
+                const auto& sides = edge.second;
+                bool sharp{ false };
+                for( index_t i = 0; i < sides.size(); i++ )
+                {
+                    for( auto j = i + 1; j < sides.size(); j++ )
+                    {
+                        const auto first =
+                            mesh.new_polygon_normal( sides[i].polygon_id );
+                        const auto second =
+                            mesh.new_polygon_normal( sides[j].polygon_id );
+                        sharp = sharp || ( first && second &&
+                                           first->dot( *second ) <= threshold );
+                    }
+                }
+                if( !sharp )
+                {
+                    continue;
+                }
+                nb_sharp++;
+                const auto ends = mesh.polygon_edge_vertices( sides.front() );
+                std::array< index_t, 2 > new_edge;
+                for( const local_index_t end : { 0, 1 } )
+                {
+                    new_edge[end] = model.unique_vertex(
+                        vertices.in2out( { surface.id(), ends[end] } )
+                            .front() );
+                }
+                std::sort( new_edge.begin(), new_edge.end() );
+                if( !line_edges.contains( new_edge ) )
+                {
+                    return absl::StrCat( "sharp edge ",
+                                         sides.front().string(),
+                                         " of surface ",
+                                         surface.id().string(),
+                                         " is on no line" );
+                }
+            }
+        }
+        for( const auto& corner : brep.corners() )
+        {
+            const auto unique =
+                brep.unique_vertex( { corner.component_id(), 0 } );
+            if( unique == INVALID_INDEX )
+            {
+                continue;
+            }
+            const auto& shared = brep.component_mesh_vertices( unique );
+            if( std::none_of( shared.begin(),
+                              shared.end(),
+                              []( const ComponentMeshVertex& vertex )
+                              {
+                                  const auto& type =
+                                      vertex.component_id.type().get();
+                                  return type == "Line" || type == "Surface";
+                              } ) )
+            {
+                continue;
+            }
+            if( !vertices.has_mapping_input( { corner.id(), 0 } ) ||
+                vertices.in2out( { corner.id(), 0 } ).size() != 1 ||
+                vertices.in2out( { corner.id(), 0 } )
+                        .front()
+                        .component_id.type()
+                        .get() != "Corner" )
+            {
+                return absl::StrCat(
+                    "corner ", corner.id().string(), " maps to no one corner" );
+            }
+        }
+        if( nb_sharp == 0 && !( model.nb_corners() == brep.nb_corners() &&
+                                model.nb_lines() == brep.nb_lines() &&
+                                model.nb_surfaces() == brep.nb_surfaces() ) )
+        {
+            return absl::StrCat( "no sharp edge, yet ",
+                                 model.nb_corners(),
+                                 " corners, ",
+                                 model.nb_lines(),
+                                 " lines, ",
+                                 model.nb_surfaces(),
+                                 " surfaces instead of ",
+                                 brep.nb_corners(),
+                                 ", ",
+                                 brep.nb_lines(),
+                                 ", ",
+                                 brep.nb_surfaces() );
+        }
+        return {};
+    }
+
+    /// Empty when add_sharp_features is sound on the model of the seed's
+    /// input (if the conversion takes it), else the recipe, the angle and
+    /// what went wrong.
+    std::string check_sharp_seed( index_t seed )
+    {
+        Generator generator{ seed, true };
+        const auto input = generator.make();
+        SurfaceRefs surfaces;
+        for( const auto& surface : input.surfaces )
+        {
+            surfaces.emplace_back( *surface );
+        }
+        CurveRefs curves;
+        for( const auto& curve : input.curves )
+        {
+            curves.emplace_back( *curve );
+        }
+        test::Randomness random{ seed };
+        const double angles[] = { 0, 45, 90, 135, 180 };
+        const auto angle = random.chance( 0.5 ) ? angles[random.pick( 5 )]
+                                                : random.real( 0, 180 );
+        BRep brep;
+        try
+        {
+            brep = std::move( std::get< 0 >(
+                convert_curves_and_surfaces_into_brep( curves, surfaces ) ) );
+        }
+        catch( const CorvaneException& )
+        {
+            return {};
+        }
+        const auto problem = test::refused_or_sound(
+            false, [&] { return check_sharp_features( brep, angle ); } );
+        return problem.empty()
+                   ? problem
+                   : absl::StrCat(
+                         "(", input.recipe, ", angle ", angle, "): ", problem );
+    }
+
     TEST( MessyMeshProperty, every_conversion_refuses_or_is_sound )
     {
         test::expect_sound_environment_seeds( 150, check_seed );
@@ -446,5 +678,10 @@ namespace
         {
             test::expect_sound_seeds( seed, 1, check_seed );
         }
+    }
+
+    TEST( MessyMeshProperty, sharp_features_lie_on_lines_and_keep_corners )
+    {
+        test::expect_sound_environment_seeds( 300, check_sharp_seed );
     }
 } // namespace

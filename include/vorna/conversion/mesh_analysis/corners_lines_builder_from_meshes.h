@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include <absl/types/span.h>
 
@@ -20,6 +21,20 @@ namespace vorna
 
     namespace detail
     {
+        /// What a rebuild of an existing model's meshes asks beyond a plain
+        /// conversion.
+        struct MeshesConversionOptions
+        {
+            /// Input vertices, named as the vertex mapping names them, at
+            /// each of which a corner is made whatever the corner rule says
+            /// (also off every line, inside a surface).
+            std::vector< MeshVertex > corner_vertices;
+            /// False keeps polygons of different inputs (or of one) on the
+            /// same vertex cycle apart: each input polygon then gets a
+            /// surface polygon of its own.
+            bool merge_identical_polygons{ true };
+        };
+
         /// Builds the corners, lines and surfaces of a model from surface
         /// meshes and curves, and records where every input vertex, polygon
         /// and curve edge went.
@@ -64,19 +79,22 @@ namespace vorna
                     curves,
                 absl::Span<
                     const std::reference_wrapper< const SurfaceMesh< D > > >
-                    surfaces );
+                    surfaces,
+                MeshesConversionOptions options = {} );
             ~CornersLinesBuilderFromMeshes() override;
 
             /// Creates one unique vertex per distinct point of the merged
             /// mesh and the curves, and the wireframe of merged border edges
             /// and curve edges, on a pool task while the calling thread
             /// groups the polygons.
-            /// \throw CorvaneException when the wireframe step or the corners
-            /// step ran already; the grouping's exception, else the
+            /// 	hrow CorvaneException when the wireframe step or the corners
+            /// step ran already, or when a vertex asked to carry a corner is no
+            /// vertex of an input; the grouping's exception, else the
             /// wireframe task's.
             void build_wireframe_step() override;
 
-            /// Adds one Surface per polygon group with its mesh, unique
+            /// First makes the corners asked for off the wireframe. Then
+            /// adds one Surface per polygon group with its mesh, unique
             /// vertices, line and corner relationships, name (from the inputs
             /// behind its first polygon) and the input attributes: each surface
             /// element takes the values of an input element merged into it, of

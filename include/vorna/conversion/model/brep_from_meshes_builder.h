@@ -10,6 +10,7 @@
 #include <vorna/conversion/common/generic_mapping.h>
 #include <vorna/conversion/common/mesh_element.h>
 #include <vorna/conversion/common/mesh_vertex.h>
+#include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
 #include <vorna/model/component_mesh_vertex.h>
 
 namespace vorna
@@ -39,14 +40,15 @@ namespace vorna
                 GenericMapping< MeshElement, ComponentMeshElement > >;
 
             /// Sets up the wireframe and groups the polygons of the merged
-            /// input surfaces.
+            /// input surfaces, as `options` ask.
             /// \throw as detail::CornersLinesBuilderFromMeshes's
             /// constructor (a used point with a non-finite coordinate).
             BRepFromMeshesBuilder( BRep& brep,
                                    absl::Span< const std::reference_wrapper<
                                        const EdgedCurve< 3 > > > curves,
                                    absl::Span< const std::reference_wrapper<
-                                       const SurfaceMesh< 3 > > > surfaces );
+                                       const SurfaceMesh< 3 > > > surfaces,
+                                   MeshesConversionOptions options = {} );
             ~BRepFromMeshesBuilder();
 
             BRepFromMeshesBuilder( const BRepFromMeshesBuilder& ) = delete;
