@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
+
+#include <absl/strings/str_cat.h>
 
 #include <conversion/common/input_checks.h>
 #include <conversion/common/tasks.h>
@@ -228,31 +231,23 @@ namespace
                     {
                         continue;
                     }
-                    if( adjacent.value() == p )
-                    {
-                        throw CorvaneException( "[",
-                                                operation_,
-                                                "] Edge ",
-                                                unsigned{ e },
-                                                " of polygon ",
-                                                p,
-                                                " of mesh '",
-                                                detail::input_label( mesh_ ),
-                                                "' is adjacent to its own "
-                                                "polygon" );
-                    }
-                    throw CorvaneException(
-                        "[",
-                        operation_,
-                        "] Edge ",
-                        unsigned{ e },
-                        " of polygon ",
-                        p,
-                        " of mesh '",
-                        detail::input_label( mesh_ ),
-                        "' is adjacent to polygon ",
-                        adjacent.value(),
-                        ", which is not adjacent back across it" );
+                    const auto fault =
+                        adjacent.value() == p
+                            ? std::string{ "its own polygon" }
+                            : absl::StrCat( "polygon ",
+                                            adjacent.value(),
+                                            ", which is not adjacent back "
+                                            "across it" );
+                    throw CorvaneException( "[",
+                                            operation_,
+                                            "] Edge ",
+                                            unsigned{ e },
+                                            " of polygon ",
+                                            p,
+                                            " of mesh '",
+                                            detail::input_label( mesh_ ),
+                                            "' is adjacent to ",
+                                            fault );
                 }
             }
         }
