@@ -157,9 +157,9 @@ namespace vorna
         }
 
         /// While alive, every parallel form runs on at most `nb_threads`
-        /// threads, the calling thread included (1 runs everything on the
-        /// calling thread). For measuring and testing: results must not
-        /// depend on it.
+        /// threads, the calling thread included (1, and 0 alike, runs
+        /// everything on the calling thread). For measuring and testing:
+        /// results must not depend on it.
         class ThreadLimit
         {
           public:
