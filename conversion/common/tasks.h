@@ -19,6 +19,8 @@
 #if defined( __SANITIZE_THREAD__ )
 extern "C" void __tsan_acquire( void* address );
 extern "C" void __tsan_release( void* address );
+extern "C" void __tsan_ignore_thread_begin();
+extern "C" void __tsan_ignore_thread_end();
 #endif
 
 namespace vorna
@@ -47,6 +49,50 @@ namespace vorna
 #endif
         }
 
+#if defined( __SANITIZE_THREAD__ )
+        inline thread_local bool task_library_unseen = false;
+#endif
+
+        /// Ends what an UnseenTaskLibrary of this thread began, if anything.
+        inline void see_own_code_again()
+        {
+#if defined( __SANITIZE_THREAD__ )
+            if( task_library_unseen )
+            {
+                task_library_unseen = false;
+                __tsan_ignore_thread_end();
+            }
+#endif
+        }
+
+        /// The task library builds its own part of a task object (base,
+        /// virtual table pointer) on the storage of a task another thread
+        /// has ended, before any code of ours runs there; its allocator
+        /// orders the two out of the thread checker's sight, and no
+        /// annotation of ours can come first. From its making until the
+        /// task's body starts to be built there (RecycledPlace), the checker
+        /// skips this thread's memory accesses: the task library's own, and
+        /// no code of ours.
+        class UnseenTaskLibrary
+        {
+          public:
+            UnseenTaskLibrary()
+            {
+#if defined( __SANITIZE_THREAD__ )
+                task_library_unseen = true;
+                __tsan_ignore_thread_begin();
+#endif
+            }
+
+            UnseenTaskLibrary( const UnseenTaskLibrary& ) = delete;
+            UnseenTaskLibrary& operator=( const UnseenTaskLibrary& ) = delete;
+
+            ~UnseenTaskLibrary()
+            {
+                see_own_code_again();
+            }
+        };
+
         /// The task library recycles the storage of an ended task for the
         /// next tasks, out of the thread checker's sight: a body ending
         /// releases its place, a body made there later acquires it.
@@ -55,6 +101,7 @@ namespace vorna
           protected:
             RecycledPlace()
             {
+                see_own_code_again();
                 acquire_from( this );
             }
 
@@ -124,8 +171,10 @@ namespace vorna
         void
         run_ordered( tbb::task_group& group, Body&& body, const void* ended )
         {
-            group.run( OrderedBody< std::decay_t< Body > >{
-                std::forward< Body >( body ), ended } );
+            OrderedBody< std::decay_t< Body > > ordered{
+                std::forward< Body >( body ), ended };
+            const UnseenTaskLibrary unseen;
+            group.run( std::move( ordered ) );
         }
 
         /// Waits for the group, then acquires what its tasks released to
@@ -157,9 +206,9 @@ namespace vorna
         }
 
         /// While alive, every parallel form runs on at most `nb_threads`
-        /// threads, the calling thread included (1 runs everything on the
-        /// calling thread). For measuring and testing: results must not
-        /// depend on it.
+        /// threads, the calling thread included (1, and 0 alike, runs
+        /// everything on the calling thread). For measuring and testing:
+        /// results must not depend on it.
         class ThreadLimit
         {
           public:

@@ -76,9 +76,12 @@ namespace
     TEST( ConcurrentTasks, ThreadLimitBoundsTheConcurrency )
     {
         const auto all = vorna::detail::hardware_concurrency();
+        // A limit of 0 means one thread, as 1 does.
+        for( const unsigned int nb_threads : { 0u, 1u } )
         {
-            const vorna::detail::ThreadLimit limit{ 1 };
-            EXPECT_EQ( vorna::detail::hardware_concurrency(), 1u );
+            const vorna::detail::ThreadLimit limit{ nb_threads };
+            EXPECT_EQ( vorna::detail::hardware_concurrency(), 1u )
+                << nb_threads;
             // Everything runs on the calling thread, forks included.
             const auto caller = std::this_thread::get_id();
             std::atomic< int > elsewhere{ 0 };
@@ -91,7 +94,7 @@ namespace
                 1,
                 [&]( index_t )
                 { elsewhere += std::this_thread::get_id() != caller; } );
-            EXPECT_EQ( elsewhere, 0 );
+            EXPECT_EQ( elsewhere, 0 ) << nb_threads;
         }
         EXPECT_EQ( vorna::detail::hardware_concurrency(), all );
     }
