@@ -49,37 +49,22 @@ namespace vorna
 #endif
         }
 
-#if defined( __SANITIZE_THREAD__ )
-        inline thread_local bool task_library_unseen = false;
-#endif
-
-        /// Ends what an UnseenTaskLibrary of this thread began, if anything.
-        inline void see_own_code_again()
-        {
-#if defined( __SANITIZE_THREAD__ )
-            if( task_library_unseen )
-            {
-                task_library_unseen = false;
-                __tsan_ignore_thread_end();
-            }
-#endif
-        }
-
-        /// The task library builds its own part of a task object (base,
-        /// virtual table pointer) on the storage of a task another thread
-        /// has ended, before any code of ours runs there; its allocator
-        /// orders the two out of the thread checker's sight, and no
-        /// annotation of ours can come first. From its making until the
-        /// task's body starts to be built there (RecycledPlace), the checker
-        /// skips this thread's memory accesses: the task library's own, and
-        /// no code of ours.
+        /// The task library builds a task object on the storage of a task
+        /// another thread has ended: its own part (base, virtual table
+        /// pointer) before our body, its bookkeeping (the group to tell,
+        /// the allocator) after it, all ordered by its allocator and its
+        /// spawning out of the thread checker's sight, and read back by the
+        /// thread that runs the task, in code inlined into ours. While the
+        /// task is handed over, the checker skips this thread's memory
+        /// accesses: the task library's, and the copy of our body's
+        /// captures out of a local that no other thread sees. The body
+        /// itself, and all else of ours, is still checked.
         class UnseenTaskLibrary
         {
           public:
             UnseenTaskLibrary()
             {
 #if defined( __SANITIZE_THREAD__ )
-                task_library_unseen = true;
                 __tsan_ignore_thread_begin();
 #endif
             }
@@ -89,7 +74,9 @@ namespace vorna
 
             ~UnseenTaskLibrary()
             {
-                see_own_code_again();
+#if defined( __SANITIZE_THREAD__ )
+                __tsan_ignore_thread_end();
+#endif
             }
         };
 
@@ -101,7 +88,6 @@ namespace vorna
           protected:
             RecycledPlace()
             {
-                see_own_code_again();
                 acquire_from( this );
             }
 
