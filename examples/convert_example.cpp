@@ -93,12 +93,12 @@ namespace
     std::unique_ptr< vorna::SurfaceMesh3D > make_square()
     {
         const std::vector< vorna::Point3D > points{
-            vorna::Point3D{ { 0, 0, 0 } }, vorna::Point3D{ { 1, 0, 0 } },
-            vorna::Point3D{ { 1, 1, 0 } }, vorna::Point3D{ { 0, 1, 0 } }
-        };
+            vorna::Point3D{ { 0, 0, 0 } },
+            vorna::Point3D{ { 1, 0, 0 } },
+            vorna::Point3D{ { 1, 1, 0 } },
+            vorna::Point3D{ { 0, 1, 0 } } };
         const std::vector< std::vector< vorna::index_t > > polygons{
-            { 0, 1, 2 }, { 0, 2, 3 }
-        };
+            { 0, 1, 2 }, { 0, 2, 3 } };
         auto mesh = vorna::SurfaceMesh3D::create();
         auto builder = vorna::SurfaceMeshBuilder3D::create( *mesh );
         for( const auto& point : points )

@@ -110,9 +110,9 @@ namespace vorna
                 }
                 if( mappings_taken_ )
                 {
-                    throw CorvaneException(
-                        "[CornersLinesBuilderFromMeshes::mappings] The mappings "
-                        "are already taken" );
+                    throw CorvaneException( "[CornersLinesBuilderFromMeshes::"
+                                            "mappings] The mappings "
+                                            "are already taken" );
                 }
                 mappings_taken_ = true;
                 from_meshes::map_curves( owner_,

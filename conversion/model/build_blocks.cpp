@@ -246,7 +246,8 @@ namespace
                 0,
                 mesh.nb_polygons(),
                 CHUNK_POLYGONS,
-                [&]( index_t polygon ) {
+                [&]( index_t polygon )
+                {
                     areas[polygon] =
                         scaled_area_vector( mesh, polygon, scale ).length() /
                         2.;
@@ -607,8 +608,7 @@ namespace
                     {
                         return ray_from( sided, polygon );
                     }
-                    if( area > largest_area &&
-                        normal_of( mesh, polygon ) )
+                    if( area > largest_area && normal_of( mesh, polygon ) )
                     {
                         largest = sided;
                         largest_polygon = polygon;
@@ -768,8 +768,7 @@ namespace
                     }
                     // Small polygons count (millimetre shells): only one
                     // without a normal tells no side.
-                    const auto normal =
-                        normal_of( mesh, crossing.polygon );
+                    const auto normal = normal_of( mesh, crossing.polygon );
                     if( !normal )
                     {
                         continue;
@@ -934,10 +933,10 @@ namespace
             if( found == surface_measures_.end() )
             {
                 found = surface_measures_
-                            .emplace( surface,
-                                      SurfaceMeasures{
-                                          brep_.surface( surface ).mesh(),
-                                          scale_ } )
+                            .emplace(
+                                surface,
+                                SurfaceMeasures{
+                                    brep_.surface( surface ).mesh(), scale_ } )
                             .first;
             }
             return found->second;

@@ -183,22 +183,19 @@ namespace
                 const auto& rank = ranks();
                 const bool ascending = agrees_with_canonical_normal(
                     axis.cross( wings[begin].direction ) );
-                std::sort( wings.begin() + begin,
-                           wings.begin() + end,
-                           [&]( const Wing& a, const Wing& b )
-                           {
-                               const auto& rank_a = rank.at( a.surface );
-                               const auto& rank_b = rank.at( b.surface );
-                               const auto key_a =
-                                   std::make_tuple( rank_a.sheet,
-                                                    rank_a.surface,
-                                                    a.edge.polygon_id );
-                               const auto key_b =
-                                   std::make_tuple( rank_b.sheet,
-                                                    rank_b.surface,
-                                                    b.edge.polygon_id );
-                               return ascending ? key_a < key_b : key_b < key_a;
-                           } );
+                std::sort(
+                    wings.begin() + begin,
+                    wings.begin() + end,
+                    [&]( const Wing& a, const Wing& b )
+                    {
+                        const auto& rank_a = rank.at( a.surface );
+                        const auto& rank_b = rank.at( b.surface );
+                        const auto key_a = std::make_tuple(
+                            rank_a.sheet, rank_a.surface, a.edge.polygon_id );
+                        const auto key_b = std::make_tuple(
+                            rank_b.sheet, rank_b.surface, b.edge.polygon_id );
+                        return ascending ? key_a < key_b : key_b < key_a;
+                    } );
             }
             begin = end;
         }
@@ -391,12 +388,11 @@ namespace vorna
         {
             const auto join_near = [&]( const Wing& wing, double target )
             {
-                auto other = std::lower_bound(
-                    wings.begin(),
-                    wings.end(),
-                    target - TIED_ANGLE,
-                    []( const Wing& w, double angle )
-                    { return w.angle < angle; } );
+                auto other = std::lower_bound( wings.begin(),
+                                               wings.end(),
+                                               target - TIED_ANGLE,
+                                               []( const Wing& w, double angle )
+                                               { return w.angle < angle; } );
                 for( ; other != wings.end() &&
                        other->angle <= target + TIED_ANGLE;
                      other++ )

@@ -10,17 +10,17 @@
 
 namespace vorna
 {
-#define VORNA_INSTANTIATE_ATTRIBUTES( T )                                     \
-    template class VariableAttribute< T >;                                   \
-    template class SparseAttribute< T >;                                     \
-    template std::shared_ptr< ReadOnlyAttribute< T > >                       \
-        AttributeManager::find_attribute< T >( absl::string_view ) const;    \
-    template std::shared_ptr< VariableAttribute< T > >                       \
-        AttributeManager::find_or_create_attribute< VariableAttribute, T >(  \
-            absl::string_view, T, AttributeFlags );                          \
-    template std::shared_ptr< SparseAttribute< T > >                         \
-        AttributeManager::find_or_create_attribute< SparseAttribute, T >(    \
-            absl::string_view, T, AttributeFlags )
+#define VORNA_INSTANTIATE_ATTRIBUTES( T )                                      \
+    template class VariableAttribute< T >;                                     \
+    template class SparseAttribute< T >;                                       \
+    template std::shared_ptr< ReadOnlyAttribute< T > >                         \
+        AttributeManager::find_attribute< T >( absl::string_view ) const;      \
+    template std::shared_ptr< VariableAttribute< T > >                         \
+        AttributeManager::find_or_create_attribute< VariableAttribute, T >(    \
+            absl::string_view, T, AttributeFlags );                            \
+    template std::shared_ptr< SparseAttribute< T > >                           \
+    AttributeManager::find_or_create_attribute< SparseAttribute, T >(          \
+        absl::string_view, T, AttributeFlags )
 
     VORNA_INSTANTIATE_ATTRIBUTES( bool );
     VORNA_INSTANTIATE_ATTRIBUTES( char );

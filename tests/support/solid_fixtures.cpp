@@ -139,8 +139,8 @@ namespace vorna
             return solid;
         }
 
-        std::unique_ptr< SolidMesh< 3 > > hexahedral_grid(
-            index_t nx, index_t ny, index_t nz, double size )
+        std::unique_ptr< SolidMesh< 3 > >
+        hexahedral_grid( index_t nx, index_t ny, index_t nz, double size )
         {
             auto solid =
                 SolidMesh< 3 >::create( PolyhedralSolid3D::impl_name_static() );
@@ -151,8 +151,8 @@ namespace vorna
                 {
                     for( index_t i = 0; i <= nx; i++ )
                     {
-                        builder->create_point( Point3D{
-                            { size * i, size * j, size * k } } );
+                        builder->create_point(
+                            Point3D{ { size * i, size * j, size * k } } );
                     }
                 }
             }

@@ -48,8 +48,8 @@ namespace vorna
         /// Hexahedron x + nx * (y + ny * z) has its corner nearest the origin
         /// at size * (x, y, z); along x, the face it shares with the next is
         /// its facet 5 and the next one's facet 4.
-        std::unique_ptr< SolidMesh< 3 > > hexahedral_grid(
-            index_t nx, index_t ny, index_t nz, double size = 1 );
+        std::unique_ptr< SolidMesh< 3 > >
+        hexahedral_grid( index_t nx, index_t ny, index_t nz, double size = 1 );
 
         /// n x n x n unit cubes of 6 tetrahedra each (the grid of
         /// mesh/solid_grid.h) on a tetrahedral solid, adjacencies computed.

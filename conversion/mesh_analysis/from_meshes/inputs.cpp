@@ -276,8 +276,9 @@ namespace
                 Extent< D > extent;
                 for( const auto& surface : surfaces )
                 {
-                    symmetric = check_polygons( surface.get(), single, extent ) &&
-                                symmetric;
+                    symmetric =
+                        check_polygons( surface.get(), single, extent ) &&
+                        symmetric;
                 }
                 for( const auto& curve : curves )
                 {

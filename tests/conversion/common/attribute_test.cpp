@@ -216,8 +216,8 @@ namespace
         dense.resize( 4 );
         dense.set_value( 1, true );
         dense.set_value( 3, true );
-        const auto values_of = []( const vorna::ReadOnlyAttribute< bool >& a,
-                                   index_t nb )
+        const auto values_of =
+            []( const vorna::ReadOnlyAttribute< bool >& a, index_t nb )
         {
             Flags values;
             for( index_t i = 0; i < nb; i++ )
@@ -232,9 +232,9 @@ namespace
         dense.delete_elements( { false, false, true, false } );
         EXPECT_EQ( values_of( dense, 3 ), ( Flags{ true, false, false } ) );
         dense.copy_value( 0, 2 );
-        EXPECT_EQ( values_of( *extracted( dense, { 2, INVALID_INDEX, 0 }, 3 ),
-                              3 ),
-                   ( Flags{ true, false, true } ) );
+        EXPECT_EQ(
+            values_of( *extracted( dense, { 2, INVALID_INDEX, 0 }, 3 ), 3 ),
+            ( Flags{ true, false, true } ) );
         const auto gathered =
             std::dynamic_pointer_cast< VariableAttribute< bool > >(
                 dense.gather( Indices{ 2, 1 }, 2 ) );
@@ -245,15 +245,15 @@ namespace
         SparseAttribute< bool > sparse{ false };
         sparse.set_value( 5, true );
         sparse.copy_value( 5, 7 );
-        EXPECT_EQ( values_of( sparse, 8 ),
-                   ( Flags{ false, false, false, false, false, true, false,
-                            true } ) );
+        EXPECT_EQ(
+            values_of( sparse, 8 ),
+            ( Flags{ false, false, false, false, false, true, false, true } ) );
         VariableAttribute< bool > copied{ true };
         copied.resize( 8 );
         EXPECT_TRUE( copied.copy_values_from( sparse, Indices{ 6, 7 } ) );
-        EXPECT_EQ( values_of( copied, 8 ),
-                   ( Flags{ true, true, true, true, true, true, false,
-                            true } ) );
+        EXPECT_EQ(
+            values_of( copied, 8 ),
+            ( Flags{ true, true, true, true, true, true, false, true } ) );
     }
 
     constexpr char find_message[] =

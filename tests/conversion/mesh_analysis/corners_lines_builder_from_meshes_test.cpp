@@ -707,10 +707,11 @@ namespace
         // Corners before the wireframe would have found none.
         BRep other;
         FromMeshes early{ other, {}, surfaces };
-        test::expect_error( [&] { early.build_corners_step(); },
-                            "[CornersLinesBuilder::build_corners_step] The "
-                            "wireframe is not built: run build_wireframe_step() "
-                            "first" );
+        test::expect_error(
+            [&] { early.build_corners_step(); },
+            "[CornersLinesBuilder::build_corners_step] The "
+            "wireframe is not built: run build_wireframe_step() "
+            "first" );
         EXPECT_EQ( other.nb_corners(), 0u );
     }
 

@@ -526,8 +526,9 @@ namespace
         auto box = model_without_blocks(
             single( make_box_mesh( point( 0, 0, 0 ), point( 2, 2, 2 ) ) ) );
         const auto& surface = *box.surfaces().begin();
-        BRepBuilder{ box }.surface_mesh_builder( surface.id() )->set_point(
-            3, point( 1, nan, 1 ) );
+        BRepBuilder{ box }
+            .surface_mesh_builder( surface.id() )
+            ->set_point( 3, point( 1, nan, 1 ) );
         test::expect_error( [&] { build_blocks( box ); },
                             "[build_blocks] Vertex 3 of mesh '" +
                                 surface.mesh().id().string() +

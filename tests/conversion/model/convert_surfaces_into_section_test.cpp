@@ -346,12 +346,10 @@ namespace
         EXPECT_EQ( values, ( std::vector< index_t >{ 7, 9 } ) );
         EXPECT_EQ( flags, ( std::vector< bool >{ false, true } ) );
         // The conversion's own attributes stay on the caller's mesh.
-        EXPECT_EQ( mesh->polygon_attribute_manager().attribute_names(),
-                   ( std::vector< std::string >{
-                       "flag",
-                       "region",
-                       "surface_identifier",
-                       "surface_uuid" } ) );
+        EXPECT_EQ(
+            mesh->polygon_attribute_manager().attribute_names(),
+            ( std::vector< std::string >{
+                "flag", "region", "surface_identifier", "surface_uuid" } ) );
     }
 
     TEST_F( SectionConversion, converting_again_gives_the_same_section )
@@ -735,9 +733,9 @@ namespace
     // type under either name is refused before any adjacency is removed.
     TEST_F( SectionConversion, attribute_names_of_the_conversion_are_checked )
     {
-        const auto refused = [&]( const std::function< void(
-                                      AttributeManager& ) >& add,
-                                  const std::string& name )
+        const auto refused =
+            [&]( const std::function< void( AttributeManager& ) >& add,
+                 const std::string& name )
         {
             auto mesh = test::two_triangles_2d( true );
             set_regions< int >( *mesh, { 1, 2 } );
@@ -762,18 +760,19 @@ namespace
                               name,
                               "\" of the mesh has another type than the one "
                               "the conversion writes under that name" ) );
-            EXPECT_EQ(
-                mesh->polygon_attribute_manager().attribute_names(),
-                ( std::vector< std::string >{ "region", name } ) );
+            EXPECT_EQ( mesh->polygon_attribute_manager().attribute_names(),
+                       ( std::vector< std::string >{ "region", name } ) );
         };
         refused(
-            []( AttributeManager& polygons ) {
+            []( AttributeManager& polygons )
+            {
                 polygons.find_or_create_attribute< VariableAttribute, double >(
                     "surface_identifier", 0. );
             },
             "surface_identifier" );
         refused(
-            []( AttributeManager& polygons ) {
+            []( AttributeManager& polygons )
+            {
                 polygons.find_or_create_attribute< SparseAttribute, uuid >(
                     "surface_uuid", uuid{} );
             },

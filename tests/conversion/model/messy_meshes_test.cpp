@@ -573,8 +573,9 @@ namespace
         {
             const auto box = closed_cube( point( 0, 0, 0 ), size, "box" );
             const auto what = absl::StrCat( size, " box" );
-            EXPECT_EQ( counts_of( brep_of( convert_and_check( what, { *box } ) ) ),
-                       ( Counts{ 0, 0, 1, 1 } ) )
+            EXPECT_EQ(
+                counts_of( brep_of( convert_and_check( what, { *box } ) ) ),
+                ( Counts{ 0, 0, 1, 1 } ) )
                 << what;
         }
         // Two of them: the outside of each is told apart by a ray.
@@ -745,8 +746,8 @@ namespace
         // along no diagonal, one or both, so they meet the same four lines
         // but not each other's diagonal. Whatever the polygon order, the
         // inside is one block.
-        const std::vector< std::pair< std::string,
-                                      std::vector< std::vector< index_t > > > >
+        const std::vector<
+            std::pair< std::string, std::vector< std::vector< index_t > > > >
             cases{ { "quad and its copy split",
                      { { 0, 2, 3, 1 }, { 0, 2, 3 }, { 0, 3, 1 } } },
                    { "quad and its copy split, reversed",
@@ -767,9 +768,8 @@ namespace
                 const auto soup = mesh_of(
                     cube_points( point( 0, 0, 0 ), 1 ), polygons, false );
                 const LogCapture quiet;
-                const auto result =
-                    convert_and_check( absl::StrCat( c.first, ", order ", seed ),
-                                       { *soup } );
+                const auto result = convert_and_check(
+                    absl::StrCat( c.first, ", order ", seed ), { *soup } );
                 if( brep_of( result ).nb_blocks() != 1 )
                 {
                     nb_wrong++;

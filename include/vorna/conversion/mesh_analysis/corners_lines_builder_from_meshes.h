@@ -87,7 +87,7 @@ namespace vorna
             /// mesh and the curves, and the wireframe of merged border edges
             /// and curve edges, on a pool task while the calling thread
             /// groups the polygons.
-            /// 	hrow CorvaneException when the wireframe step or the corners
+            /// \throw CorvaneException when the wireframe step or the corners
             /// step ran already, or when a vertex asked to carry a corner is no
             /// vertex of an input; the grouping's exception, else the
             /// wireframe task's.
