@@ -309,16 +309,23 @@ namespace
         const auto offsets = mesh.polygon_offsets();
         const auto slots = mesh.polygon_slot_vertices();
         std::unique_ptr< SurfaceMeshBuilder< 3 > > builder;
-        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        const auto nb_polygons = mesh.nb_polygons();
+        for( index_t p = 0; p < nb_polygons; p++ )
         {
             const auto begin = offsets[p];
             const auto end = offsets[p + 1];
+            if( begin == end )
+            {
+                continue;
+            }
+            // From the last vertex, so that the closing edge comes first.
+            auto previous = slots[end - 1];
             for( auto slot = begin; slot < end; slot++ )
             {
-                const auto next = slot + 1 == end ? begin : slot + 1;
                 const auto vertex = slots[slot];
-                if( slots[next] != vertex )
+                if( vertex != previous )
                 {
+                    previous = vertex;
                     continue;
                 }
                 if( !builder )
@@ -331,8 +338,9 @@ namespace
                 mesh.vertex_attribute_manager().copy_attribute_value( vertex,
                                                                       copy );
                 builder->set_polygon_vertex(
-                    { p, static_cast< local_index_t >( next - begin ) }, copy );
+                    { p, static_cast< local_index_t >( slot - begin ) }, copy );
                 added.push_back( copy );
+                previous = copy;
             }
         }
         return added;

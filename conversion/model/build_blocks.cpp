@@ -91,43 +91,53 @@ namespace
     // The power of two that brings the largest coordinate of the model
     // into [0.5, 1): lengths, areas and volumes measured on points scaled
     // by it neither overflow nor underflow for any finite model, and the
-    // scaling is exact, so every ratio of them is what it is unscaled.
+    // scaling is exact, so every ratio of them is what it is unscaled. A
+    // model whose largest coordinate lies between 2^-250 and 2^250 has no
+    // such trouble: it is measured as it stands (scale 1).
     // Refuses a point with a non-finite coordinate, which no scale and no
     // ray can handle.
     double checked_model_scale( const BRep& brep )
     {
         double largest{ 0 };
-        const auto measure = [&largest]( const auto& mesh )
+        const auto measure =
+            [&largest]( const auto& mesh, index_t v, const Point< 3 >& point )
         {
-            const auto nb_vertices = mesh.nb_vertices();
-            for( index_t v = 0; v < nb_vertices; v++ )
+            const auto x = std::fabs( point.value( 0 ) );
+            const auto y = std::fabs( point.value( 1 ) );
+            const auto z = std::fabs( point.value( 2 ) );
+            constexpr auto finite = std::numeric_limits< double >::max();
+            if( !( x <= finite && y <= finite && z <= finite ) )
             {
-                const auto& point = mesh.point( v );
-                for( const index_t axis : { 0u, 1u, 2u } )
-                {
-                    const auto value = std::fabs( point.value( axis ) );
-                    if( !( value <= std::numeric_limits< double >::max() ) )
-                    {
-                        detail::refuse_non_finite_point(
-                            mesh, v, "build_blocks" );
-                    }
-                    largest = std::max( largest, value );
-                }
+                detail::refuse_non_finite_point( mesh, v, "build_blocks" );
             }
+            largest = std::max( largest, std::max( x, std::max( y, z ) ) );
         };
         for( const auto& surface : brep.surfaces() )
         {
-            measure( surface.mesh() );
+            const auto& mesh = surface.mesh();
+            const auto points = mesh.points();
+            for( index_t v = 0; v < points.size(); v++ )
+            {
+                measure( mesh, v, points[v] );
+            }
         }
+        const auto measure_all = [&measure]( const auto& mesh )
+        {
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                measure( mesh, v, mesh.point( v ) );
+            }
+        };
         for( const auto& line : brep.lines() )
         {
-            measure( line.mesh() );
+            measure_all( line.mesh() );
         }
         for( const auto& corner : brep.corners() )
         {
-            measure( corner.mesh() );
+            measure_all( corner.mesh() );
         }
-        if( largest == 0 )
+        if( largest == 0 || ( largest >= std::ldexp( 1., -250 ) &&
+                              largest <= std::ldexp( 1., 250 ) ) )
         {
             return 1;
         }
@@ -249,8 +259,10 @@ namespace
                 [&]( index_t polygon )
                 {
                     areas[polygon] =
-                        scaled_area_vector( mesh, polygon, scale ).length() /
-                        2.;
+                        scale == 1 ? mesh.polygon_area( polygon )
+                                   : scaled_area_vector( mesh, polygon, scale )
+                                             .length() /
+                                         2.;
                 } );
         }
 
@@ -309,32 +321,46 @@ namespace
                            const Point< 3 >& reference,
                            double scale )
     {
-        const auto scaled_reference = scaled( reference, scale );
         const auto offsets = mesh.polygon_offsets();
         const auto vertices = mesh.polygon_slot_vertices();
         const auto points = mesh.points();
         const auto nb_polygons = mesh.nb_polygons();
         // Polygon p's fan starts at offsets[p] - 2 p.
         std::vector< double > volumes( offsets.back() - 2 * nb_polygons );
-        detail::parallel_for(
-            0,
-            nb_polygons,
-            CHUNK_POLYGONS,
-            [&]( index_t polygon )
-            {
-                const auto begin = offsets[polygon];
-                const auto nb_vertices = offsets[polygon + 1] - begin;
-                const auto apex = scaled( points[vertices[begin]], scale );
-                auto* fan = volumes.data() + begin - 2 * polygon;
-                for( index_t k = 1; k + 1 < nb_vertices; k++ )
+        // at(point) is the point as measured.
+        const auto measure = [&]( const auto& at )
+        {
+            const Point< 3 > apex_of_all = at( reference );
+            detail::parallel_for(
+                0,
+                nb_polygons,
+                CHUNK_POLYGONS,
+                [&]( index_t polygon )
                 {
-                    fan[k - 1] = tetrahedron_signed_volume( Tetrahedron{
-                        apex,
-                        scaled( points[vertices[begin + k]], scale ),
-                        scaled( points[vertices[begin + k + 1]], scale ),
-                        scaled_reference } );
-                }
-            } );
+                    const auto begin = offsets[polygon];
+                    const auto nb_vertices = offsets[polygon + 1] - begin;
+                    const auto& apex = at( points[vertices[begin]] );
+                    auto* fan = volumes.data() + begin - 2 * polygon;
+                    for( index_t k = 1; k + 1 < nb_vertices; k++ )
+                    {
+                        fan[k - 1] = tetrahedron_signed_volume(
+                            Tetrahedron{ apex,
+                                         at( points[vertices[begin + k]] ),
+                                         at( points[vertices[begin + k + 1]] ),
+                                         apex_of_all } );
+                    }
+                } );
+        };
+        if( scale == 1 )
+        {
+            measure( []( const Point< 3 >& point ) -> const Point< 3 >&
+                     { return point; } );
+        }
+        else
+        {
+            measure( [scale]( const Point< 3 >& point )
+                     { return scaled( point, scale ); } );
+        }
         double volume{ 0.0 };
         for( const auto tetrahedron : volumes )
         {

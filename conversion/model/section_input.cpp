@@ -33,37 +33,21 @@ namespace
     // mesh lie at one point.
     constexpr double ZERO_DISTANCE_RATIO = 1e-9;
 
-    /// The polygons' vertices in two flat arrays, read once.
+    /// The polygons' flat tables: vertices and neighbours by slot.
     struct FlatPolygons
     {
         explicit FlatPolygons( const SurfaceMesh< 2 >& mesh )
-            : offsets( mesh.nb_polygons() + 1, 0 )
+            : offsets( mesh.polygon_offsets() ),
+              vertices( mesh.polygon_slot_vertices() ),
+              adjacents( mesh.polygon_slot_adjacents() )
         {
-            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-            {
-                offsets[p + 1] =
-                    offsets[p] + ( mesh.is_triangulated()
-                                       ? 3
-                                       : mesh.nb_polygon_vertices( p ) );
-            }
-            vertices.resize( offsets.back() );
-            detail::parallel_for( 0,
-                                  mesh.nb_polygons(),
-                                  GRAIN,
-                                  [this, &mesh]( index_t p )
-                                  {
-                                      for( local_index_t k = 0; k < size( p );
-                                           k++ )
-                                      {
-                                          vertices[offsets[p] + k] =
-                                              mesh.polygon_vertex( { p, k } );
-                                      }
-                                  } );
         }
 
         index_t nb_polygons() const
         {
-            return static_cast< index_t >( offsets.size() - 1 );
+            return offsets.empty()
+                       ? 0
+                       : static_cast< index_t >( offsets.size() - 1 );
         }
 
         local_index_t size( index_t polygon ) const
@@ -81,8 +65,15 @@ namespace
             return { vertices[begin + k], vertices[begin + next] };
         }
 
-        std::vector< index_t > offsets;
-        std::vector< index_t > vertices;
+        /// The neighbour stored across edge k, INVALID_INDEX when none.
+        index_t adjacent( index_t polygon, local_index_t k ) const
+        {
+            return adjacents[offsets[polygon] + k];
+        }
+
+        absl::Span< const index_t > offsets;
+        absl::Span< const index_t > vertices;
+        absl::Span< const index_t > adjacents;
     };
 
     /// Runs make(first, end) over the polygons [0, nb) in contiguous
@@ -120,8 +111,8 @@ namespace
         SectionInputCheck( const SurfaceMesh< 2 >& mesh,
                            absl::string_view operation,
                            absl::Span< const index_t > merged )
-            : mesh_( mesh ), operation_( operation ), polygons_( mesh ),
-              merged_( merged )
+            : mesh_( mesh ), operation_( operation ), points_( mesh.points() ),
+              polygons_( mesh ), merged_( merged )
         {
         }
 
@@ -141,15 +132,20 @@ namespace
             std::array< double, 2 > max{ { -infinity, -infinity } };
             for( index_t v = 0; v < mesh_.nb_vertices(); v++ )
             {
-                if( used[v] )
+                if( !used[v] )
+                {
+                    continue;
+                }
+                const auto& point = points_[v];
+                if( !std::isfinite( point.value( 0 ) ) ||
+                    !std::isfinite( point.value( 1 ) ) )
                 {
                     detail::refuse_non_finite_point( mesh_, v, operation_ );
-                    const auto& point = mesh_.point( v );
-                    for( const index_t axis : { 0u, 1u } )
-                    {
-                        min[axis] = std::min( min[axis], point.value( axis ) );
-                        max[axis] = std::max( max[axis], point.value( axis ) );
-                    }
+                }
+                for( const index_t axis : { 0u, 1u } )
+                {
+                    min[axis] = std::min( min[axis], point.value( axis ) );
+                    max[axis] = std::max( max[axis], point.value( axis ) );
                 }
             }
             // Merged vertices are apart already.
@@ -184,6 +180,7 @@ namespace
         /// Each answered pair is counted once, from its first polygon:
         /// when some stored adjacency is left over, the first one is
         /// searched for.
+        /// \pre refuse_crowded_edges passed.
         void refuse_unanswered_adjacency() const
         {
             const auto nb = polygons_.nb_polygons();
@@ -197,15 +194,13 @@ namespace
                     {
                         for( local_index_t e = 0; e < polygons_.size( p ); e++ )
                         {
-                            const auto adjacent =
-                                mesh_.polygon_adjacent( { p, e } );
-                            if( !adjacent )
+                            const auto adjacent = polygons_.adjacent( p, e );
+                            if( adjacent == INVALID_INDEX )
                             {
                                 continue;
                             }
                             counts.nb_adjacent++;
-                            if( adjacent.value() > p &&
-                                is_answered( p, e, adjacent.value() ) )
+                            if( adjacent > p && is_answered( p, e, adjacent ) )
                             {
                                 counts.nb_answered++;
                             }
@@ -301,9 +296,10 @@ namespace
         }
 
         /// Whether polygon q stores p back across the vertices of edge e
-        /// of p, e being the first edge of p along them that is adjacent
-        /// to q: one answer never serves two edges, so that stored
-        /// adjacencies are twice those answered exactly when all are.
+        /// of p. Once refuse_crowded_edges has passed, no pair of vertices
+        /// has more than two uses, so an answer serves one edge only and
+        /// stored adjacencies are twice those answered exactly when all
+        /// are.
         bool is_answered( index_t p, local_index_t e, index_t q ) const
         {
             return answer( p, e, q ).has_value();
@@ -318,18 +314,10 @@ namespace
                 return std::nullopt;
             }
             const auto edge = polygons_.edge( p, e );
-            for( local_index_t k = 0; k < e; k++ )
-            {
-                if( same_ends( polygons_.edge( p, k ), edge ) &&
-                    mesh_.polygon_adjacent( { p, k } ) == q )
-                {
-                    return std::nullopt;
-                }
-            }
             for( local_index_t k = 0; k < polygons_.size( q ); k++ )
             {
                 if( same_ends( polygons_.edge( q, k ), edge ) &&
-                    mesh_.polygon_adjacent( { q, k } ) == p )
+                    polygons_.adjacent( q, k ) == p )
                 {
                     return k;
                 }
@@ -349,8 +337,8 @@ namespace
         bool within( const std::pair< index_t, index_t >& edge,
                      double reach ) const
         {
-            const auto& a = mesh_.point( edge.first );
-            const auto& b = mesh_.point( edge.second );
+            const auto& a = points_[edge.first];
+            const auto& b = points_[edge.second];
             const auto dx = b.value( 0 ) - a.value( 0 );
             const auto dy = b.value( 1 ) - a.value( 1 );
             return dx * dx + dy * dy <= reach * reach;
@@ -361,21 +349,33 @@ namespace
         index_t first_polygon_with_points_together( double reach ) const
         {
             const auto nb = polygons_.nb_polygons();
+            const auto reach2 = reach * reach;
             index_t found{ nb };
             over_polygon_chunks(
                 nb,
-                [this, reach, nb]( index_t first, index_t end )
+                [this, reach2, nb]( index_t first, index_t end )
                 {
+                    const auto& offsets = polygons_.offsets;
+                    const auto& vertices = polygons_.vertices;
                     for( auto p = first; p < end; p++ )
                     {
-                        for( local_index_t k = 0; k < polygons_.size( p ); k++ )
+                        // From the last vertex, so that the closing edge
+                        // comes first.
+                        auto previous = vertices[offsets[p + 1] - 1];
+                        for( auto slot = offsets[p]; slot < offsets[p + 1];
+                             slot++ )
                         {
-                            const auto edge = polygons_.edge( p, k );
-                            if( edge.first != edge.second &&
-                                within( edge, reach ) )
+                            const auto vertex = vertices[slot];
+                            const auto& a = points_[previous];
+                            const auto& b = points_[vertex];
+                            const auto dx = b.value( 0 ) - a.value( 0 );
+                            const auto dy = b.value( 1 ) - a.value( 1 );
+                            if( vertex != previous &&
+                                dx * dx + dy * dy <= reach2 )
                             {
                                 return p;
                             }
+                            previous = vertex;
                         }
                     }
                     return nb;
@@ -507,6 +507,7 @@ namespace
 
         const SurfaceMesh< 2 >& mesh_;
         absl::string_view operation_;
+        absl::Span< const Point< 2 > > points_;
         FlatPolygons polygons_;
         absl::Span< const index_t > merged_;
         /// Polygon edges by smaller (merged) vertex: those of vertex v

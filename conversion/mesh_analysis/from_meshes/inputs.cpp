@@ -35,8 +35,8 @@ namespace
         index_t vertex{ INVALID_INDEX };
     };
 
-    /// The box of the used points, to refuse inputs whose extent no double
-    /// holds: every length, area and volume measured on them would overflow.
+    /// A box of points, to refuse inputs whose extent no double holds:
+    /// every length, area and volume measured on them would overflow.
     template < index_t D >
     struct Extent
     {
@@ -55,39 +55,85 @@ namespace
             }
         }
 
-        void add( const Extent& other )
-        {
-            for( index_t axis = 0; axis < D; axis++ )
-            {
-                min[axis] = std::min( min[axis], other.min[axis] );
-                max[axis] = std::max( max[axis], other.max[axis] );
-            }
-        }
-
         std::array< double, D > min;
         std::array< double, D > max;
     };
 
-    /// \throw CorvaneException when the used points of finite coordinates
-    /// span more than the largest double along an axis.
+    /// The first axis along which the extent spans more than the largest
+    /// double, D when none does.
     template < index_t D >
-    void refuse_overflowing_extent( const Extent< D >& extent )
+    index_t overflowing_axis( const Extent< D >& extent )
     {
         for( index_t axis = 0; axis < D; axis++ )
         {
             if( extent.max[axis] >= extent.min[axis] &&
                 !std::isfinite( extent.max[axis] - extent.min[axis] ) )
             {
-                throw CorvaneException(
-                    "[CornersLinesBuilderFromMeshes] The points of the "
-                    "inputs span more than the largest double along axis ",
-                    axis,
-                    " (from ",
-                    extent.min[axis],
-                    " to ",
-                    extent.max[axis],
-                    ")" );
+                return axis;
             }
+        }
+        return D;
+    }
+
+    /// \throw CorvaneException when the used points, of finite
+    /// coordinates, span more than the largest double along an axis. The
+    /// box of all the points is looked at first, which is cheaper: only
+    /// when it overflows are the points that polygons and edges use
+    /// gathered.
+    template < index_t D >
+    void refuse_overflowing_extent( CurveSpan< D > curves,
+                                    SurfaceSpan< D > surfaces )
+    {
+        Extent< D > all;
+        for( const auto& surface : surfaces )
+        {
+            for( const auto& point : surface.get().points() )
+            {
+                all.add( point );
+            }
+        }
+        for( const auto& curve : curves )
+        {
+            for( index_t v = 0; v < curve.get().nb_vertices(); v++ )
+            {
+                all.add( curve.get().point( v ) );
+            }
+        }
+        if( overflowing_axis( all ) == D )
+        {
+            return;
+        }
+        Extent< D > extent;
+        for( const auto& surface : surfaces )
+        {
+            const auto points = surface.get().points();
+            for( const auto v : surface.get().polygon_slot_vertices() )
+            {
+                extent.add( points[v] );
+            }
+        }
+        for( const auto& curve : curves )
+        {
+            for( index_t e = 0; e < curve.get().nb_edges(); e++ )
+            {
+                for( const auto v : curve.get().edge_vertices( e ) )
+                {
+                    extent.add( curve.get().point( v ) );
+                }
+            }
+        }
+        const auto axis = overflowing_axis( extent );
+        if( axis < D )
+        {
+            throw CorvaneException(
+                "[CornersLinesBuilderFromMeshes] The points of the inputs "
+                "span more than the largest double along axis ",
+                axis,
+                " (from ",
+                extent.min[axis],
+                " to ",
+                extent.max[axis],
+                ")" );
         }
     }
 
@@ -142,9 +188,7 @@ namespace
     /// whether every stored adjacency joins two distinct polygons over that
     /// edge's two vertices and is answered back; otherwise true.
     template < index_t D >
-    bool check_polygons( const SurfaceMesh< D >& mesh,
-                         bool check_adjacency,
-                         Extent< D >& extent )
+    bool check_polygons( const SurfaceMesh< D >& mesh, bool check_adjacency )
     {
         const auto offsets = mesh.polygon_offsets();
         const auto vertices = mesh.polygon_slot_vertices();
@@ -155,7 +199,6 @@ namespace
             ( nb_polygons + CHUNK_POLYGONS - 1 ) / CHUNK_POLYGONS;
         std::vector< PolygonFault > faults( nb_chunks );
         std::vector< char > sound( nb_chunks, 1 );
-        std::vector< Extent< D > > extents( nb_chunks );
         detail::parallel_for(
             0,
             nb_chunks,
@@ -174,7 +217,6 @@ namespace
                             faults[chunk] = { slot, false, p, v };
                             return;
                         }
-                        extents[chunk].add( points[v] );
                         const auto next =
                             slot + 1 == offsets[p + 1] ? offsets[p] : slot + 1;
                         if( vertices[next] == v )
@@ -212,16 +254,12 @@ namespace
                                     mesh_label( mesh ),
                                     "' has a non-finite coordinate" );
         }
-        for( const auto& chunk_extent : extents )
-        {
-            extent.add( chunk_extent );
-        }
         return !check_adjacency ||
                std::find( sound.begin(), sound.end(), 0 ) == sound.end();
     }
 
     template < index_t D >
-    void check_curve( const EdgedCurve< D >& curve, Extent< D >& extent )
+    void check_curve( const EdgedCurve< D >& curve )
     {
         for( index_t e = 0; e < curve.nb_edges(); e++ )
         {
@@ -255,7 +293,6 @@ namespace
                                             mesh_label( curve ),
                                             "' has a non-finite coordinate" );
                 }
-                extent.add( curve.point( v ) );
             }
         }
     }
@@ -273,18 +310,16 @@ namespace
         detail::fork(
             [&]
             {
-                Extent< D > extent;
                 for( const auto& surface : surfaces )
                 {
                     symmetric =
-                        check_polygons( surface.get(), single, extent ) &&
-                        symmetric;
+                        check_polygons( surface.get(), single ) && symmetric;
                 }
                 for( const auto& curve : curves )
                 {
-                    check_curve( curve.get(), extent );
+                    check_curve( curve.get() );
                 }
-                refuse_overflowing_extent( extent );
+                refuse_overflowing_extent( curves, surfaces );
             },
             [&]
             {

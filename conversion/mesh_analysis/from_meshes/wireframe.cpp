@@ -4,7 +4,6 @@
 #include <numeric>
 
 #include <absl/container/flat_hash_set.h>
-#include <absl/types/span.h>
 
 #include <conversion/common/tasks.h>
 #include <vorna/basic/logger.h>
@@ -16,21 +15,35 @@ namespace
 {
     // Polygons or vertices per parallel piece of work.
     constexpr vorna::index_t CHUNK{ 4096 };
-} // namespace
 
-namespace
-{
     // The inputs refuse a polygon that repeats a vertex in a row: a repeat
     // in the merged mesh comes from points merged within the tolerance, and
     // whatever the polygon enclosed is gone.
-    void warn_of_collapsed_edges( absl::Span< const char > collapsed )
+    template < vorna::index_t D >
+    void warn_of_collapsed_edges( const vorna::SurfaceMesh< D >& merged )
     {
-        if( std::find( collapsed.begin(), collapsed.end(), 1 ) !=
-            collapsed.end() )
+        const auto offsets = merged.polygon_offsets();
+        const auto vertices = merged.polygon_slot_vertices();
+        for( vorna::index_t p = 0; p < merged.nb_polygons(); p++ )
         {
-            vorna::Logger::log_warn(
-                "[CornersLinesBuilderFromMeshes] Points closer than 1e-6 were "
-                "merged: polygon edges between them collapsed to a point" );
+            if( offsets[p] == offsets[p + 1] )
+            {
+                continue;
+            }
+            // From the last vertex, so that the closing edge comes first.
+            auto previous = vertices[offsets[p + 1] - 1];
+            for( auto slot = offsets[p]; slot < offsets[p + 1]; slot++ )
+            {
+                if( vertices[slot] == previous )
+                {
+                    vorna::Logger::log_warn(
+                        "[CornersLinesBuilderFromMeshes] Points closer than "
+                        "1e-6 were merged: polygon edges between them "
+                        "collapsed to a point" );
+                    return;
+                }
+                previous = vertices[slot];
+            }
         }
     }
 } // namespace
@@ -289,8 +302,6 @@ namespace vorna
                 const auto nb_polygons = merged.nb_polygons();
                 const auto nb_chunks = ( nb_polygons + CHUNK - 1 ) / CHUNK;
                 std::vector< std::vector< PolygonEdge > > borders( nb_chunks );
-                // Polygon edges whose two vertices merged into one.
-                std::vector< char > collapsed( nb_chunks, 0 );
                 parallel_for(
                     0,
                     nb_chunks,
@@ -311,17 +322,14 @@ namespace vorna
                                         static_cast< local_index_t >(
                                             slot - offsets[p] ) );
                                 }
-                                const auto next = slot + 1 == offsets[p + 1]
-                                                      ? offsets[p]
-                                                      : slot + 1;
-                                if( vertices[slot] == vertices[next] )
-                                {
-                                    collapsed[chunk] = 1;
-                                }
                             }
                         }
                     } );
-                warn_of_collapsed_edges( collapsed );
+                // An input used as it is repeats no vertex in a row.
+                if( !input_.uses_input() )
+                {
+                    warn_of_collapsed_edges( merged );
+                }
                 for( const auto& chunk_borders : borders )
                 {
                     for( const auto& edge : chunk_borders )
