@@ -24,26 +24,42 @@ namespace
     {
         const auto offsets = merged.polygon_offsets();
         const auto vertices = merged.polygon_slot_vertices();
-        for( vorna::index_t p = 0; p < merged.nb_polygons(); p++ )
-        {
-            if( offsets[p] == offsets[p + 1] )
+        const auto nb_polygons = merged.nb_polygons();
+        const auto nb_chunks = ( nb_polygons + CHUNK - 1 ) / CHUNK;
+        std::vector< char > collapsed( nb_chunks, 0 );
+        vorna::detail::parallel_for(
+            0,
+            nb_chunks,
+            1,
+            [&]( vorna::index_t chunk )
             {
-                continue;
-            }
-            // From the last vertex, so that the closing edge comes first.
-            auto previous = vertices[offsets[p + 1] - 1];
-            for( auto slot = offsets[p]; slot < offsets[p + 1]; slot++ )
-            {
-                if( vertices[slot] == previous )
+                bool repeats{ false };
+                const auto end = std::min( ( chunk + 1 ) * CHUNK, nb_polygons );
+                for( auto p = chunk * CHUNK; p < end; p++ )
                 {
-                    vorna::Logger::log_warn(
-                        "[CornersLinesBuilderFromMeshes] Points closer than "
-                        "1e-6 were merged: polygon edges between them "
-                        "collapsed to a point" );
-                    return;
+                    const auto first = offsets[p];
+                    const auto stop = offsets[p + 1];
+                    if( first == stop )
+                    {
+                        continue;
+                    }
+                    // From the last vertex, so that the closing edge comes
+                    // first.
+                    auto previous = vertices[stop - 1];
+                    for( auto slot = first; slot < stop; slot++ )
+                    {
+                        repeats |= vertices[slot] == previous;
+                        previous = vertices[slot];
+                    }
                 }
-                previous = vertices[slot];
-            }
+                collapsed[chunk] = repeats;
+            } );
+        if( std::find( collapsed.begin(), collapsed.end(), 1 ) !=
+            collapsed.end() )
+        {
+            vorna::Logger::log_warn(
+                "[CornersLinesBuilderFromMeshes] Points closer than 1e-6 were "
+                "merged: polygon edges between them collapsed to a point" );
         }
     }
 } // namespace
