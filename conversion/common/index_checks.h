@@ -1,35 +1,4 @@
 #pragma once
 
-#include <absl/strings/string_view.h>
-
-#include <vorna/basic/common.h>
-#include <vorna/basic/corvane_exception.h>
-
-namespace vorna
-{
-    namespace detail
-    {
-        /// Refuses an index at or past `count`, which would read or write
-        /// outside the elements it names.
-        /// \throw CorvaneException "[<operation>] <element> <index> is out of
-        /// range [0, <count>)".
-        inline void check_index( absl::string_view operation,
-                                 absl::string_view element,
-                                 index_t index,
-                                 index_t count )
-        {
-            if( index >= count )
-            {
-                throw CorvaneException( "[",
-                                        operation,
-                                        "] ",
-                                        element,
-                                        " ",
-                                        index,
-                                        " is out of range [0, ",
-                                        count,
-                                        ")" );
-            }
-        }
-    } // namespace detail
-} // namespace vorna
+// The conversions refuse a bad index in the framework's wording.
+#include <vorna/basic/index_check.h>

@@ -4,9 +4,10 @@
 #include <vector>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/strings/string_view.h>
 
 #include <conversion/common/index_checks.h>
-#include <vorna/basic/corvane_exception.h>
+#include <conversion/common/step_checks.h>
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/common/unset_uuid.h>
 #include <vorna/mesh/edged_curve.h>
@@ -116,23 +117,42 @@ namespace vorna
                 return found->second;
             }
 
+            void check_vertex( absl::string_view operation,
+                               index_t vertex ) const
+            {
+                check_index( operation,
+                             "Wireframe vertex",
+                             vertex,
+                             wireframe_->nb_vertices() );
+            }
+
+            void check_edge( absl::string_view operation, index_t edge ) const
+            {
+                check_index(
+                    operation, "Wireframe edge", edge, wireframe_->nb_edges() );
+            }
+
             index_t vertex_id( index_t vertex ) const
             {
+                check_vertex( "CornersLinesBuilder::vertex_id", vertex );
                 return unique_vertex_->value( vertex );
             }
 
             const uuid& line_uuid( index_t edge ) const
             {
+                check_edge( "CornersLinesBuilder::line_uuid", edge );
                 return line_uuid_->value( edge );
             }
 
             index_t line_edge_id( index_t edge ) const
             {
+                check_edge( "CornersLinesBuilder::line_edge_id", edge );
                 return line_edge_->value( edge );
             }
 
             index_t line_vertex_id( index_t vertex, const uuid& line ) const
             {
+                check_vertex( "CornersLinesBuilder::line_vertex_id", vertex );
                 return line_vertex_->value( vertex ).at( line );
             }
 
@@ -163,13 +183,14 @@ namespace vorna
                 return lines_built_;
             }
 
-            void refuse_second_wireframe_step() const
+            void start_wireframe_step( WireframeRerun rerun ) const
             {
-                if( wireframe_built_ )
+                if( rerun == WireframeRerun::refused )
                 {
-                    throw CorvaneException(
-                        "[CornersLinesBuilder::build_wireframe_step] The "
-                        "wireframe is built already" );
+                    check_step_not_done(
+                        "CornersLinesBuilder::build_wireframe_step",
+                        wireframe_built_,
+                        "The wireframe is" );
                 }
             }
 
@@ -178,49 +199,31 @@ namespace vorna
                 wireframe_built_ = true;
             }
 
+            // A rerun only adds what is_corner now asks for.
             void start_corners_step()
             {
-                if( !wireframe_built_ )
-                {
-                    throw CorvaneException(
-                        "[CornersLinesBuilder::build_corners_step] The "
-                        "wireframe is not built: run build_wireframe_step() "
-                        "first" );
-                }
-                if( corners_built_ )
-                {
-                    throw CorvaneException(
-                        "[CornersLinesBuilder::build_corners_step] The "
-                        "corners are built already" );
-                }
+                check_step_done( "CornersLinesBuilder::build_corners_step",
+                                 wireframe_built_,
+                                 "The wireframe is",
+                                 "build_wireframe_step" );
                 corners_built_ = true;
             }
 
+            // A rerun finds every edge on a line and adds nothing.
             void start_lines_step()
             {
-                if( !corners_built_ )
-                {
-                    throw CorvaneException(
-                        "[CornersLinesBuilder::build_lines_step] The corners "
-                        "are not built: run build_corners_step() first" );
-                }
-                if( lines_built_ )
-                {
-                    throw CorvaneException(
-                        "[CornersLinesBuilder::build_lines_step] The lines "
-                        "are built already" );
-                }
+                check_step_done( "CornersLinesBuilder::build_lines_step",
+                                 corners_built_,
+                                 "The corners are",
+                                 "build_corners_step" );
                 lines_built_ = true;
             }
 
-            void refuse_late_corner() const
+            // The traced lines would run through a new corner without ending
+            // there.
+            void refuse_late_corner( absl::string_view operation ) const
             {
-                // The traced lines would run through it without ending there.
-                if( lines_built_ )
-                {
-                    throw CorvaneException( "[CornersLinesBuilder::add_corner] "
-                                            "The lines are built already" );
-                }
+                check_step_not_done( operation, lines_built_, "The lines are" );
             }
 
             void build_lines()
@@ -401,11 +404,18 @@ namespace vorna
 
         template < typename Model, typename Builder, index_t D >
         void CornersLinesBuilder< Model, Builder, D >::run_wireframe_step(
-            absl::FunctionRef< void() > fill )
+            absl::FunctionRef< void() > fill, WireframeRerun rerun )
         {
-            impl_->refuse_second_wireframe_step();
+            impl_->start_wireframe_step( rerun );
             fill();
             impl_->set_wireframe_built();
+        }
+
+        template < typename Model, typename Builder, index_t D >
+        void CornersLinesBuilder< Model, Builder, D >::check_wireframe_vertex(
+            absl::string_view operation, index_t vertex ) const
+        {
+            impl_->check_vertex( operation, vertex );
         }
 
         template < typename Model, typename Builder, index_t D >
@@ -429,6 +439,8 @@ namespace vorna
             {
                 if( !impl_->has_corner( v ) && is_corner( v ) )
                 {
+                    impl_->refuse_late_corner(
+                        "CornersLinesBuilder::build_corners_step" );
                     impl_->add_corner( v );
                 }
             }
@@ -445,11 +457,8 @@ namespace vorna
         void
         CornersLinesBuilder< Model, Builder, D >::add_corner( index_t vertex )
         {
-            check_index( "CornersLinesBuilder::add_corner",
-                         "Wireframe vertex",
-                         vertex,
-                         wireframe().nb_vertices() );
-            impl_->refuse_late_corner();
+            impl_->check_vertex( "CornersLinesBuilder::add_corner", vertex );
+            impl_->refuse_late_corner( "CornersLinesBuilder::add_corner" );
             impl_->add_corner( vertex );
         }
 
@@ -464,10 +473,6 @@ namespace vorna
         index_t CornersLinesBuilder< Model, Builder, D >::vertex_id(
             index_t vertex ) const
         {
-            check_index( "CornersLinesBuilder::vertex_id",
-                         "Wireframe vertex",
-                         vertex,
-                         wireframe().nb_vertices() );
             return impl_->vertex_id( vertex );
         }
 
@@ -483,10 +488,6 @@ namespace vorna
         const uuid& CornersLinesBuilder< Model, Builder, D >::line_uuid(
             index_t edge ) const
         {
-            check_index( "CornersLinesBuilder::line_uuid",
-                         "Wireframe edge",
-                         edge,
-                         wireframe().nb_edges() );
             return impl_->line_uuid( edge );
         }
 
@@ -494,10 +495,6 @@ namespace vorna
         index_t CornersLinesBuilder< Model, Builder, D >::line_edge_id(
             index_t edge ) const
         {
-            check_index( "CornersLinesBuilder::line_edge_id",
-                         "Wireframe edge",
-                         edge,
-                         wireframe().nb_edges() );
             return impl_->line_edge_id( edge );
         }
 
@@ -505,10 +502,6 @@ namespace vorna
         index_t CornersLinesBuilder< Model, Builder, D >::line_vertex_id(
             index_t vertex, const uuid& line ) const
         {
-            check_index( "CornersLinesBuilder::line_vertex_id",
-                         "Wireframe vertex",
-                         vertex,
-                         wireframe().nb_vertices() );
             return impl_->line_vertex_id( vertex, line );
         }
 

@@ -6,6 +6,7 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 
+#include <conversion/common/step_checks.h>
 #include <conversion/common/tasks.h>
 #include <conversion/mesh_analysis/from_meshes/corner_rule.h>
 #include <conversion/mesh_analysis/from_meshes/groups.h>
@@ -83,18 +84,12 @@ namespace vorna
 
             void build_surfaces()
             {
-                if( !owner_.lines_built() )
-                {
-                    throw CorvaneException(
-                        "[CornersLinesBuilderFromMeshes::build_surfaces] Build "
-                        "the lines first" );
-                }
-                if( surfaces_built_ )
-                {
-                    throw CorvaneException(
-                        "[CornersLinesBuilderFromMeshes::build_surfaces] The "
-                        "surfaces are already built" );
-                }
+                static constexpr auto OPERATION =
+                    "CornersLinesBuilderFromMeshes::build_surfaces";
+                check_step_done(
+                    OPERATION, owner_.lines_built(), "The lines are", "build" );
+                check_step_not_done(
+                    OPERATION, surfaces_built_, "The surfaces are" );
                 surfaces_built_ = true;
                 add_asked_corners_off_the_wireframe();
                 surfaces_.build( vertex_mapping_, element_mapping_ );
@@ -102,18 +97,14 @@ namespace vorna
 
             std::pair< VertexMapping, ElementMapping > mappings()
             {
-                if( !surfaces_built_ )
-                {
-                    throw CorvaneException(
-                        "[CornersLinesBuilderFromMeshes::mappings] Build the "
-                        "surfaces first" );
-                }
-                if( mappings_taken_ )
-                {
-                    throw CorvaneException( "[CornersLinesBuilderFromMeshes::"
-                                            "mappings] The mappings "
-                                            "are already taken" );
-                }
+                static constexpr auto OPERATION =
+                    "CornersLinesBuilderFromMeshes::mappings";
+                check_step_done( OPERATION,
+                                 surfaces_built_,
+                                 "The surfaces are",
+                                 "build_surfaces" );
+                check_step_not_done(
+                    OPERATION, mappings_taken_, "The mappings are", "taken" );
                 mappings_taken_ = true;
                 from_meshes::map_curves( owner_,
                                          model_,

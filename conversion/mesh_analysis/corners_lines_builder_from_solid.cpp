@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include <conversion/common/index_checks.h>
 #include <conversion/mesh_analysis/solid_edge_checks.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/solid_mesh.h>
@@ -65,18 +64,18 @@ namespace vorna
         void
         CornersLinesBuilderFromSolid< Model, Builder >::build_wireframe_step()
         {
-            this->run_wireframe_step( [this]
-                                      { impl_->build_wireframe( *this ); } );
+            // Every chosen edge is found again: a rerun adds nothing.
+            this->run_wireframe_step(
+                [this] { impl_->build_wireframe( *this ); },
+                CornersLinesBuilderFromSolid::WireframeRerun::harmless );
         }
 
         template < typename Model, typename Builder >
         bool CornersLinesBuilderFromSolid< Model, Builder >::is_corner(
             index_t vertex ) const
         {
-            check_index( "CornersLinesBuilderFromSolid::is_corner",
-                         "Wireframe vertex",
-                         vertex,
-                         this->wireframe().nb_vertices() );
+            this->check_wireframe_vertex(
+                "CornersLinesBuilderFromSolid::is_corner", vertex );
             return this->wireframe().edges_around_vertex( vertex ).size() != 2;
         }
 

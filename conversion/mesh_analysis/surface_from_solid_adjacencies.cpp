@@ -8,6 +8,7 @@
 #include <absl/container/fixed_array.h>
 #include <absl/container/inlined_vector.h>
 
+#include <conversion/common/step_checks.h>
 #include <conversion/common/tasks.h>
 #include <conversion/mesh_analysis/solid_boundary_surface.h>
 #include <vorna/basic/corvane_exception.h>
@@ -127,12 +128,9 @@ namespace vorna
 
             void build_polygons( const TaskProbe& probe )
             {
-                if( built_ )
-                {
-                    throw CorvaneException(
-                        "[SurfaceFromSolidAdjacencies::build] The boundary "
-                        "surface is already built" );
-                }
+                check_step_not_done( "SurfaceFromSolidAdjacencies::build",
+                                     built_,
+                                     "The boundary surface is" );
                 built_ = true;
                 Logger::log_trace( "Building surface from solid adjacencies" );
                 surface_vertices_.assign( solid_.nb_vertices(), INVALID_INDEX );

@@ -4,9 +4,10 @@
 #include <utility>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/strings/str_cat.h>
 #include <absl/strings/string_view.h>
 
-#include <vorna/basic/corvane_exception.h>
+#include <conversion/common/step_checks.h>
 
 #include <vorna/conversion/mesh_analysis/corners_lines_builder_from_meshes.h>
 #include <vorna/conversion/model/build_blocks.h>
@@ -42,12 +43,10 @@ namespace vorna
             // every component again.
             void start_build( absl::string_view step )
             {
-                if( built_ )
-                {
-                    throw CorvaneException( "[BRepFromMeshesBuilder::",
-                                            step,
-                                            "] The model is already built" );
-                }
+                check_step_not_done(
+                    absl::StrCat( "BRepFromMeshesBuilder::", step ),
+                    built_,
+                    "The model is" );
                 built_ = true;
             }
 

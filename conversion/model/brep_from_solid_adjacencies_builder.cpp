@@ -7,8 +7,10 @@
 
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
+#include <absl/strings/string_view.h>
 
 #include <conversion/common/input_checks.h>
+#include <conversion/common/step_checks.h>
 #include <conversion/common/tasks.h>
 #include <conversion/model/solid_adjacencies_conversion.h>
 #include <conversion/model/solid_input.h>
@@ -60,12 +62,10 @@ namespace vorna
 
             void build_surface_step( const TaskProbe& probe )
             {
-                if( boundary_ )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidAdjacenciesBuilder::build_surface_"
-                        "step] The boundary surface is already built" );
-                }
+                check_step_not_done(
+                    "BRepFromSolidAdjacenciesBuilder::build_surface_step",
+                    boundary_ != nullptr,
+                    "The boundary surface is" );
                 groups_ = checked_polyhedron_groups(
                     solid_, "BRepFromSolidAdjacenciesBuilder" );
                 SolidBoundarySurface boundary{ solid_ };
@@ -77,20 +77,12 @@ namespace vorna
 
             void build_brep_without_block_step()
             {
-                if( !boundary_ )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidAdjacenciesBuilder::build_brep_"
-                        "without_block_step] Build the boundary surface "
-                        "first" );
-                }
-                if( surfaces_built_ )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidAdjacenciesBuilder::build_brep_"
-                        "without_block_step] The model surfaces are already "
-                        "built" );
-                }
+                static constexpr auto OPERATION =
+                    "BRepFromSolidAdjacenciesBuilder::build_brep_without_"
+                    "block_step";
+                check_boundary_built( OPERATION );
+                check_step_not_done(
+                    OPERATION, surfaces_built_, "The model surfaces are" );
                 surfaces_built_ = true;
                 const std::reference_wrapper< const SurfaceMesh< 3 > >
                     surfaces[] = { *boundary_ };
@@ -141,18 +133,14 @@ namespace vorna
             void build_blocks_step( const TaskProbe& probe,
                                     const PartObserver& on_part_end )
             {
-                if( !surfaces_built_ )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidAdjacenciesBuilder::build_blocks_step]"
-                        " Build the model surfaces first" );
-                }
-                if( blocks_built_ )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidAdjacenciesBuilder::build_blocks_step]"
-                        " The blocks are already built" );
-                }
+                static constexpr auto OPERATION =
+                    "BRepFromSolidAdjacenciesBuilder::build_blocks_step";
+                check_step_done( OPERATION,
+                                 surfaces_built_,
+                                 "The model surfaces are",
+                                 "build_brep_without_block_step" );
+                check_step_not_done(
+                    OPERATION, blocks_built_, "The blocks are" );
                 blocks_built_ = true;
                 const auto part_ended = [&on_part_end]( absl::string_view part )
                 {
@@ -187,16 +175,20 @@ namespace vorna
 
             SurfaceMesh< 3 >& solid_boundaries()
             {
-                if( !boundary_ )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidAdjacenciesBuilder::solid_boundaries] "
-                        "Build the boundary surface first" );
-                }
+                check_boundary_built(
+                    "BRepFromSolidAdjacenciesBuilder::solid_boundaries" );
                 return *boundary_;
             }
 
           private:
+            void check_boundary_built( absl::string_view operation ) const
+            {
+                check_step_done( operation,
+                                 boundary_ != nullptr,
+                                 "The boundary surface is",
+                                 "build_surface_step" );
+            }
+
             /// One pool task per block; per block, the solid vertex of each
             /// block vertex. A failed task leaves the model without blocks.
             std::vector< std::vector< index_t > >

@@ -6,7 +6,7 @@
 #include <absl/container/fixed_array.h>
 #include <absl/container/flat_hash_set.h>
 
-#include <conversion/common/index_checks.h>
+#include <conversion/common/step_checks.h>
 #include <conversion/mesh_analysis/solid_edge_checks.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/mesh_builder_lookup.h>
@@ -118,18 +118,14 @@ namespace vorna
             void
             build_whole_surface( const BRepFromSolidElementsBuilder& owner )
             {
-                if( whole_surface_built_ )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidElementsBuilder::build_whole_surface_"
-                        "step] The whole surface is built already" );
-                }
-                if( !owner.wireframe_built() )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidElementsBuilder::build_whole_surface_"
-                        "step] The wireframe is not built: run build() first" );
-                }
+                static constexpr auto OPERATION =
+                    "BRepFromSolidElementsBuilder::build_whole_surface_step";
+                check_step_not_done(
+                    OPERATION, whole_surface_built_, "The whole surface is" );
+                check_step_done( OPERATION,
+                                 owner.wireframe_built(),
+                                 "The wireframe is",
+                                 "build" );
                 whole_surface_built_ = true;
                 create_whole_polygons();
                 whole_builder_->compute_polygon_adjacencies();
@@ -402,25 +398,16 @@ namespace vorna
             void check_ready_for_surfaces(
                 const BRepFromSolidElementsBuilder& owner ) const
             {
-                if( surfaces_built_ )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidElementsBuilder::build_surfaces] The "
-                        "surfaces are built already" );
-                }
-                if( !owner.lines_built() )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidElementsBuilder::build_surfaces] The "
-                        "lines are not built: run build() first" );
-                }
-                if( !whole_surface_built_ )
-                {
-                    throw CorvaneException(
-                        "[BRepFromSolidElementsBuilder::build_surfaces] The "
-                        "whole surface is not built: run "
-                        "build_whole_surface_step() first" );
-                }
+                static constexpr auto OPERATION =
+                    "BRepFromSolidElementsBuilder::build_surfaces";
+                check_step_not_done(
+                    OPERATION, surfaces_built_, "The surfaces are" );
+                check_step_done(
+                    OPERATION, owner.lines_built(), "The lines are", "build" );
+                check_step_done( OPERATION,
+                                 whole_surface_built_,
+                                 "The whole surface is",
+                                 "build_whole_surface_step" );
             }
 
             /// The lines along the region (the region borders their edges
@@ -665,10 +652,8 @@ namespace vorna
 
         bool BRepFromSolidElementsBuilder::is_corner( index_t vertex ) const
         {
-            check_index( "BRepFromSolidElementsBuilder::is_corner",
-                         "Wireframe vertex",
-                         vertex,
-                         wireframe().nb_vertices() );
+            check_wireframe_vertex( "BRepFromSolidElementsBuilder::is_corner",
+                                    vertex );
             return impl_->is_corner( *this, vertex );
         }
 

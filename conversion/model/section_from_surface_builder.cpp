@@ -1,8 +1,11 @@
 #include <vorna/conversion/model/section_from_surface_builder.h>
 
 #include <absl/container/flat_hash_set.h>
+#include <absl/strings/str_cat.h>
 #include <absl/strings/string_view.h>
 
+#include <conversion/common/index_checks.h>
+#include <conversion/common/step_checks.h>
 #include <conversion/model/section_input.h>
 
 #include <vorna/basic/corvane_exception.h>
@@ -52,18 +55,10 @@ namespace vorna
             void add_wireframe_corner( index_t vertex )
             {
                 refuse_unless( Step::wireframe, "add_wireframe_corner" );
-                const auto nb_vertices =
-                    wireframe_builder_.wireframe().nb_vertices();
-                if( vertex >= nb_vertices )
-                {
-                    throw CorvaneException(
-                        "[SectionFromSurfaceBuilder::add_wireframe_corner] "
-                        "No wireframe vertex ",
-                        vertex,
-                        " (the wireframe has ",
-                        nb_vertices,
-                        ")" );
-                }
+                check_index( "SectionFromSurfaceBuilder::add_wireframe_corner",
+                             "Wireframe vertex",
+                             vertex,
+                             wireframe_builder_.wireframe().nb_vertices() );
                 if( !forced_corners_.insert( vertex ).second )
                 {
                     throw CorvaneException(
@@ -120,22 +115,29 @@ namespace vorna
                 {
                     return;
                 }
-                static constexpr const char* built[] = {
-                    "",
-                    "The wireframe is already built",
-                    "The section components are already built",
-                    "The surfaces are already cut" };
-                static constexpr const char* first[] = {
-                    "",
-                    "Build the wireframe first",
-                    "Build the section components first",
-                    "" };
-                throw CorvaneException(
-                    "[SectionFromSurfaceBuilder::",
-                    operation,
-                    "] ",
-                    done_ > last ? built[static_cast< int >( done_ )]
-                                 : first[static_cast< int >( last )] );
+                struct Made
+                {
+                    absl::string_view subject;
+                    absl::string_view made;
+                    absl::string_view step;
+                };
+                static constexpr Made steps[] = {
+                    { "", "", "" },
+                    { "The wireframe is", "built", "build_wireframe_step" },
+                    { "The section components are",
+                      "built",
+                      "build_section_components_step" },
+                    { "The surfaces are",
+                      "cut",
+                      "cut_surfaces_by_lines_step" } };
+                const auto refused =
+                    absl::StrCat( "SectionFromSurfaceBuilder::", operation );
+                const auto& ran = steps[static_cast< int >( done_ )];
+                check_step_not_done(
+                    refused, done_ > last, ran.subject, ran.made );
+                const auto& missing = steps[static_cast< int >( last )];
+                check_step_done(
+                    refused, done_ > last, missing.subject, missing.step );
             }
 
             // Before the wireframe builder writes on the mesh and the model.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include <conversion/common/step_checks.h>
 #include <conversion/common/unique_list.h>
 #include <conversion/model/section_input.h>
 #include <conversion/model/surface_lines_relations.h>
@@ -88,12 +89,9 @@ namespace vorna
 
             void build()
             {
-                if( built_ )
-                {
-                    throw CorvaneException(
-                        "[SectionFromSurfacesBuilder::build] The section is "
-                        "already built" );
-                }
+                check_step_not_done( "SectionFromSurfacesBuilder::build",
+                                     built_,
+                                     "The section is" );
                 if( section_.nb_unique_vertices() != 0 )
                 {
                     throw CorvaneException(

@@ -1,6 +1,7 @@
 #include <vorna/basic/attribute_manager.h>
 
 #include <vorna/basic/corvane_exception.h>
+#include <vorna/basic/index_check.h>
 
 namespace vorna
 {
@@ -123,11 +124,14 @@ namespace vorna
 
     void AttributeManager::copy_attribute_value( index_t from, index_t to )
     {
-        if( from >= nb_elements_ || to >= nb_elements_ )
-        {
-            throw CorvaneException( "[AttributeManager::copy_attribute_value] "
-                                    "Element index out of range" );
-        }
+        detail::check_index( "AttributeManager::copy_attribute_value",
+                             "Element",
+                             from,
+                             nb_elements_ );
+        detail::check_index( "AttributeManager::copy_attribute_value",
+                             "Element",
+                             to,
+                             nb_elements_ );
         for( auto& [name, attribute] : attributes_ )
         {
             attribute->copy_value( from, to );

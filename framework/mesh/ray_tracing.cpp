@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include <vorna/basic/corvane_exception.h>
+#include <vorna/basic/index_check.h>
 #include <vorna/geometry/polygon_crossing.h>
 
 namespace vorna
@@ -23,14 +23,10 @@ namespace vorna
 
     bool RayTracing3D::operator()( index_t polygon )
     {
-        if( polygon >= mesh_.nb_polygons() )
-        {
-            throw CorvaneException( "[RayTracing3D::operator()] Polygon ",
-                                    polygon,
-                                    " is out of range (",
-                                    mesh_.nb_polygons(),
-                                    " polygons)" );
-        }
+        detail::check_index( "RayTracing3D::operator()",
+                             "Polygon",
+                             polygon,
+                             mesh_.nb_polygons() );
         const auto nb_vertices = mesh_.nb_polygon_vertices( polygon );
         polygon_points_.clear();
         for( local_index_t v = 0; v < nb_vertices; v++ )

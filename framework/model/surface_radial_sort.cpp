@@ -11,6 +11,7 @@
 #include <absl/container/flat_hash_set.h>
 
 #include <vorna/basic/corvane_exception.h>
+#include <vorna/basic/index_check.h>
 #include <vorna/geometry/vector.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/surface_mesh.h>
@@ -221,14 +222,8 @@ namespace vorna
     index_t SortedSurfaces::next( index_t position ) const
     {
         const auto size = static_cast< index_t >( surfaces.size() );
-        if( position >= size )
-        {
-            throw CorvaneException( "[SortedSurfaces::next] Position ",
-                                    position,
-                                    " is out of range (",
-                                    size,
-                                    " sorted surfaces)" );
-        }
+        detail::check_index(
+            "SortedSurfaces::next", "Position", position, size );
         if( position % 2 == 1 )
         {
             return ( position + 1 ) % size;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <support/expect_error.h>
+
 #include <vorna/basic/attribute_manager.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/conversion/common/attribute.h>
@@ -110,5 +112,14 @@ namespace
         manager.copy_attribute_value( 0, 1 );
         EXPECT_EQ( dense->value( 1 ), 3u );
         EXPECT_EQ( sparse->value( 1 ), 30u );
+        vorna::test::expect_exact_error(
+            [&manager] { manager.copy_attribute_value( 3, 0 ); },
+            "[AttributeManager::copy_attribute_value] Element 3 is out of "
+            "range [0, 3)" );
+        vorna::test::expect_exact_error(
+            [&manager] { manager.copy_attribute_value( 0, 7 ); },
+            "[AttributeManager::copy_attribute_value] Element 7 is out of "
+            "range [0, 3)" );
+        EXPECT_EQ( dense->value( 0 ), 3u );
     }
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <support/expect_error.h>
+
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/geometry/detail/aabb_impl.h>
 #include <vorna/mesh/aabb_surface_helpers.h>
@@ -79,7 +81,9 @@ namespace vorna
         EXPECT_DOUBLE_EQ( all[1].distance, 1 );
         ASSERT_TRUE( ray_tracer.closest_polygon() );
         EXPECT_EQ( ray_tracer.closest_polygon()->polygon, 2u );
-        EXPECT_THROW( ray_tracer( 3 ), CorvaneException );
+        test::expect_exact_error( [&ray_tracer] { ray_tracer( 3 ); },
+                                  "[RayTracing3D::operator()] Polygon 3 is "
+                                  "out of range [0, 3)" );
 
         RayTracing3D missing{
             *mesh, Ray3D{ Vector3D{ { 0, 0, -1 } }, Point3D{ { 5, 5, 1 } } } };

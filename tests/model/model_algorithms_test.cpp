@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/expect_error.h"
 #include "support/mesh_queries.h"
 
 #include <vorna/basic/corvane_exception.h>
@@ -184,7 +185,9 @@ namespace
         EXPECT_EQ( sorted.find( SidedSurface( surface, true ) ),
                    ( absl::InlinedVector< index_t, 1 >{ 0 } ) );
         expect_sides_face_their_sectors( maker.model, sorted );
-        EXPECT_THROW( sorted.next( 2 ), CorvaneException );
+        test::expect_exact_error(
+            [&sorted] { sorted.next( 2 ); },
+            "[SortedSurfaces::next] Position 2 is out of range [0, 2)" );
     }
 
     TEST( SurfaceRadialSort, TwoAndThreeSurfacesWithMixedOrientations )

@@ -665,12 +665,14 @@ namespace
         const auto cube = test::closed_cube();
         const Surfaces surfaces{ *cube };
         FromMeshes builder{ model, {}, surfaces };
-        test::expect_error( [&] { builder.build_surfaces(); },
-                            "[CornersLinesBuilderFromMeshes::build_surfaces] "
-                            "Build the lines first" );
-        test::expect_error( [&] { builder.mappings(); },
-                            "[CornersLinesBuilderFromMeshes::mappings] Build "
-                            "the surfaces first" );
+        test::expect_exact_error(
+            [&] { builder.build_surfaces(); },
+            "[CornersLinesBuilderFromMeshes::build_surfaces] The lines are "
+            "not built: run build() first" );
+        test::expect_exact_error(
+            [&] { builder.mappings(); },
+            "[CornersLinesBuilderFromMeshes::mappings] The surfaces are not "
+            "built: run build_surfaces() first" );
         test::expect_error( [&] { builder.build_lines_step(); },
                             "[CornersLinesBuilder::build_lines_step] The "
                             "corners are not built: run build_corners_step() "
@@ -680,24 +682,28 @@ namespace
                             "[CornersLinesBuilder::build_wireframe_step] The "
                             "wireframe is built already" );
         builder.build_corners_step();
-        test::expect_error( [&] { builder.build_corners_step(); },
-                            "[CornersLinesBuilder::build_corners_step] The "
-                            "corners are built already" );
-        test::expect_error( [&] { builder.build_surfaces(); },
-                            "[CornersLinesBuilderFromMeshes::build_surfaces] "
-                            "Build the lines first" );
+        // The corners and lines steps run again add nothing.
+        const auto nb_corners = model.nb_corners();
+        builder.build_corners_step();
+        EXPECT_EQ( model.nb_corners(), nb_corners );
+        test::expect_exact_error(
+            [&] { builder.build_surfaces(); },
+            "[CornersLinesBuilderFromMeshes::build_surfaces] The lines are "
+            "not built: run build() first" );
         builder.build_lines_step();
-        test::expect_error( [&] { builder.build_lines_step(); },
-                            "[CornersLinesBuilder::build_lines_step] The "
-                            "lines are built already" );
+        const auto nb_lines = model.nb_lines();
+        builder.build_lines_step();
+        EXPECT_EQ( model.nb_lines(), nb_lines );
         builder.build_surfaces();
-        test::expect_error( [&] { builder.build_surfaces(); },
-                            "[CornersLinesBuilderFromMeshes::build_surfaces] "
-                            "The surfaces are already built" );
+        test::expect_exact_error(
+            [&] { builder.build_surfaces(); },
+            "[CornersLinesBuilderFromMeshes::build_surfaces] The surfaces are "
+            "built already" );
         const auto mappings = builder.mappings();
-        test::expect_error( [&] { builder.mappings(); },
-                            "[CornersLinesBuilderFromMeshes::mappings] The "
-                            "mappings are already taken" );
+        test::expect_exact_error(
+            [&] { builder.mappings(); },
+            "[CornersLinesBuilderFromMeshes::mappings] The mappings are taken "
+            "already" );
         // Refused steps changed nothing: one surface, mapped once.
         EXPECT_EQ( model.nb_surfaces(), 1u );
         EXPECT_TRUE( test::check_brep_consistency( model ) );

@@ -58,7 +58,11 @@ namespace
             edge( 0, 1 ), edge( 1, 3 ), edge( 3, 0 ), edge( 1, 0 ) };
         FromSolid builder{ model, *solid, edges };
         builder.build();
+        // Run again, each step finds what it made and adds nothing.
+        builder.build_wireframe_step();
+        builder.build();
         EXPECT_EQ( builder.wireframe().nb_edges(), 3u );
+        EXPECT_EQ( builder.wireframe().nb_vertices(), 3u );
         EXPECT_EQ( model.nb_corners(), 0u );
         ASSERT_EQ( model.nb_lines(), 1u );
         const auto& line = *model.lines().begin();

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <support/conversion_test.h>
+#include <support/expect_error.h>
+#include <support/model_checks.h>
 
+#include <absl/container/flat_hash_set.h>
 #include <vorna/conversion/common/unset_uuid.h>
+
 #include <vorna/conversion/mesh_analysis/corners_lines_builder.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/model/brep.h>
@@ -54,13 +58,21 @@ namespace
                                         { at( pair[0] ), at( pair[1] ) } );
         }
 
+        // From now on is_corner also accepts this wireframe vertex.
+        void also_corner( index_t vertex )
+        {
+            also_corners_.insert( vertex );
+        }
+
       private:
         bool is_corner( index_t vertex ) const override
         {
-            return wireframe().edges_around_vertex( vertex ).size() != 2;
+            return wireframe().edges_around_vertex( vertex ).size() != 2 ||
+                   also_corners_.contains( vertex );
         }
 
         std::vector< std::array< index_t, 2 > > pairs_;
+        absl::flat_hash_set< index_t > also_corners_;
     };
 
     class CornersLinesBuilderTest : public test::ModelTest
@@ -160,5 +172,82 @@ namespace
         EXPECT_EQ( model.nb_corners(), 3u );
         builder.build_lines_step();
         EXPECT_EQ( model.nb_lines(), 1u );
+    }
+
+    TEST_F( CornersLinesBuilderTest, corners_and_lines_steps_run_again )
+    {
+        // The chain 0-1-2-3: corners at its two ends.
+        PairsBuilder builder{ model, { { 0, 1 }, { 1, 2 }, { 2, 3 } } };
+        builder.build_wireframe_step();
+        builder.build_corners_step();
+        builder.build_corners_step();
+        EXPECT_EQ( model.nb_corners(), 2u );
+        // Again, once is_corner asks for one more: only that one is added.
+        builder.also_corner( 2 );
+        builder.build_corners_step();
+        EXPECT_EQ( model.nb_corners(), 3u );
+        builder.build_corners_step();
+        EXPECT_EQ( model.nb_corners(), 3u );
+
+        builder.build_lines_step();
+        ASSERT_EQ( model.nb_lines(), 2u );
+        const uuid first = builder.line_uuid( 0 );
+        const uuid last = builder.line_uuid( 2 );
+        builder.build_lines_step();
+        // Every edge keeps its line, and no line is added.
+        EXPECT_EQ( model.nb_lines(), 2u );
+        EXPECT_EQ( builder.line_uuid( 0 ), first );
+        EXPECT_EQ( builder.line_uuid( 1 ), first );
+        EXPECT_EQ( builder.line_uuid( 2 ), last );
+        builder.build_corners_step();
+        EXPECT_EQ( test::counts_of( model ),
+                   ( test::ModelCounts{ 3, 2, 0, 0 } ) );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( CornersLinesBuilderTest, corners_step_after_lines_adds_no_corner )
+    {
+        PairsBuilder builder{ model, { { 0, 1 }, { 1, 2 }, { 2, 3 } } };
+        builder.build();
+        // A corner inside the traced line would not end it.
+        builder.also_corner( 1 );
+        test::expect_exact_error( [&builder] { builder.build_corners_step(); },
+                                  "[CornersLinesBuilder::build_corners_step] "
+                                  "The lines are built already" );
+        EXPECT_EQ( test::counts_of( model ),
+                   ( test::ModelCounts{ 2, 1, 0, 0 } ) );
+        EXPECT_TRUE( test::check_brep_consistency( model ) );
+    }
+
+    TEST_F( CornersLinesBuilderTest, wireframe_step_marks_the_wireframe_built )
+    {
+        // The step alone, through run_wireframe_step, lets the corners step
+        // run and refuses a second fill.
+        PairsBuilder alone{ model, { { 0, 1 }, { 1, 2 } } };
+        alone.build_wireframe_step();
+        alone.build_corners_step();
+        EXPECT_EQ( model.nb_corners(), 2u );
+        test::expect_exact_error(
+            [&alone] { alone.build_wireframe_step(); },
+            "[CornersLinesBuilder::build_wireframe_step] The wireframe is "
+            "built already" );
+        EXPECT_EQ( alone.wireframe().nb_edges(), 2u );
+
+        BRep other;
+        PairsBuilder built{ other, { { 0, 1 }, { 1, 2 } } };
+        built.build();
+        test::expect_exact_error(
+            [&built] { built.build_wireframe_step(); },
+            "[CornersLinesBuilder::build_wireframe_step] The wireframe is "
+            "built already" );
+        test::expect_exact_error( [&built] { built.build(); },
+                                  "[CornersLinesBuilder::build_wireframe_step] "
+                                  "The wireframe is built already" );
+        // The later steps run as after any built wireframe.
+        built.build_corners_step();
+        built.build_lines_step();
+        EXPECT_EQ( test::counts_of( other ),
+                   ( test::ModelCounts{ 2, 1, 0, 0 } ) );
+        EXPECT_TRUE( test::check_brep_consistency( other ) );
     }
 } // namespace

@@ -72,7 +72,7 @@ namespace vorna
                 test::expect_exact_error( [&builder] { builder.build(); },
                                           "[SurfaceFromSolidAdjacencies::"
                                           "build] The boundary surface is "
-                                          "already built" );
+                                          "built already" );
             }
             // Cycles (0,1,2), (0,1,3), (0,2,3), (1,2,3) are facets 3, 2, 1, 0.
             EXPECT_EQ( exported_facets( *surface ),

@@ -875,29 +875,36 @@ namespace vorna
             const auto solid = test::two_tetrahedra( false );
             BRep brep;
             detail::BRepFromSolidAdjacenciesBuilder builder{ brep, *solid };
-            test::expect_error( [&builder] { builder.solid_boundaries(); },
-                                "[BRepFromSolidAdjacenciesBuilder::solid_"
-                                "boundaries] Build the boundary surface "
-                                "first" );
-            test::expect_error(
-                [&builder] { builder.build_blocks_step(); },
-                "[BRepFromSolidAdjacenciesBuilder::build_blocks_step] Build "
-                "the model surfaces first" );
-            builder.build_surface_step();
-            builder.build_brep_without_block_step();
-            builder.build_blocks_step();
-            test::expect_error( [&builder] { builder.build_surface_step(); },
-                                "[BRepFromSolidAdjacenciesBuilder::build_"
-                                "surface_step] The boundary surface is "
-                                "already built" );
+            test::expect_exact_error(
+                [&builder] { builder.solid_boundaries(); },
+                "[BRepFromSolidAdjacenciesBuilder::solid_boundaries] The "
+                "boundary surface is not built: run build_surface_step() "
+                "first" );
             test::expect_exact_error(
                 [&builder] { builder.build_brep_without_block_step(); },
                 "[BRepFromSolidAdjacenciesBuilder::build_brep_without_block_"
-                "step] The model surfaces are already built" );
+                "step] The boundary surface is not built: run "
+                "build_surface_step() first" );
             test::expect_exact_error(
                 [&builder] { builder.build_blocks_step(); },
                 "[BRepFromSolidAdjacenciesBuilder::build_blocks_step] The "
-                "blocks are already built" );
+                "model surfaces are not built: run "
+                "build_brep_without_block_step() first" );
+            builder.build_surface_step();
+            builder.build_brep_without_block_step();
+            builder.build_blocks_step();
+            test::expect_exact_error(
+                [&builder] { builder.build_surface_step(); },
+                "[BRepFromSolidAdjacenciesBuilder::build_surface_step] The "
+                "boundary surface is built already" );
+            test::expect_exact_error(
+                [&builder] { builder.build_brep_without_block_step(); },
+                "[BRepFromSolidAdjacenciesBuilder::build_brep_without_block_"
+                "step] The model surfaces are built already" );
+            test::expect_exact_error(
+                [&builder] { builder.build_blocks_step(); },
+                "[BRepFromSolidAdjacenciesBuilder::build_blocks_step] The "
+                "blocks are built already" );
             const auto& polygons =
                 builder.solid_boundaries().polygon_attribute_manager();
             EXPECT_EQ( polygons.attribute_names(),

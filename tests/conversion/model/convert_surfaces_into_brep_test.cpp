@@ -215,12 +215,14 @@ namespace
             without_mappings = builder.build_brep_without_blocks();
             // One build per builder: a second would add every component
             // again.
-            test::expect_error( [&] { builder.build_brep_with_blocks(); },
-                                "[BRepFromMeshesBuilder::build_brep_with_"
-                                "blocks] The model is already built" );
-            test::expect_error( [&] { builder.build_brep_without_blocks(); },
-                                "[BRepFromMeshesBuilder::build_brep_without_"
-                                "blocks] The model is already built" );
+            test::expect_exact_error(
+                [&] { builder.build_brep_with_blocks(); },
+                "[BRepFromMeshesBuilder::build_brep_with_blocks] The model is "
+                "built already" );
+            test::expect_exact_error(
+                [&] { builder.build_brep_without_blocks(); },
+                "[BRepFromMeshesBuilder::build_brep_without_blocks] The model "
+                "is built already" );
         }
         EXPECT_EQ( without.nb_blocks(), 0 );
         EXPECT_EQ( without.nb_model_boundaries(), 0 );

@@ -238,11 +238,10 @@ namespace
             // Wireframe vertex 1 is input vertex 1, at (1, 0).
             ASSERT_EQ( builder.wireframe().vertex_id( 1 ), 1u );
             builder.add_wireframe_corner( 1 );
-            test::expect_error( [&builder]
-                                { builder.add_wireframe_corner( 3 ); },
-                                "[SectionFromSurfaceBuilder::add_wireframe_"
-                                "corner] No wireframe vertex 3 (the wireframe "
-                                "has 3)" );
+            test::expect_exact_error(
+                [&builder] { builder.add_wireframe_corner( 3 ); },
+                "[SectionFromSurfaceBuilder::add_wireframe_corner] Wireframe "
+                "vertex 3 is out of range [0, 3)" );
             builder.build_section_components_step();
             builder.cut_surfaces_by_lines_step();
         }
@@ -279,20 +278,21 @@ namespace
             { b.cut_surfaces_by_lines_step(); };
             const auto build = []( Builder& b ) { b.build(); };
             refused( corner,
-                     "add_wireframe_corner] Build the wireframe first" );
+                     "add_wireframe_corner] The wireframe is not built: run "
+                     "build_wireframe_step() first" );
             refused( components,
-                     "build_section_components_step] Build the wireframe "
-                     "first" );
+                     "build_section_components_step] The wireframe is not "
+                     "built: run build_wireframe_step() first" );
             refused( cut,
-                     "cut_surfaces_by_lines_step] Build the section "
-                     "components first" );
+                     "cut_surfaces_by_lines_step] The section components are "
+                     "not built: run build_section_components_step() first" );
             builder.build_wireframe_step();
             refused( wireframe,
-                     "build_wireframe_step] The wireframe is already built" );
-            refused( build, "build] The wireframe is already built" );
+                     "build_wireframe_step] The wireframe is built already" );
+            refused( build, "build] The wireframe is built already" );
             refused( cut,
-                     "cut_surfaces_by_lines_step] Build the section "
-                     "components first" );
+                     "cut_surfaces_by_lines_step] The section components are "
+                     "not built: run build_section_components_step() first" );
             builder.add_wireframe_corner( 1 );
             refused( corner,
                      "add_wireframe_corner] Wireframe vertex 1 has a corner "
@@ -300,14 +300,14 @@ namespace
             builder.build_section_components_step();
             refused( corner,
                      "add_wireframe_corner] The section components are "
-                     "already built" );
+                     "built already" );
             refused( components,
                      "build_section_components_step] The section components "
-                     "are already built" );
+                     "are built already" );
             builder.cut_surfaces_by_lines_step();
             refused( cut,
-                     "cut_surfaces_by_lines_step] The surfaces are already "
-                     "cut" );
+                     "cut_surfaces_by_lines_step] The surfaces are cut "
+                     "already" );
         }
         // As one build(): the refused steps added nothing.
         EXPECT_EQ( signature( section ),
@@ -319,8 +319,8 @@ namespace
         builder.build();
         test::expect_exact_error(
             [&builder] { builder.build(); },
-            "[SectionFromSurfacesBuilder::build] The section is already "
-            "built" );
+            "[SectionFromSurfacesBuilder::build] The section is built "
+            "already" );
         EXPECT_EQ( several.nb_surfaces(), 1u );
         EXPECT_TRUE( test::check_section_consistency( several ) );
     }

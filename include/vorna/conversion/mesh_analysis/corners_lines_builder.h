@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <absl/functional/function_ref.h>
+#include <absl/strings/string_view.h>
 #include <absl/types/optional.h>
 
 #include <vorna/basic/common.h>
@@ -24,9 +25,11 @@ namespace vorna
         /// corners (is_corner); this class then makes a Corner at each of
         /// them and a Line along every chain of edges between corners and
         /// along every closed loop without one.
-        /// Each step runs once, in the order wireframe, corners, lines; a
-        /// step out of order or run again throws CorvaneException naming
-        /// the step to run first, or saying that it ran already.
+        /// The steps run in the order wireframe, corners, lines; a step out
+        /// of order throws CorvaneException naming the step to run first.
+        /// The corners and lines steps may run again: what they made is
+        /// kept and not made twice. The wireframe step decides for itself
+        /// (see run_wireframe_step).
         /// Instantiated for <BRep,BRepBuilder,3> and
         /// <Section,SectionBuilder,2>. Not thread-safe: one thread at a time
         /// may run a step or find_or_create_edge.
@@ -46,23 +49,30 @@ namespace vorna
             void build();
 
             /// Adds a Corner at every wireframe vertex that has none and
-            /// that is_corner accepts, in vertex order.
-            /// \throw CorvaneException when the wireframe step has not run or
-            /// the corners step ran already.
+            /// that is_corner accepts, in vertex order. Run again, it adds
+            /// only the corners that is_corner now asks for.
+            /// \throw CorvaneException "[CornersLinesBuilder::
+            /// build_corners_step] The wireframe is not built: run
+            /// build_wireframe_step() first", or "... The lines are built
+            /// already" when it would add a corner after the lines step (the
+            /// lines would run through it).
             void build_corners_step();
 
             /// Traces the Lines: first from every corner, in vertex order and
             /// in the order of the edges around it, then the closed loops
-            /// without a corner, by ascending smallest edge.
-            /// \throw CorvaneException when the corners step has not run
-            /// (every vertex without a corner must have exactly two edges),
-            /// or when the lines step ran already.
+            /// without a corner, by ascending smallest edge. Run again, it
+            /// finds every edge on a line and adds nothing.
+            /// \throw CorvaneException "[CornersLinesBuilder::
+            /// build_lines_step] The corners are not built: run
+            /// build_corners_step() first" (every vertex without a corner must
+            /// have exactly two edges).
             void build_lines_step();
 
             /// Makes a Corner at the wireframe vertex now, whatever
             /// is_corner says and even when the vertex has one already.
-            /// \throw CorvaneException when there is no such wireframe vertex
-            /// or when the lines are built already.
+            /// \throw CorvaneException when there is no such wireframe vertex,
+            /// or "[CornersLinesBuilder::add_corner] The lines are built
+            /// already".
             void add_corner( index_t vertex );
 
             const EdgedCurve< D >& wireframe() const;
@@ -103,10 +113,28 @@ namespace vorna
                 const std::array< index_t, 2 >& unique_vertices,
                 const std::array< Point< D >, 2 >& points );
 
+            /// Whether a second wireframe step may run: only a fill that
+            /// finds again every edge it made (and adds nothing else) makes
+            /// it harmless.
+            enum struct WireframeRerun
+            {
+                refused,
+                harmless
+            };
+
             /// Runs `fill` as the wireframe step, so that the later steps
             /// know that it ran.
-            /// \throw CorvaneException when the wireframe is built already.
-            void run_wireframe_step( absl::FunctionRef< void() > fill );
+            /// \throw CorvaneException "[CornersLinesBuilder::
+            /// build_wireframe_step] The wireframe is built already" on a
+            /// second run, unless `rerun` is harmless.
+            void run_wireframe_step(
+                absl::FunctionRef< void() > fill,
+                WireframeRerun rerun = WireframeRerun::refused );
+
+            /// \throw CorvaneException "[<operation>] Wireframe vertex <v> is
+            /// out of range [0, <count>)".
+            void check_wireframe_vertex( absl::string_view operation,
+                                         index_t vertex ) const;
 
             bool wireframe_built() const;
 

@@ -87,10 +87,11 @@ namespace vorna
             /// mesh and the curves, and the wireframe of merged border edges
             /// and curve edges, on a pool task while the calling thread
             /// groups the polygons.
-            /// \throw CorvaneException when the wireframe step or the corners
-            /// step ran already, or when a vertex asked to carry a corner is no
-            /// vertex of an input; the grouping's exception, else the
-            /// wireframe task's.
+            /// \throw CorvaneException "[CornersLinesBuilder::
+            /// build_wireframe_step] The wireframe is built already" on a
+            /// second run (it would add every edge and unique vertex again),
+            /// or when a vertex asked to carry a corner is no vertex of an
+            /// input; the grouping's exception, else the wireframe task's.
             void build_wireframe_step() override;
 
             /// First makes the corners asked for off the wireframe. Then
@@ -102,8 +103,9 @@ namespace vorna
             /// The surface meshes and the surface entries of the mappings are
             /// made on the pool, with the same result on any number of
             /// threads.
-            /// \throw CorvaneException when the lines are not built (build()
-            /// or its steps) or the surfaces are built already.
+            /// \throw CorvaneException "[CornersLinesBuilderFromMeshes::
+            /// build_surfaces] The lines are not built: run build() first" (or
+            /// its steps), or "... The surfaces are built already".
             void build_surfaces();
 
             /// Final mappings (vertex mapping first): input surface vertices
@@ -111,8 +113,9 @@ namespace vorna
             /// polygons, curve edges to line edges, curve vertices to line
             /// vertices at their point. Leaves the builder's mappings
             /// empty.
-            /// \throw CorvaneException when the surfaces are not built or the
-            /// mappings were taken already.
+            /// \throw CorvaneException "[CornersLinesBuilderFromMeshes::
+            /// mappings] The surfaces are not built: run build_surfaces()
+            /// first", or "... The mappings are taken already".
             std::pair< VertexMapping, ElementMapping > mappings();
 
           private:

@@ -39,8 +39,7 @@ namespace vorna
             ~CornersLinesBuilderFromSolid() override;
 
             /// One wireframe edge per distinct chosen solid edge, in the order
-            /// of first use.
-            /// \throw CorvaneException when the wireframe is built already.
+            /// of first use. Run again, it finds every edge and adds nothing.
             void build_wireframe_step() override;
 
             /// True when the wireframe vertex does not have exactly two

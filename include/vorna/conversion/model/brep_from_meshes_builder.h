@@ -59,10 +59,11 @@ namespace vorna
             /// (one per surface name, holding the surfaces that bound
             /// exactly one block).
             /// \return the vertex mapping and the element mapping.
-            /// \throw CorvaneException when the model was built already (by
-            /// either build); std::out_of_range when a vertex duplicated by
-            /// the cut stands for no input vertex (an inconsistent mapping);
-            /// whatever block building or the framework throws.
+            /// \throw CorvaneException "[BRepFromMeshesBuilder::<build>] The
+            /// model is built already" (by either build); std::out_of_range
+            /// when a vertex duplicated by the cut stands for no input vertex
+            /// (an inconsistent mapping); whatever block building or the
+            /// framework throws.
             Mappings build_brep_with_blocks();
 
             /// Corners, lines and cut surfaces only: no block and no model

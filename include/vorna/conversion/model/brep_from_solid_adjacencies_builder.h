@@ -31,7 +31,10 @@ namespace vorna
         /// The solid is only read: its working tables stay in the builder,
         /// so several builders may convert one solid at once. The solid and
         /// the model (which should be empty) must outlive the builder.
-        /// Call the three steps once each, in order.
+        /// Call the three steps once each, in order: a step out of order
+        /// throws CorvaneException "[BRepFromSolidAdjacenciesBuilder::<step>]
+        /// The ... is not built: run <step>() first", a second run "... is
+        /// built already".
         class BRepFromSolidAdjacenciesBuilder
         {
           public:

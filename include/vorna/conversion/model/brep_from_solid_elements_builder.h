@@ -28,8 +28,9 @@ namespace vorna
         /// the solid.
         ///
         /// Use: construct, build() (or its three steps),
-        /// build_whole_surface_step(), build_surfaces(), each once and in
-        /// that order: any other order throws CorvaneException. The solid
+        /// build_whole_surface_step(), build_surfaces(), in that order: any
+        /// other order throws CorvaneException. build() and its steps may
+        /// run again and add nothing; the last two steps run once. The solid
         /// must outlive the builder; both index lists are copied.
         class BRepFromSolidElementsBuilder
             : public CornersLinesBuilderFromSolid< BRep, BRepBuilder >
@@ -60,8 +61,9 @@ namespace vorna
             /// Makes the whole surface, polygon k from the facet at position k,
             /// cuts it along the line edges and orients the polygons of each
             /// piece alike.
-            /// \throw CorvaneException when the wireframe step has not run or
-            /// when the whole surface is built already.
+            /// \throw CorvaneException "[BRepFromSolidElementsBuilder::
+            /// build_whole_surface_step] The wireframe is not built: run
+            /// build() first", or "... The whole surface is built already".
             void build_whole_surface_step();
 
             /// Adds one Surface per piece of the whole surface, related to the
@@ -69,9 +71,11 @@ namespace vorna
             /// it, then cuts the model's surfaces along their internal lines.
             /// \return for each new surface, the ascending facet positions its
             /// polygons come from: polygon i from the facet at entry i.
-            /// \throw CorvaneException when build() or
-            /// build_whole_surface_step() has not run, or when the surfaces
-            /// are built already.
+            /// \throw CorvaneException "[BRepFromSolidElementsBuilder::
+            /// build_surfaces] The lines are not built: run build() first",
+            /// "... The whole surface is not built: run
+            /// build_whole_surface_step() first", or "... The surfaces are
+            /// built already".
             absl::flat_hash_map< uuid, std::vector< index_t > >
             build_surfaces();
 

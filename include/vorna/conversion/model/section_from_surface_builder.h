@@ -26,9 +26,9 @@ namespace vorna
         /// add_wireframe_corner(), build_section_components_step(),
         /// cut_surfaces_by_lines_step(), each once and in that order: a
         /// step run out of order or again throws CorvaneException
-        /// "[SectionFromSurfaceBuilder::<step>] Build the ... first" or
-        /// "... is already built" (or "... already cut"), changing
-        /// nothing. The
+        /// "[SectionFromSurfaceBuilder::<step>] The ... is not built: run
+        /// <step>() first" or "... is built already" (or "The surfaces are
+        /// cut already"), changing nothing. The
         /// mesh must outlive the builder; the Section should be empty. Leaves
         /// on the mesh the polygon attributes "surface_identifier" and
         /// "surface_uuid".
@@ -61,7 +61,8 @@ namespace vorna
             /// Makes a corner at the wireframe vertex now, whatever the
             /// corner rule says; lines will end there.
             /// \throw CorvaneException when the wireframe has no such vertex
-            /// or this vertex was given already.
+            /// ("Wireframe vertex <v> is out of range [0, <count>)") or this
+            /// vertex was given already.
             void add_wireframe_corner( index_t vertex );
 
             /// Corners, lines, surfaces with their meshes and relationships,

@@ -41,7 +41,7 @@ namespace vorna
             operator=( const SectionFromSurfacesBuilder& ) = delete;
 
             /// \throw CorvaneException "[SectionFromSurfacesBuilder::build]
-            /// The section is already built" when called again; when the
+            /// The section is built already" when called again; when the
             /// Section already has unique vertices (nothing is changed
             /// then);
             /// "[SectionFromSurfacesBuilder]
