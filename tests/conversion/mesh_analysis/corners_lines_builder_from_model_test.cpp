@@ -181,8 +181,13 @@ namespace
         auto& brep = maker.model;
         maker.add_surface_copy( *below );
         maker.add_surface_copy( *above );
-        detail::CornersLinesBuilderFromModel< BRep, BRepBuilder, 3 >{ brep }
-            .build();
+        detail::CornersLinesBuilderFromModel< BRep, BRepBuilder, 3 > builder{
+            brep };
+        builder.build();
+        // A second wireframe step would list every polygon edge again.
+        test::expect_exact_error( [&builder] { builder.build(); },
+                                  "[CornersLinesBuilder::build_wireframe_step] "
+                                  "The wireframe is built already" );
         EXPECT_EQ( brep.nb_corners(), 2u );
         EXPECT_EQ( brep.nb_lines(), 3u );
         for( const auto& line : brep.lines() )
