@@ -1,10 +1,8 @@
 #include <conversion/model/section_input.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -28,10 +26,6 @@ namespace
 
     // Polygons a task of the parallel passes takes at least.
     constexpr index_t GRAIN = 4096;
-
-    // Without merging, two points nearer than this times the extent of the
-    // mesh lie at one point.
-    constexpr double ZERO_DISTANCE_RATIO = 1e-9;
 
     /// The polygons' flat tables: vertices and neighbours by slot.
     struct FlatPolygons
@@ -127,9 +121,6 @@ namespace
             {
                 used[v] = true;
             }
-            constexpr auto infinity = std::numeric_limits< double >::infinity();
-            std::array< double, 2 > min{ { infinity, infinity } };
-            std::array< double, 2 > max{ { -infinity, -infinity } };
             for( index_t v = 0; v < mesh_.nb_vertices(); v++ )
             {
                 if( !used[v] )
@@ -142,18 +133,13 @@ namespace
                 {
                     detail::refuse_non_finite_point( mesh_, v, operation_ );
                 }
-                for( const index_t axis : { 0u, 1u } )
-                {
-                    min[axis] = std::min( min[axis], point.value( axis ) );
-                    max[axis] = std::max( max[axis], point.value( axis ) );
-                }
             }
-            // Merged vertices are apart already.
-            const auto reach = ZERO_DISTANCE_RATIO *
-                               std::hypot( max[0] - min[0], max[1] - min[1] );
+            // Merged vertices are apart already. Unmerged, only an edge
+            // whose ends are the very same point has no length: however
+            // short, any other keeps its direction.
             const auto at_one_point =
                 merged_.empty() && polygons_.nb_polygons() > 0
-                    ? first_polygon_with_points_together( reach )
+                    ? first_polygon_with_points_together()
                     : polygons_.nb_polygons();
             const auto nb_merged =
                 merged_.empty()
@@ -168,7 +154,7 @@ namespace
                     const auto a = merged( edge.first );
                     const auto b = merged( edge.second );
                     if( a == b ||
-                        ( p == at_one_point && within( edge, reach ) ) )
+                        ( p == at_one_point && at_same_point( edge ) ) )
                     {
                         refuse_edge_of_no_length( p, edge );
                     }
@@ -333,27 +319,23 @@ namespace
                    ( other.first == edge.first && other.second == edge.second );
         }
 
-        /// Whether the edge's ends are no farther apart than `reach`.
-        bool within( const std::pair< index_t, index_t >& edge,
-                     double reach ) const
+        /// Whether the edge's ends have the same coordinates.
+        bool at_same_point( const std::pair< index_t, index_t >& edge ) const
         {
             const auto& a = points_[edge.first];
             const auto& b = points_[edge.second];
-            const auto dx = b.value( 0 ) - a.value( 0 );
-            const auto dy = b.value( 1 ) - a.value( 1 );
-            return dx * dx + dy * dy <= reach * reach;
+            return a.value( 0 ) == b.value( 0 ) && a.value( 1 ) == b.value( 1 );
         }
 
-        /// The first polygon with an edge between distinct vertices no
-        /// farther apart than `reach`; the number of polygons when none.
-        index_t first_polygon_with_points_together( double reach ) const
+        /// The first polygon with an edge between distinct vertices at the
+        /// same point; the number of polygons when none.
+        index_t first_polygon_with_points_together() const
         {
             const auto nb = polygons_.nb_polygons();
-            const auto reach2 = reach * reach;
             index_t found{ nb };
             over_polygon_chunks(
                 nb,
-                [this, reach2, nb]( index_t first, index_t end )
+                [this, nb]( index_t first, index_t end )
                 {
                     const auto& offsets = polygons_.offsets;
                     const auto& vertices = polygons_.vertices;
@@ -366,12 +348,8 @@ namespace
                              slot++ )
                         {
                             const auto vertex = vertices[slot];
-                            const auto& a = points_[previous];
-                            const auto& b = points_[vertex];
-                            const auto dx = b.value( 0 ) - a.value( 0 );
-                            const auto dy = b.value( 1 ) - a.value( 1 );
                             if( vertex != previous &&
-                                dx * dx + dy * dy <= reach2 )
+                                at_same_point( { previous, vertex } ) )
                             {
                                 return p;
                             }

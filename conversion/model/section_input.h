@@ -31,8 +31,8 @@ namespace vorna
         /// first polygon with an edge of no length ("Polygon <p> of mesh
         /// '<mesh>' repeats vertex <v> in a row", or "... joins vertices
         /// <a> and <b> in a row, which merge into one", or, when `merged`
-        /// is empty, "..., which lie at one point": no farther apart than
-        /// 1e-9 times the diagonal of the polygons' bounding box); the
+        /// is empty, "..., which lie at one point": distinct vertices of
+        /// equal coordinates, an edge of any other length being kept); the
         /// first pair of vertices that three polygon edges run along, which
         /// in a plane means polygons that overlap, naming the polygon that
         /// overlaps the first two joined there ("Polygon <p> of mesh

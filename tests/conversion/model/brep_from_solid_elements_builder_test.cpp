@@ -639,33 +639,41 @@ namespace
     TEST_F( BRepFromSolidElementsBuilderTest,
             facet_listing_a_vertex_twice_is_refused )
     {
-        // A hexahedron whose corners 6 and 7 are one vertex: its facets +z
-        // (4, 5, 6, 6) and +y (2, 6, 6, 3) list vertex 6 twice.
-        auto solid =
-            SolidMesh< 3 >::create( PolyhedralSolid3D::impl_name_static() );
-        auto builder = SolidMeshBuilder< 3 >::create( *solid );
-        for( index_t v = 0; v < 7; v++ )
+        // A hexahedron whose corner 7 is vertex `seventh`: with 6, its
+        // facets +z (4, 5, 6, 6) and +y (2, 6, 6, 3) list vertex 6 twice in
+        // a row; with 4, its facet +z (4, 5, 4, 6) lists vertex 4 twice
+        // apart.
+        for( const index_t seventh : { 6u, 4u } )
         {
-            builder->create_point( test::cube_point( v ) );
-        }
-        std::vector< std::vector< local_index_t > > quads;
-        for( const auto& quad : test::CUBE_QUADS )
-        {
-            quads.emplace_back( quad.begin(), quad.end() );
-        }
-        builder->create_polyhedron( { 0, 1, 2, 3, 4, 5, 6, 6 }, quads );
-        const std::vector< index_t > facets{ 0, 1, 2, 3, 4, 5 };
-        test::expect_exact_error(
-            [&]
+            auto solid =
+                SolidMesh< 3 >::create( PolyhedralSolid3D::impl_name_static() );
+            auto builder = SolidMeshBuilder< 3 >::create( *solid );
+            for( index_t v = 0; v < 7; v++ )
             {
-                Builder elements{ model,
-                                  *solid,
-                                  test::unpaired_edges( *solid, facets ),
-                                  facets };
-            },
-            "[BRepFromSolidElementsBuilder] Facet 1 at position 1 lists "
-            "vertex 6 twice" );
-        EXPECT_EQ( model.nb_unique_vertices(), 0u );
+                builder->create_point( test::cube_point( v ) );
+            }
+            std::vector< std::vector< local_index_t > > quads;
+            for( const auto& quad : test::CUBE_QUADS )
+            {
+                quads.emplace_back( quad.begin(), quad.end() );
+            }
+            builder->create_polyhedron( { 0, 1, 2, 3, 4, 5, 6, seventh },
+                                        quads );
+            const std::vector< index_t > facets{ 0, 1, 2, 3, 4, 5 };
+            test::expect_exact_error(
+                [&]
+                {
+                    Builder elements{ model,
+                                      *solid,
+                                      test::unpaired_edges( *solid, facets ),
+                                      facets };
+                },
+                absl::StrCat( "[BRepFromSolidElementsBuilder] Facet 1 at "
+                              "position 1 lists vertex ",
+                              seventh,
+                              " twice" ) );
+            EXPECT_EQ( model.nb_unique_vertices(), 0u );
+        }
     }
 
     TEST_F( BRepFromSolidElementsBuilderTest, polyhedral_solid_gives_polygons )
@@ -789,6 +797,23 @@ namespace
         };
         non_finite( vertex( 0, 1, 0 ), Point< 3 >{ { nan, 1, 0 } } );
         non_finite( vertex( 1, 1, 0 ), Point< 3 >{ { 1, 1, nan } } );
+        // Of two, the smaller is named, though the facets list the centre
+        // first and last; without line edges, only the facets show them.
+        {
+            auto copy =
+                poisoned( vertex( 1, 1, 0 ), Point< 3 >{ { 1, 1, nan } } );
+            SolidMeshBuilder< 3 >::create( *copy )->set_point(
+                vertex( 0, 1, 0 ), Point< 3 >{ { nan, 1, 0 } } );
+            test::expect_exact_error(
+                [&] {
+                    Builder builder{ model, *copy, {}, facets };
+                },
+                absl::StrCat( "[BRepFromSolidElementsBuilder] Vertex ",
+                              vertex( 0, 1, 0 ),
+                              " of mesh '",
+                              copy->id().string(),
+                              "' has a non-finite coordinate" ) );
+        }
         EXPECT_EQ( model.nb_unique_vertices(), 0u );
 
         BRepBuilder{ model }.create_unique_vertices( 1 );

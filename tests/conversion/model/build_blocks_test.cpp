@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -533,6 +534,21 @@ namespace
                             "[build_blocks] Vertex 3 of mesh '" +
                                 surface.mesh().id().string() +
                                 "' has a non-finite coordinate" );
+
+        // On a line, the surfaces being finite.
+        auto edged = model_without_blocks(
+            make_box_faces( point( 0, 0, 0 ), point( 2, 2, 2 ) ) );
+        ASSERT_EQ( edged.nb_lines(), 12 );
+        const auto& line = *std::next( edged.lines().begin() );
+        BRepBuilder{ edged }
+            .line_mesh_builder( line.id() )
+            ->set_point(
+                1, point( 1, 1, std::numeric_limits< double >::infinity() ) );
+        test::expect_exact_error( [&] { build_blocks( edged ); },
+                                  "[build_blocks] Vertex 1 of mesh '" +
+                                      line.mesh().id().string() +
+                                      "' has a non-finite coordinate" );
+        EXPECT_EQ( edged.nb_blocks(), 0 );
     }
 
     TEST_F( BuildBlocksTest,

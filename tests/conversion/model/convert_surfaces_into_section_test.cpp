@@ -598,6 +598,59 @@ namespace
                                                  { { 0, 1, 2, 3 } } );
         EXPECT_TRUE( test::check_section_consistency(
             convert_surface_into_section( *tiny ) ) );
+        // Nor is an edge short beside the extent of the mesh: a square of
+        // side `side` with a sliver triangle of edge 1-4 `edge` long, too
+        // far apart to merge.
+        const auto sliver = []( double side, double edge )
+        {
+            return test::surface_of< 2 >(
+                { Point< 2 >{ { 0, 0 } },
+                  Point< 2 >{ { side, 0 } },
+                  Point< 2 >{ { side, side } },
+                  Point< 2 >{ { 0, side } },
+                  Point< 2 >{ { side, edge } } },
+                { { 0, 1, 4 }, { 0, 4, 2 }, { 0, 2, 3 } } );
+        };
+        const auto counts = []( const Section& section )
+        {
+            EXPECT_TRUE( test::check_section_consistency( section ) );
+            return std::make_tuple( section.nb_corners(),
+                                    section.nb_lines(),
+                                    section.nb_surfaces() );
+        };
+        for( const auto& size : { std::make_pair( 1e4, 1e-5 ),
+                                  std::make_pair( 1e6, 1e-4 ),
+                                  std::make_pair( 1e6, 1e-5 ) } )
+        {
+            SCOPED_TRACE( absl::StrCat( size.first, " ", size.second ) );
+            const auto several = counts( convert_surfaces_into_section(
+                Meshes{ *sliver( size.first, size.second ) } ) );
+            EXPECT_EQ( std::get< 2 >( several ), 1u );
+            EXPECT_EQ( counts( convert_surface_into_section(
+                           *sliver( size.first, size.second ) ) ),
+                       several );
+            auto by_attribute = sliver( size.first, size.second );
+            set_regions< int >( *by_attribute, { 7, 7, 7 } );
+            EXPECT_EQ( counts( convert_surface_into_section_from_attribute(
+                           *by_attribute, "region" ) ),
+                       several );
+        }
+        // Nor at the far end of the doubles: the split square scaled by
+        // 1e200 gives what it gives at scale 1.
+        const auto scaled = [&]( double scale )
+        {
+            auto mesh = test::two_triangles_2d( false );
+            auto builder = SurfaceMeshBuilder< 2 >::create( *mesh );
+            for( index_t v = 0; v < mesh->nb_vertices(); v++ )
+            {
+                builder->set_point(
+                    v,
+                    Point< 2 >{ { scale * mesh->point( v ).value( 0 ),
+                                  scale * mesh->point( v ).value( 1 ) } } );
+            }
+            return counts( convert_surface_into_section( *mesh ) );
+        };
+        EXPECT_EQ( scaled( 1e200 ), scaled( 1 ) );
         // Vertices 1 and 4 merge: the edge between them has no length.
         const auto merging =
             square_with( { { 1, 4, 3 } }, Point< 2 >{ { 1, 1e-7 } } );
@@ -620,6 +673,27 @@ namespace
         test::expect_exact_error(
             [&] { convert_surfaces_into_section( Meshes{ *fin } ); },
             "[SectionFromSurfacesBuilder] " + overlap );
+        // Three triangles on edge 1-3, which comes after the shared edge
+        // 1-2 among the edges of vertex 1: the last of them overlaps.
+        const auto later = test::surface_of< 2 >(
+            { Point< 2 >{ { 0, 0 } },
+              Point< 2 >{ { 1, 0 } },
+              Point< 2 >{ { 0, 1 } },
+              Point< 2 >{ { 1, 1 } },
+              Point< 2 >{ { 2, 0.4 } },
+              Point< 2 >{ { 2, 0.6 } } },
+            { { 0, 1, 2 }, { 1, 3, 2 }, { 1, 5, 3 }, { 1, 4, 3 } },
+            true,
+            "square" );
+        const std::string third =
+            "Polygon 3 of mesh 'square' shares its edge 2 with more than "
+            "one other polygon";
+        test::expect_exact_error( [&]
+                                  { convert_surface_into_section( *later ); },
+                                  "[SectionFromSurfaceBuilder] " + third );
+        test::expect_exact_error(
+            [&] { convert_surfaces_into_section( Meshes{ *later } ); },
+            "[SectionFromSurfacesBuilder] " + third );
         // The same once vertices merge: vertex 4 lies on vertex 1.
         const auto merging =
             square_with( { { 2, 4, 3 } }, Point< 2 >{ { 1, 1e-7 } } );
@@ -709,6 +783,40 @@ namespace
                           large->id().string(),
                           "' is adjacent to polygon ",
                           last - 1,
+                          ", which is not adjacent back across it" ) );
+        // The same over an odd number of polygons, 65 x 65 squares, which
+        // the two counting chunks share unevenly.
+        std::vector< Point< 2 > > points;
+        for( index_t y = 0; y <= 65; y++ )
+        {
+            for( index_t x = 0; x <= 65; x++ )
+            {
+                points.push_back( Point< 2 >{ { double( x ), double( y ) } } );
+            }
+        }
+        std::vector< std::vector< index_t > > squares;
+        for( index_t y = 0; y < 65; y++ )
+        {
+            for( index_t x = 0; x < 65; x++ )
+            {
+                const auto v = y * 66 + x;
+                squares.push_back( { v, v + 1, v + 67, v + 66 } );
+            }
+        }
+        auto odd = test::surface_of< 2 >( points, squares, true, "odd" );
+        const auto odd_last = odd->nb_polygons() - 1;
+        ASSERT_EQ( odd_last % 2, 0u );
+        ASSERT_GT( odd_last, 4096u );
+        test::cut_adjacencies< 2 >(
+            *odd, [odd_last]( index_t p ) { return p == odd_last ? 1 : 0; } );
+        SurfaceMeshBuilder< 2 >::create( *odd )->set_polygon_adjacent(
+            { odd_last, 0 }, odd_last - 1 );
+        test::expect_exact_error(
+            [&] { convert_surface_into_section( *odd ); },
+            absl::StrCat( "[SectionFromSurfaceBuilder] Edge 0 of polygon ",
+                          odd_last,
+                          " of mesh 'odd' is adjacent to polygon ",
+                          odd_last - 1,
                           ", which is not adjacent back across it" ) );
     }
 
@@ -806,6 +914,14 @@ namespace
             convert_surface_into_section_from_attribute( *zeros, "region" )
                 .nb_surfaces(),
             1u );
+
+        // Equal as floats, distinct in their own type.
+        auto extended = test::two_triangles_2d( true );
+        set_regions< long double >( *extended, { 1.0L, 1.0L + 1e-12L } );
+        EXPECT_EQ(
+            convert_surface_into_section_from_attribute( *extended, "region" )
+                .nb_surfaces(),
+            2u );
 
         auto flags = test::two_triangles_2d( true );
         set_regions< bool >( *flags, { true, false } );

@@ -627,6 +627,17 @@ namespace
         EXPECT_EQ( brep_of( result ).nb_unique_vertices(), 1u );
         EXPECT_EQ( brep_of( result ).nb_blocks(), 0u );
         EXPECT_EQ( log.count( Logger::Level::warn, MERGE_WARNING ), 1 );
+
+        // The same box before a sheet of 46 x 46 cells, far from it: its
+        // collapsed polygons come first among the merged ones, in a piece
+        // of the scan that others end, and that other pieces follow.
+        const auto sheet = test::grid_sheet( 46, 46 );
+        const auto apart = closed_cube( point( -5, -5, -5 ), 1e-7, "small" );
+        LogCapture sheet_log;
+        const auto with_sheet =
+            convert_and_check( "1e-7 box and sheet", { *apart, *sheet } );
+        EXPECT_EQ( brep_of( with_sheet ).nb_blocks(), 0u );
+        EXPECT_EQ( sheet_log.count( Logger::Level::warn, MERGE_WARNING ), 1 );
     }
 
     // Two polygons sharing an edge inside a surface run it in opposite
