@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -79,6 +80,24 @@ namespace
                     AttributeFlags{ true, false } );
         compute_polygon_normals_in_parallel( mesh, *normals );
         return normals;
+    }
+
+    /// The largest dot of two unit normals across a sharp edge. Such a
+    /// dot rounds by a few epsilon: past 1 for parallel normals, either
+    /// side of -1 for opposite ones. A threshold within 8 epsilon of an end
+    /// is taken as that end with its rounding, so that 180 cuts every edge
+    /// and 0 every flat fold however the model is turned; angles within
+    /// about 3.4e-6 degrees of 0 or 180 count as 0 or 180.
+    double sharp_threshold( double angle )
+    {
+        constexpr auto tolerance = 8 * std::numeric_limits< double >::epsilon();
+        const auto threshold =
+            std::cos( ( 180.0 - angle ) * 3.141592653589793 / 180.0 );
+        if( threshold >= 1 - tolerance )
+        {
+            return std::numeric_limits< double >::infinity();
+        }
+        return std::max( threshold, -1 + tolerance );
     }
 
     /// The rule for an edge between polygons of these normals; a NaN dot
@@ -359,8 +378,7 @@ namespace
                                     double angle,
                                     const detail::SharpFeaturesProbe& probe )
     {
-        const auto threshold =
-            std::cos( ( 180.0 - angle ) * 3.141592653589793 / 180.0 );
+        const auto threshold = sharp_threshold( angle );
         const auto& surface_ids =
             copy_mapping.at( Surface< 3 >::component_type_static() );
         AddedVertices added;
