@@ -355,30 +355,18 @@ namespace
                 nb,
                 [this, reach2, nb]( index_t first, index_t end )
                 {
-                    const auto& offsets = polygons_.offsets;
-                    const auto& vertices = polygons_.vertices;
-                    for( auto p = first; p < end; p++ )
-                    {
-                        // From the last vertex, so that the closing edge
-                        // comes first.
-                        auto previous = vertices[offsets[p + 1] - 1];
-                        for( auto slot = offsets[p]; slot < offsets[p + 1];
-                             slot++ )
+                    const auto edge = mesh_.find_polygon_edge(
+                        first,
+                        end,
+                        [this, reach2]( index_t from, index_t to )
                         {
-                            const auto vertex = vertices[slot];
-                            const auto& a = points_[previous];
-                            const auto& b = points_[vertex];
+                            const auto& a = points_[from];
+                            const auto& b = points_[to];
                             const auto dx = b.value( 0 ) - a.value( 0 );
                             const auto dy = b.value( 1 ) - a.value( 1 );
-                            if( vertex != previous &&
-                                dx * dx + dy * dy <= reach2 )
-                            {
-                                return p;
-                            }
-                            previous = vertex;
-                        }
-                    }
-                    return nb;
+                            return from != to && dx * dx + dy * dy <= reach2;
+                        } );
+                    return edge ? edge->polygon_id : nb;
                 },
                 [&found]( index_t p ) { found = std::min( found, p ); } );
             return found;
