@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -79,6 +80,24 @@ namespace
                     AttributeFlags{ true, false } );
         compute_polygon_normals_in_parallel( mesh, *normals );
         return normals;
+    }
+
+    /// The largest dot of two unit normals across a sharp edge. Such a
+    /// dot rounds by a few epsilon: past 1 for parallel normals, either
+    /// side of -1 for opposite ones. A threshold within 8 epsilon of an end
+    /// is taken as that end with its rounding, so that 180 cuts every edge
+    /// and 0 every flat fold however the model is turned; angles within
+    /// about 3.4e-6 degrees of 0 or 180 count as 0 or 180.
+    double sharp_threshold( double angle )
+    {
+        constexpr auto tolerance = 8 * std::numeric_limits< double >::epsilon();
+        const auto threshold =
+            std::cos( ( 180.0 - angle ) * 3.141592653589793 / 180.0 );
+        if( threshold >= 1 - tolerance )
+        {
+            return std::numeric_limits< double >::infinity();
+        }
+        return std::max( threshold, -1 + tolerance );
     }
 
     /// The rule for an edge between polygons of these normals; a NaN dot
@@ -306,42 +325,33 @@ namespace
     std::vector< index_t > part_repeated_vertices( SurfaceMesh< 3 >& mesh )
     {
         std::vector< index_t > added;
-        const auto offsets = mesh.polygon_offsets();
-        const auto slots = mesh.polygon_slot_vertices();
         std::unique_ptr< SurfaceMeshBuilder< 3 > > builder;
         const auto nb_polygons = mesh.nb_polygons();
-        for( index_t p = 0; p < nb_polygons; p++ )
+        index_t from{ 0 };
+        // The search starts again at the polygon parted, which may repeat
+        // another vertex further on; its closing edge no longer does.
+        while( const auto edge =
+                   mesh.find_repeated_vertex( from, nb_polygons ) )
         {
-            const auto begin = offsets[p];
-            const auto end = offsets[p + 1];
-            if( begin == end )
+            from = edge->polygon_id;
+            const auto nb_vertices = mesh.nb_polygon_vertices( from );
+            const PolygonVertex repeat{
+                from,
+                static_cast< local_index_t >( edge->edge_id + 1 == nb_vertices
+                                                  ? 0
+                                                  : edge->edge_id + 1 ) };
+            if( !builder )
             {
-                continue;
+                builder = create_surface_mesh_builder( mesh );
             }
-            // From the last vertex, so that the closing edge comes first.
-            auto previous = slots[end - 1];
-            for( auto slot = begin; slot < end; slot++ )
-            {
-                const auto vertex = slots[slot];
-                if( vertex != previous )
-                {
-                    previous = vertex;
-                    continue;
-                }
-                if( !builder )
-                {
-                    builder = create_surface_mesh_builder( mesh );
-                }
-                // Copied first: creating a point may move the others.
-                const auto point = mesh.point( vertex );
-                const auto copy = builder->create_point( point );
-                mesh.vertex_attribute_manager().copy_attribute_value( vertex,
-                                                                      copy );
-                builder->set_polygon_vertex(
-                    { p, static_cast< local_index_t >( slot - begin ) }, copy );
-                added.push_back( copy );
-                previous = copy;
-            }
+            // Copied first: creating a point may move the others.
+            const auto vertex = mesh.polygon_vertex( repeat );
+            const auto point = mesh.point( vertex );
+            const auto copy = builder->create_point( point );
+            mesh.vertex_attribute_manager().copy_attribute_value( vertex,
+                                                                  copy );
+            builder->set_polygon_vertex( repeat, copy );
+            added.push_back( copy );
         }
         return added;
     }
@@ -359,8 +369,7 @@ namespace
                                     double angle,
                                     const detail::SharpFeaturesProbe& probe )
     {
-        const auto threshold =
-            std::cos( ( 180.0 - angle ) * 3.141592653589793 / 180.0 );
+        const auto threshold = sharp_threshold( angle );
         const auto& surface_ids =
             copy_mapping.at( Surface< 3 >::component_type_static() );
         AddedVertices added;

@@ -337,26 +337,14 @@ namespace
                 nb,
                 [this, nb]( index_t first, index_t end )
                 {
-                    const auto& offsets = polygons_.offsets;
-                    const auto& vertices = polygons_.vertices;
-                    for( auto p = first; p < end; p++ )
-                    {
-                        // From the last vertex, so that the closing edge
-                        // comes first.
-                        auto previous = vertices[offsets[p + 1] - 1];
-                        for( auto slot = offsets[p]; slot < offsets[p + 1];
-                             slot++ )
+                    const auto edge = mesh_.find_polygon_edge(
+                        first,
+                        end,
+                        [this]( index_t from, index_t to )
                         {
-                            const auto vertex = vertices[slot];
-                            if( vertex != previous &&
-                                at_same_point( { previous, vertex } ) )
-                            {
-                                return p;
-                            }
-                            previous = vertex;
-                        }
-                    }
-                    return nb;
+                            return from != to && at_same_point( { from, to } );
+                        } );
+                    return edge ? edge->polygon_id : nb;
                 },
                 [&found]( index_t p ) { found = std::min( found, p ); } );
             return found;

@@ -99,6 +99,25 @@ namespace vorna
     }
 
     template < index_t D >
+    void SurfaceMesh< D >::check_polygon_range( index_t begin,
+                                                index_t end,
+                                                const char* operation ) const
+    {
+        if( begin > end || end > nb_polygons() )
+        {
+            throw CorvaneException( "[",
+                                    operation,
+                                    "] Invalid polygon range ",
+                                    begin,
+                                    " to ",
+                                    end,
+                                    " (",
+                                    nb_polygons(),
+                                    " polygons)" );
+        }
+    }
+
+    template < index_t D >
     void SurfaceMesh< D >::check_vertex( index_t vertex,
                                          const char* operation ) const
     {

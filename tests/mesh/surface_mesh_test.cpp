@@ -68,6 +68,9 @@ namespace vorna
         EXPECT_THROW( mesh->polygon_vertices( 3 ), CorvaneException );
         EXPECT_THROW( mesh->polygon_edge_vertices( { 2, 3 } ),
                       CorvaneException );
+        EXPECT_FALSE( mesh->find_repeated_vertex( 0, 3 ) );
+        EXPECT_THROW( mesh->find_repeated_vertex( 0, 4 ), CorvaneException );
+        EXPECT_THROW( mesh->find_repeated_vertex( 2, 1 ), CorvaneException );
     }
 
     TEST( SurfaceMesh, ComputedAdjacencyAndBorders )
@@ -243,6 +246,53 @@ namespace vorna
             return polygons;
         }
     } // namespace
+
+    // Over any range of polygons, the edge found is the first from a vertex
+    // to itself, polygon by polygon and each polygon's closing edge first.
+    TEST( SurfaceMesh, FindRepeatedVertexTakesClosingEdgeFirst )
+    {
+        auto polygons = random_polygons( 11 );
+        // Edges 3 (closing) and 1 both repeat a vertex.
+        polygons.insert( polygons.begin() + 5, { 7, 3, 3, 7 } );
+        auto mesh = SurfaceMesh< 3 >::create();
+        auto builder = SurfaceMeshBuilder< 3 >::create( *mesh );
+        builder->create_vertices( 12 );
+        for( const auto& polygon : polygons )
+        {
+            builder->create_polygon( polygon );
+        }
+        const auto walk =
+            [&mesh]( index_t begin,
+                     index_t end ) -> absl::optional< PolygonEdge >
+        {
+            for( auto p = begin; p < end; p++ )
+            {
+                const auto n = mesh->nb_polygon_edges( p );
+                for( local_index_t k = 0; k < n; k++ )
+                {
+                    const auto e =
+                        static_cast< local_index_t >( ( k + n - 1 ) % n );
+                    const auto ends = mesh->polygon_edge_vertices( { p, e } );
+                    if( ends[0] == ends[1] )
+                    {
+                        return PolygonEdge{ p, e };
+                    }
+                }
+            }
+            return absl::nullopt;
+        };
+        ASSERT_EQ( walk( 5, 6 ), ( PolygonEdge{ 5, 3 } ) );
+        const auto nb = mesh->nb_polygons();
+        for( index_t begin = 0; begin <= nb; begin++ )
+        {
+            for( auto end = begin; end <= nb; end++ )
+            {
+                EXPECT_EQ( mesh->find_repeated_vertex( begin, end ),
+                           walk( begin, end ) )
+                    << "over polygons " << begin << " to " << end;
+            }
+        }
+    }
 
     TEST( SurfaceMeshBuilder, BulkPolygonsMatchOneByOne )
     {

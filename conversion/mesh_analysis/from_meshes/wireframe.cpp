@@ -22,8 +22,6 @@ namespace
     template < vorna::index_t D >
     void warn_of_collapsed_edges( const vorna::SurfaceMesh< D >& merged )
     {
-        const auto offsets = merged.polygon_offsets();
-        const auto vertices = merged.polygon_slot_vertices();
         const auto nb_polygons = merged.nb_polygons();
         const auto nb_chunks = ( nb_polygons + CHUNK - 1 ) / CHUNK;
         std::vector< char > collapsed( nb_chunks, 0 );
@@ -33,26 +31,10 @@ namespace
             1,
             [&]( vorna::index_t chunk )
             {
-                bool repeats{ false };
                 const auto end = std::min( ( chunk + 1 ) * CHUNK, nb_polygons );
-                for( auto p = chunk * CHUNK; p < end; p++ )
-                {
-                    const auto first = offsets[p];
-                    const auto stop = offsets[p + 1];
-                    if( first == stop )
-                    {
-                        continue;
-                    }
-                    // From the last vertex, so that the closing edge comes
-                    // first.
-                    auto previous = vertices[stop - 1];
-                    for( auto slot = first; slot < stop; slot++ )
-                    {
-                        repeats |= vertices[slot] == previous;
-                        previous = vertices[slot];
-                    }
-                }
-                collapsed[chunk] = repeats;
+                collapsed[chunk] =
+                    merged.find_repeated_vertex( chunk * CHUNK, end )
+                        .has_value();
             } );
         if( std::find( collapsed.begin(), collapsed.end(), 1 ) !=
             collapsed.end() )

@@ -132,6 +132,53 @@ namespace vorna
             return points_;
         }
 
+        /// The first edge over polygons [begin, end), in polygon order and
+        /// each polygon's closing edge first, whose two vertices satisfy
+        /// joins(from, to); empty when none. For scans in parallel over
+        /// ranges of polygons.
+        /// \throw CorvaneException unless begin <= end <= nb_polygons().
+        template < typename Joins >
+        absl::optional< PolygonEdge > find_polygon_edge(
+            index_t begin, index_t end, const Joins& joins ) const
+        {
+            check_polygon_range( begin, end, "SurfaceMesh::find_polygon_edge" );
+            for( auto p = begin; p < end; p++ )
+            {
+                const auto first = polygon_offsets_[p];
+                const auto stop = polygon_offsets_[p + 1];
+                if( first == stop )
+                {
+                    continue;
+                }
+                auto from = polygon_vertices_[stop - 1];
+                auto edge = static_cast< local_index_t >( stop - first - 1 );
+                for( auto slot = first; slot < stop; slot++ )
+                {
+                    const auto to = polygon_vertices_[slot];
+                    if( joins( from, to ) )
+                    {
+                        return PolygonEdge{ p, edge };
+                    }
+                    from = to;
+                    edge = static_cast< local_index_t >( slot - first );
+                }
+            }
+            return absl::nullopt;
+        }
+
+        /// The first edge over polygons [begin, end), as find_polygon_edge
+        /// orders them, from a vertex to itself: its polygon repeats that
+        /// vertex in a row, which makes an edge of no length.
+        /// \throw CorvaneException unless begin <= end <= nb_polygons().
+        absl::optional< PolygonEdge > find_repeated_vertex( index_t begin,
+                                                            index_t end ) const
+        {
+            return find_polygon_edge( begin,
+                                      end,
+                                      []( index_t from, index_t to )
+                                      { return from == to; } );
+        }
+
         /// Writable through a const mesh.
         AttributeManager& polygon_attribute_manager() const
         {
@@ -176,6 +223,9 @@ namespace vorna
         void check_edge( const PolygonEdge& polygon_edge,
                          const char* operation ) const;
         void check_vertex( index_t vertex, const char* operation ) const;
+        void check_polygon_range( index_t begin,
+                                  index_t end,
+                                  const char* operation ) const;
         index_t edge_slot( const PolygonEdge& polygon_edge ) const
         {
             return polygon_offsets_[polygon_edge.polygon_id] +

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <limits>
@@ -84,6 +86,55 @@ namespace
         EXPECT_TRUE( check_brep_consistency( std::get< 0 >( result ) ) )
             << "at angle " << angle;
         return counts_of( std::get< 0 >( result ) );
+    }
+
+    constexpr index_t NB_ROTATIONS = 60;
+
+    // The points turned by the i-th of NB_ROTATIONS turns about a skew
+    // axis, none a multiple of a quarter turn: each rounds the coordinates,
+    // and so the normals, its own way.
+    std::vector< Point3D > rotated( const std::vector< Point3D >& points,
+                                    index_t i )
+    {
+        const auto angle = ( i + 0.5 ) * 2 * 3.141592653589793 / NB_ROTATIONS;
+        const auto c = std::cos( angle );
+        const auto s = std::sin( angle );
+        const auto norm = std::sqrt( 14. );
+        const double k[3] = { 1 / norm, 2 / norm, 3 / norm };
+        std::vector< Point3D > turned;
+        for( const auto& p : points )
+        {
+            const double v[3] = { p.value( 0 ), p.value( 1 ), p.value( 2 ) };
+            const double cross[3] = { k[1] * v[2] - k[2] * v[1],
+                                      k[2] * v[0] - k[0] * v[2],
+                                      k[0] * v[1] - k[1] * v[0] };
+            const auto along =
+                ( k[0] * v[0] + k[1] * v[1] + k[2] * v[2] ) * ( 1 - c );
+            turned.push_back( point( v[0] * c + cross[0] * s + k[0] * along,
+                                     v[1] * c + cross[1] * s + k[1] * along,
+                                     v[2] * c + cross[2] * s + k[2] * along ) );
+        }
+        return turned;
+    }
+
+    // The rotations after which the two triangles, turned, do not come out
+    // of add_sharp_features at the angle as two surfaces parted by a line.
+    std::string rotations_left_whole(
+        const std::vector< Point3D >& points,
+        const std::vector< std::array< index_t, 3 > >& triangles,
+        double angle )
+    {
+        std::string failed;
+        for( index_t i = 0; i < NB_ROTATIONS; i++ )
+        {
+            const auto model = model_of( *test::triangulated_surface(
+                rotated( points, i ), triangles ) );
+            if( !( sharp_counts( model, angle ) == Counts{ 2, 3, 2, 0 } ) )
+            {
+                absl::StrAppend( &failed, " ", i );
+            }
+        }
+        return failed;
     }
 
     // Everything a caller could observe of a model, in the model's order.
@@ -379,6 +430,19 @@ namespace
         EXPECT_EQ( sharp_counts( sheet, 180 ).surfaces, 12u );
     }
 
+    // The normals of a flat square's two triangles may round to a dot just
+    // above 1: at 180 its diagonal is cut all the same.
+    TEST_F( AddSharpFeaturesTest, At180FlatSquareSplitsWhateverItsRotation )
+    {
+        const auto failed = rotations_left_whole( { point( 0, 0, 0 ),
+                                                    point( 1, 0, 0 ),
+                                                    point( 1, 1, 0 ),
+                                                    point( 0, 1, 0 ) },
+                                                  { { 0, 1, 2 }, { 0, 2, 3 } },
+                                                  180 );
+        EXPECT_TRUE( failed.empty() ) << "left whole after rotations" << failed;
+    }
+
     TEST_F( AddSharpFeaturesTest, FlatSurfaceHasNoSharpEdgeBelow180 )
     {
         const auto sheet = model_of( *test::grid_sheet( 3, 2 ) );
@@ -401,6 +465,28 @@ namespace
                                          { { 0, 1, 2 }, { 1, 0, 3 } } ) );
         ASSERT_EQ( counts_of( folded ), ( Counts{ 0, 1, 1, 0 } ) );
         EXPECT_EQ( sharp_counts( folded, 0 ), ( Counts{ 2, 3, 2, 0 } ) );
+        // Opened by 1e-3 degrees, the fold is no longer flat.
+        const auto opened = 1e-3 * 3.141592653589793 / 180;
+        const auto ajar = model_of( *test::triangulated_surface(
+            { point( 0, 0, 0 ),
+              point( 1, 0, 0 ),
+              point( 0, 1, 0 ),
+              point( 0.5, std::cos( opened ), std::sin( opened ) ) },
+            { { 0, 1, 2 }, { 1, 0, 3 } } ) );
+        EXPECT_EQ( sharp_counts( ajar, 0 ), counts_of( ajar ) );
+    }
+
+    // Folded flat, the normals may round to a dot just above -1: at 0 the
+    // fold is cut all the same.
+    TEST_F( AddSharpFeaturesTest, At0FlatFoldIsCutWhateverItsRotation )
+    {
+        const auto failed = rotations_left_whole( { point( 0, 0, 0 ),
+                                                    point( 1, 0, 0 ),
+                                                    point( 0, 1, 0 ),
+                                                    point( 0.5, 1, 0 ) },
+                                                  { { 0, 1, 2 }, { 1, 0, 3 } },
+                                                  0 );
+        EXPECT_TRUE( failed.empty() ) << "left whole after rotations" << failed;
     }
 
     // The zero-area triangle (b, a, m) lies between the three others: at
