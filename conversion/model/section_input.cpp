@@ -340,8 +340,7 @@ namespace
                     const auto edge = mesh_.find_polygon_edge(
                         first,
                         end,
-                        [this]( index_t from, index_t to )
-                        {
+                        [this]( index_t from, index_t to ) {
                             return from != to && at_same_point( { from, to } );
                         } );
                     return edge ? edge->polygon_id : nb;
