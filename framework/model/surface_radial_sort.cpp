@@ -160,11 +160,16 @@ namespace
 
     // Wings at one angle (coincident polygons) go as if each were pushed
     // off the plane along its canonical normal by an amount growing with its
-    // key (its sheet, then its surface rank in the model, then polygon):
-    // every line of the plane then sees the same stacking, so the region
-    // between two copies is a closed thin region, whatever the input order.
-    // A sheet moves as a whole: the pieces of one copy that continue one
-    // another across a line stay on the same side of the other copy.
+    // key (its sheet, then its layer, then its surface rank in the model,
+    // then polygon): every line of the plane then sees the same stacking, so
+    // the region between two copies is a closed thin region, whatever the
+    // input order.
+    // A sheet moves as a whole, so a copy lying across a line without an
+    // edge on it stays on one side of all that meets there. A sheet may
+    // hold two copies, joined through a piece that continues both; within
+    // it a layer moves as a whole: the pieces of one copy that continue one
+    // another where nothing coincides with them (the triangles of a split
+    // quad) stay on one side of the other copy along every line around it.
     // `ranks` gives the surface keys, made when first needed.
     template < typename Ranks >
     void order_tied_wings( const Ranks& ranks,
@@ -184,19 +189,18 @@ namespace
                 const auto& rank = ranks();
                 const bool ascending = agrees_with_canonical_normal(
                     axis.cross( wings[begin].direction ) );
-                std::sort(
-                    wings.begin() + begin,
-                    wings.begin() + end,
-                    [&]( const Wing& a, const Wing& b )
-                    {
-                        const auto& rank_a = rank.at( a.surface );
-                        const auto& rank_b = rank.at( b.surface );
-                        const auto key_a = std::make_tuple(
-                            rank_a.sheet, rank_a.surface, a.edge.polygon_id );
-                        const auto key_b = std::make_tuple(
-                            rank_b.sheet, rank_b.surface, b.edge.polygon_id );
-                        return ascending ? key_a < key_b : key_b < key_a;
-                    } );
+                const auto key = [&]( const Wing& wing )
+                {
+                    const auto& of = rank.at( wing.surface );
+                    return std::make_tuple(
+                        of.sheet, of.layer, of.surface, wing.edge.polygon_id );
+                };
+                std::sort( wings.begin() + begin,
+                           wings.begin() + end,
+                           [&]( const Wing& a, const Wing& b ) {
+                               return ascending ? key( a ) < key( b )
+                                                : key( b ) < key( a );
+                           } );
             }
             begin = end;
         }
@@ -375,40 +379,70 @@ namespace vorna
             std::vector< index_t > parent_;
         };
 
-        // Joins the surfaces of wings half a turn apart: they continue one
-        // another in one plane across the line.
-        void join_flat_continuations( const std::vector< Wing >& wings,
-                                      const SurfaceRanks& ranks,
-                                      RankSets& sheets )
+        // Calls `action` on each wing within the tied angle of `target`,
+        // measured round the circle.
+        template < typename Action >
+        void for_each_wing_near( const std::vector< Wing >& wings,
+                                 double target,
+                                 const Action& action )
         {
-            const auto join_near = [&]( const Wing& wing, double target )
+            for( const auto turn : { -TWO_PI, 0., TWO_PI } )
             {
-                auto other = std::lower_bound( wings.begin(),
-                                               wings.end(),
-                                               target - TIED_ANGLE,
-                                               []( const Wing& w, double angle )
-                                               { return w.angle < angle; } );
-                for( ; other != wings.end() &&
-                       other->angle <= target + TIED_ANGLE;
-                     other++ )
+                const auto at = target + turn;
+                auto wing = std::lower_bound( wings.begin(),
+                                              wings.end(),
+                                              at - TIED_ANGLE,
+                                              []( const Wing& w, double angle )
+                                              { return w.angle < angle; } );
+                for( ; wing != wings.end() && wing->angle <= at + TIED_ANGLE;
+                     wing++ )
                 {
-                    sheets.join( ranks.at( wing.surface ).surface,
-                                 ranks.at( other->surface ).surface );
-                }
-            };
-            for( const auto& wing : wings )
-            {
-                const auto target = wing.angle + TWO_PI / 2;
-                join_near( wing, target );
-                if( target + TIED_ANGLE >= TWO_PI )
-                {
-                    join_near( wing, target - TWO_PI );
+                    action( *wing );
                 }
             }
         }
 
-        // Each surface's rank in the model, and its sheet: the smallest
-        // rank among the surfaces joined to it by flat continuations.
+        // Joins the surfaces of wings half a turn apart: they continue one
+        // another in one plane across the line. Their layers are joined
+        // only when both wings are alone at their angles: where copies
+        // coincide, which piece continues which is a tie, and the thin
+        // region between the copies closes at the line anyway.
+        void join_flat_continuations( const std::vector< Wing >& wings,
+                                      const SurfaceRanks& ranks,
+                                      RankSets& sheets,
+                                      RankSets& layers )
+        {
+            for( const auto& wing : wings )
+            {
+                const auto rank = ranks.at( wing.surface ).surface;
+                index_t nb_continuations{ 0 };
+                index_t continuation{ 0 };
+                for_each_wing_near( wings,
+                                    wing.angle + TWO_PI / 2,
+                                    [&]( const Wing& other )
+                                    {
+                                        continuation =
+                                            ranks.at( other.surface ).surface;
+                                        sheets.join( rank, continuation );
+                                        nb_continuations++;
+                                    } );
+                if( nb_continuations != 1 )
+                {
+                    continue;
+                }
+                index_t nb_tied{ 0 };
+                for_each_wing_near(
+                    wings, wing.angle, [&]( const Wing& ) { nb_tied++; } );
+                if( nb_tied == 1 )
+                {
+                    layers.join( rank, continuation );
+                }
+            }
+        }
+
+        // Each surface's rank in the model, its sheet: the smallest rank
+        // among the surfaces joined to it by flat continuations, and its
+        // layer: the same over the continuations where both are alone.
         SurfaceRanks surface_ranks( const BRep& brep )
         {
             SurfaceRanks ranks;
@@ -416,18 +450,20 @@ namespace vorna
             index_t rank{ 0 };
             for( const auto& surface : brep.surfaces() )
             {
-                ranks.emplace( surface.id(), SurfaceRank{ rank, rank } );
+                ranks.emplace( surface.id(), SurfaceRank{ rank, rank, rank } );
                 rank++;
             }
             RankSets sheets{ rank };
+            RankSets layers{ rank };
             for( const auto& line : brep.lines() )
             {
                 join_flat_continuations(
-                    line_wings( brep, line ).wings, ranks, sheets );
+                    line_wings( brep, line ).wings, ranks, sheets, layers );
             }
             for( auto& surface : ranks )
             {
                 surface.second.sheet = sheets.root( surface.second.surface );
+                surface.second.layer = layers.root( surface.second.surface );
             }
             return ranks;
         }

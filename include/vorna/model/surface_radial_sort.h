@@ -43,11 +43,13 @@ namespace vorna
 
     /// Where coincident wings of a surface stack: first by `sheet`, the
     /// smallest rank among the surfaces that continue one another in one
-    /// plane across lines, then by `surface`, its own rank in the model's
-    /// order.
+    /// plane across lines, then by `layer`, the same over the lines where
+    /// each of the two is alone at its angle, then by `surface`, its own
+    /// rank in the model's order.
     struct SurfaceRank
     {
         index_t sheet;
+        index_t layer;
         index_t surface;
     };
     using SurfaceRanks = absl::flat_hash_map< uuid, SurfaceRank >;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -84,6 +85,99 @@ namespace
             quads.emplace_back( quad.begin(), quad.end() );
         }
         return quads;
+    }
+
+    // The unit cube's points and polygons, each face of CUBE_QUADS cut into
+    // n x n quads turning the same way, with the quad at cell (i, j) of the
+    // face z = 0 replaced by `cell`, whose corner c is at
+    // ((i + c % 2) / n, (j + c / 2) / n, 0) as the cube's corner c is; then,
+    // when `whole_face`, the face z = 0 once more as one polygon through
+    // all its border points.
+    std::pair< std::vector< Point3D >, std::vector< std::vector< index_t > > >
+    gridded_cube( index_t n,
+                  index_t i,
+                  index_t j,
+                  const std::vector< std::vector< index_t > >& cell,
+                  bool whole_face )
+    {
+        using Grid = std::array< int, 3 >;
+        std::vector< Point3D > points;
+        std::map< Grid, index_t > vertices;
+        std::vector< std::vector< index_t > > polygons;
+        for( index_t f = 0; f < test::CUBE_QUADS.size(); f++ )
+        {
+            // The face's point (s, t) goes from its first corner s steps
+            // towards its last one and t steps towards its second one.
+            const auto& quad = test::CUBE_QUADS[f];
+            const auto at = [&]( index_t s, index_t t )
+            {
+                Grid grid;
+                for( index_t axis = 0; axis < 3; axis++ )
+                {
+                    const auto bit = [&]( index_t c )
+                    { return static_cast< int >( ( c >> axis ) & 1 ); };
+                    const auto first = bit( quad[0] );
+                    grid[axis] =
+                        first * static_cast< int >( n ) +
+                        static_cast< int >( s ) * ( bit( quad[3] ) - first ) +
+                        static_cast< int >( t ) * ( bit( quad[1] ) - first );
+                }
+                const auto found = vertices.emplace(
+                    grid, static_cast< index_t >( points.size() ) );
+                if( found.second )
+                {
+                    points.push_back( point( grid[0] / double( n ),
+                                             grid[1] / double( n ),
+                                             grid[2] / double( n ) ) );
+                }
+                return found.first->second;
+            };
+            for( index_t s = 0; s < n; s++ )
+            {
+                for( index_t t = 0; t < n; t++ )
+                {
+                    if( f != 0 || s != i || t != j )
+                    {
+                        polygons.push_back( { at( s, t ),
+                                              at( s, t + 1 ),
+                                              at( s + 1, t + 1 ),
+                                              at( s + 1, t ) } );
+                        continue;
+                    }
+                    for( const auto& polygon : cell )
+                    {
+                        polygons.emplace_back();
+                        for( const auto c : polygon )
+                        {
+                            polygons.back().push_back(
+                                at( s + c % 2, t + c / 2 ) );
+                        }
+                    }
+                }
+            }
+            if( f == 0 && whole_face )
+            {
+                std::vector< index_t > border;
+                for( index_t k = 0; k < n; k++ )
+                {
+                    border.push_back( at( 0, k ) );
+                }
+                for( index_t k = 0; k < n; k++ )
+                {
+                    border.push_back( at( k, n ) );
+                }
+                for( index_t k = n; k > 0; k-- )
+                {
+                    border.push_back( at( n, k ) );
+                }
+                for( index_t k = n; k > 0; k-- )
+                {
+                    border.push_back( at( k, 0 ) );
+                }
+                polygons.push_back( std::move( border ) );
+            }
+        }
+        return { points, polygons };
     }
 
     // The meshes of this test are named "messy" unless told otherwise.
@@ -752,41 +846,80 @@ namespace
 
     TEST_F( MessyMeshesTest, soup_box_with_a_split_copy_of_a_face )
     {
-        // The quad box unwelded (one surface per polygon) with the face
-        // z = 0 given once more: its two copies are split into triangles
-        // along no diagonal, one or both, so they meet the same four lines
-        // but not each other's diagonal. Whatever the polygon order, the
-        // inside is one block.
-        const std::vector<
-            std::pair< std::string, std::vector< std::vector< index_t > > > >
-            cases{ { "quad and its copy split",
-                     { { 0, 2, 3, 1 }, { 0, 2, 3 }, { 0, 3, 1 } } },
-                   { "quad and its copy split, reversed",
-                     { { 0, 2, 3, 1 }, { 0, 3, 2 }, { 0, 1, 3 } } },
-                   { "face and copy split along other diagonals",
-                     { { 0, 2, 3 }, { 0, 3, 1 }, { 0, 2, 1 }, { 2, 3, 1 } } } };
-        for( const auto& c : cases )
+        // The box unwelded (one surface per polygon), each face cut into
+        // n x n quads, with one quad of the face z = 0 given once more: its
+        // two copies are split into triangles along no diagonal, one or
+        // both, so they meet the same four lines but not each other's
+        // diagonal. The quads around continue both copies. Whatever the
+        // polygon order, the inside is one block.
+        struct Placement
         {
-            auto base = cube_quads();
-            base.erase( base.begin() );
-            base.insert( base.end(), c.second.begin(), c.second.end() );
-            index_t nb_wrong{ 0 };
-            for( unsigned seed = 0; seed < 300; seed++ )
+            std::string name;
+            index_t n;
+            index_t i;
+            index_t j;
+        };
+        const std::vector< Placement > placements{
+            { "1x1 face", 1, 0, 0 },
+            { "2x2 face, corner", 2, 0, 0 },
+            { "3x3 face, corner", 3, 0, 0 },
+            { "3x3 face, edge", 3, 1, 0 },
+            { "3x3 face, middle", 3, 1, 1 } };
+        struct Copies
+        {
+            std::string name;
+            // Corner c of the quad is where the cube's corner c is.
+            std::vector< std::vector< index_t > > cell;
+            bool whole_face;
+        };
+        const std::vector< Copies > copies{
+            { "quad and its copy split",
+              { { 0, 2, 3, 1 }, { 0, 2, 3 }, { 0, 3, 1 } },
+              false },
+            { "quad and its copy split, reversed",
+              { { 0, 2, 3, 1 }, { 0, 3, 2 }, { 0, 1, 3 } },
+              false },
+            { "quad and its copy split along the other diagonal",
+              { { 0, 2, 3, 1 }, { 0, 2, 1 }, { 2, 3, 1 } },
+              false },
+            { "quad and its copy split along the other diagonal, reversed",
+              { { 0, 2, 3, 1 }, { 0, 1, 2 }, { 2, 1, 3 } },
+              false },
+            { "quad and copy split along other diagonals",
+              { { 0, 2, 3 }, { 0, 3, 1 }, { 0, 2, 1 }, { 2, 3, 1 } },
+              false },
+            // A third copy, lying across the lines of the other two.
+            { "quad and its copy split, whole face once more",
+              { { 0, 2, 3, 1 }, { 0, 2, 3 }, { 0, 3, 1 } },
+              true } };
+        for( const auto& placement : placements )
+        {
+            for( const auto& copy : copies )
             {
-                auto polygons = base;
-                std::mt19937 random{ seed };
-                std::shuffle( polygons.begin(), polygons.end(), random );
-                const auto soup = mesh_of(
-                    cube_points( point( 0, 0, 0 ), 1 ), polygons, false );
-                const LogCapture quiet;
-                const auto result = convert_and_check(
-                    absl::StrCat( c.first, ", order ", seed ), { *soup } );
-                if( brep_of( result ).nb_blocks() != 1 )
+                const auto what =
+                    absl::StrCat( placement.name, ", ", copy.name );
+                const auto box = gridded_cube( placement.n,
+                                               placement.i,
+                                               placement.j,
+                                               copy.cell,
+                                               copy.whole_face );
+                index_t nb_wrong{ 0 };
+                for( unsigned seed = 0; seed < 60; seed++ )
                 {
-                    nb_wrong++;
+                    auto polygons = box.second;
+                    std::mt19937 random{ seed };
+                    std::shuffle( polygons.begin(), polygons.end(), random );
+                    const auto soup = mesh_of( box.first, polygons, false );
+                    const LogCapture quiet;
+                    const auto result = convert_and_check(
+                        absl::StrCat( what, ", order ", seed ), { *soup } );
+                    if( brep_of( result ).nb_blocks() != 1 )
+                    {
+                        nb_wrong++;
+                    }
                 }
+                EXPECT_EQ( nb_wrong, 0u ) << what;
             }
-            EXPECT_EQ( nb_wrong, 0u ) << c.first;
         }
     }
 
