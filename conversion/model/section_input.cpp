@@ -127,9 +127,7 @@ namespace
             {
                 used[v] = true;
             }
-            constexpr auto infinity = std::numeric_limits< double >::infinity();
-            std::array< double, 2 > min{ { infinity, infinity } };
-            std::array< double, 2 > max{ { -infinity, -infinity } };
+            BoundingBox< 2 > box;
             for( index_t v = 0; v < mesh_.nb_vertices(); v++ )
             {
                 if( !used[v] )
@@ -142,15 +140,26 @@ namespace
                 {
                     detail::refuse_non_finite_point( mesh_, v, operation_ );
                 }
-                for( const index_t axis : { 0u, 1u } )
+                box.add_point( point );
+            }
+            if( !detail::lies_within_bound( box ) )
+            {
+                detail::FarthestCoordinate farthest;
+                for( index_t v = 0; v < mesh_.nb_vertices(); v++ )
                 {
-                    min[axis] = std::min( min[axis], point.value( axis ) );
-                    max[axis] = std::max( max[axis], point.value( axis ) );
+                    if( used[v] )
+                    {
+                        farthest.add( v, points_[v] );
+                    }
                 }
+                farthest.refuse_beyond_bound( mesh_, operation_ );
             }
             // Merged vertices are apart already.
+            const auto& min = box.min();
+            const auto& max = box.max();
             const auto reach = ZERO_DISTANCE_RATIO *
-                               std::hypot( max[0] - min[0], max[1] - min[1] );
+                               std::hypot( max.value( 0 ) - min.value( 0 ),
+                                           max.value( 1 ) - min.value( 1 ) );
             const auto at_one_point =
                 merged_.empty() && polygons_.nb_polygons() > 0
                     ? first_polygon_with_points_together( reach )

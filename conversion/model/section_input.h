@@ -28,6 +28,9 @@ namespace vorna
         /// \throw CorvaneException "[<operation>] ..." naming the mesh,
         /// and in this order of checks: the smallest vertex of a polygon
         /// with a non-finite coordinate (as refuse_non_finite_points); the
+        /// farthest coordinate of the polygons' vertices, when beyond the
+        /// bound ("Coordinates must lie within [-1e+40, 1e+40]: vertex <v>
+        /// of mesh '<mesh>' has <value>"); the
         /// first polygon with an edge of no length ("Polygon <p> of mesh
         /// '<mesh>' repeats vertex <v> in a row", or "... joins vertices
         /// <a> and <b> in a row, which merge into one", or, when `merged`

@@ -39,7 +39,10 @@ namespace vorna
             /// before anything is written on the mesh or the Section,
             /// naming the mesh (by name, else uuid) and: a vertex of a
             /// polygon with a non-finite coordinate ("Vertex <v> of mesh
-            /// '<mesh>' has a non-finite coordinate"), a polygon that
+            /// '<mesh>' has a non-finite coordinate"), a used coordinate
+            /// beyond the bound ("Coordinates must lie within [-1e+40,
+            /// 1e+40]: vertex <v> of mesh '<mesh>' has <value>", the
+            /// farthest coordinate), a polygon that
             /// repeats a vertex in a row or joins two vertices at one point
             /// (no farther apart than 1e-9 times the mesh's extent), a
             /// polygon edge along which two other polygon edges lie
