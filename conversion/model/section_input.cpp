@@ -144,15 +144,7 @@ namespace
             }
             if( !detail::lies_within_bound( box ) )
             {
-                detail::FarthestCoordinate farthest;
-                for( index_t v = 0; v < mesh_.nb_vertices(); v++ )
-                {
-                    if( used[v] )
-                    {
-                        farthest.add( v, points_[v] );
-                    }
-                }
-                farthest.refuse_beyond_bound( mesh_, operation_ );
+                detail::refuse_far_points( mesh_, operation_ );
             }
             // Merged vertices are apart already.
             const auto& min = box.min();
@@ -558,6 +550,13 @@ namespace vorna
             {
                 refuse_non_finite_point( mesh, v, operation );
             }
+        }
+
+        void refuse_far_points( const SurfaceMesh< 2 >& mesh,
+                                absl::string_view operation )
+        {
+            refuse_far_vertices(
+                mesh, mesh.polygon_slot_vertices(), operation );
         }
 
         void check_section_polygons( const SurfaceMesh< 2 >& mesh,

@@ -22,6 +22,12 @@ namespace vorna
         void refuse_non_finite_points( const SurfaceMesh< 2 >& mesh,
                                        absl::string_view operation );
 
+        /// Refuses the farthest coordinate of the polygons' vertices when it
+        /// lies beyond the bound, as FarthestCoordinate words it;
+        /// non-finite ones are left to their own refusal.
+        void refuse_far_points( const SurfaceMesh< 2 >& mesh,
+                                absl::string_view operation );
+
         /// Refuses polygons of which no sound Section can be made, the
         /// vertices taken as `merged` numbers them (as they are when
         /// empty).

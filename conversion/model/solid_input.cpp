@@ -327,7 +327,6 @@ namespace
             return box;
         }
         auto first = INVALID_INDEX;
-        detail::FarthestCoordinate farthest;
         for( index_t p = 0; p < solid.nb_polyhedra(); p++ )
         {
             for( local_index_t i = 0; i < solid.nb_polyhedron_vertices( p );
@@ -338,14 +337,13 @@ namespace
                 {
                     first = std::min( first, v );
                 }
-                farthest.add( v, solid.point( v ) );
             }
         }
         if( first != INVALID_INDEX )
         {
             detail::refuse_non_finite_point( solid, first, operation );
         }
-        farthest.refuse_beyond_bound( solid, operation );
+        detail::refuse_far_points( solid, operation );
         return box;
     }
 
@@ -412,6 +410,22 @@ namespace vorna
 {
     namespace detail
     {
+        void refuse_far_points( const SolidMesh< 3 >& solid,
+                                absl::string_view operation )
+        {
+            FarthestCoordinate farthest;
+            for( index_t p = 0; p < solid.nb_polyhedra(); p++ )
+            {
+                for( local_index_t i = 0; i < solid.nb_polyhedron_vertices( p );
+                     i++ )
+                {
+                    const auto v = solid.polyhedron_vertex( { p, i } );
+                    farthest.add( v, solid.point( v ) );
+                }
+            }
+            farthest.refuse_beyond_bound( solid, operation );
+        }
+
         PolyhedronGroups
         checked_polyhedron_groups( const SolidMesh< 3 >& solid,
                                    absl::string_view operation )

@@ -29,6 +29,12 @@ namespace vorna
             std::vector< std::vector< index_t > > members;
         };
 
+        /// Refuses the farthest coordinate of the polyhedra's vertices when
+        /// it lies beyond the bound, as FarthestCoordinate words it;
+        /// non-finite ones are left to their own refusal.
+        void refuse_far_points( const SolidMesh< 3 >& solid,
+                                absl::string_view operation );
+
         /// The groups of polyhedra of a solid, each of which becomes a
         /// block bounded by the facets without stored neighbour, once the
         /// solid is checked for what would make such a block unsound.

@@ -48,6 +48,7 @@
 #include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/fixtures.h>
+#include <support/mesh_queries.h>
 #include <support/model_checks.h>
 #include <support/section_fixtures.h>
 #include <support/solid_fixtures.h>
@@ -801,6 +802,21 @@ namespace
         }
     }
 
+    /// The polyhedron across each facet (INVALID_INDEX on a border).
+    std::vector< index_t > polyhedron_adjacencies( const SolidMesh< 3 >& solid )
+    {
+        std::vector< index_t > adjacencies;
+        for( index_t p = 0; p < solid.nb_polyhedra(); p++ )
+        {
+            for( local_index_t f = 0; f < solid.nb_polyhedron_facets( p ); f++ )
+            {
+                adjacencies.push_back( solid.polyhedron_adjacent( { p, f } )
+                                           .value_or( INVALID_INDEX ) );
+            }
+        }
+        return adjacencies;
+    }
+
     test::ModelCounts section_counts( const Section& section )
     {
         EXPECT_TRUE( test::check_section_consistency( section ) );
@@ -857,18 +873,32 @@ namespace
                                     convert_solid_into_brep_from_adjacencies(
                                         *solid_cube( scale ) ) );
                             } } );
-        shapes.push_back( { "cube of 6 tetrahedra, by attribute",
-                            Counts{ 0, 0, 1, 1 },
-                            "BRepFromSolidAdjacenciesBuilder",
-                            { { 1, "cube", 1 } },
-                            [&]( double scale )
-                            {
-                                auto solid = solid_cube( scale );
-                                test::add_box_regions( *solid, 1, 1 );
-                                return brep_counts(
-                                    convert_solid_into_brep_from_attribute(
-                                        *solid, "region" ) );
-                            } } );
+        shapes.push_back(
+            { "cube of 6 tetrahedra in two regions, by attribute",
+              Counts{ 0, 1, 3, 2 },
+              "convert_solid_into_brep_from_attribute",
+              { { 1, "cube", 1 } },
+              [&]( double scale )
+              {
+                  auto solid = solid_cube( scale );
+                  test::set_values(
+                      solid->polyhedron_attribute_manager(),
+                      "region",
+                      std::vector< index_t >{ 0, 0, 0, 1, 1, 1 } );
+                  // Refused, the solid keeps its adjacencies.
+                  const auto before = polyhedron_adjacencies( *solid );
+                  try
+                  {
+                      return brep_counts(
+                          convert_solid_into_brep_from_attribute( *solid,
+                                                                  "region" ) );
+                  }
+                  catch( const CorvaneException& )
+                  {
+                      EXPECT_EQ( polyhedron_adjacencies( *solid ), before );
+                      throw;
+                  }
+              } } );
         shapes.push_back(
             { "hexahedron's facets, by the solid-elements builder",
               Counts{ 0, 0, 1, 0 },
@@ -965,19 +995,29 @@ namespace
                           *mesh } ) );
               } } );
         shapes.push_back(
-            { "split square, by attribute",
-              Counts{ 0, 1, 1, 0 },
-              "SectionFromSurfaceBuilder",
+            { "split square in two regions, by attribute",
+              Counts{ 2, 3, 2, 0 },
+              "convert_surface_into_section_from_attribute",
               { { 1, "square", 1 } },
               [&]( double scale )
               {
                   auto mesh = square( scale );
                   test::set_values( mesh->polygon_attribute_manager(),
                                     "region",
-                                    std::vector< index_t >{ 3, 3 } );
-                  return section_counts(
-                      convert_surface_into_section_from_attribute( *mesh,
-                                                                   "region" ) );
+                                    std::vector< index_t >{ 3, 4 } );
+                  // Refused, the mesh keeps its adjacencies.
+                  const auto before = test::polygon_adjacencies( *mesh );
+                  try
+                  {
+                      return section_counts(
+                          convert_surface_into_section_from_attribute(
+                              *mesh, "region" ) );
+                  }
+                  catch( const CorvaneException& )
+                  {
+                      EXPECT_EQ( test::polygon_adjacencies( *mesh ), before );
+                      throw;
+                  }
               } } );
         shapes.push_back( { "box of six surfaces, build_blocks",
                             Counts{ 8, 12, 6, 1 },
