@@ -26,7 +26,6 @@
 #include <vorna/geometry/position.h>
 #include <vorna/geometry/ray.h>
 #include <vorna/geometry/tetrahedron.h>
-#include <vorna/geometry/tolerance.h>
 #include <vorna/geometry/vector.h>
 #include <vorna/mesh/aabb_surface_helpers.h>
 #include <vorna/mesh/edged_curve.h>
@@ -644,23 +643,12 @@ namespace
                                     "find a non degenerated ray" );
         }
 
-        // The polygon's unit normal, also where the length of its area
-        // vector overflows (taken then on scaled points); none for a
-        // degenerate polygon.
+        // The polygon's unit normal; none for a degenerate polygon. Within
+        // the coordinate bound, no area vector overflows.
         absl::optional< Vector3D > normal_of( const SurfaceMesh< 3 >& mesh,
                                               index_t polygon ) const
         {
-            if( auto normal = mesh.new_polygon_normal( polygon ) )
-            {
-                return normal;
-            }
-            const auto sum = scaled_area_vector( mesh, polygon, scale_ );
-            const auto length = sum.length();
-            if( length / scale_ / scale_ >= GLOBAL_EPSILON * GLOBAL_EPSILON )
-            {
-                return sum / length;
-            }
-            return absl::nullopt;
+            return mesh.new_polygon_normal( polygon );
         }
 
         // From the polygon's barycenter into the region the side faces.
@@ -1027,8 +1015,7 @@ namespace
         absl::flat_hash_map< std::pair< uuid, Point< 3 > >, double >
             surface_volumes_;
         absl::flat_hash_map< uuid, SurfaceMeasures > surface_measures_;
-        // Volumes, sizes and overflowing normals are measured on points
-        // scaled by this.
+        // Volumes and sizes are measured on points scaled by this.
         double scale_;
     };
 } // namespace
