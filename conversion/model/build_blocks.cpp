@@ -254,7 +254,7 @@ namespace
         {
             for( const auto& point : mesh.points() )
             {
-                box.add_point( scale == 1 ? point : scaled( point, scale ) );
+                box.add_point( scaled( point, scale ) );
             }
             detail::parallel_for(
                 0,
