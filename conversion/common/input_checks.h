@@ -6,6 +6,7 @@
 #include <absl/strings/string_view.h>
 
 #include <vorna/basic/corvane_exception.h>
+#include <vorna/geometry/bounding_box.h>
 #include <vorna/geometry/point.h>
 
 namespace vorna
@@ -44,6 +45,107 @@ namespace vorna
                                             "' has a non-finite coordinate" );
                 }
             }
+        }
+
+        /// Largest absolute value of a coordinate that the conversions,
+        /// build_blocks and add_sharp_features take. Far beyond any physical
+        /// model, it keeps every product of up to seven coordinates (or of
+        /// their differences) finite: lengths, areas, volumes and volumes
+        /// times extents never overflow.
+        constexpr double COORDINATE_BOUND = 1e40;
+
+        /// Whether every coordinate of the box lies within the bound; an
+        /// empty box does.
+        template < index_t D >
+        bool lies_within_bound( const BoundingBox< D >& box )
+        {
+            if( box.is_empty() )
+            {
+                return true;
+            }
+            for( index_t axis = 0; axis < D; axis++ )
+            {
+                if( !( box.min().value( axis ) >= -COORDINATE_BOUND &&
+                       box.max().value( axis ) <= COORDINATE_BOUND ) )
+                {
+                    return false;
+                }
+            }
+            return true;
+        }
+
+        /// The coordinate of largest absolute value among the points added,
+        /// and its vertex: the smallest one on ties, in whatever order they
+        /// come. Non-finite coordinates are left to their own refusal.
+        class FarthestCoordinate
+        {
+          public:
+            template < index_t D >
+            void add( index_t vertex, const Point< D >& point )
+            {
+                for( index_t axis = 0; axis < D; axis++ )
+                {
+                    const auto value = point.value( axis );
+                    const auto size = std::fabs( value );
+                    if( !std::isfinite( value ) || size < size_ ||
+                        ( size == size_ && vertex >= vertex_ ) )
+                    {
+                        continue;
+                    }
+                    value_ = value;
+                    size_ = size;
+                    vertex_ = vertex;
+                }
+            }
+
+            /// \throw CorvaneException "[<operation>] Coordinates must lie
+            /// within [-1e+40, 1e+40]: vertex <v> of <kind> '<label>' has
+            /// <value>" when the farthest coordinate is beyond the bound.
+            template < typename Mesh >
+            void refuse_beyond_bound( const Mesh& mesh,
+                                      absl::string_view operation,
+                                      absl::string_view kind = "mesh" ) const
+            {
+                if( size_ <= COORDINATE_BOUND )
+                {
+                    return;
+                }
+                throw CorvaneException( "[",
+                                        operation,
+                                        "] Coordinates must lie within [",
+                                        -COORDINATE_BOUND,
+                                        ", ",
+                                        COORDINATE_BOUND,
+                                        "]: vertex ",
+                                        vertex_,
+                                        " of ",
+                                        kind,
+                                        " '",
+                                        input_label( mesh ),
+                                        "' has ",
+                                        value_ );
+            }
+
+          private:
+            double value_{ 0 };
+            double size_{ 0 };
+            index_t vertex_{ INVALID_INDEX };
+        };
+
+        /// Refuses the farthest coordinate of the given vertices of the mesh
+        /// when it lies beyond the bound, as FarthestCoordinate words it.
+        template < typename Mesh, typename Vertices >
+        void refuse_far_vertices( const Mesh& mesh,
+                                  const Vertices& vertices,
+                                  absl::string_view operation,
+                                  absl::string_view kind = "mesh" )
+        {
+            FarthestCoordinate farthest;
+            for( const index_t vertex : vertices )
+            {
+                farthest.add( vertex, mesh.point( vertex ) );
+            }
+            farthest.refuse_beyond_bound( mesh, operation, kind );
         }
     } // namespace detail
 } // namespace vorna

@@ -14,18 +14,21 @@ namespace vorna
     namespace detail
     {
         /// Refuses the smallest of the solid vertices with a non-finite
-        /// coordinate, as refuse_non_finite_point words it.
+        /// coordinate, as refuse_non_finite_point words it, then the
+        /// farthest coordinate of them beyond the bound.
         inline void
-        refuse_non_finite_vertices( const char* operation,
-                                    const SolidMesh< 3 >& solid,
-                                    absl::Span< const index_t > vertices )
+        refuse_unusable_vertices( const char* operation,
+                                  const SolidMesh< 3 >& solid,
+                                  absl::Span< const index_t > vertices )
         {
             auto first = INVALID_INDEX;
+            FarthestCoordinate farthest;
             for( const auto vertex : vertices )
             {
+                const auto& point = solid.point( vertex );
                 if( vertex < first )
                 {
-                    for( const auto value : solid.point( vertex ).values() )
+                    for( const auto value : point.values() )
                     {
                         if( !std::isfinite( value ) )
                         {
@@ -33,17 +36,19 @@ namespace vorna
                         }
                     }
                 }
+                farthest.add( vertex, point );
             }
             if( first != INVALID_INDEX )
             {
                 refuse_non_finite_point( solid, first, operation );
             }
+            farthest.refuse_beyond_bound( solid, operation );
         }
 
         /// Refuses a model that numbers unique vertices already (unique
         /// vertex i must become solid vertex i), an edge index that the
         /// solid does not have, and an edge end with a non-finite
-        /// coordinate. `operation` opens the message.
+        /// coordinate or one beyond the bound. `operation` opens the message.
         template < typename Model >
         void check_solid_edges_input( const char* operation,
                                       const Model& model,
@@ -83,7 +88,7 @@ namespace vorna
                 const auto& vertices = solid.edges().edge_vertices( edge );
                 ends.insert( ends.end(), vertices.begin(), vertices.end() );
             }
-            refuse_non_finite_vertices( operation, solid, ends );
+            refuse_unusable_vertices( operation, solid, ends );
         }
     } // namespace detail
 } // namespace vorna

@@ -14,6 +14,7 @@
 #include <absl/container/inlined_vector.h>
 #include <absl/types/optional.h>
 
+#include <conversion/common/input_checks.h>
 #include <conversion/common/tasks.h>
 #include <conversion/model/add_sharp_features_probe.h>
 #include <vorna/basic/attribute_base.h>
@@ -44,6 +45,33 @@ namespace
         if( probe.on_stage_end )
         {
             probe.on_stage_end( stage );
+        }
+    }
+
+    // The rebuild would refuse them too, but naming its own copies of the
+    // model's meshes.
+    void refuse_far_points( const BRep& brep )
+    {
+        const auto refuse = []( const auto& mesh )
+        {
+            detail::FarthestCoordinate farthest;
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                farthest.add( v, mesh.point( v ) );
+            }
+            farthest.refuse_beyond_bound( mesh, "add_sharp_features" );
+        };
+        for( const auto& surface : brep.surfaces() )
+        {
+            refuse( surface.mesh() );
+        }
+        for( const auto& line : brep.lines() )
+        {
+            refuse( line.mesh() );
+        }
+        for( const auto& corner : brep.corners() )
+        {
+            refuse( corner.mesh() );
         }
     }
 
@@ -522,6 +550,7 @@ namespace vorna
             const BRep& brep, double angle, const SharpFeaturesProbe& probe )
         {
             check_angle( angle );
+            refuse_far_points( brep );
             BRep copy;
             BRepBuilder builder{ copy };
             const auto copy_mapping = builder.copy( brep );

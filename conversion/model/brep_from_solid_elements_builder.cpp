@@ -98,7 +98,7 @@ namespace vorna
             {
                 check_solid_edges_input( OPERATION, model, solid, line_edges );
                 read_facets( facets );
-                refuse_non_finite_vertices( OPERATION, solid, facet_vertices_ );
+                refuse_unusable_vertices( OPERATION, solid, facet_vertices_ );
                 count_facets_along_line_edges( line_edges );
             }
 

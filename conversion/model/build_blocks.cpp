@@ -26,7 +26,6 @@
 #include <vorna/geometry/position.h>
 #include <vorna/geometry/ray.h>
 #include <vorna/geometry/tetrahedron.h>
-#include <vorna/geometry/tolerance.h>
 #include <vorna/geometry/vector.h>
 #include <vorna/mesh/aabb_surface_helpers.h>
 #include <vorna/mesh/edged_curve.h>
@@ -88,45 +87,58 @@ namespace
         return side ? 1 : 0;
     }
 
-    // The power of two that brings the largest coordinate of the model
-    // into [0.5, 1): lengths, areas and volumes measured on points scaled
-    // by it neither overflow nor underflow for any finite model, and the
-    // scaling is exact, so every ratio of them is what it is unscaled. A
-    // model whose largest coordinate lies between 2^-250 and 2^250 has no
-    // such trouble: it is measured as it stands (scale 1).
+    // The power of two that brings the largest coordinate of a model whose
+    // coordinates all lie below 2^-250 into [0.5, 1): areas and volumes
+    // measured on points scaled by it do not underflow, and the scaling is
+    // exact, so every ratio of them is what it is unscaled. Any other model
+    // is measured as it stands (scale 1): within the coordinate bound,
+    // nothing measured on it overflows.
     // Refuses a point with a non-finite coordinate, which no scale and no
-    // ray can handle.
+    // ray can handle, then one beyond the bound, mesh by mesh.
     double checked_model_scale( const BRep& brep )
     {
         double largest{ 0 };
-        const auto measure =
-            [&largest]( const auto& mesh, index_t v, const Point< 3 >& point )
+        const auto measure = [&largest]( const auto& mesh, const auto& points )
         {
-            const auto x = std::fabs( point.value( 0 ) );
-            const auto y = std::fabs( point.value( 1 ) );
-            const auto z = std::fabs( point.value( 2 ) );
-            constexpr auto finite = std::numeric_limits< double >::max();
-            if( !( x <= finite && y <= finite && z <= finite ) )
+            double mesh_largest{ 0 };
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
             {
-                detail::refuse_non_finite_point( mesh, v, "build_blocks" );
+                const auto& point = points( v );
+                const auto x = std::fabs( point.value( 0 ) );
+                const auto y = std::fabs( point.value( 1 ) );
+                const auto z = std::fabs( point.value( 2 ) );
+                constexpr auto finite = std::numeric_limits< double >::max();
+                if( !( x <= finite && y <= finite && z <= finite ) )
+                {
+                    detail::refuse_non_finite_point( mesh, v, "build_blocks" );
+                }
+                mesh_largest =
+                    std::max( mesh_largest, std::max( x, std::max( y, z ) ) );
             }
-            largest = std::max( largest, std::max( x, std::max( y, z ) ) );
+            if( mesh_largest > detail::COORDINATE_BOUND )
+            {
+                detail::FarthestCoordinate farthest;
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    farthest.add( v, points( v ) );
+                }
+                farthest.refuse_beyond_bound( mesh, "build_blocks" );
+            }
+            largest = std::max( largest, mesh_largest );
         };
         for( const auto& surface : brep.surfaces() )
         {
             const auto& mesh = surface.mesh();
             const auto points = mesh.points();
-            for( index_t v = 0; v < points.size(); v++ )
-            {
-                measure( mesh, v, points[v] );
-            }
+            measure( mesh,
+                     [&points]( index_t v ) -> const Point< 3 >&
+                     { return points[v]; } );
         }
         const auto measure_all = [&measure]( const auto& mesh )
         {
-            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-            {
-                measure( mesh, v, mesh.point( v ) );
-            }
+            measure( mesh,
+                     [&mesh]( index_t v ) -> const Point< 3 >&
+                     { return mesh.point( v ); } );
         };
         for( const auto& line : brep.lines() )
         {
@@ -136,8 +148,7 @@ namespace
         {
             measure_all( corner.mesh() );
         }
-        if( largest == 0 || ( largest >= std::ldexp( 1., -250 ) &&
-                              largest <= std::ldexp( 1., 250 ) ) )
+        if( largest == 0 || largest >= std::ldexp( 1., -250 ) )
         {
             return 1;
         }
@@ -241,16 +252,9 @@ namespace
         SurfaceMeasures( const SurfaceMesh< 3 >& mesh, double scale )
             : areas( mesh.nb_polygons() )
         {
-            min.fill( std::numeric_limits< double >::infinity() );
-            max.fill( -std::numeric_limits< double >::infinity() );
             for( const auto& point : mesh.points() )
             {
-                for( const index_t axis : { 0u, 1u, 2u } )
-                {
-                    const auto value = point.value( axis ) * scale;
-                    min[axis] = std::min( min[axis], value );
-                    max[axis] = std::max( max[axis], value );
-                }
+                box.add_point( scaled( point, scale ) );
             }
             detail::parallel_for(
                 0,
@@ -266,8 +270,7 @@ namespace
                 } );
         }
 
-        std::array< double, 3 > min;
-        std::array< double, 3 > max;
+        BoundingBox< 3 > box;
         std::vector< double > areas;
     };
 
@@ -277,19 +280,9 @@ namespace
     class SizeMeter
     {
       public:
-        SizeMeter()
-        {
-            min_.fill( std::numeric_limits< double >::infinity() );
-            max_.fill( -std::numeric_limits< double >::infinity() );
-        }
-
         void add( const SurfaceMeasures& measures )
         {
-            for( const index_t axis : { 0u, 1u, 2u } )
-            {
-                min_[axis] = std::min( min_[axis], measures.min[axis] );
-                max_[axis] = std::max( max_[axis], measures.max[axis] );
-            }
+            box_.add_box( measures.box );
             for( const auto area : measures.areas )
             {
                 area_ += area;
@@ -301,15 +294,15 @@ namespace
             double squared{ 0.0 };
             for( const index_t axis : { 0u, 1u, 2u } )
             {
-                const auto extent = max_[axis] - min_[axis];
+                const auto extent =
+                    box_.max().value( axis ) - box_.min().value( axis );
                 squared += extent * extent;
             }
             return area_ * std::sqrt( squared );
         }
 
       private:
-        std::array< double, 3 > min_;
-        std::array< double, 3 > max_;
+        BoundingBox< 3 > box_;
         double area_{ 0.0 };
     };
 
@@ -650,23 +643,12 @@ namespace
                                     "find a non degenerated ray" );
         }
 
-        // The polygon's unit normal, also where the length of its area
-        // vector overflows (taken then on scaled points); none for a
-        // degenerate polygon.
+        // The polygon's unit normal; none for a degenerate polygon. Within
+        // the coordinate bound, no area vector overflows.
         absl::optional< Vector3D > normal_of( const SurfaceMesh< 3 >& mesh,
                                               index_t polygon ) const
         {
-            if( auto normal = mesh.new_polygon_normal( polygon ) )
-            {
-                return normal;
-            }
-            const auto sum = scaled_area_vector( mesh, polygon, scale_ );
-            const auto length = sum.length();
-            if( length / scale_ / scale_ >= GLOBAL_EPSILON * GLOBAL_EPSILON )
-            {
-                return sum / length;
-            }
-            return absl::nullopt;
+            return mesh.new_polygon_normal( polygon );
         }
 
         // From the polygon's barycenter into the region the side faces.
@@ -1033,8 +1015,7 @@ namespace
         absl::flat_hash_map< std::pair< uuid, Point< 3 > >, double >
             surface_volumes_;
         absl::flat_hash_map< uuid, SurfaceMeasures > surface_measures_;
-        // Volumes, sizes and overflowing normals are measured on points
-        // scaled by this.
+        // Volumes and sizes are measured on points scaled by this.
         double scale_;
     };
 } // namespace

@@ -1,6 +1,7 @@
 #include <vorna/conversion/model/convert_solid_into_brep.h>
 
 #include <conversion/model/region_separation.h>
+#include <conversion/model/solid_input.h>
 #include <vorna/basic/corvane_exception.h>
 #include <vorna/basic/logger.h>
 #include <vorna/conversion/model/brep_from_solid_adjacencies_builder.h>
@@ -33,6 +34,9 @@ namespace vorna
             throw CorvaneException( "[convert_solid_into_brep_from_attribute] "
                                     "Attribute not found" );
         }
+        // Before the solid is cut.
+        detail::refuse_far_points( solid,
+                                   "convert_solid_into_brep_from_attribute" );
         const auto builder = SolidMeshBuilder< 3 >::create( solid );
         detail::unset_polyhedron_adjacencies_by_attribute(
             solid, *builder, *attribute );

@@ -41,6 +41,8 @@ namespace vorna
         }
         detail::check_section_attribute_names(
             mesh, "convert_surface_into_section_from_attribute" );
+        detail::refuse_far_points(
+            mesh, "convert_surface_into_section_from_attribute" );
         const auto builder = SurfaceMeshBuilder< 2 >::create( mesh );
         detail::unset_polygon_adjacencies_by_attribute(
             mesh, *builder, *attribute );

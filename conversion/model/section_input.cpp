@@ -121,6 +121,7 @@ namespace
             {
                 used[v] = true;
             }
+            BoundingBox< 2 > box;
             for( index_t v = 0; v < mesh_.nb_vertices(); v++ )
             {
                 if( !used[v] )
@@ -133,6 +134,11 @@ namespace
                 {
                     detail::refuse_non_finite_point( mesh_, v, operation_ );
                 }
+                box.add_point( point );
+            }
+            if( !detail::lies_within_bound( box ) )
+            {
+                detail::refuse_far_points( mesh_, operation_ );
             }
             // Merged vertices are apart already. Unmerged, only an edge
             // whose ends are the very same point has no length: however
@@ -514,6 +520,13 @@ namespace vorna
             {
                 refuse_non_finite_point( mesh, v, operation );
             }
+        }
+
+        void refuse_far_points( const SurfaceMesh< 2 >& mesh,
+                                absl::string_view operation )
+        {
+            refuse_far_vertices(
+                mesh, mesh.polygon_slot_vertices(), operation );
         }
 
         void check_section_polygons( const SurfaceMesh< 2 >& mesh,

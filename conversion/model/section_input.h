@@ -22,12 +22,21 @@ namespace vorna
         void refuse_non_finite_points( const SurfaceMesh< 2 >& mesh,
                                        absl::string_view operation );
 
+        /// Refuses the farthest coordinate of the polygons' vertices when it
+        /// lies beyond the bound, as FarthestCoordinate words it;
+        /// non-finite ones are left to their own refusal.
+        void refuse_far_points( const SurfaceMesh< 2 >& mesh,
+                                absl::string_view operation );
+
         /// Refuses polygons of which no sound Section can be made, the
         /// vertices taken as `merged` numbers them (as they are when
         /// empty).
         /// \throw CorvaneException "[<operation>] ..." naming the mesh,
         /// and in this order of checks: the smallest vertex of a polygon
         /// with a non-finite coordinate (as refuse_non_finite_points); the
+        /// farthest coordinate of the polygons' vertices, when beyond the
+        /// bound ("Coordinates must lie within [-1e+40, 1e+40]: vertex <v>
+        /// of mesh '<mesh>' has <value>"); the
         /// first polygon with an edge of no length ("Polygon <p> of mesh
         /// '<mesh>' repeats vertex <v> in a row", or "... joins vertices
         /// <a> and <b> in a row, which merge into one", or, when `merged`

@@ -300,15 +300,19 @@ namespace
     };
 
     /// Refuses the smallest vertex with a non-finite coordinate that a
-    /// polyhedron uses; unused ones never reach the model.
-    void refuse_non_finite_points( const SolidMesh< 3 >& solid,
-                                   absl::string_view operation )
+    /// polyhedron uses, then a used coordinate beyond the bound (naming the
+    /// farthest); unused ones never reach the model. Returns the box of all
+    /// the points.
+    BoundingBox< 3 > checked_points_box( const SolidMesh< 3 >& solid,
+                                         absl::string_view operation )
     {
         std::vector< bool > bad( solid.nb_vertices(), false );
         bool any{ false };
+        BoundingBox< 3 > box;
         for( index_t v = 0; v < solid.nb_vertices(); v++ )
         {
-            for( const auto value : solid.point( v ).values() )
+            const auto& point = solid.point( v );
+            for( const auto value : point.values() )
             {
                 if( !std::isfinite( value ) )
                 {
@@ -316,10 +320,11 @@ namespace
                     any = true;
                 }
             }
+            box.add_point( point );
         }
-        if( !any )
+        if( !any && detail::lies_within_bound( box ) )
         {
-            return;
+            return box;
         }
         auto first = INVALID_INDEX;
         for( index_t p = 0; p < solid.nb_polyhedra(); p++ )
@@ -338,6 +343,8 @@ namespace
         {
             detail::refuse_non_finite_point( solid, first, operation );
         }
+        detail::refuse_far_points( solid, operation );
+        return box;
     }
 
     detail::PolyhedronGroups group_polyhedra( const SolidMesh< 3 >& solid )
@@ -385,28 +392,15 @@ namespace
         return groups;
     }
 
-    /// Diagonal of the bounding box of the points that `for_each_point`
-    /// gives.
-    template < typename ForEachPoint >
-    double diagonal( const ForEachPoint& for_each_point )
+    /// Diagonal of the box.
+    double diagonal( const BoundingBox< 3 >& box )
     {
-        std::array< double, 3 > min;
-        std::array< double, 3 > max;
-        min.fill( std::numeric_limits< double >::infinity() );
-        max.fill( -std::numeric_limits< double >::infinity() );
-        for_each_point(
-            [&min, &max]( const Point3D& point )
-            {
-                for( const index_t axis : { 0u, 1u, 2u } )
-                {
-                    min[axis] = std::min( min[axis], point.value( axis ) );
-                    max[axis] = std::max( max[axis], point.value( axis ) );
-                }
-            } );
         double squared{ 0 };
         for( const index_t axis : { 0u, 1u, 2u } )
         {
-            squared += ( max[axis] - min[axis] ) * ( max[axis] - min[axis] );
+            const auto extent =
+                box.max().value( axis ) - box.min().value( axis );
+            squared += extent * extent;
         }
         return std::sqrt( squared );
     }
@@ -416,11 +410,27 @@ namespace vorna
 {
     namespace detail
     {
+        void refuse_far_points( const SolidMesh< 3 >& solid,
+                                absl::string_view operation )
+        {
+            FarthestCoordinate farthest;
+            for( index_t p = 0; p < solid.nb_polyhedra(); p++ )
+            {
+                for( local_index_t i = 0; i < solid.nb_polyhedron_vertices( p );
+                     i++ )
+                {
+                    const auto v = solid.polyhedron_vertex( { p, i } );
+                    farthest.add( v, solid.point( v ) );
+                }
+            }
+            farthest.refuse_beyond_bound( solid, operation );
+        }
+
         PolyhedronGroups
         checked_polyhedron_groups( const SolidMesh< 3 >& solid,
                                    absl::string_view operation )
         {
-            refuse_non_finite_points( solid, operation );
+            const auto points_box = checked_points_box( solid, operation );
             const auto nb_polyhedra = solid.nb_polyhedra();
             // A few chunks per thread; the first refusal in chunk order, so
             // in polyhedron order, is the one reported.
@@ -475,14 +485,7 @@ namespace vorna
             }
             // The whole solid's extent settles most groups; a group that
             // it does not is measured on its own.
-            const auto solid_extent = diagonal(
-                [&solid]( const auto& add )
-                {
-                    for( index_t v = 0; v < solid.nb_vertices(); v++ )
-                    {
-                        add( solid.point( v ) );
-                    }
-                } );
+            const auto solid_extent = diagonal( points_box );
             for( index_t g = 0; g < sums.size(); g++ )
             {
                 const auto encloses = [&sums, g]( double extent ) {
@@ -491,20 +494,18 @@ namespace vorna
                 };
                 const auto group_extent = [&solid, &groups, g]
                 {
-                    return diagonal(
-                        [&solid, &groups, g]( const auto& add )
+                    BoundingBox< 3 > box;
+                    for( const auto p : groups.members[g] )
+                    {
+                        for( local_index_t i = 0;
+                             i < solid.nb_polyhedron_vertices( p );
+                             i++ )
                         {
-                            for( const auto p : groups.members[g] )
-                            {
-                                for( local_index_t i = 0;
-                                     i < solid.nb_polyhedron_vertices( p );
-                                     i++ )
-                                {
-                                    add( solid.point(
-                                        solid.polyhedron_vertex( { p, i } ) ) );
-                                }
-                            }
-                        } );
+                            box.add_point( solid.point(
+                                solid.polyhedron_vertex( { p, i } ) ) );
+                        }
+                    }
+                    return diagonal( box );
                 };
                 if( !encloses( solid_extent ) && !encloses( group_extent() ) )
                 {

@@ -29,13 +29,20 @@ namespace vorna
             std::vector< std::vector< index_t > > members;
         };
 
+        /// Refuses the farthest coordinate of the polyhedra's vertices when
+        /// it lies beyond the bound, as FarthestCoordinate words it;
+        /// non-finite ones are left to their own refusal.
+        void refuse_far_points( const SolidMesh< 3 >& solid,
+                                absl::string_view operation );
+
         /// The groups of polyhedra of a solid, each of which becomes a
         /// block bounded by the facets without stored neighbour, once the
         /// solid is checked for what would make such a block unsound.
         /// \throw CorvaneException "[<operation>] ..." naming, in this
         /// order of checks, the smallest vertex of a polyhedron with a
-        /// non-finite coordinate; the first facet (in polyhedron order)
-        /// that lists a vertex twice; the first facet stored as adjacent
+        /// non-finite coordinate; the farthest coordinate of the used
+        /// vertices, when beyond the bound; the first facet (in polyhedron
+        /// order) that lists a vertex twice; the first facet stored as adjacent
         /// to its own polyhedron, or whose stored neighbour does not store
         /// it back across a facet of its own on the same vertices (two
         /// facets on the same vertices adjacent to one neighbour need two

@@ -691,7 +691,7 @@ namespace
         }
 
         // The polygon's normal, measured on points divided by the block's
-        // extent: the area vector of a huge block's polygon would overflow.
+        // extent, so that no block is too small for it.
         static Vector3D unit_normal( const SurfaceMesh< 3 >& mesh,
                                      index_t polygon,
                                      double extent )

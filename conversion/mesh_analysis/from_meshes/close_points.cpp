@@ -9,6 +9,7 @@
 
 #include <conversion/common/tasks.h>
 #include <conversion/mesh_analysis/from_meshes/common.h>
+#include <vorna/geometry/bounding_box.h>
 #include <vorna/geometry/vector.h>
 
 namespace
@@ -30,9 +31,7 @@ namespace
         Grid( absl::Span< const Point< D > > points, double epsilon )
             : reach_( epsilon * ( 1 + 1e-6 ) )
         {
-            min_.fill( std::numeric_limits< double >::infinity() );
-            std::array< double, D > max;
-            max.fill( -std::numeric_limits< double >::infinity() );
+            BoundingBox< D > box;
             for( const auto& point : points )
             {
                 if( !is_finite( point ) )
@@ -40,11 +39,13 @@ namespace
                     continue;
                 }
                 nb_finite_++;
-                for( index_t axis = 0; axis < D; axis++ )
-                {
-                    min_[axis] = std::min( min_[axis], point.value( axis ) );
-                    max[axis] = std::max( max[axis], point.value( axis ) );
-                }
+                box.add_point( point );
+            }
+            std::array< double, D > max;
+            for( index_t axis = 0; axis < D; axis++ )
+            {
+                min_[axis] = box.min().value( axis );
+                max[axis] = box.max().value( axis );
             }
             if( nb_finite_ < 2 )
             {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include <conversion/common/input_checks.h>
 #include <conversion/common/tasks.h>
 #include <conversion/mesh_analysis/from_meshes/close_points.h>
 #include <vorna/mesh/edged_curve.h>
@@ -18,6 +19,8 @@ namespace
     using namespace vorna::detail::from_meshes;
 
     constexpr index_t CHUNK_POLYGONS{ 4096 };
+
+    constexpr const char* OPERATION = "CornersLinesBuilderFromMeshes";
 
     /// The first fault of a range of polygons, in the order of a walk over
     /// their vertices: at each vertex, a non-finite point before a repeat.
@@ -35,105 +38,52 @@ namespace
         index_t vertex{ INVALID_INDEX };
     };
 
-    /// A box of points, to refuse inputs whose extent no double holds:
-    /// every length, area and volume measured on them would overflow.
+    /// \throw CorvaneException when a used point of the inputs has a
+    /// coordinate beyond the bound: the first input with one (surfaces,
+    /// then curves, in the given order), naming its farthest coordinate.
+    /// The box of all the points is looked at first, which is cheaper: only
+    /// when it reaches beyond the bound are the points that polygons and
+    /// edges use looked at.
+    /// \pre the used points are finite.
     template < index_t D >
-    struct Extent
+    void refuse_far_points( CurveSpan< D > curves, SurfaceSpan< D > surfaces )
     {
-        Extent()
-        {
-            min.fill( std::numeric_limits< double >::infinity() );
-            max.fill( -std::numeric_limits< double >::infinity() );
-        }
-
-        void add( const Point< D >& point )
-        {
-            for( index_t axis = 0; axis < D; axis++ )
-            {
-                min[axis] = std::min( min[axis], point.value( axis ) );
-                max[axis] = std::max( max[axis], point.value( axis ) );
-            }
-        }
-
-        std::array< double, D > min;
-        std::array< double, D > max;
-    };
-
-    /// The first axis along which the extent spans more than the largest
-    /// double, D when none does.
-    template < index_t D >
-    index_t overflowing_axis( const Extent< D >& extent )
-    {
-        for( index_t axis = 0; axis < D; axis++ )
-        {
-            if( extent.max[axis] >= extent.min[axis] &&
-                !std::isfinite( extent.max[axis] - extent.min[axis] ) )
-            {
-                return axis;
-            }
-        }
-        return D;
-    }
-
-    /// \throw CorvaneException when the used points, of finite
-    /// coordinates, span more than the largest double along an axis. The
-    /// box of all the points is looked at first, which is cheaper: only
-    /// when it overflows are the points that polygons and edges use
-    /// gathered.
-    template < index_t D >
-    void refuse_overflowing_extent( CurveSpan< D > curves,
-                                    SurfaceSpan< D > surfaces )
-    {
-        Extent< D > all;
+        BoundingBox< D > all;
         for( const auto& surface : surfaces )
         {
             for( const auto& point : surface.get().points() )
             {
-                all.add( point );
+                all.add_point( point );
             }
         }
         for( const auto& curve : curves )
         {
             for( index_t v = 0; v < curve.get().nb_vertices(); v++ )
             {
-                all.add( curve.get().point( v ) );
+                all.add_point( curve.get().point( v ) );
             }
         }
-        if( overflowing_axis( all ) == D )
+        if( detail::lies_within_bound( all ) )
         {
             return;
         }
-        Extent< D > extent;
         for( const auto& surface : surfaces )
         {
-            const auto points = surface.get().points();
-            for( const auto v : surface.get().polygon_slot_vertices() )
-            {
-                extent.add( points[v] );
-            }
+            detail::refuse_far_vertices( surface.get(),
+                                         surface.get().polygon_slot_vertices(),
+                                         OPERATION );
         }
         for( const auto& curve : curves )
         {
+            detail::FarthestCoordinate farthest;
             for( index_t e = 0; e < curve.get().nb_edges(); e++ )
             {
                 for( const auto v : curve.get().edge_vertices( e ) )
                 {
-                    extent.add( curve.get().point( v ) );
+                    farthest.add( v, curve.get().point( v ) );
                 }
             }
-        }
-        const auto axis = overflowing_axis( extent );
-        if( axis < D )
-        {
-            throw CorvaneException(
-                "[CornersLinesBuilderFromMeshes] The points of the inputs "
-                "span more than the largest double along axis ",
-                axis,
-                " (from ",
-                extent.min[axis],
-                " to ",
-                extent.max[axis],
-                ")" );
+            farthest.refuse_beyond_bound( curve.get(), OPERATION, "curve" );
         }
     }
 
@@ -319,7 +269,7 @@ namespace
                 {
                     check_curve( curve.get() );
                 }
-                refuse_overflowing_extent( curves, surfaces );
+                refuse_far_points( curves, surfaces );
             },
             [&]
             {

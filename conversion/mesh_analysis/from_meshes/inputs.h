@@ -36,9 +36,8 @@ namespace vorna
               public:
                 /// Checks the inputs and merges them; polygons of the same
                 /// vertex cycle become one only if `merge_identical_polygons`.
-                /// \throw CorvaneException when a used point is not finite,
-                /// the used points span more than the largest double along
-                /// an axis,
+                /// \throw CorvaneException when a used point is not finite
+                /// or has a coordinate beyond the bound,
                 /// a polygon repeats a vertex in a row or a curve edge joins
                 /// a vertex to itself.
                 MeshesInput( CurveSpan< D > curves,

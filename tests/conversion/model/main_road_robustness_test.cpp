@@ -1,11 +1,13 @@
 // Conversions from surface meshes fed shared inputs, coincident faces, tiny
-// shells, stale adjacency and several threads at once.
+// shells, stale adjacency and several threads at once; every conversion fed
+// shapes from tiny to far beyond the coordinate bound.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -21,22 +23,35 @@
 #include <vorna/conversion/common/attribute.h>
 #include <vorna/conversion/conversion_model.h>
 #include <vorna/conversion/mesh_analysis/surface_identifier.h>
+#include <vorna/conversion/model/add_sharp_features.h>
+#include <vorna/conversion/model/brep_from_meshes_builder.h>
+#include <vorna/conversion/model/brep_from_solid_elements_builder.h>
+#include <vorna/conversion/model/build_blocks.h>
+#include <vorna/conversion/model/convert_solid_into_brep.h>
 #include <vorna/conversion/model/convert_surfaces_into_brep.h>
+#include <vorna/conversion/model/convert_surfaces_into_section.h>
 #include <vorna/mesh/edged_curve.h>
 #include <vorna/mesh/edged_curve_builder.h>
+#include <vorna/mesh/solid_mesh.h>
+#include <vorna/mesh/solid_mesh_builder.h>
 #include <vorna/mesh/surface_mesh.h>
 #include <vorna/mesh/surface_mesh_builder.h>
 #include <vorna/model/block.h>
 #include <vorna/model/brep.h>
+#include <vorna/model/brep_builder.h>
 #include <vorna/model/corner.h>
 #include <vorna/model/line.h>
+#include <vorna/model/section.h>
 #include <vorna/model/surface.h>
 
 #include <support/block_fixtures.h>
 #include <support/conversion_test.h>
 #include <support/expect_error.h>
 #include <support/fixtures.h>
+#include <support/mesh_queries.h>
 #include <support/model_checks.h>
+#include <support/section_fixtures.h>
+#include <support/solid_fixtures.h>
 
 namespace
 {
@@ -705,5 +720,371 @@ namespace
         EXPECT_EQ( nb_misordered, 0u );
         EXPECT_TRUE( std::is_sorted( firsts.begin(), firsts.end() ) );
         EXPECT_EQ( firsts.front(), 0u );
+    }
+} // namespace
+
+namespace
+{
+    template < index_t D >
+    Point< D > times( const Point< D >& point, double scale )
+    {
+        Point< D > scaled;
+        for( index_t axis = 0; axis < D; axis++ )
+        {
+            scaled.set_value( axis, point.value( axis ) * scale );
+        }
+        return scaled;
+    }
+
+    /// Multiplies every point of the mesh by `scale` and names the mesh.
+    template < typename Mesh, typename Builder >
+    void scale_mesh( const Mesh& mesh,
+                     Builder& builder,
+                     double scale,
+                     absl::string_view name )
+    {
+        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+        {
+            builder.set_point( v, times( mesh.point( v ), scale ) );
+        }
+        builder.set_name( name );
+    }
+
+    template < index_t D >
+    void
+    scale_input( SurfaceMesh< D >& mesh, double scale, absl::string_view name )
+    {
+        scale_mesh(
+            mesh, *SurfaceMeshBuilder< D >::create( mesh ), scale, name );
+    }
+
+    void
+    scale_input( SolidMesh< 3 >& mesh, double scale, absl::string_view name )
+    {
+        scale_mesh( mesh, *SolidMeshBuilder< 3 >::create( mesh ), scale, name );
+    }
+
+    void
+    scale_input( EdgedCurve< 3 >& mesh, double scale, absl::string_view name )
+    {
+        scale_mesh(
+            mesh, *EdgedCurveBuilder< 3 >::create( mesh ), scale, name );
+    }
+
+    /// Scales every component mesh of the model; surface meshes are named
+    /// "s<rank>", line meshes "l<rank>", corner meshes "c<rank>".
+    void scale_model( BRep& brep, double scale )
+    {
+        BRepBuilder builder{ brep };
+        index_t rank{ 0 };
+        for( const auto& surface : brep.surfaces() )
+        {
+            scale_mesh( surface.mesh(),
+                        *builder.surface_mesh_builder( surface.id() ),
+                        scale,
+                        absl::StrCat( "s", rank++ ) );
+        }
+        rank = 0;
+        for( const auto& line : brep.lines() )
+        {
+            scale_mesh( line.mesh(),
+                        *builder.line_mesh_builder( line.id() ),
+                        scale,
+                        absl::StrCat( "l", rank++ ) );
+        }
+        rank = 0;
+        for( const auto& corner : brep.corners() )
+        {
+            scale_mesh( corner.mesh(),
+                        *builder.corner_mesh_builder( corner.id() ),
+                        scale,
+                        absl::StrCat( "c", rank++ ) );
+        }
+    }
+
+    /// The polyhedron across each facet (INVALID_INDEX on a border).
+    std::vector< index_t > polyhedron_adjacencies( const SolidMesh< 3 >& solid )
+    {
+        std::vector< index_t > adjacencies;
+        for( index_t p = 0; p < solid.nb_polyhedra(); p++ )
+        {
+            for( local_index_t f = 0; f < solid.nb_polyhedron_facets( p ); f++ )
+            {
+                adjacencies.push_back( solid.polyhedron_adjacent( { p, f } )
+                                           .value_or( INVALID_INDEX ) );
+            }
+        }
+        return adjacencies;
+    }
+
+    test::ModelCounts section_counts( const Section& section )
+    {
+        EXPECT_TRUE( test::check_section_consistency( section ) );
+        return { section.nb_corners(),
+                 section.nb_lines(),
+                 section.nb_surfaces(),
+                 0 };
+    }
+
+    test::ModelCounts brep_counts( const BRep& brep )
+    {
+        EXPECT_TRUE( check_brep_consistency( brep ) );
+        return test::counts_of( brep );
+    }
+
+    /// The coordinate of largest absolute value, at scale 1, of an input
+    /// that a shape's conversion looks at.
+    struct FarthestAtOne
+    {
+        index_t vertex;
+        std::string mesh;
+        double value;
+    };
+
+    /// A shape converted at a given scale; its inputs are named as
+    /// scale_input and scale_model name them.
+    struct ScaledShape
+    {
+        std::string name;
+        test::ModelCounts counts;
+        std::string operation;
+        // Inputs in the order they are checked.
+        std::vector< FarthestAtOne > inputs;
+        std::function< test::ModelCounts( double ) > convert;
+    };
+
+    std::vector< ScaledShape > scaled_shapes()
+    {
+        using Counts = test::ModelCounts;
+        std::vector< ScaledShape > shapes;
+        const auto solid_cube = []( double scale )
+        {
+            auto solid = test::tetrahedral_grid( 1 );
+            scale_input( *solid, scale, "cube" );
+            return solid;
+        };
+        shapes.push_back( { "cube of 6 tetrahedra, by adjacencies",
+                            Counts{ 0, 0, 1, 1 },
+                            "BRepFromSolidAdjacenciesBuilder",
+                            { { 1, "cube", 1 } },
+                            [&]( double scale )
+                            {
+                                return brep_counts(
+                                    convert_solid_into_brep_from_adjacencies(
+                                        *solid_cube( scale ) ) );
+                            } } );
+        shapes.push_back(
+            { "cube of 6 tetrahedra in two regions, by attribute",
+              Counts{ 0, 1, 3, 2 },
+              "convert_solid_into_brep_from_attribute",
+              { { 1, "cube", 1 } },
+              [&]( double scale )
+              {
+                  auto solid = solid_cube( scale );
+                  test::set_values(
+                      solid->polyhedron_attribute_manager(),
+                      "region",
+                      std::vector< index_t >{ 0, 0, 0, 1, 1, 1 } );
+                  // Refused, the solid keeps its adjacencies.
+                  const auto before = polyhedron_adjacencies( *solid );
+                  try
+                  {
+                      return brep_counts(
+                          convert_solid_into_brep_from_attribute( *solid,
+                                                                  "region" ) );
+                  }
+                  catch( const CorvaneException& )
+                  {
+                      EXPECT_EQ( polyhedron_adjacencies( *solid ), before );
+                      throw;
+                  }
+              } } );
+        shapes.push_back(
+            { "hexahedron's facets, by the solid-elements builder",
+              Counts{ 0, 0, 1, 0 },
+              "BRepFromSolidElementsBuilder",
+              { { 1, "cube", 1 } },
+              []( double scale )
+              {
+                  auto solid = test::one_hexahedron();
+                  scale_input( *solid, scale, "cube" );
+                  BRep brep;
+                  const std::vector< index_t > facets{ 0, 1, 2, 3, 4, 5 };
+                  detail::BRepFromSolidElementsBuilder builder{
+                      brep, *solid, {}, facets };
+                  builder.build();
+                  builder.build_whole_surface_step();
+                  builder.build_surfaces();
+                  return brep_counts( brep );
+              } } );
+        shapes.push_back(
+            { "two nested tetrahedra",
+              Counts{ 2, 3, 6, 2 },
+              "CornersLinesBuilderFromMeshes",
+              { { 1, "tetrahedra", 4 } },
+              []( double scale )
+              {
+                  auto mesh = tetrahedra( true );
+                  scale_input( *mesh, scale, "tetrahedra" );
+                  const auto result = convert_surface_into_brep( *mesh );
+                  EXPECT_TRUE( test::check_conversion( result, { *mesh } ) );
+                  return test::counts_of( std::get< 0 >( result ) );
+              } } );
+        shapes.push_back(
+            { "two boxes sharing a face",
+              Counts{ 0, 1, 3, 2 },
+              "CornersLinesBuilderFromMeshes",
+              { { 1, "left", 1 }, { 1, "right", 2 } },
+              []( double scale )
+              {
+                  auto boxes = test::two_boxes_sharing_a_face();
+                  scale_input( *boxes.first, scale, "left" );
+                  scale_input( *boxes.second, scale, "right" );
+                  const auto result = convert_surfaces_into_brep(
+                      SurfaceRefs{ *boxes.first, *boxes.second } );
+                  EXPECT_TRUE( test::check_conversion(
+                      result, { *boxes.first, *boxes.second } ) );
+                  return test::counts_of( std::get< 0 >( result ) );
+              } } );
+        shapes.push_back(
+            { "box and a curve inside it",
+              Counts{ 2, 1, 1, 1 },
+              "CornersLinesBuilderFromMeshes",
+              { { 1, "box", 1 }, { 1, "curve", 0.75 } },
+              []( double scale )
+              {
+                  auto box = closed_cube();
+                  scale_input( *box, scale, "box" );
+                  auto curve = test::curve_of(
+                      { point( 0.25, 0.25, 0.25 ), point( 0.75, 0.5, 0.5 ) },
+                      { { 0, 1 } } );
+                  scale_input( *curve, scale, "curve" );
+                  const auto result = convert_curves_and_surfaces_into_brep(
+                      CurveRefs{ *curve }, SurfaceRefs{ *box } );
+                  EXPECT_TRUE(
+                      test::check_conversion( result, { *box }, { *curve } ) );
+                  return test::counts_of( std::get< 0 >( result ) );
+              } } );
+        const auto square = []( double scale )
+        {
+            auto mesh = test::two_triangles_2d( true );
+            scale_input( *mesh, scale, "square" );
+            return mesh;
+        };
+        shapes.push_back(
+            { "split square, one mesh",
+              Counts{ 0, 1, 1, 0 },
+              "SectionFromSurfaceBuilder",
+              { { 1, "square", 1 } },
+              [&]( double scale )
+              {
+                  return section_counts(
+                      convert_surface_into_section( *square( scale ) ) );
+              } } );
+        shapes.push_back(
+            { "split square, several meshes",
+              Counts{ 0, 1, 1, 0 },
+              "SectionFromSurfacesBuilder",
+              { { 1, "square", 1 } },
+              [&]( double scale )
+              {
+                  const auto mesh = square( scale );
+                  return section_counts( convert_surfaces_into_section(
+                      std::vector<
+                          std::reference_wrapper< const SurfaceMesh< 2 > > >{
+                          *mesh } ) );
+              } } );
+        shapes.push_back(
+            { "split square in two regions, by attribute",
+              Counts{ 2, 3, 2, 0 },
+              "convert_surface_into_section_from_attribute",
+              { { 1, "square", 1 } },
+              [&]( double scale )
+              {
+                  auto mesh = square( scale );
+                  test::set_values( mesh->polygon_attribute_manager(),
+                                    "region",
+                                    std::vector< index_t >{ 3, 4 } );
+                  // Refused, the mesh keeps its adjacencies.
+                  const auto before = test::polygon_adjacencies( *mesh );
+                  try
+                  {
+                      return section_counts(
+                          convert_surface_into_section_from_attribute(
+                              *mesh, "region" ) );
+                  }
+                  catch( const CorvaneException& )
+                  {
+                      EXPECT_EQ( test::polygon_adjacencies( *mesh ), before );
+                      throw;
+                  }
+              } } );
+        shapes.push_back( { "box of six surfaces, build_blocks",
+                            Counts{ 8, 12, 6, 1 },
+                            "build_blocks",
+                            { { 1, "s0", 1 } },
+                            []( double scale )
+                            {
+                                BRep brep;
+                                const auto faces = test::make_box_faces(
+                                    point( 0, 0, 0 ), point( 1, 1, 1 ) );
+                                detail::BRepFromMeshesBuilder{
+                                    brep, {}, test::as_references( faces ) }
+                                    .build_brep_without_blocks();
+                                scale_model( brep, scale );
+                                build_blocks( brep );
+                                return brep_counts( brep );
+                            } } );
+        shapes.push_back(
+            { "cube, add_sharp_features at 140 degrees",
+              Counts{ 8, 12, 6, 1 },
+              "add_sharp_features",
+              { { 1, "s0", 1 } },
+              []( double scale )
+              {
+                  auto brep = std::get< 0 >( convert_surface_into_brep(
+                      *make_box_mesh( point( 0, 0, 0 ), point( 1, 1, 1 ) ) ) );
+                  scale_model( brep, scale );
+                  return brep_counts(
+                      std::get< 0 >( add_sharp_features( brep, 140 ) ) );
+              } } );
+        return shapes;
+    }
+
+    TEST_F( MainRoadRobustnessTest, any_scale_converts_alike_or_is_refused )
+    {
+        // From edges above the merging distance to coordinates far beyond
+        // the bound: the counts of scale 1 within it, past it the refusal
+        // that names the first input with a coordinate beyond it.
+        for( const auto& shape : scaled_shapes() )
+        {
+            for( int exponent = -5; exponent <= 300; exponent++ )
+            {
+                const auto scale = std::pow( 10., exponent );
+                const auto what = absl::StrCat( shape.name, " x1e", exponent );
+                const auto far = std::find_if(
+                    shape.inputs.begin(),
+                    shape.inputs.end(),
+                    [scale]( const FarthestAtOne& input )
+                    { return std::fabs( input.value * scale ) > 1e40; } );
+                if( far == shape.inputs.end() )
+                {
+                    EXPECT_EQ( shape.convert( scale ), shape.counts ) << what;
+                    continue;
+                }
+                SCOPED_TRACE( what );
+                test::expect_exact_error(
+                    [&] { shape.convert( scale ); },
+                    absl::StrCat( "[",
+                                  shape.operation,
+                                  "] Coordinates must lie within [-1e+40, "
+                                  "1e+40]: vertex ",
+                                  far->vertex,
+                                  " of mesh '",
+                                  far->mesh,
+                                  "' has ",
+                                  far->value * scale ) );
+            }
+        }
     }
 } // namespace

@@ -662,21 +662,17 @@ namespace
         EXPECT_EQ(
             counts_of( brep_of( convert_and_check( "box at 1e9", { *far } ) ) ),
             ( Counts{ 0, 0, 1, 1 } ) );
-        // Areas of such boxes overflow; their volumes fit a double.
-        for( const double size : { 1e78, 1e102 } )
-        {
-            const auto box = closed_cube( point( 0, 0, 0 ), size, "box" );
-            const auto what = absl::StrCat( size, " box" );
-            EXPECT_EQ(
-                counts_of( brep_of( convert_and_check( what, { *box } ) ) ),
-                ( Counts{ 0, 0, 1, 1 } ) )
-                << what;
-        }
+        // At the coordinate bound: volumes times extents still fit a
+        // double.
+        const auto bound = closed_cube( point( 0, 0, 0 ), 1e40, "bound" );
+        EXPECT_EQ(
+            counts_of( brep_of( convert_and_check( "1e40 box", { *bound } ) ) ),
+            ( Counts{ 0, 0, 1, 1 } ) );
         // Two of them: the outside of each is told apart by a ray.
-        const auto left = closed_cube( point( 0, 0, 0 ), 1e78, "left" );
-        const auto right = closed_cube( point( 2e78, 0, 0 ), 1e78, "right" );
+        const auto left = closed_cube( point( 0, 0, 0 ), 4e39, "left" );
+        const auto right = closed_cube( point( 6e39, 0, 0 ), 4e39, "right" );
         EXPECT_EQ( counts_of( brep_of( convert_and_check(
-                       "two 1e78 boxes", { *left, *right } ) ) ),
+                       "two 4e39 boxes", { *left, *right } ) ) ),
                    ( Counts{ 0, 0, 2, 2 } ) );
     }
 
@@ -968,9 +964,10 @@ namespace
         }
     }
 
-    TEST_F( MessyMeshesTest, coordinates_spanning_past_the_largest_double )
+    TEST_F( MessyMeshesTest, coordinates_beyond_the_bound_are_refused )
     {
-        // Finite, but no length between them is.
+        // Finite, but no length between them is: the farthest coordinate
+        // is named, the smallest vertex on a tie.
         auto points = cube_points( point( 0, 0, 0 ), 1 );
         points[0] = point( -9e307, 0, 0 );
         points[7] = point( 9e307, 1, 1 );
@@ -978,17 +975,49 @@ namespace
         expect_refused( "extent past the largest double",
                         {},
                         { *mesh },
-                        "[CornersLinesBuilderFromMeshes] The points of the "
-                        "inputs span more than the largest double along axis "
-                        "0 (from -9e+307 to 9e+307)" );
-        // Unused, such points are ignored.
-        auto unused = cube_points( point( 0, 0, 0 ), 1 );
-        unused.push_back( point( -9e307, 0, 0 ) );
-        unused.push_back( point( 9e307, 0, 0 ) );
-        const auto box = mesh_of( unused, as_polygons( cube_triangles() ) );
+                        "[CornersLinesBuilderFromMeshes] Coordinates must lie "
+                        "within [-1e+40, 1e+40]: vertex 0 of mesh 'messy' has "
+                        "-9e+307" );
+        // Just beyond the bound, in the second mesh, or on a curve.
+        auto near = cube_points( point( 0, 0, 0 ), 1 );
+        near[3] = point( 0, -1.5e40, 0 );
+        const auto beyond = mesh_of( near, as_polygons( cube_triangles() ) );
+        const auto box = closed_cube( point( 5, 5, 5 ) );
+        expect_refused( "just beyond the bound",
+                        {},
+                        { *box, *beyond },
+                        "[CornersLinesBuilderFromMeshes] Coordinates must lie "
+                        "within [-1e+40, 1e+40]: vertex 3 of mesh 'messy' has "
+                        "-1.5e+40" );
+        const auto curve =
+            curve_of( { point( 2, 0, 0 ), point( 3, 0, 2e40 ) }, { { 0, 1 } } );
+        expect_refused( "curve beyond the bound",
+                        { *curve },
+                        { *box },
+                        absl::StrCat( "[CornersLinesBuilderFromMeshes] "
+                                      "Coordinates must lie within [-1e+40, "
+                                      "1e+40]: vertex 1 of curve '",
+                                      curve->id().string(),
+                                      "' has 2e+40" ) );
+        // Unused, such points are ignored, and the copies of the used ones
+        // still merge: a surface per triangle, all bounding one block.
+        const auto soup = triangle_soup( *closed_cube(), false );
+        std::vector< Point3D > unused;
+        for( index_t v = 0; v < soup->nb_vertices(); v++ )
+        {
+            unused.push_back( soup->point( v ) );
+        }
+        unused.push_back( point( -1e308, 0, 0 ) );
+        unused.push_back( point( 1e308, 0, 0 ) );
+        std::vector< std::vector< index_t > > polygons;
+        for( index_t p = 0; p < soup->nb_polygons(); p++ )
+        {
+            polygons.push_back( soup->polygon_vertices( p ) );
+        }
+        const auto welded = mesh_of( unused, polygons, false );
         EXPECT_EQ( counts_of( brep_of( convert_and_check(
-                       "unused points past the largest double", { *box } ) ) ),
-                   ( Counts{ 0, 0, 1, 1 } ) );
+                       "unused points far apart", { *welded } ) ) ),
+                   ( Counts{ 8, 18, 12, 1 } ) );
     }
 
     // Polygon 0 lists no neighbour; its neighbours still list it.

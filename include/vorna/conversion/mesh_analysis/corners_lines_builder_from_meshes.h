@@ -69,9 +69,11 @@ namespace vorna
             /// polygon repeats a vertex in a row, when a curve edge has an
             /// unset end or joins a vertex to itself (messages naming the
             /// element and the mesh or curve, by name or else by uuid), when
-            /// the points used span more than the largest double along an
-            /// axis, or when the model already has unique vertices (it
-            /// should be empty).
+            /// a used point has a coordinate beyond the bound ("Coordinates
+            /// must lie within [-1e+40, 1e+40]: vertex <v> of mesh|curve
+            /// '<name or uuid>' has <value>": the first such input, surfaces
+            /// then curves, and its farthest coordinate), or when the model
+            /// already has unique vertices (it should be empty).
             CornersLinesBuilderFromMeshes(
                 Model& model,
                 absl::Span<

@@ -32,7 +32,7 @@ namespace vorna
             /// model already has unique vertices (it should be empty), when
             /// an edge index is not below the solid's edge count, or when an
             /// edge end has a non-finite coordinate (the smallest such
-            /// vertex).
+            /// vertex) or one beyond [-1e+40, 1e+40] (the farthest).
             CornersLinesBuilderFromSolid( Model& model,
                                           const SolidMesh< 3 >& solid,
                                           absl::Span< const index_t > edges );

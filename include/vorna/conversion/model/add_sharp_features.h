@@ -27,7 +27,11 @@ namespace vorna
     /// ConversionModel::initialize() must have been called.
     /// \throw CorvaneException "[add_sharp_features] The angle must be a
     /// number of degrees from 0 to 180, got <angle>" for NaN or an angle
-    /// outside [0, 180]; whatever a sharp-edge task or the conversion
+    /// outside [0, 180]; "[add_sharp_features] Coordinates must lie
+    /// within [-1e+40, 1e+40]: vertex <v> of mesh '<name or uuid>' has
+    /// <value>" for the first surface, line or corner mesh (in that order)
+    /// with a point beyond that bound, naming its farthest coordinate;
+    /// whatever a sharp-edge task or the conversion
     /// throws (passed on once every task has ended), such as its refusal
     /// of a point with a non-finite coordinate in a model built by hand.
     BRepConversionResult add_sharp_features( const BRep& brep, double angle );

@@ -42,7 +42,8 @@ namespace vorna
             /// Sets up the wireframe and groups the polygons of the merged
             /// input surfaces, as `options` ask.
             /// \throw as detail::CornersLinesBuilderFromMeshes's
-            /// constructor (a used point with a non-finite coordinate).
+            /// constructor (a used point with a non-finite coordinate or
+            /// one beyond the coordinate bound).
             BRepFromMeshesBuilder( BRep& brep,
                                    absl::Span< const std::reference_wrapper<
                                        const EdgedCurve< 3 > > > curves,

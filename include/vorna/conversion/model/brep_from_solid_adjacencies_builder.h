@@ -50,7 +50,10 @@ namespace vorna
             /// \throw CorvaneException "[BRepFromSolidAdjacenciesBuilder]
             /// ...", before anything is built, for a polyhedron vertex with
             /// a non-finite coordinate ("Vertex <v> of mesh '<name or
-            /// uuid>' has a non-finite coordinate"), a facet listing a
+            /// uuid>' has a non-finite coordinate"), then one beyond the
+            /// coordinate bound ("Coordinates must lie within [-1e+40,
+            /// 1e+40]: vertex <v> of mesh '...' has <value>", the farthest
+            /// coordinate of the used vertices), a facet listing a
             /// vertex twice ("Facet <f> of polyhedron <p> of mesh '...'
             /// lists vertex <v> twice"), an adjacency stored to its own
             /// polyhedron ("Facet <f> of polyhedron <p> of mesh '...' is

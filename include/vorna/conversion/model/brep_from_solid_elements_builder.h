@@ -42,7 +42,10 @@ namespace vorna
             /// index is not in the solid; when a facet is chosen twice or
             /// lists a vertex twice; when a vertex of a line edge or chosen
             /// facet has a non-finite coordinate (the smallest such vertex,
-            /// line edges first); or when a side on the border of the chosen
+            /// line edges first), or one beyond [-1e+40, 1e+40] (naming the
+            /// farthest coordinate, line edges first; "Coordinates must lie
+            /// within [-1e+40, 1e+40]: vertex <v> of mesh '<name or uuid>'
+            /// has <value>"); or when a side on the border of the chosen
             /// facets (a vertex pair they use other than exactly twice) is not
             /// among the line edges: every such edge must be named.
             BRepFromSolidElementsBuilder(

@@ -20,8 +20,12 @@ namespace vorna
     /// volume gets no block and an info line is logged.
     /// \throw CorvaneException when a point of a surface, line or corner
     /// has a non-finite coordinate ("[build_blocks] Vertex <v> of mesh
-    /// '<mesh name or uuid>' has a non-finite coordinate"), the model left
-    /// unchanged; when a nested shell offers no polygon of area 1e-6 or more
-    /// to cast its ray from, the model then keeping what was done so far.
+    /// '<mesh name or uuid>' has a non-finite coordinate") or one beyond
+    /// the coordinate bound ("[build_blocks] Coordinates must lie within
+    /// [-1e+40, 1e+40]: vertex <v> of mesh '<mesh name or uuid>' has
+    /// <value>", the first such mesh, surfaces then lines then corners, and
+    /// its farthest coordinate), the model left unchanged; when a nested shell
+    /// offers no polygon of area 1e-6 or more to cast its ray from, the model
+    /// then keeping what was done so far.
     void build_blocks( BRep& brep );
 } // namespace vorna

@@ -29,8 +29,11 @@ namespace vorna
     /// two such polyhedra is removed from the solid, and stays removed; so
     /// no two calls may share a solid at the same time.
     /// \throw CorvaneException "[convert_solid_into_brep_from_attribute]
-    /// Attribute not found" when the solid has no such polyhedron attribute
-    /// (the solid is then unchanged); as
+    /// Attribute not found" when the solid has no such polyhedron attribute;
+    /// "[convert_solid_into_brep_from_attribute] Coordinates must lie within
+    /// [-1e+40, 1e+40]: vertex <v> of mesh '<name or uuid>' has <value>"
+    /// when a polyhedron vertex lies beyond that bound (the farthest
+    /// coordinate named; the solid is unchanged in both cases); as
     /// convert_solid_into_brep_from_adjacencies.
     BRep
     convert_solid_into_brep_from_attribute( SolidMesh< 3 >& solid,

@@ -43,8 +43,11 @@ namespace vorna
     /// "[convert_surface_into_section_from_attribute] Polygon attribute
     /// \"<name>\" of the mesh has another type than the one the conversion
     /// writes under that name" when "surface_identifier" or "surface_uuid"
-    /// holds another type (the mesh is unchanged in both cases); as
-    /// convert_surface_into_section.
+    /// holds another type; "[convert_surface_into_section_from_attribute]
+    /// Coordinates must lie within [-1e+40, 1e+40]: vertex <v> of mesh
+    /// '<name or uuid>' has <value>" when a polygon vertex lies beyond that
+    /// bound (the farthest coordinate named; the mesh is unchanged in these
+    /// three cases); as convert_surface_into_section.
     Section convert_surface_into_section_from_attribute(
         SurfaceMesh< 2 >& mesh, absl::string_view attribute_name );
 } // namespace vorna

@@ -39,13 +39,16 @@ namespace vorna
             /// before anything is written on the mesh or the Section,
             /// naming the mesh (by name, else uuid) and: a vertex of a
             /// polygon with a non-finite coordinate ("Vertex <v> of mesh
-            /// '<mesh>' has a non-finite coordinate"), a polygon that
-            /// repeats a vertex in a row or joins two distinct vertices at
-            /// one point (of equal coordinates; any other edge, however
-            /// short, is kept), a polygon edge along which two other
-            /// polygon edges lie (overlapping polygons), an edge adjacent to
-            /// its own polygon, or a stored adjacency that the neighbour
-            /// does not store back across the same two vertices; else as
+            /// '<mesh>' has a non-finite coordinate"), a used coordinate
+            /// beyond the bound ("Coordinates must lie within [-1e+40,
+            /// 1e+40]: vertex <v> of mesh '<mesh>' has <value>", the
+            /// farthest coordinate), a polygon that repeats a vertex in a
+            /// row or joins two distinct vertices at one point (of equal
+            /// coordinates; any other edge, however short, is kept), a
+            /// polygon edge along which two other polygon edges lie
+            /// (overlapping polygons), an edge adjacent to its own polygon,
+            /// or a stored adjacency that the neighbour does not store back
+            /// across the same two vertices; else as
             /// CornersLinesBuilderFromSurface's constructor.
             SectionFromSurfaceBuilder( Section& section,
                                        const SurfaceMesh< 2 >& mesh );

@@ -47,7 +47,9 @@ namespace vorna
             /// "[SectionFromSurfacesBuilder]
             /// ...", before anything is built, naming the mesh (by name,
             /// else uuid) and: a vertex with a non-finite coordinate (every
-            /// vertex is copied), a polygon edge of no length (a vertex
+            /// vertex is copied), a used coordinate beyond [-1e+40, 1e+40]
+            /// (the first such mesh, as SectionFromSurfaceBuilder words
+            /// it), a polygon edge of no length (a vertex
             /// repeated in a row, or two that merge), a polygon edge along
             /// which two other polygon edges of its mesh lie (once merged),
             /// or a stored adjacency that the neighbour does not store back
