@@ -132,6 +132,25 @@ namespace vorna
             index_t vertex_{ INVALID_INDEX };
         };
 
+        /// Whether every point of the mesh, used or not, lies within the
+        /// bound (a non-finite one does not): one pass over the points,
+        /// cheaper than a walk over the elements and nearly always true.
+        template < typename Mesh >
+        bool all_points_within_bound( const Mesh& mesh )
+        {
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                for( const auto value : mesh.point( v ).values() )
+                {
+                    if( !( std::fabs( value ) <= COORDINATE_BOUND ) )
+                    {
+                        return false;
+                    }
+                }
+            }
+            return true;
+        }
+
         /// Refuses the farthest coordinate of the given vertices of the mesh
         /// when it lies beyond the bound, as FarthestCoordinate words it.
         template < typename Mesh, typename Vertices >
@@ -140,6 +159,10 @@ namespace vorna
                                   absl::string_view operation,
                                   absl::string_view kind = "mesh" )
         {
+            if( all_points_within_bound( mesh ) )
+            {
+                return;
+            }
             FarthestCoordinate farthest;
             for( const index_t vertex : vertices )
             {

@@ -413,6 +413,10 @@ namespace vorna
         void refuse_far_points( const SolidMesh< 3 >& solid,
                                 absl::string_view operation )
         {
+            if( all_points_within_bound( solid ) )
+            {
+                return;
+            }
             FarthestCoordinate farthest;
             for( index_t p = 0; p < solid.nb_polyhedra(); p++ )
             {
