@@ -840,7 +840,28 @@ namespace
         }
     }
 
-    TEST_F( MessyMeshesTest, soup_box_with_a_split_copy_of_a_face )
+    // Where the quad given twice sits: in a face of n x n quads, at cell
+    // (i, j). One ctest case each, so that they run side by side.
+    struct SplitCopyPlacement
+    {
+        std::string name;
+        index_t n;
+        index_t i;
+        index_t j;
+    };
+
+    void PrintTo( const SplitCopyPlacement& placement, std::ostream* out )
+    {
+        *out << placement.name;
+    }
+
+    class SoupBoxWithASplitCopy
+        : public test::ConversionTest,
+          public ::testing::WithParamInterface< SplitCopyPlacement >
+    {
+    };
+
+    TEST_P( SoupBoxWithASplitCopy, keeps_its_block_in_any_polygon_order )
     {
         // The box unwelded (one surface per polygon), each face cut into
         // n x n quads, with one quad of the face z = 0 given once more: its
@@ -848,19 +869,7 @@ namespace
         // both, so they meet the same four lines but not each other's
         // diagonal. The quads around continue both copies. Whatever the
         // polygon order, the inside is one block.
-        struct Placement
-        {
-            std::string name;
-            index_t n;
-            index_t i;
-            index_t j;
-        };
-        const std::vector< Placement > placements{
-            { "1x1 face", 1, 0, 0 },
-            { "2x2 face, corner", 2, 0, 0 },
-            { "3x3 face, corner", 3, 0, 0 },
-            { "3x3 face, edge", 3, 1, 0 },
-            { "3x3 face, middle", 3, 1, 1 } };
+        const auto& placement = GetParam();
         struct Copies
         {
             std::string name;
@@ -888,36 +897,44 @@ namespace
             { "quad and its copy split, whole face once more",
               { { 0, 2, 3, 1 }, { 0, 2, 3 }, { 0, 3, 1 } },
               true } };
-        for( const auto& placement : placements )
+        for( const auto& copy : copies )
         {
-            for( const auto& copy : copies )
+            const auto what = absl::StrCat( placement.name, ", ", copy.name );
+            const auto box = gridded_cube( placement.n,
+                                           placement.i,
+                                           placement.j,
+                                           copy.cell,
+                                           copy.whole_face );
+            index_t nb_wrong{ 0 };
+            for( unsigned seed = 0; seed < 60; seed++ )
             {
-                const auto what =
-                    absl::StrCat( placement.name, ", ", copy.name );
-                const auto box = gridded_cube( placement.n,
-                                               placement.i,
-                                               placement.j,
-                                               copy.cell,
-                                               copy.whole_face );
-                index_t nb_wrong{ 0 };
-                for( unsigned seed = 0; seed < 60; seed++ )
+                auto polygons = box.second;
+                std::mt19937 random{ seed };
+                std::shuffle( polygons.begin(), polygons.end(), random );
+                const auto soup = mesh_of( box.first, polygons, false );
+                const LogCapture quiet;
+                const auto result = convert_and_check(
+                    absl::StrCat( what, ", order ", seed ), { *soup } );
+                if( brep_of( result ).nb_blocks() != 1 )
                 {
-                    auto polygons = box.second;
-                    std::mt19937 random{ seed };
-                    std::shuffle( polygons.begin(), polygons.end(), random );
-                    const auto soup = mesh_of( box.first, polygons, false );
-                    const LogCapture quiet;
-                    const auto result = convert_and_check(
-                        absl::StrCat( what, ", order ", seed ), { *soup } );
-                    if( brep_of( result ).nb_blocks() != 1 )
-                    {
-                        nb_wrong++;
-                    }
+                    nb_wrong++;
                 }
-                EXPECT_EQ( nb_wrong, 0u ) << what;
             }
+            EXPECT_EQ( nb_wrong, 0u ) << what;
         }
     }
+
+    INSTANTIATE_TEST_SUITE_P(
+        Placements,
+        SoupBoxWithASplitCopy,
+        ::testing::Values(
+            SplitCopyPlacement{ "face_of_1x1", 1, 0, 0 },
+            SplitCopyPlacement{ "face_of_2x2_at_a_corner", 2, 0, 0 },
+            SplitCopyPlacement{ "face_of_3x3_at_a_corner", 3, 0, 0 },
+            SplitCopyPlacement{ "face_of_3x3_on_an_edge", 3, 1, 0 },
+            SplitCopyPlacement{ "face_of_3x3_in_the_middle", 3, 1, 1 } ),
+        []( const ::testing::TestParamInfo< SplitCopyPlacement >& info )
+        { return info.param.name; } );
 
     TEST_F( MessyMeshesTest, non_finite_coordinates_are_refused )
     {
